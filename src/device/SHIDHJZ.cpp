@@ -1,0 +1,39 @@
+#include "device/SHIDHJZ.h"
+
+namespace flashwell {
+
+SHIDHJZ &SHIDHJZ::sharedInstance()
+{
+    static SHIDHJZ instance(PlatformServices::shared());
+    return instance;
+}
+
+SHIDHJZ::SHIDHJZ(PlatformServices services, QObject *parent)
+    : SHIDManager(services, parent)
+{}
+
+void SHIDHJZ::open()
+{
+    openWithMatching({HidMatch{0x2007, 0x2DC8}});
+}
+
+void SHIDHJZ::deviceMatched(HidDevice *device)
+{
+    m_device = device;
+    openAndListen(device);
+}
+
+void SHIDHJZ::deviceRemoved(HidDevice *device)
+{
+    Q_UNUSED(device);
+    m_device = nullptr;
+}
+
+void SHIDHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report)
+{
+    // Its reports carry nothing this watcher needs.
+    Q_UNUSED(sender);
+    Q_UNUSED(report);
+}
+
+} // namespace flashwell

@@ -1,0 +1,7 @@
+#include "platform/HidBackend.h"
+
+namespace flashwell {
+
+HidBackend::~HidBackend() = default;
+
+} // namespace flashwell

@@ -1,0 +1,34 @@
+#include "platform/HidDevice.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace flashwell {
+
+HidDevice::HidDevice(QVariantMap properties, QObject *parent)
+    : QObject(parent)
+    , m_properties(std::move(properties))
+{}
+
+HidDevice::~HidDevice() = default;
+
+void HidDevice::registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback)
+{
+    m_buffer = buffer;
+    m_bufferLength = buffer ? length : 0;
+    m_callback = std::move(callback);
+}
+
+void HidDevice::deliverInputReport(std::span<const uint8_t> bytes)
+{
+    if (!m_callback || !m_buffer || m_bufferLength == 0)
+        return;
+    const std::size_t n = std::min(bytes.size(), m_bufferLength);
+    std::memcpy(m_buffer, bytes.data(), n);
+    std::memset(m_buffer + n, 0, m_bufferLength - n);
+    // Copy the callback: it may re-register (or the device may be unplugged) while it runs.
+    const auto callback = m_callback;
+    callback(this, std::span<const uint8_t>(m_buffer, n));
+}
+
+} // namespace flashwell

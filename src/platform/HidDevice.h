@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/HidReport.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <functional>
+#include <span>
+
+namespace flashwell {
+
+// Property keys a device handle answers, as IOKit names them.
+inline const QString kHidVendorIDKey = QStringLiteral("VendorID");
+inline const QString kHidProductIDKey = QStringLiteral("ProductID");
+inline const QString kHidProductKey = QStringLiteral("Product");
+
+// One attached HID device, as the watchers and sessions see it. The backend owns the object
+// and destroys it when the device leaves; keep it through HidDeviceRef, which then reads null.
+class HidDevice : public QObject
+{
+    Q_OBJECT
+public:
+    // Called on the UI thread with the registered buffer, already filled.
+    using InputReportCallback = std::function<void(HidDevice *sender, std::span<const uint8_t> report)>;
+
+    explicit HidDevice(QVariantMap properties, QObject *parent = nullptr);
+    ~HidDevice() override;
+
+    // "VendorID" and "ProductID" are numbers, "Product" a string; invalid when absent.
+    QVariant property(const QString &key) const { return m_properties.value(key); }
+    QVariantMap properties() const { return m_properties; }
+
+    virtual IOReturn open() = 0;
+    // An output report, report ID argument 0, exactly as given (64 bytes).
+    virtual IOReturn setReport(std::span<const uint8_t> report) = 0;
+
+    // Reports are copied into `buffer` (at most `length` bytes, the rest zeroed) before the
+    // callback runs. Registering again replaces the previous callback, as on IOKit.
+    void registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback);
+
+protected:
+    // Backends call this on the UI thread for every report the device sends.
+    void deliverInputReport(std::span<const uint8_t> bytes);
+
+private:
+    QVariantMap m_properties;
+    uint8_t *m_buffer = nullptr;
+    std::size_t m_bufferLength = 0;
+    InputReportCallback m_callback;
+};
+
+// The "not retained" handle of IOKit: null once the device has gone.
+using HidDeviceRef = QPointer<HidDevice>;
+
+} // namespace flashwell

@@ -1,0 +1,4 @@
+#include "platform/Logging.h"
+
+Q_LOGGING_CATEGORY(lcHid, "flashwell.hid", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcDevice, "flashwell.device", QtInfoMsg)

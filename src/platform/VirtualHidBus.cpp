@@ -1,0 +1,188 @@
+#include "platform/VirtualHidBus.h"
+
+#include "platform/Scheduler.h"
+
+#include <algorithm>
+
+namespace flashwell {
+
+class VirtualHidDevice final : public HidDevice
+{
+public:
+    VirtualHidDevice(VirtualHidBus &bus, const HidIdentity &identity, VirtualHidEndpoint *endpoint)
+        : HidDevice(makeProperties(identity), &bus)
+        , m_bus(bus)
+        , m_endpoint(endpoint)
+    {}
+
+    IOReturn open() override { return m_endpoint ? kIOReturnSuccess : kIOReturnError; }
+    IOReturn setReport(std::span<const uint8_t> report) override
+    {
+        if (!m_endpoint)
+            return kIOReturnError;
+        return m_bus.hostSend(this, report);
+    }
+
+    VirtualHidEndpoint *endpoint() const { return m_endpoint; }
+    void detach() { m_endpoint = nullptr; }
+    void receive(std::span<const uint8_t> bytes) { deliverInputReport(bytes); }
+
+private:
+    static QVariantMap makeProperties(const HidIdentity &identity)
+    {
+        QVariantMap p;
+        p.insert(kHidVendorIDKey, identity.vendorId);
+        p.insert(kHidProductIDKey, identity.productId);
+        if (!identity.product.isNull())
+            p.insert(kHidProductKey, identity.product);
+        return p;
+    }
+
+    VirtualHidBus &m_bus;
+    VirtualHidEndpoint *m_endpoint;
+};
+
+VirtualHidBus::VirtualHidBus(Scheduler &scheduler, QObject *parent)
+    : HidBackend(parent)
+    , m_scheduler(scheduler)
+{}
+
+VirtualHidBus::~VirtualHidBus()
+{
+    while (!m_devices.isEmpty())
+        unplug(m_devices.last());
+}
+
+QList<HidDevice *> VirtualHidBus::devices() const
+{
+    QList<HidDevice *> out;
+    out.reserve(m_devices.size());
+    for (auto *d : m_devices)
+        out.append(d);
+    return out;
+}
+
+HidDevice *VirtualHidBus::plug(const HidIdentity &identity, VirtualHidEndpoint *endpoint)
+{
+    auto *device = new VirtualHidDevice(*this, identity, endpoint);
+    m_devices.append(device);
+    Q_EMIT deviceArrived(device);
+    return device;
+}
+
+void VirtualHidBus::unplug(HidDevice *device)
+{
+    auto *virtualDevice = static_cast<VirtualHidDevice *>(device);
+    if (!m_devices.removeOne(virtualDevice))
+        return;
+    virtualDevice->detach();
+    Q_EMIT deviceRemoved(device);
+    delete virtualDevice; // every HidDeviceRef to it reads null from here on
+}
+
+void VirtualHidBus::injectFault(const HidFault &fault)
+{
+    m_faults.push_back({fault, std::max(1, fault.index)});
+}
+
+std::vector<VirtualHidBus::Delivery> VirtualHidBus::route(HidFault::Direction direction,
+                                                          std::span<const uint8_t> report, bool &failSend, bool &unplug)
+{
+    HidReport bytes{};
+    std::copy_n(report.begin(), std::min(report.size(), bytes.size()), bytes.begin());
+    std::vector<Delivery> out{{m_latencyMs, bytes}};
+    for (auto it = m_faults.begin(); it != m_faults.end();) {
+        if (it->fault.direction != direction || --it->remaining > 0) {
+            ++it;
+            continue;
+        }
+        const HidFault f = it->fault;
+        it = m_faults.erase(it);
+        switch (f.kind) {
+        case HidFault::Kind::Drop:
+            out.clear();
+            break;
+        case HidFault::Kind::Duplicate:
+            if (!out.empty())
+                out.push_back(out.front());
+            break;
+        case HidFault::Kind::Delay:
+            for (auto &d : out)
+                d.delayMs += f.delayMs;
+            break;
+        case HidFault::Kind::Corrupt:
+            for (auto &d : out)
+                d.bytes[static_cast<std::size_t>(f.corruptByte) % kHidReportSize] ^= 0xFF;
+            break;
+        case HidFault::Kind::FailSend:
+            failSend = true;
+            out.clear();
+            break;
+        case HidFault::Kind::Unplug:
+            unplug = true;
+            out.clear();
+            break;
+        }
+    }
+    return out;
+}
+
+IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8_t> report)
+{
+    bool failSend = false;
+    bool unplugNow = false;
+    const auto deliveries = route(HidFault::Direction::HostToDevice, report, failSend, unplugNow);
+    if (failSend)
+        return kIOReturnError;
+
+    Record record;
+    record.atMs = m_scheduler.nowMs();
+    record.vendorId = static_cast<uint16_t>(device->property(kHidVendorIDKey).toUInt());
+    record.productId = static_cast<uint16_t>(device->property(kHidProductIDKey).toUInt());
+    std::copy_n(report.begin(), std::min(report.size(), record.bytes.size()), record.bytes.begin());
+    m_log.push_back(record);
+
+    HidDeviceRef ref(device);
+    if (unplugNow) {
+        // Never destroy the device under the caller's feet: it is inside setReport.
+        m_scheduler.after(0, [this, ref] {
+            if (ref)
+                unplug(ref.data());
+        });
+        return kIOReturnSuccess;
+    }
+    for (const auto &d : deliveries) {
+        m_scheduler.after(d.delayMs, [ref, bytes = d.bytes] {
+            auto *target = static_cast<VirtualHidDevice *>(ref.data());
+            if (target && target->endpoint())
+                target->endpoint()->onOutputReport(target, bytes);
+        });
+    }
+    return kIOReturnSuccess;
+}
+
+void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report)
+{
+    if (!device || !m_devices.contains(static_cast<VirtualHidDevice *>(device)))
+        return;
+    bool failSend = false;
+    bool unplugNow = false;
+    const auto deliveries = route(HidFault::Direction::DeviceToHost, report, failSend, unplugNow);
+    HidDeviceRef ref(device);
+    if (unplugNow) {
+        m_scheduler.after(0, [this, ref] {
+            if (ref)
+                unplug(ref.data());
+        });
+        return;
+    }
+    for (const auto &d : deliveries) {
+        std::vector<uint8_t> bytes(d.bytes.begin(), d.bytes.begin() + std::min(report.size(), kHidReportSize));
+        m_scheduler.after(d.delayMs, [ref, bytes] {
+            if (ref)
+                static_cast<VirtualHidDevice *>(ref.data())->receive(bytes);
+        });
+    }
+}
+
+} // namespace flashwell

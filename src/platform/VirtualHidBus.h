@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/HidBackend.h"
+#include "platform/HidReport.h"
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace flashwell {
+
+class Scheduler;
+class VirtualHidDevice;
+
+// The device side of a virtual HID device: the lab's device models implement it.
+class VirtualHidEndpoint
+{
+public:
+    virtual ~VirtualHidEndpoint() = default;
+    // An output report the host sent, delivered through the scheduler.
+    virtual void onOutputReport(HidDevice *device, std::span<const uint8_t> report) = 0;
+};
+
+struct HidIdentity
+{
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    QString product;
+};
+
+// A fault the bus applies to the `index`-th report (1-based, counted from when the fault was
+// injected) travelling in `direction`.
+struct HidFault
+{
+    enum class Kind { Drop, Duplicate, Delay, Corrupt, FailSend, Unplug };
+    enum class Direction { HostToDevice, DeviceToHost };
+
+    Kind kind = Kind::Drop;
+    Direction direction = Direction::HostToDevice;
+    int index = 1;
+    int64_t delayMs = 0; // Delay
+    int corruptByte = 0; // Corrupt: this byte is inverted
+};
+
+// In-memory HID bus: devices are plugged and unplugged by the lab, every report travels through
+// the scheduler (so virtual time clocks it) and every output report is recorded in order.
+class VirtualHidBus final : public HidBackend
+{
+    Q_OBJECT
+public:
+    struct Record
+    {
+        int64_t atMs = 0;
+        uint16_t vendorId = 0;
+        uint16_t productId = 0;
+        HidReport bytes{};
+    };
+
+    explicit VirtualHidBus(Scheduler &scheduler, QObject *parent = nullptr);
+    ~VirtualHidBus() override;
+
+    QList<HidDevice *> devices() const override;
+
+    // The endpoint must stay alive while plugged; unplug before destroying it.
+    HidDevice *plug(const HidIdentity &identity, VirtualHidEndpoint *endpoint);
+    void unplug(HidDevice *device);
+    // Device to host: the report reaches the host's callback after the bus latency.
+    void sendInput(HidDevice *device, std::span<const uint8_t> report);
+
+    void setLatencyMs(int64_t ms) { m_latencyMs = ms; }
+    int64_t latencyMs() const { return m_latencyMs; }
+    void injectFault(const HidFault &fault);
+
+    const std::vector<Record> &outputLog() const { return m_log; }
+    void clearLog() { m_log.clear(); }
+    Scheduler &scheduler() const { return m_scheduler; }
+
+private:
+    friend class VirtualHidDevice;
+    IOReturn hostSend(VirtualHidDevice *device, std::span<const uint8_t> report);
+    // Applies the faults due for the next report in `direction`; returns the deliveries to
+    // make (none when dropped) and sets `failSend` / `unplug` when asked to.
+    struct Delivery
+    {
+        int64_t delayMs;
+        HidReport bytes;
+    };
+    std::vector<Delivery> route(HidFault::Direction direction, std::span<const uint8_t> report, bool &failSend,
+                                bool &unplug);
+
+    struct PendingFault
+    {
+        HidFault fault;
+        int remaining;
+    };
+
+    Scheduler &m_scheduler;
+    QList<VirtualHidDevice *> m_devices;
+    std::vector<Record> m_log;
+    std::vector<PendingFault> m_faults;
+    int64_t m_latencyMs = 1;
+};
+
+} // namespace flashwell

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <map>
+#include <utility>
+
+namespace flashwell {
+
+// Virtual time: nothing happens until the owner advances the clock. Tasks due at the same
+// instant run in the order they were scheduled, so runs are deterministic.
+class VirtualScheduler final : public Scheduler
+{
+public:
+    TimerId after(int64_t ms, Task task, QObject *context = nullptr) override;
+    TimerId every(int64_t ms, Task task, QObject *context = nullptr) override;
+    void cancel(TimerId id) override;
+    int64_t nowMs() const override { return m_now; }
+
+    // Runs everything due within the next `ms` milliseconds, moving the clock as it goes.
+    void advance(int64_t ms);
+    // Runs tasks until none is due within `limitMs` from now; returns true if the queue
+    // emptied (a repeating timer keeps it from ever emptying).
+    bool runUntilIdle(int64_t limitMs = 60'000);
+    // Runs only the tasks due now (zero delay), as one turn of an event loop would.
+    void runPending() { advance(0); }
+    std::size_t pendingCount() const { return m_queue.size(); }
+
+private:
+    struct Entry
+    {
+        TimerId id;
+        int64_t interval; // 0 for one-shot
+        Task task;
+    };
+    bool runNext(int64_t deadline);
+
+    int64_t m_now = 0;
+    TimerId m_nextId = 1;
+    // Keyed by (due time, sequence) so equal times keep scheduling order.
+    std::map<std::pair<int64_t, uint64_t>, Entry> m_queue;
+    uint64_t m_sequence = 0;
+};
+
+} // namespace flashwell

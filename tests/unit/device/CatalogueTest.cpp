@@ -1,0 +1,149 @@
+#include "device/Language.h"
+#include "device/SFenwykDeviceDetailsTools.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+#include <QSet>
+
+using namespace flashwell;
+using flashwell::test::entry;
+using flashwell::test::ScopedCatalogue;
+using flashwell::test::ScopedLanguages;
+
+namespace {
+QByteArray plist(const char *body)
+{
+    return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)") + body + "</plist>";
+}
+} // namespace
+
+TEST(Catalogue, ParsesEntriesInFileOrderAndIgnoresUnknownKeys)
+{
+    const auto entries = SFenwykDeviceDetailsTools::parseCatalogue(plist(R"(<array>
+        <dict><key>name</key><string>Fenwyk Crane</string><key>pid</key><integer>12544</integer>
+              <key>vid</key><integer>11720</integer><key>type</key><integer>-3</integer>
+              <key>order</key><integer>7</integer><key>miniImageName</key><string>mini_crane</string>
+              <key>colour</key><string>ignored</string></dict>
+        <dict><key>name</key><string>Fenwyk Wren</string></dict>
+        </array>)"));
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0]->storedName(), QStringLiteral("Fenwyk Crane"));
+    EXPECT_EQ(entries[0]->pid, 0x3100);
+    EXPECT_EQ(entries[0]->vid, 0x2DC8);
+    EXPECT_EQ(entries[0]->type, -3);
+    EXPECT_EQ(entries[0]->order, 7);
+    EXPECT_EQ(entries[0]->miniImageName, QStringLiteral("mini_crane"));
+    // Missing keys leave their properties at 0 or null.
+    EXPECT_EQ(entries[1]->pid, 0);
+    EXPECT_EQ(entries[1]->type, 0);
+    EXPECT_TRUE(entries[1]->moreImage.isNull());
+}
+
+TEST(Catalogue, MalformedInputGivesAnEmptyCatalogue)
+{
+    for (const QByteArray &bad : {QByteArray(), QByteArray("not a plist at all"), plist("<dict></dict>"),
+                                  plist("<array><string>x</string></array>"), plist("<array><dict><key>pid")}) {
+        EXPECT_TRUE(SFenwykDeviceDetailsTools::parseCatalogue(bad).isEmpty()) << bad.constData();
+    }
+}
+
+TEST(Catalogue, BundledCatalogueCoversEveryRuleItMustServe)
+{
+    const auto &all = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
+    ASSERT_FALSE(all.isEmpty());
+    QSet<int32_t> types;
+    QSet<uint16_t> pids;
+    for (const auto &e : all) {
+        types.insert(e->type);
+        if (e->vid == 0x2DC8)
+            pids.insert(e->pid);
+        EXPECT_TRUE(e->storedName().startsWith(QStringLiteral("Fenwyk "))) << qPrintable(e->storedName());
+    }
+    for (int t :
+         {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 12, 13, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+          30, 31, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 57, 58, 59, 60})
+        EXPECT_TRUE(types.contains(t)) << "type " << t;
+    for (uint16_t pid : {0x2100, 0x2101, 0x3010, 0x3011, 0x3012, 0x3013, 0x3015, 0x3016, 0x3017, 0x3100,
+                         0x3101, 0x3102, 0x3103, 0x3104, 0x3105, 0x3107, 0x3109, 0x5006, 0x5111, 0x5112,
+                         0x6000, 0x6001, 0x6002, 0x6003, 0x6006, 0x6007, 0x6008, 0x9018, 0x9020, 0x9025,
+                         0x9026, 0x9029, 0x23FB, 0x2000, 0x5001, 0x5002, 0x5003, 0x5004, 0xA5A5, 0x2DC8})
+        EXPECT_TRUE(pids.contains(pid)) << std::hex << "pid 0x" << pid;
+    const bool bridge =
+        std::any_of(all.begin(), all.end(), [](const auto &e) { return e->pid == 0x0CDA && e->vid == 0x054C; });
+    EXPECT_TRUE(bridge);
+    // The receiver re-filing keeps the catalogue consistent.
+    for (const auto &e : all) {
+        if (e->pid == 0x3109) {
+            EXPECT_EQ(e->type, 42);
+        }
+        if (e->pid == 0x3013) {
+            EXPECT_EQ(e->type, 44);
+        }
+    }
+}
+
+TEST(Catalogue, ChooserTakesTheFirstEntryOfEachOrderInCatalogueOrder)
+{
+    ScopedCatalogue scoped({entry(1, 1, 1, "Fenwyk A", 3), entry(2, 1, 1, "Fenwyk B", 1), entry(3, 1, 1, "Fenwyk C", 3),
+                            entry(4, 1, 1, "Fenwyk D", 2)});
+    const auto chooser = SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs();
+    ASSERT_EQ(chooser.size(), 3);
+    EXPECT_EQ(chooser[0]->order, 3);
+    EXPECT_EQ(chooser[0]->pid, 1);
+    EXPECT_EQ(chooser[1]->order, 1);
+    EXPECT_EQ(chooser[2]->order, 2);
+}
+
+TEST(Language, ChinaLanguageIsDecidedByTheFirstPreferredLanguageOnly)
+{
+    const struct
+    {
+        QStringList languages;
+        bool china;
+    } rows[] = {
+        {{QStringLiteral("zh-Hans-CN")}, true},
+        {{QStringLiteral("zh-Hans")}, true},
+        {{QStringLiteral("zh-Hans-US")}, true},
+        {{QStringLiteral("zh-Hant-TW")}, false},
+        {{QStringLiteral("zh-Hans-SG")}, false},
+        {{QStringLiteral("zh-hans-cn")}, false},
+        {{QStringLiteral("en-US"), QStringLiteral("zh-Hans")}, false},
+    };
+    for (const auto &row : rows) {
+        ScopedLanguages languages(row.languages);
+        EXPECT_EQ(Language::isCurrentChinaLanguage(), row.china) << qPrintable(row.languages.join(u','));
+    }
+}
+
+TEST(ChinaNames, TableNamesReplaceCatalogueNamesOnlyInAChineseInterface)
+{
+    auto crane = entry(0x3102, 0x2DC8, 41, "Fenwyk Crane Duo");
+    auto nightjar = entry(0xA5A5, 0x2DC8, 7, "Fenwyk Nightjar");
+    auto nightjarF = entry(0x2DC8, 0x2DC8, 7, "Fenwyk Nightjar F1");
+    auto other7 = entry(0x1234, 0x2DC8, 7, "Fenwyk Nightjar X");
+    auto unlisted = entry(0x6000, 0x2DC8, 26, "Fenwyk Condor");
+    {
+        ScopedLanguages languages({QStringLiteral("en-US")});
+        EXPECT_EQ(crane->name(), QStringLiteral("Fenwyk Crane Duo"));
+    }
+    ScopedLanguages languages({QStringLiteral("zh-Hans-CN")});
+    EXPECT_EQ(crane->name(), QString::fromUtf8("Fenwyk 鹤 双模版"));
+    EXPECT_EQ(nightjar->name(), QString::fromUtf8("Fenwyk 夜鹰 手柄"));
+    EXPECT_EQ(nightjarF->name(), QString::fromUtf8("Fenwyk 夜鹰 F1 手柄"));
+    EXPECT_EQ(other7->name(), QStringLiteral("Fenwyk Nightjar X"));
+    EXPECT_EQ(unlisted->name(), QStringLiteral("Fenwyk Condor"));
+    EXPECT_EQ(crane->storedName(), QStringLiteral("Fenwyk Crane Duo"));
+
+    int named = 0;
+    for (int type = -1; type <= 70; ++type) {
+        for (int pid : {0, 0xA5A5, 0x2DC8}) {
+            if (type != 7 && pid != 0)
+                continue;
+            if (SFenwykDeviceDetailsTools::getNameWith(type, pid, QStringLiteral("keep")) != QStringLiteral("keep"))
+                ++named;
+        }
+    }
+    EXPECT_EQ(named, 23);
+}
