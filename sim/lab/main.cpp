@@ -1,4 +1,6 @@
+#include "lab/BuildFirmwareCommand.h"
 #include "lab/DiscoverCommand.h"
+#include "lab/FlashCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -8,8 +10,15 @@
 namespace {
 void usage()
 {
-    std::fprintf(stderr, "usage: flashwell-lab <command> [options]\n"
-                         "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n");
+    std::fprintf(stderr,
+                 "usage: flashwell-lab <command> [options]\n"
+                 "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n"
+                 "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
+                 "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
+                 "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
+                 "                                       update a virtual bootloader and print each callback as JSON\n"
+                 "  build-firmware --out PATH [--version N] [--beta N] [--address HEX] [--pid HEX] [--size N]\n"
+                 "                                       write a classic firmware file of patterned data\n");
 }
 } // namespace
 
@@ -25,6 +34,10 @@ int main(int argc, char **argv)
     const QString command = args.takeFirst();
     if (command == QLatin1String("discover"))
         return flashwell::lab::runDiscover(args);
+    if (command == QLatin1String("flash"))
+        return flashwell::lab::runFlash(args);
+    if (command == QLatin1String("build-firmware"))
+        return flashwell::lab::runBuildFirmware(args);
     usage();
     return 2;
 }

@@ -1,0 +1,37 @@
+#include "FirmwareFileBuilder.h"
+
+#include "platform/HidReport.h"
+
+#include <array>
+
+namespace flashwell::lab {
+
+QByteArray ClassicFirmware::build() const
+{
+    std::array<uint8_t, 28> header{};
+    wire::putLe16(header, 0, version);
+    wire::putLe16(header, 2, beta);
+    wire::putLe32(header, 4, address);
+    wire::putLe32(header, 8, totalLengthOverride.value_or(static_cast<uint32_t>(data.size())));
+    wire::putLe32(header, 12, productId);
+    for (int i = 0; i < 12 && i < extra.size(); ++i)
+        header[16 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(extra[i]);
+    QByteArray out(reinterpret_cast<const char *>(header.data()), static_cast<qsizetype>(header.size()));
+    out.append(data);
+    return out;
+}
+
+QByteArray patternBytes(int size, uint32_t seed)
+{
+    QByteArray out(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out[i] = static_cast<char>(x & 0xFF);
+    }
+    return out;
+}
+
+} // namespace flashwell::lab

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "FlashMemory.h"
+#include "VirtualDeviceModel.h"
+#include "VirtualDinputController.h"
+#include "boot/ClassicFrames.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace flashwell::lab {
+
+// A classic bootloader in any of its four identities. It answers the version query with status 4,
+// the 0x1A frame with its device info, the header and every data command with an acknowledgement,
+// writes the data into flash at the header's address, serves the 40-byte settings block at
+// 0x08003000, and on the finish command comes back as a normal-mode controller reporting the new
+// version. The 0x81-framed identity (0x3206) takes and gives every framed report one byte later.
+class VirtualClassicBootloader final : public VirtualDeviceModel
+{
+public:
+    VirtualClassicBootloader(VirtualHidBus &bus, uint16_t pid = 0x5750, uint16_t vid = 0x2DC8);
+    ~VirtualClassicBootloader() override;
+
+    classic::DeviceInfo info{0x0100, 0, 1};
+    uint16_t versionHundredths = 100;
+    uint8_t beta = 0;
+    // The normal-mode identity it returns with after the finish command.
+    HidIdentity normalIdentity{0x2DC8, 0x3100, QStringLiteral("Fenwyk Controller")};
+
+    // Faults: 1-based counts of requests (complete packets, short frames, memory commands).
+    std::optional<int> dropReplyAt;
+    std::optional<int> corruptWriteAt; // counted among data commands
+    std::optional<int> unplugAfter;
+
+    const FlashMemory &flash() const { return m_flash; }
+    std::array<uint8_t, classic::kSettingsSize> settings{};
+    bool settingsWritten() const { return m_settingsWritten; }
+    bool finished() const { return m_finished; }
+    int requests() const { return m_requests; }
+    std::optional<classic::FirmwareHeader> header() const { return m_header; }
+    VirtualDinputController *normalMode() const { return m_normal.get(); }
+
+protected:
+    void handleReport(std::span<const uint8_t> report) override;
+
+private:
+    void handlePacket(const std::vector<uint8_t> &packet);
+    void handleMemory(std::span<const uint8_t> report);
+    // Counts a request; false when the fault plan swallows its answer (or unplugs the device).
+    bool countRequest();
+    void answer(const HidReport &frame, bool framed = true);
+    bool prefixFramed() const;
+
+    FlashMemory m_flash;
+    std::vector<uint8_t> m_packet;
+    std::size_t m_packetLength = 0;
+    std::optional<classic::FirmwareHeader> m_header;
+    uint32_t m_written = 0;
+    int m_requests = 0;
+    int m_dataCommands = 0;
+    bool m_settingsWritten = false;
+    bool m_finished = false;
+    std::unique_ptr<VirtualDinputController> m_normal;
+};
+
+} // namespace flashwell::lab

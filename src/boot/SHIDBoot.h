@@ -1,0 +1,84 @@
+#pragma once
+
+#include "boot/ClassicFrames.h"
+#include "boot/SHIDBootDelegate.h"
+#include "device/SHIDManager.h"
+
+#include <QFile>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace flashwell {
+
+// The classic bootloader session. Driven entirely by the device's frames: the status 4 reply to
+// the update screen's version query, the device info frame, then one acknowledgement per
+// command. It never waits except for the one-second receiver settings read.
+class SHIDBoot final : public SHIDManager
+{
+    Q_OBJECT
+public:
+    enum SessionState : int32_t {
+        Ended = 0, // an update ended with an error; acknowledgements are ignored until the next one
+        HeaderSent = 1,
+        SendingData = 2,
+        AllDataSent = 3,
+    };
+
+    explicit SHIDBoot(PlatformServices services = PlatformServices::shared(), QObject *parent = nullptr);
+    ~SHIDBoot() override;
+
+    void open() override;
+
+    SHIDBootDelegate *bootDelegate() const { return m_bootDelegate.get(); }
+    void setBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegate.set(delegate); }
+    // A second slot the session never sends to.
+    SHIDBootDelegate *addDelegate() const { return m_addDelegate.get(); }
+    void setAddDelegate(SHIDBootDelegate *delegate) { m_addDelegate.set(delegate); }
+
+    QString filePath;
+    bool isUSBRR_PS_classic = false;
+    int32_t lastProgress = 0;
+
+    int32_t sessionState() const { return m_state; }
+    uint32_t bytesSent() const { return m_bytesSent; }
+    const classic::DeviceInfo &deviceInfo() const { return m_info; }
+
+protected:
+    void deviceMatched(HidDevice *device) override;
+    void deviceRemoved(HidDevice *device) override;
+    void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
+
+private:
+    void handleStatus(HidDevice *device, const classic::StatusFrame &frame);
+    void handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &info);
+    bool sendHeader(HidDevice *device);
+    void handleAcknowledge(HidDevice *device);
+    // Reads the next piece and sends it; false (after reporting) when the file ran out early.
+    bool sendNextPiece(HidDevice *device);
+    void finish(HidDevice *device);
+    void fail(const QString &message);
+
+    void startReceiverSettings(HidDevice *device);
+    void readReceiverSettings(std::span<const uint8_t> report);
+    void writeReceiverSettings();
+
+    WeakDelegate<SHIDBootDelegate> m_bootDelegate;
+    WeakDelegate<SHIDBootDelegate> m_addDelegate;
+
+    int32_t m_state = AllDataSent;
+    classic::FirmwareHeader m_header;
+    uint32_t m_totalLength = 0;
+    uint32_t m_bytesSent = 0;
+    std::unique_ptr<QFile> m_stream;
+    classic::DeviceInfo m_info;
+
+    std::array<uint8_t, classic::kSettingsSize> m_settings{};
+    std::size_t m_settingsReceived = 0;
+    bool m_settingsReading = false;
+    HidDeviceRef m_settingsDevice;
+};
+
+} // namespace flashwell
