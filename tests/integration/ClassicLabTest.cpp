@@ -1,0 +1,195 @@
+#include "ClassicFlashRun.h"
+#include "FirmwareFileBuilder.h"
+#include "VirtualClassicBootloader.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+using namespace flashwell::lab;
+
+namespace {
+
+class ClassicLabTest : public ::testing::Test
+{
+protected:
+    QString firmware(int size, const char *name = "fw.bin")
+    {
+        ClassicFirmware fw;
+        fw.version = 210;
+        fw.address = 0x08004000;
+        fw.data = patternBytes(size, 7);
+        data = fw.data;
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(fw.build());
+        return path;
+    }
+
+    QTemporaryDir dir;
+    QByteArray data;
+};
+
+} // namespace
+
+TEST_F(ClassicLabTest, FlashHoldsTheFileAndTheDeviceReturnsWithTheNewVersion)
+{
+    for (uint16_t pid : {uint16_t{0x5750}, uint16_t{0x3206}}) {
+        ClassicFlashOptions o;
+        o.file = firmware(10'000);
+        o.pid = pid;
+        ClassicFlashRun run(o);
+        std::vector<int> progress;
+        run.onEvent = [&](const QJsonObject &e) {
+            if (e.value(QStringLiteral("event")).toString() == QLatin1String("SHIDBootStartUpdateing"))
+                progress.push_back(e.value(QStringLiteral("progress")).toInt());
+        };
+        const FlashRunResult r = run.run();
+        ASSERT_TRUE(r.success) << qPrintable(r.message);
+        const auto regions = run.device().flash().regions();
+        ASSERT_EQ(regions.size(), 1u);
+        EXPECT_EQ(regions[0].address, 0x08004000u);
+        EXPECT_EQ(regions[0].data, data);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_EQ(progress.back(), 100);
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        // 10,000 bytes in 313 pieces plus query, info request, header and finish.
+        EXPECT_EQ(r.reportsOut, 313 + 4);
+        ASSERT_NE(run.device().normalMode(), nullptr);
+        EXPECT_EQ(run.device().normalMode()->versionHundredths, 210);
+        EXPECT_NE(run.device().normalMode()->device(), nullptr) << "back on the bus in normal mode";
+    }
+}
+
+TEST_F(ClassicLabTest, ReceiverSettingsAppearInTheDump)
+{
+    ClassicFlashOptions o;
+    o.file = firmware(64);
+    o.receiverSettings = true;
+    ClassicFlashRun run(o);
+    ASSERT_TRUE(run.run().success);
+    const QJsonArray regions = run.flashDump().value(QStringLiteral("regions")).toArray();
+    ASSERT_EQ(regions.size(), 2);
+    EXPECT_EQ(regions[0].toObject().value(QStringLiteral("address")).toInteger(), 0x08003000);
+    EXPECT_EQ(regions[0].toObject().value(QStringLiteral("data")).toString().size(), 80);
+    EXPECT_EQ(regions[1].toObject().value(QStringLiteral("address")).toInteger(), 0x08004000);
+}
+
+struct FaultRun
+{
+    const char *what;
+    ClassicFlashOptions options;
+    const char *message; // empty: any failure
+};
+
+class ClassicLabFaults : public ClassicLabTest, public ::testing::WithParamInterface<FaultRun>
+{
+};
+
+// Every fault ends the update as a failure (an error callback or the watchdog), never a hang.
+TEST_P(ClassicLabFaults, EndsInAFailureNeverAHang)
+{
+    ClassicFlashOptions o = GetParam().options;
+    o.file = firmware(256);
+    ClassicFlashRun run(o);
+    const FlashRunResult r = run.run();
+    EXPECT_FALSE(r.success) << GetParam().what;
+    if (*GetParam().message) {
+        EXPECT_EQ(r.message, QString::fromLatin1(GetParam().message)) << GetParam().what;
+    }
+    EXPECT_LT(r.virtualMs, 30'000);
+}
+
+namespace {
+ClassicFlashOptions with(std::optional<int> ClassicFlashOptions::*field, int n, bool settings = false)
+{
+    ClassicFlashOptions o;
+    o.*field = n;
+    o.receiverSettings = settings;
+    return o;
+}
+} // namespace
+
+// Requests: 1 version query, 2 info request, 3 header, 4..11 data, 12 finish (13+ settings).
+INSTANTIATE_TEST_SUITE_P(
+    Phases, ClassicLabFaults,
+    ::testing::Values(FaultRun{"no version reply", with(&ClassicFlashOptions::dropReply, 1), "stalled"},
+                      FaultRun{"no info frame", with(&ClassicFlashOptions::dropReply, 2), "stalled"},
+                      FaultRun{"header unanswered", with(&ClassicFlashOptions::dropReply, 3), "stalled"},
+                      FaultRun{"data unanswered", with(&ClassicFlashOptions::dropReply, 7), "stalled"},
+                      FaultRun{"settings read unanswered", with(&ClassicFlashOptions::dropReply, 12, true), ""},
+                      FaultRun{"unplug before header", with(&ClassicFlashOptions::unplugAfter, 2), "stalled"},
+                      FaultRun{"unplug mid data", with(&ClassicFlashOptions::unplugAfter, 6), "stalled"},
+                      FaultRun{"query send fails", with(&ClassicFlashOptions::failSend, 1), "stalled"},
+                      FaultRun{"data send fails", with(&ClassicFlashOptions::failSend, 5),
+                               "a data report could not be sent"}),
+    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+
+TEST_F(ClassicLabTest, CorruptedWriteIsVisibleInFlashSinceTheClassicProtocolDoesNotVerify)
+{
+    ClassicFlashOptions o;
+    o.file = firmware(256);
+    o.corruptWrite = 3;
+    ClassicFlashRun run(o);
+    ASSERT_TRUE(run.run().success);
+    const QByteArray flash = run.device().flash().read(0x08004000, 256);
+    int differing = 0;
+    for (int i = 0; i < 256; ++i)
+        differing += flash[i] != data[i] ? 1 : 0;
+    EXPECT_EQ(differing, 1);
+    EXPECT_NE(flash[64 + 16], data[64 + 16]);
+}
+
+#ifdef FLASHWELL_LAB_PATH
+// The command-line contract of flashwell-lab flash.
+TEST_F(ClassicLabTest, CommandLinePrintsEventsResultAndExitStatus)
+{
+    const QString path = firmware(100);
+    const QString dump = dir.filePath(QStringLiteral("dump.json"));
+    QProcess lab;
+    lab.start(QStringLiteral(FLASHWELL_LAB_PATH),
+              {QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
+               QStringLiteral("--file"), path, QStringLiteral("--dump-flash"), dump});
+    ASSERT_TRUE(lab.waitForFinished(30'000));
+    EXPECT_EQ(lab.exitCode(), 0);
+    const QList<QByteArray> lines = lab.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    const QJsonObject first = QJsonDocument::fromJson(lines.front()).object();
+    EXPECT_EQ(first.value(QStringLiteral("event")).toString(), QStringLiteral("SHIDBootAddDevice"));
+    const QJsonObject last = QJsonDocument::fromJson(lines.back()).object();
+    EXPECT_EQ(last.value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+    EXPECT_EQ(last.value(QStringLiteral("reports_out")).toInt(), 4 + 4);
+    QFile dumpFile(dump);
+    ASSERT_TRUE(dumpFile.open(QIODevice::ReadOnly));
+    const QJsonArray regions =
+        QJsonDocument::fromJson(dumpFile.readAll()).object().value(QStringLiteral("regions")).toArray();
+    ASSERT_EQ(regions.size(), 1);
+    EXPECT_EQ(regions[0].toObject().value(QStringLiteral("data")).toString(), QString::fromLatin1(data.toHex()));
+
+    lab.start(QStringLiteral(FLASHWELL_LAB_PATH),
+              {QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
+               QStringLiteral("--file"), path, QStringLiteral("--fault"), QStringLiteral("drop-reply:3")});
+    ASSERT_TRUE(lab.waitForFinished(30'000));
+    EXPECT_EQ(lab.exitCode(), 1);
+    EXPECT_TRUE(lab.readAllStandardOutput().contains("\"message\":\"stalled\""));
+
+    for (const QStringList &bad :
+         {QStringList{QStringLiteral("flash")},
+          QStringList{QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
+                      QStringLiteral("--file"), dir.filePath(QStringLiteral("missing"))},
+          QStringList{QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
+                      QStringLiteral("--file"), path, QStringLiteral("--fault"), QStringLiteral("melt:1")}}) {
+        lab.start(QStringLiteral(FLASHWELL_LAB_PATH), bad);
+        ASSERT_TRUE(lab.waitForFinished(30'000));
+        EXPECT_EQ(lab.exitCode(), 2) << qPrintable(bad.join(u' '));
+        EXPECT_FALSE(lab.readAllStandardError().isEmpty());
+    }
+}
+#endif
