@@ -42,48 +42,48 @@ public:
 
     void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
     {
-        event({{"event", "SHIDBootRemoveDevice"}});
+        emitEvent({{"event", "SHIDBootRemoveDevice"}});
     }
     void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *) override
     {
-        event({{"event", "SHIDBootGetVersion"},
-               {"version", QString::asprintf("%.2f", static_cast<double>(device->version()))},
-               {"beta", device->beta}});
+        emitEvent({{"event", "SHIDBootGetVersion"},
+                   {"version", QString::asprintf("%.2f", static_cast<double>(device->version()))},
+                   {"beta", device->beta}});
     }
     void SHIDBootGetFirmwaerType(uint32_t type, SHIDManager *) override
     {
-        event({{"event", "SHIDBootGetFirmwaerType"}, {"firmwareType", static_cast<qint64>(type)}});
+        emitEvent({{"event", "SHIDBootGetFirmwaerType"}, {"firmwareType", static_cast<qint64>(type)}});
     }
-    void SHIDBootStartUpdate(SHIDManager *) override { event({{"event", "SHIDBootStartUpdate"}}); }
+    void SHIDBootStartUpdate(SHIDManager *) override { emitEvent({{"event", "SHIDBootStartUpdate"}}); }
     void SHIDBootStartUpdateing(int32_t progress, SHIDManager *) override
     {
-        event({{"event", "SHIDBootStartUpdateing"}, {"progress", progress}});
+        emitEvent({{"event", "SHIDBootStartUpdateing"}, {"progress", progress}});
     }
     void SHIDBootStartUpdateed(SHIDManager *) override
     {
-        event({{"event", "SHIDBootStartUpdateed"}});
+        emitEvent({{"event", "SHIDBootStartUpdateed"}});
         end(true, QStringLiteral("update finished"));
     }
     void SHIDBootNotSupportFirmware(SHIDManager *) override
     {
-        event({{"event", "SHIDBootNotSupportFirmware"}});
+        emitEvent({{"event", "SHIDBootNotSupportFirmware"}});
         end(false, QStringLiteral("firmware not supported by this device"));
     }
     void SHIDBootErrorString(SHIDManager *, const QString &msg) override
     {
-        event({{"event", "SHIDBootErrorString"}, {"message", msg}});
+        emitEvent({{"event", "SHIDBootErrorString"}, {"message", msg}});
         end(false, msg);
     }
     void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid) override
     {
-        event({{"event", "SHIDBootErrorNOEqualPID"},
-               {"gamepadType", static_cast<qint64>(gamepadType)},
-               {"pid", static_cast<qint64>(pid)}});
+        emitEvent({{"event", "SHIDBootErrorNOEqualPID"},
+                   {"gamepadType", static_cast<qint64>(gamepadType)},
+                   {"pid", static_cast<qint64>(pid)}});
         end(false, QStringLiteral("firmware is for product %1, device is %2").arg(hex4(gamepadType), hex4(pid)));
     }
     void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *) override
     {
-        event({{"event", "SHIDBootAddDevice"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        emitEvent({{"event", "SHIDBootAddDevice"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
         // The version query starts the classic exchange.
         transport::sendFramedPacket(device->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
     }
@@ -95,7 +95,7 @@ public:
     }
 
 private:
-    void event(std::initializer_list<std::pair<QString, QJsonValue>> fields)
+    void emitEvent(std::initializer_list<std::pair<QString, QJsonValue>> fields)
     {
         lastLife = m_clock.nowMs();
         QJsonObject o;

@@ -24,7 +24,8 @@ void HidDevice::deliverInputReport(std::span<const uint8_t> bytes)
     if (!m_callback || !m_buffer || m_bufferLength == 0)
         return;
     const std::size_t n = std::min(bytes.size(), m_bufferLength);
-    std::memcpy(m_buffer, bytes.data(), n);
+    if (n > 0)
+        std::memcpy(m_buffer, bytes.data(), n);
     std::memset(m_buffer + n, 0, m_bufferLength - n);
     // Copy the callback: it may re-register (or the device may be unplugged) while it runs.
     const auto callback = m_callback;

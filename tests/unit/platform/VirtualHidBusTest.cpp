@@ -162,3 +162,12 @@ TEST_F(VirtualHidBusTest, UnplugFaultRemovesTheDeviceWithoutPullingItFromUnderTh
     EXPECT_TRUE(ref.isNull());
     EXPECT_EQ(endpoint.received.size(), 1u);
 }
+
+TEST_F(VirtualHidBusTest, EmptyInputReportReachesTheCallbackAsEmpty)
+{
+    bus.sendInput(device, std::span<const uint8_t>());
+    clock.advance(5);
+    ASSERT_EQ(inputs.size(), 1u);
+    EXPECT_TRUE(inputs[0].empty());
+    EXPECT_EQ(buffer, HidReport{}) << "the rest of the buffer is cleared";
+}

@@ -1,0 +1,71 @@
+// Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
+#include "VirtualClassicBootloader.h"
+#include "boot/SHIDBoot.h"
+#include "device/HidTransport.h"
+#include "platform/VirtualHidBus.h"
+#include "platform/VirtualScheduler.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+using namespace flashwell;
+
+namespace {
+QTemporaryDir *workDir = nullptr;
+
+class Starter final : public QObject, public SHIDBootDelegate
+{
+public:
+    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdate(SHIDManager *) override {}
+    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdateed(SHIDManager *) override {}
+    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
+    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
+    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
+    void SHIDBootAddDevice(const SFenwykDevicePtr &d, SHIDManager *) override
+    {
+        transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
+    }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    workDir = new QTemporaryDir;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QString path = workDir->filePath(QStringLiteral("fw.bin"));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char *>(data) + 1, static_cast<qint64>(size - 1));
+    }
+    VirtualScheduler clock;
+    VirtualHidBus bus(clock);
+    Starter starter;
+    SHIDBoot session({&clock, &bus});
+    session.setBootDelegate(&starter);
+    session.filePath = path;
+    session.isUSBRR_PS_classic = data[0] & 1;
+    session.open();
+    lab::VirtualClassicBootloader device(bus, data[0] & 2 ? 0x3206 : 0x5750);
+    device.info = {static_cast<uint16_t>(data[0] & 4 ? 0x0105 : 0x0100), static_cast<uint8_t>((data[0] >> 3) & 3), 1};
+    device.plug();
+    // Files are small here; a bounded amount of virtual time covers any of them.
+    clock.advance(60'000);
+    return 0;
+}

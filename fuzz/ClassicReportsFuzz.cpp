@@ -1,0 +1,89 @@
+// Feeds arbitrary input reports to a classic session in each of its states.
+#include "FirmwareFileBuilder.h"
+#include "VirtualDeviceModel.h"
+#include "boot/SHIDBoot.h"
+#include "device/HidTransport.h"
+#include "platform/VirtualHidBus.h"
+#include "platform/VirtualScheduler.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+using namespace flashwell;
+
+namespace {
+QTemporaryDir *workDir = nullptr;
+QString firmwarePath;
+
+class Sink final : public QObject, public SHIDBootDelegate
+{
+public:
+    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdate(SHIDManager *) override {}
+    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdateed(SHIDManager *) override {}
+    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
+    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
+    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
+};
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    workDir = new QTemporaryDir;
+    firmwarePath = workDir->filePath(QStringLiteral("fw.bin"));
+    lab::ClassicFirmware fw;
+    fw.data = lab::patternBytes(200);
+    QFile f(firmwarePath);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(fw.build());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const uint8_t control = data[0];
+    VirtualScheduler clock;
+    VirtualHidBus bus(clock);
+    Sink sink;
+    SHIDBoot session({&clock, &bus});
+    session.setBootDelegate(&sink);
+    session.filePath = firmwarePath;
+    session.isUSBRR_PS_classic = control & 0x80;
+    session.open();
+    lab::SilentDevice device(bus, HidIdentity{0x2DC8, static_cast<uint16_t>(control & 0x40 ? 0x3206 : 0x5750), {}});
+    HidDevice *hid = device.plug();
+    clock.runPending();
+
+    // Walk the session into the state the control byte asks for, with well-formed frames.
+    const bool framed = control & 0x40;
+    auto frame = [&](const HidReport &r) {
+        bus.sendInput(hid, framed ? transport::applyPrefixFraming(r) : r);
+        clock.advance(2);
+    };
+    const int steps = control & 0x0F;
+    if (steps > 0)
+        frame(classic::deviceInfoFrame({0x0100, 0, 1}));
+    for (int i = 1; i < steps; ++i)
+        frame(classic::statusFrame(classic::kStatusAcknowledge));
+
+    // Then the fuzzer's reports, of any length up to 64 bytes each.
+    std::size_t at = 1;
+    while (at < size) {
+        const std::size_t length = std::min<std::size_t>(data[at] % 65, size - at - 1);
+        bus.sendInput(hid, std::span<const uint8_t>(data + at + 1, length));
+        clock.advance(static_cast<int64_t>(data[at] >> 6) * 400);
+        at += 1 + length;
+    }
+    clock.advance(2000);
+    return 0;
+}
