@@ -21,6 +21,22 @@ QByteArray ClassicFirmware::build() const
     return out;
 }
 
+QByteArray buildVela2File(const std::vector<Vela2Record> &records)
+{
+    QByteArray out;
+    for (const Vela2Record &r : records) {
+        ClassicFirmware record;
+        record.version = r.version;
+        record.beta = r.beta;
+        record.address = r.address;
+        record.productId = r.pid;
+        record.data = r.payload;
+        record.totalLengthOverride = r.lengthOverride;
+        out.append(record.build());
+    }
+    return out;
+}
+
 QByteArray patternBytes(int size, uint32_t seed)
 {
     QByteArray out(size, '\0');

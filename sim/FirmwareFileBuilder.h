@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace flashwell::lab {
 
@@ -22,6 +23,25 @@ struct ClassicFirmware
 
     QByteArray build() const;
 };
+
+// One image record of a second-generation file.
+struct Vela2Record
+{
+    Vela2Record(uint16_t version, uint16_t beta, uint32_t address, uint32_t pid, QByteArray payload,
+                std::optional<uint32_t> lengthOverride = std::nullopt)
+        : version(version), beta(beta), address(address), pid(pid), payload(std::move(payload)),
+          lengthOverride(lengthOverride)
+    {
+    }
+
+    uint16_t version = 100;
+    uint16_t beta = 0;
+    uint32_t address = 0;
+    uint32_t pid = 0; // low 16 bits product ID, high 16 bits sub-type
+    QByteArray payload;
+    std::optional<uint32_t> lengthOverride;
+};
+QByteArray buildVela2File(const std::vector<Vela2Record> &records);
 
 // Deterministic bytes for test images.
 QByteArray patternBytes(int size, uint32_t seed = 1);

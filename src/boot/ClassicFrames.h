@@ -29,7 +29,7 @@ inline constexpr std::size_t kSettingsSize = 40;
 inline constexpr uint16_t kFirstReadLength = 0x001B;
 inline constexpr std::size_t kMaxReadPiece = 27;
 
-// The 28-byte header at the start of a classic file (and of every second-generation record).
+// The 28-byte header at the start of a classic file and of every second-generation image record.
 struct FirmwareHeader
 {
     static constexpr std::size_t kVersion = 0, kBeta = 2, kAddress = 4, kTotalLength = 8, kProductId = 12;
@@ -41,6 +41,10 @@ struct FirmwareHeader
     uint32_t address() const { return wire::le32(raw, kAddress); }
     uint32_t totalLength() const { return wire::le32(raw, kTotalLength); }
     uint32_t productId() const { return wire::le32(raw, kProductId); }
+    // The names a second-generation image record gives the same fields.
+    uint32_t versionWord() const { return wire::le32(raw, kVersion); }
+    uint32_t length() const { return totalLength(); }
+    uint32_t pid() const { return productId(); }
 
     static std::optional<FirmwareHeader> parse(std::span<const uint8_t> bytes);
     // The header as it goes out: the 0x81-framed identity takes the words at 4, 8 and 16

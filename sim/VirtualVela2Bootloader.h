@@ -1,0 +1,65 @@
+#pragma once
+
+#include "FlashMemory.h"
+#include "VirtualDeviceModel.h"
+#include "VirtualDinputController.h"
+#include "boot/Vela2Protocol.h"
+
+#include <memory>
+#include <optional>
+
+namespace flashwell::lab {
+
+// A second-generation bootloader (USB 0x3208 or 0x3002). Its boot type follows from the product
+// ID it reports, through the same table the host uses. It refuses (does not answer) requests
+// with a wrong checksum where its boot type has one, keeps a flash memory that erases and writes
+// really change, answers the flash CRC request over its flash through the firmware data
+// transform, and after the reset comes back in normal mode with the version word it was given.
+class VirtualVela2Bootloader final : public VirtualDeviceModel
+{
+public:
+    VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reportedPid, uint16_t usbPid = 0x3208);
+    ~VirtualVela2Bootloader() override;
+
+    uint16_t reportedPid;
+    vela2::GamepadInfo info;
+    std::array<uint8_t, vela2::kBootSerialSize> bootSerial{};
+    // The normal-mode identity after the reset (by default the reported product ID).
+    std::optional<HidIdentity> normalIdentity;
+
+    // JL variant: application zone address and erase unit reported by 0xC1.
+    uint32_t appZone = 0;
+    uint32_t eraseUnit = 0;
+
+    // Faults: 1-based counts of requests and of chunk writes.
+    std::optional<int> dropReplyAt;
+    std::optional<int> corruptWriteAt;
+    std::optional<int> unplugAfter;
+
+    int32_t bootType() const;
+    bool checksummed() const;
+    vela2::AddressPlan plan() const { return vela2::addressPlan(bootType(), info); }
+    FlashMemory &flash() { return m_flash; }
+    const FlashMemory &flash() const { return m_flash; }
+    // Puts the boot serial and a version word where this boot type keeps them.
+    void seedFlash(uint32_t versionWord);
+    int requests() const { return m_requests; }
+    int rejectedChecksums() const { return m_rejected; }
+    bool wasReset() const { return m_reset; }
+    VirtualDinputController *normalMode() const { return m_normal.get(); }
+
+protected:
+    void handleReport(std::span<const uint8_t> report) override;
+
+private:
+    uint16_t flashCrc(uint32_t start, uint32_t count) const;
+
+    FlashMemory m_flash;
+    int m_requests = 0;
+    int m_chunks = 0;
+    int m_rejected = 0;
+    bool m_reset = false;
+    std::unique_ptr<VirtualDinputController> m_normal;
+};
+
+} // namespace flashwell::lab

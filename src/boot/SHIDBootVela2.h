@@ -1,0 +1,128 @@
+#pragma once
+
+#include "boot/ClassicFrames.h"
+#include "boot/SHIDBootDelegate.h"
+#include "boot/Vela2Protocol.h"
+#include "device/SHIDManager.h"
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace flashwell {
+
+// The second-generation bootloader session (USB 0x3208 and 0x3002, VID 0x2DC8). Strictly one
+// request at a time: every step sends one request packet and registers one reply handler, which
+// sends the next step. The pending handler is the session's state.
+class SHIDBootVela2 final : public SHIDManager
+{
+    Q_OBJECT
+public:
+    using ReplyHandler = std::function<void(std::span<const uint8_t> report)>;
+
+    static SHIDBootVela2 &sharedInstance();
+    explicit SHIDBootVela2(PlatformServices services, QObject *parent = nullptr);
+    ~SHIDBootVela2() override;
+
+    void open() override;
+
+    HidDevice *device() const { return m_device.data(); }
+    SHIDBootDelegate *bootDelegate() const { return m_bootDelegate.get(); }
+    void setBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegate.set(delegate); }
+
+    QString filePath;
+    int32_t bootType = 0;
+    uint32_t bootType_PID = 0;
+    uint32_t appZoneAddr = 0;
+    uint32_t offset = 0;
+
+    // --- packets and reply dispatch ---
+    void Generate_bootCmdPacket(std::span<const uint8_t> data, uint32_t len, uint32_t address, uint32_t totalLen,
+                                int32_t cmd, uint16_t params);
+    void BootReadFlash(std::span<const uint8_t> data, uint32_t len, uint32_t address, uint32_t totalLen, int32_t cmd,
+                       ReplyHandler block);
+    void addBlock(ReplyHandler block, uint8_t cmd);
+    static void readReadFlash(std::span<const uint8_t> report, int32_t cmd, const ReplyHandler &block);
+    static bool isSummitWired(uint32_t pid) { return vela2::isSummitWired(pid); }
+
+    // --- identification ---
+    void readPID();
+    void readGamepadInfo(bool continueWithBootSerial);
+    void readBoot_Serial();
+    void getVela2Version();
+    void resetGamepad();
+
+    // --- image check and verification ---
+    // True when `pfile` stands at the main image's payload; false after reporting why.
+    bool imageCheck();
+    // Position of the record whose 32-bit pid field equals `key`, or 0xFFFFFFFF.
+    uint32_t recordSearch(uint32_t key);
+    uint32_t radioRecordSearch(uint32_t key);
+    bool Flash_CRC(int32_t crcIndex_i, int32_t half);
+    void flashCRC();
+    void writeSave_Head_4K();
+
+    // --- erase, write and finish ---
+    void earseFlash();
+    void earseFlashVela2Version();
+    void writeFirmware();
+    void earseFlashBLE();
+    void writeFirmwareBLE();
+    void writeBleMarker();
+    void setBleVersion();
+    void setVela2Version();
+
+    // Held image state, for the steps and for tests.
+    const vela2::GamepadInfo &gamepadInfo() const { return m_info; }
+    const classic::FirmwareHeader &mainHeader() const { return m_mainHeader; }
+    uint32_t mainLength() const { return m_mainLength; }
+    uint32_t bytesWritten() const { return m_bytesWritten; }
+    uint32_t radioLength() const { return m_radioHeader.length(); }
+    // 0..100 over both images.
+    int32_t progress() const;
+
+    // Seam for the JL path: called instead of the rest of identification for a JL product ID.
+    std::function<void(uint32_t reportedPid)> onJLIdentified;
+
+protected:
+    void deviceMatched(HidDevice *device) override;
+    void deviceRemoved(HidDevice *device) override;
+    void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
+
+private:
+    bool checksummed() const;
+    vela2::AddressPlan plan() const { return vela2::addressPlan(bootType, m_info); }
+    void fail(const QString &message);
+    void closingStep();
+    // Reads the next chunk of an image; reports and returns empty when the file ran out early.
+    std::vector<uint8_t> readChunk(QFile &file, std::size_t wanted, const char *image);
+    // Walks the records of `file` from its start; fills `header` as it goes.
+    uint32_t walkRecords(QFile &file, uint32_t key, classic::FirmwareHeader &header);
+    bool verifyRecordFits(const QFile &file, qint64 headerAt, const classic::FirmwareHeader &header);
+
+    WeakDelegate<SHIDBootDelegate> m_bootDelegate;
+    HidDeviceRef m_device;
+    std::vector<std::pair<uint8_t, ReplyHandler>> m_blocks;
+
+    vela2::GamepadInfo m_info;
+    std::array<uint8_t, vela2::kBootSerialSize> m_bootSerial{};
+    int m_infoRequests = 0;
+
+    std::unique_ptr<QFile> pfile;
+    classic::FirmwareHeader m_mainHeader;
+    uint32_t m_mainVersionWord = 0;
+    uint32_t m_mainAddress = 0;
+    uint32_t m_mainLength = 0;
+    uint32_t m_mainPid = 0;
+    qint64 m_mainPayloadAt = 0; // file position of the main image's first payload byte
+    uint32_t m_bytesWritten = 0;
+    classic::FirmwareHeader m_radioHeader;
+    std::unique_ptr<QFile> m_radioFile;
+    uint32_t m_lastChunkIndex = 0;
+};
+
+} // namespace flashwell

@@ -1,0 +1,164 @@
+// Second-generation session: erase, the main and radio images, the version word and the reset.
+#include "boot/SHIDBootVela2.h"
+
+#include <algorithm>
+#include <array>
+
+namespace flashwell {
+
+namespace {
+constexpr uint32_t kNotFound = 0xFFFFFFFF;
+constexpr uint32_t kRadioBit = 0x80000000;
+constexpr uint32_t kRadioMarkerAddress = 0x80010006;
+constexpr uint32_t kRadioVersionAddress = 0x80010004;
+constexpr uint32_t kRadioVersionAddressType19 = 0x88004034;
+constexpr uint32_t kVersionAreaAddress = 0x01017040;
+constexpr uint32_t kVersionAreaLength = 32;
+constexpr uint32_t kEraseUnit = 0x8000;
+
+uint32_t roundUp(uint32_t value, uint32_t unit)
+{
+    return static_cast<uint32_t>((uint64_t{value} + unit - 1) / unit * unit);
+}
+} // namespace
+
+std::vector<uint8_t> SHIDBootVela2::readChunk(QFile &file, std::size_t wanted, const char *image)
+{
+    const QByteArray bytes = file.read(static_cast<qint64>(wanted));
+    if (bytes.isEmpty()) {
+        fail(QStringLiteral("firmware file ends inside the %1 image after %2 bytes").arg(QLatin1String(image)).arg(offset));
+        return {};
+    }
+    return {bytes.begin(), bytes.end()};
+}
+
+void SHIDBootVela2::earseFlash()
+{
+    const bool rounded = bootType == 5 || bootType == 19 || bootType == 21;
+    const uint32_t length = rounded ? roundUp(m_mainLength, kEraseUnit) : m_mainLength;
+    BootReadFlash({}, 0, m_mainAddress, length, vela2::kErase, [this](std::span<const uint8_t>) {
+        if (vela2::isChecksummedBootType(bootType)) {
+            earseFlashVela2Version();
+            return;
+        }
+        m_radioHeader = {};
+        if (vela2::hasRadioStage(bootType)) {
+            const uint32_t found = radioRecordSearch(bootType == 21 ? 1 : 0);
+            if (found == kNotFound) {
+                m_radioHeader = {};
+            } else {
+                const qint64 headerAt = found;
+                if (!verifyRecordFits(*m_radioFile, headerAt, m_radioHeader))
+                    return;
+                m_radioFile->seek(headerAt + static_cast<qint64>(classic::kHeaderSize));
+            }
+        }
+        writeFirmware();
+    });
+}
+
+void SHIDBootVela2::earseFlashVela2Version()
+{
+    BootReadFlash({}, 0, kVersionAreaAddress, kVersionAreaLength, vela2::kErase,
+                  [this](std::span<const uint8_t>) { writeFirmware(); });
+}
+
+void SHIDBootVela2::writeFirmware()
+{
+    const uint32_t base = plan().mainImage.value_or(m_mainAddress);
+    if (SHIDBootDelegate *d = bootDelegate()) {
+        d->SHIDBootStartUpdate(nullptr);
+        d->SHIDBootStartUpdateing(progress(), nullptr);
+    }
+    if (offset >= m_mainLength) {
+        if (vela2::hasRadioStage(bootType) && m_radioHeader.length() != 0)
+            earseFlashBLE();
+        else
+            closingStep();
+        return;
+    }
+    if (!pfile) {
+        fail(QStringLiteral("main image is not open"));
+        return;
+    }
+    const std::vector<uint8_t> chunk = readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main");
+    if (chunk.empty())
+        return;
+    const auto count = static_cast<uint32_t>(chunk.size());
+    BootReadFlash(chunk, count, base + offset, m_mainLength, vela2::kWriteChunk, [this, count](std::span<const uint8_t>) {
+        offset += count;
+        m_bytesWritten += count;
+        writeFirmware();
+    });
+}
+
+void SHIDBootVela2::earseFlashBLE()
+{
+    const uint32_t length = bootType == 21 ? roundUp(m_radioHeader.length(), kEraseUnit) : m_radioHeader.length();
+    BootReadFlash({}, 0, m_radioHeader.address() | kRadioBit, length, vela2::kErase, [this](std::span<const uint8_t>) {
+        offset = 0;
+        writeFirmwareBLE();
+    });
+}
+
+void SHIDBootVela2::writeFirmwareBLE()
+{
+    if (SHIDBootDelegate *d = bootDelegate())
+        d->SHIDBootStartUpdateing(progress(), nullptr);
+    const uint32_t radioLength = m_radioHeader.length();
+    if (offset >= radioLength) {
+        writeBleMarker();
+        return;
+    }
+    if (!m_radioFile) {
+        fail(QStringLiteral("radio image is not open"));
+        return;
+    }
+    // Always a whole 46-byte chunk, as the bootloader expects; it ignores what lies past the image.
+    const std::vector<uint8_t> chunk = readChunk(*m_radioFile, vela2::kMaxData, "radio");
+    if (chunk.empty())
+        return;
+    const auto count = static_cast<uint32_t>(chunk.size());
+    const uint32_t address = (m_radioHeader.address() | kRadioBit) + offset;
+    BootReadFlash(chunk, count, address, radioLength, vela2::kWriteChunk, [this, count](std::span<const uint8_t>) {
+        offset += count;
+        m_bytesWritten += count;
+        writeFirmwareBLE();
+    });
+}
+
+void SHIDBootVela2::writeBleMarker()
+{
+    const std::array<uint8_t, 2> marker{0x34, 0x12};
+    BootReadFlash(marker, 2, kRadioMarkerAddress, 2, vela2::kWrite, [this](std::span<const uint8_t>) { setBleVersion(); });
+}
+
+void SHIDBootVela2::setBleVersion()
+{
+    std::array<uint8_t, 4> version{};
+    std::copy_n(m_radioHeader.raw.begin(), 4, version.begin());
+    const uint32_t address = bootType == 19 ? kRadioVersionAddressType19 : kRadioVersionAddress;
+    BootReadFlash(version, 4, address, 4, vela2::kWrite, [this](std::span<const uint8_t>) { closingStep(); });
+}
+
+void SHIDBootVela2::closingStep()
+{
+    if (vela2::isChecksummedBootType(bootType) && (bootType_PID == 0x9025 || bootType_PID == 0x9026))
+        Flash_CRC(0, 0);
+    else
+        setVela2Version();
+}
+
+void SHIDBootVela2::setVela2Version()
+{
+    std::array<uint8_t, 4> word{};
+    wire::putLe32(word, 0, m_mainVersionWord);
+    BootReadFlash(word, 4, plan().versionWord, 4, vela2::kWrite, [this](std::span<const uint8_t>) {
+        if (SHIDBootDelegate *d = bootDelegate())
+            d->SHIDBootStartUpdateed(nullptr);
+        pfile.reset();
+        resetGamepad();
+    });
+}
+
+} // namespace flashwell

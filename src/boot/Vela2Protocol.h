@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/HidReport.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+// The second-generation bootloader's tables and wire formats, declared once and shared by the
+// session and the lab.
+namespace flashwell::vela2 {
+
+// Command codes (request command field and reply echo field).
+enum Command : uint16_t {
+    kWrite = 0x02,
+    kWriteChunk = 0x03,
+    kErase = 0x04,
+    kRead = 0x05,
+    kReset = 0x07,
+    kReadPid = 0x08,
+    kGamepadInfo = 0xC0,
+    kJlInfo = 0xC1,
+    kJlSaveHead = 0xC2,
+    kFlashCrc = 0xC3,
+};
+
+inline constexpr std::size_t kMaxData = 46;
+inline constexpr std::size_t kReplyPayload = 18;
+inline constexpr std::size_t kGamepadInfoSize = 44;
+inline constexpr std::size_t kBootSerialSize = 12;
+
+// The boot type for a bootloader's product ID, or none for an unlisted one.
+std::optional<int32_t> bootTypeForPid(uint32_t pid);
+bool isSummitWired(uint32_t pid);
+bool isChecksummedBootType(int32_t bootType);
+bool isInfoAddressedBootType(int32_t bootType);
+bool isJLProductId(uint32_t pid);
+// Boot types whose file starts with a record to skip, and those that search records by key.
+bool skipsFirstRecord(int32_t bootType);
+bool searchesRecords(int32_t bootType);
+// Boot types that have a radio stage when the file holds a radio image.
+bool hasRadioStage(int32_t bootType);
+
+// The 44-byte gamepad info record (reply payload of 0xC0).
+struct GamepadInfo
+{
+    static constexpr std::size_t kProductId = 0, kSubType = 2, kVersion = 4, kBeta = 6, kBootSerialAddress = 32,
+                                 kVersionWordAddress = 40;
+    std::array<uint8_t, kGamepadInfoSize> raw{};
+
+    uint16_t productId() const { return wire::le16(raw, kProductId); }
+    void setProductId(uint16_t pid) { wire::putLe16(raw, kProductId, pid); }
+    uint8_t subType() const { return raw[kSubType]; }
+    uint16_t version() const { return wire::le16(raw, kVersion); }
+    uint16_t beta() const { return wire::le16(raw, kBeta); }
+    uint32_t bootSerialAddress() const { return wire::le32(raw, kBootSerialAddress); }
+    uint32_t versionWordAddress() const { return wire::le32(raw, kVersionWordAddress); }
+    // The record search key: product ID + sub-type x 0x10000.
+    uint32_t searchKey() const { return productId() + subType() * 0x10000u; }
+};
+
+// Where a boot type keeps its boot serial, its version word and its main image.
+struct AddressPlan
+{
+    uint32_t bootSerial = 0;
+    uint32_t versionWord = 0;
+    // Base of the main image; info-addressed types write at the image header's own address.
+    std::optional<uint32_t> mainImage;
+};
+AddressPlan addressPlan(int32_t bootType, const GamepadInfo &info);
+
+// One request packet: 05, command, parameter, data length (capped at 46), checksum, total length,
+// address, data.
+struct Request
+{
+    static constexpr std::size_t kCommand = 1, kParameter = 3, kLength = 5, kChecksum = 7, kTotalLength = 9,
+                                 kAddress = 13, kData = 17;
+};
+HidReport buildRequest(uint16_t command, uint16_t parameter, std::span<const uint8_t> data, uint32_t length,
+                       uint32_t totalLength, uint32_t address, bool checksummed);
+// The checksum a request must carry: CRC-16/MODBUS of its data, 0xFFFF with no data; 0 when
+// the boot type has none.
+uint16_t requestChecksum(std::span<const uint8_t> data, bool checksummed);
+
+// True when `report` answers a request with `command`: 00 05, status 0, echo = command.
+bool isReplyTo(std::span<const uint8_t> report, uint16_t command);
+HidReport buildReply(uint16_t command, std::span<const uint8_t> payload);
+
+} // namespace flashwell::vela2
