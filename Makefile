@@ -18,12 +18,15 @@ bench: setup
 
 # A short run of every fuzz target (FUZZ_SECONDS each); not part of `make test`.
 FUZZ_SECONDS ?= 30
+FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuzz
 fuzz: setup
 	cmake --preset fuzz
 	cmake --build build/fuzz
-	mkdir -p build/fuzz/corpus/classic_reports build/fuzz/corpus/classic_file
-	./build/fuzz/fuzz/classic_reports_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ -max_len=512 build/fuzz/corpus/classic_reports
-	./build/fuzz/fuzz/classic_file_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ -max_len=2048 build/fuzz/corpus/classic_file
+	for f in $(FUZZERS); do \
+	  mkdir -p build/fuzz/corpus/$$f && \
+	  ./build/fuzz/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/$$f- -max_len=2048 \
+	    build/fuzz/corpus/$$f || exit 1; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -10,7 +12,7 @@
 namespace flashwell::lab {
 
 // A device's flash as the lab sees it: only written bytes exist, so a test can compare exactly
-// what was written with what the file holds.
+// what was written with what the file holds. Kept in 4 KiB pages so large images stay cheap.
 class FlashMemory
 {
 public:
@@ -26,10 +28,16 @@ public:
     QByteArray read(uint32_t address, uint32_t length) const;
     // Contiguous written ranges, ascending.
     std::vector<Region> regions() const;
-    bool empty() const { return m_bytes.empty(); }
+    bool empty() const { return m_pages.empty(); }
 
 private:
-    std::map<uint32_t, uint8_t> m_bytes;
+    static constexpr uint32_t kPageSize = 4096;
+    struct Page
+    {
+        std::array<uint8_t, kPageSize> bytes;
+        std::bitset<kPageSize> written;
+    };
+    std::map<uint32_t, Page> m_pages; // keyed by page number
 };
 
 } // namespace flashwell::lab

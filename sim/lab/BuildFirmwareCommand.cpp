@@ -12,7 +12,9 @@ int runBuildFirmware(const QStringList &args)
 {
     ClassicFirmware firmware;
     QString out;
+    QString format = QStringLiteral("classic");
     int size = 4096;
+    int radioSize = 0;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (i + 1 >= args.size()) {
@@ -33,9 +35,13 @@ int runBuildFirmware(const QStringList &args)
             firmware.productId = v.toUInt(&ok, 16);
         else if (a == QLatin1String("--size"))
             size = v.toInt(&ok);
+        else if (a == QLatin1String("--radio-size"))
+            radioSize = v.toInt(&ok);
+        else if (a == QLatin1String("--format"))
+            format = v;
         else
             ok = false;
-        if (!ok || size < 0) {
+        if (!ok || size < 0 || radioSize < 0) {
             std::fprintf(stderr, "flashwell-lab build-firmware: bad option %s %s\n", qPrintable(a), qPrintable(v));
             return 2;
         }
@@ -44,9 +50,26 @@ int runBuildFirmware(const QStringList &args)
         std::fprintf(stderr, "flashwell-lab build-firmware: --out is required\n");
         return 2;
     }
-    firmware.data = patternBytes(size);
+    QByteArray bytes;
+    if (format == QLatin1String("classic")) {
+        firmware.data = patternBytes(size);
+        bytes = firmware.build();
+    } else if (format == QLatin1String("second-gen")) {
+        // The main image, then (when asked) a radio image with pid field 0, and one with 1.
+        std::vector<Vela2Record> records{
+            {firmware.version, firmware.beta, firmware.address, firmware.productId, patternBytes(size)}};
+        if (radioSize > 0) {
+            records.emplace_back(firmware.version, firmware.beta, 0x00020000, 0, patternBytes(radioSize, 2));
+            records.emplace_back(firmware.version, firmware.beta, 0x00020000, 1, patternBytes(radioSize, 2));
+        }
+        bytes = buildVela2File(records);
+    } else {
+        std::fprintf(stderr, "flashwell-lab build-firmware: unknown format %s (classic, second-gen)\n",
+                     qPrintable(format));
+        return 2;
+    }
     QFile file(out);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(firmware.build()) < 0) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) < 0) {
         std::fprintf(stderr, "flashwell-lab build-firmware: cannot write %s\n", qPrintable(out));
         return 2;
     }

@@ -1,6 +1,6 @@
 #include "lab/FlashCommand.h"
 
-#include "ClassicFlashRun.h"
+#include "LabFlashRun.h"
 #include "lab/JsonLines.h"
 
 #include <QFile>
@@ -17,8 +17,9 @@ namespace {
 struct Options
 {
     QString bootloader;
+    bool usbPidGiven = false;
     QString dumpFlash;
-    ClassicFlashOptions run;
+    LabFlashOptions run;
 };
 
 int usageError(const QString &message)
@@ -72,9 +73,25 @@ QString parse(const QStringList &args, Options &o)
             const auto n = hexValue(0xFFFF);
             if (!n)
                 return QStringLiteral("%1 needs a 16-bit hex number").arg(a);
+            o.usbPidGiven = o.usbPidGiven || a == QLatin1String("--usb-pid");
             (a == QLatin1String("--usb-pid")   ? o.run.pid
              : a == QLatin1String("--usb-vid") ? o.run.vid
                                                : o.run.bootVersion) = static_cast<uint16_t>(*n);
+        } else if (a == QLatin1String("--reported-pid")) {
+            const auto n = hexValue(0xFFFF);
+            if (!n)
+                return QStringLiteral("--reported-pid needs a 16-bit hex number");
+            o.run.reportedPid = static_cast<uint16_t>(*n);
+        } else if (a == QLatin1String("--info-pid")) {
+            const auto n = hexValue(0xFFFF);
+            if (!n)
+                return QStringLiteral("--info-pid needs a 16-bit hex number");
+            o.run.infoPid = static_cast<uint16_t>(*n);
+        } else if (a == QLatin1String("--info-subtype")) {
+            const auto n = decValue(255);
+            if (!n)
+                return QStringLiteral("--info-subtype needs a number from 0 to 255");
+            o.run.subType = static_cast<uint8_t>(*n);
         } else if (a == QLatin1String("--hw-code") || a == QLatin1String("--fw-type")) {
             const auto n = decValue(255);
             if (!n)
@@ -109,11 +126,23 @@ QString parse(const QStringList &args, Options &o)
             return QStringLiteral("unknown option %1").arg(a);
         }
     }
-    if (o.bootloader != QLatin1String("classic"))
-        return o.bootloader.isEmpty() ? QStringLiteral("--bootloader is required (classic)")
-                                      : QStringLiteral("unknown bootloader %1 (classic)").arg(o.bootloader);
+    if (o.bootloader == QLatin1String("classic"))
+        o.run.bootloader = LabBootloader::Classic;
+    else if (o.bootloader == QLatin1String("second-gen"))
+        o.run.bootloader = LabBootloader::SecondGen;
+    else
+        return o.bootloader.isEmpty() ? QStringLiteral("--bootloader is required (classic, second-gen)")
+                                      : QStringLiteral("unknown bootloader %1 (classic, second-gen)").arg(o.bootloader);
     if (o.run.file.isEmpty())
         return QStringLiteral("--file is required");
+    if (o.run.bootloader == LabBootloader::SecondGen) {
+        if (o.usbPidGiven) {
+            if (o.run.pid != 0x3208 && o.run.pid != 0x3002)
+                return QStringLiteral("a second-generation bootloader is USB 0x3208 or 0x3002");
+            o.run.usbPid = o.run.pid;
+        }
+        return {};
+    }
     const bool classicIdentity = (o.run.vid == 0x2DC8 && (o.run.pid == 0x5750 || o.run.pid == 0x3206))
                                  || (o.run.vid == 0x0483 && (o.run.pid == 0x5750 || o.run.pid == 0x5760));
     if (!classicIdentity)
@@ -135,7 +164,7 @@ int runFlash(const QStringList &args)
         return usageError(QStringLiteral("cannot read %1: %2").arg(o.run.file, probe.errorString()));
     probe.close();
 
-    ClassicFlashRun flash(o.run);
+    LabFlashRun flash(o.run);
     flash.onEvent = [](const QJsonObject &event) { printJsonLine(event); };
     const FlashRunResult result = flash.run();
     printJsonLine(

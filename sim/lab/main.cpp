@@ -15,10 +15,13 @@ void usage()
                  "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n"
                  "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
                  "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
+                 "  flash --bootloader second-gen --file PATH [--usb-pid 3208|3002] [--reported-pid HEX]\n"
+                 "        [--info-pid HEX] [--info-subtype N]\n"
                  "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
                  "                                       update a virtual bootloader and print each callback as JSON\n"
-                 "  build-firmware --out PATH [--version N] [--beta N] [--address HEX] [--pid HEX] [--size N]\n"
-                 "                                       write a classic firmware file of patterned data\n");
+                 "  build-firmware --out PATH [--format classic|second-gen] [--version N] [--beta N]\n"
+                 "        [--address HEX] [--pid HEX] [--size N] [--radio-size N]\n"
+                 "                                       write a firmware file of patterned data\n");
 }
 } // namespace
 

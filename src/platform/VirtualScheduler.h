@@ -2,6 +2,7 @@
 
 #include "platform/Scheduler.h"
 
+#include <cstdint>
 #include <map>
 #include <utility>
 
@@ -24,6 +25,8 @@ public:
     bool runUntilIdle(int64_t limitMs = 60'000);
     // Runs only the tasks due now (zero delay), as one turn of an event loop would.
     void runPending() { advance(0); }
+    // Runs the next task, whenever it is due; false when there is none.
+    bool step() { return runNext(INT64_MAX); }
     std::size_t pendingCount() const { return m_queue.size(); }
 
 private:

@@ -1,5 +1,5 @@
-#include "ClassicFlashRun.h"
 #include "FirmwareFileBuilder.h"
+#include "LabFlashRun.h"
 #include "VirtualClassicBootloader.h"
 
 #include <QFile>
@@ -42,10 +42,10 @@ protected:
 TEST_F(ClassicLabTest, FlashHoldsTheFileAndTheDeviceReturnsWithTheNewVersion)
 {
     for (uint16_t pid : {uint16_t{0x5750}, uint16_t{0x3206}}) {
-        ClassicFlashOptions o;
+        LabFlashOptions o;
         o.file = firmware(10'000);
         o.pid = pid;
-        ClassicFlashRun run(o);
+        LabFlashRun run(o);
         std::vector<int> progress;
         run.onEvent = [&](const QJsonObject &e) {
             if (e.value(QStringLiteral("event")).toString() == QLatin1String("SHIDBootStartUpdateing"))
@@ -53,7 +53,7 @@ TEST_F(ClassicLabTest, FlashHoldsTheFileAndTheDeviceReturnsWithTheNewVersion)
         };
         const FlashRunResult r = run.run();
         ASSERT_TRUE(r.success) << qPrintable(r.message);
-        const auto regions = run.device().flash().regions();
+        const auto regions = run.flash().regions();
         ASSERT_EQ(regions.size(), 1u);
         EXPECT_EQ(regions[0].address, 0x08004000u);
         EXPECT_EQ(regions[0].data, data);
@@ -62,18 +62,16 @@ TEST_F(ClassicLabTest, FlashHoldsTheFileAndTheDeviceReturnsWithTheNewVersion)
         EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
         // 10,000 bytes in 313 pieces plus query, info request, header and finish.
         EXPECT_EQ(r.reportsOut, 313 + 4);
-        ASSERT_NE(run.device().normalMode(), nullptr);
-        EXPECT_EQ(run.device().normalMode()->versionHundredths, 210);
-        EXPECT_NE(run.device().normalMode()->device(), nullptr) << "back on the bus in normal mode";
+        EXPECT_EQ(run.normalModeVersion(), 210) << "back on the bus in normal mode with the new version";
     }
 }
 
 TEST_F(ClassicLabTest, ReceiverSettingsAppearInTheDump)
 {
-    ClassicFlashOptions o;
+    LabFlashOptions o;
     o.file = firmware(64);
     o.receiverSettings = true;
-    ClassicFlashRun run(o);
+    LabFlashRun run(o);
     ASSERT_TRUE(run.run().success);
     const QJsonArray regions = run.flashDump().value(QStringLiteral("regions")).toArray();
     ASSERT_EQ(regions.size(), 2);
@@ -85,7 +83,7 @@ TEST_F(ClassicLabTest, ReceiverSettingsAppearInTheDump)
 struct FaultRun
 {
     const char *what;
-    ClassicFlashOptions options;
+    LabFlashOptions options;
     const char *message; // empty: any failure
 };
 
@@ -96,9 +94,9 @@ class ClassicLabFaults : public ClassicLabTest, public ::testing::WithParamInter
 // Every fault ends the update as a failure (an error callback or the watchdog), never a hang.
 TEST_P(ClassicLabFaults, EndsInAFailureNeverAHang)
 {
-    ClassicFlashOptions o = GetParam().options;
+    LabFlashOptions o = GetParam().options;
     o.file = firmware(256);
-    ClassicFlashRun run(o);
+    LabFlashRun run(o);
     const FlashRunResult r = run.run();
     EXPECT_FALSE(r.success) << GetParam().what;
     if (*GetParam().message) {
@@ -108,38 +106,39 @@ TEST_P(ClassicLabFaults, EndsInAFailureNeverAHang)
 }
 
 namespace {
-ClassicFlashOptions with(std::optional<int> ClassicFlashOptions::*field, int n, bool settings = false)
+LabFlashOptions with(std::optional<int> LabFlashOptions::*field, int n, bool settings = false)
 {
-    ClassicFlashOptions o;
+    LabFlashOptions o;
     o.*field = n;
     o.receiverSettings = settings;
     return o;
 }
 } // namespace
 
-// Requests: 1 version query, 2 info request, 3 header, 4..11 data, 12 finish (13+ settings).
+// Requests: 1 version query, 2 info request, 3 header, 4..11 data, then the finish command, or
+// with the settings step first the settings reads (12, 13).
 INSTANTIATE_TEST_SUITE_P(
     Phases, ClassicLabFaults,
-    ::testing::Values(FaultRun{"no version reply", with(&ClassicFlashOptions::dropReply, 1), "stalled"},
-                      FaultRun{"no info frame", with(&ClassicFlashOptions::dropReply, 2), "stalled"},
-                      FaultRun{"header unanswered", with(&ClassicFlashOptions::dropReply, 3), "stalled"},
-                      FaultRun{"data unanswered", with(&ClassicFlashOptions::dropReply, 7), "stalled"},
-                      FaultRun{"settings read unanswered", with(&ClassicFlashOptions::dropReply, 12, true), ""},
-                      FaultRun{"unplug before header", with(&ClassicFlashOptions::unplugAfter, 2), "stalled"},
-                      FaultRun{"unplug mid data", with(&ClassicFlashOptions::unplugAfter, 6), "stalled"},
-                      FaultRun{"query send fails", with(&ClassicFlashOptions::failSend, 1), "stalled"},
-                      FaultRun{"data send fails", with(&ClassicFlashOptions::failSend, 5),
+    ::testing::Values(FaultRun{"no version reply", with(&LabFlashOptions::dropReply, 1), "stalled"},
+                      FaultRun{"no info frame", with(&LabFlashOptions::dropReply, 2), "stalled"},
+                      FaultRun{"header unanswered", with(&LabFlashOptions::dropReply, 3), "stalled"},
+                      FaultRun{"data unanswered", with(&LabFlashOptions::dropReply, 7), "stalled"},
+                      FaultRun{"settings read unanswered", with(&LabFlashOptions::dropReply, 12, true), ""},
+                      FaultRun{"unplug before header", with(&LabFlashOptions::unplugAfter, 2), "stalled"},
+                      FaultRun{"unplug mid data", with(&LabFlashOptions::unplugAfter, 6), "stalled"},
+                      FaultRun{"query send fails", with(&LabFlashOptions::failSend, 1), "stalled"},
+                      FaultRun{"data send fails", with(&LabFlashOptions::failSend, 5),
                                "a data report could not be sent"}),
     [](const auto &info) { return flashwell::test::testName(info.param.what); });
 
 TEST_F(ClassicLabTest, CorruptedWriteIsVisibleInFlashSinceTheClassicProtocolDoesNotVerify)
 {
-    ClassicFlashOptions o;
+    LabFlashOptions o;
     o.file = firmware(256);
     o.corruptWrite = 3;
-    ClassicFlashRun run(o);
+    LabFlashRun run(o);
     ASSERT_TRUE(run.run().success);
-    const QByteArray flash = run.device().flash().read(0x08004000, 256);
+    const QByteArray flash = run.flash().read(0x08004000, 256);
     int differing = 0;
     for (int i = 0; i < 256; ++i)
         differing += flash[i] != data[i] ? 1 : 0;

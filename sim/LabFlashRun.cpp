@@ -1,7 +1,9 @@
-#include "ClassicFlashRun.h"
+#include "LabFlashRun.h"
 
 #include "VirtualClassicBootloader.h"
+#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBoot.h"
+#include "boot/SHIDBootVela2.h"
 #include "device/HidTransport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/VirtualHidBus.h"
@@ -16,6 +18,8 @@ namespace {
 
 constexpr int64_t kWatchdogTickMs = 3000;
 constexpr int64_t kSettleMs = 1000;
+constexpr uint32_t kInfoBootSerial = 0x08003000;
+constexpr uint32_t kInfoVersionWord = 0x08003040;
 
 QString hex4(uint32_t v)
 {
@@ -39,6 +43,7 @@ public:
     QString message;
     int64_t endedAt = 0;
     int64_t lastLife = 0;
+    std::function<void(const SFenwykDevicePtr &)> onBootloaderArrived;
 
     void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
     {
@@ -84,13 +89,13 @@ public:
     void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *) override
     {
         emitEvent({{"event", "SHIDBootAddDevice"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
-        // The version query starts the classic exchange.
-        transport::sendFramedPacket(device->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
+        if (onBootloaderArrived)
+            onBootloaderArrived(device);
     }
 
     void checkStall()
     {
-        if (m_clock.nowMs() - lastLife > ClassicFlashRun::kStallMs)
+        if (m_clock.nowMs() - lastLife > LabFlashRun::kStallMs)
             end(false, QStringLiteral("stalled"));
     }
 
@@ -119,55 +124,104 @@ private:
 
 } // namespace
 
-struct ClassicFlashRun::State
+struct LabFlashRun::State
 {
-    State(ClassicFlashOptions o, std::function<void(const QJsonObject &)> &sink)
-        : options(std::move(o))
+    State(const LabFlashOptions &o, std::function<void(const QJsonObject &)> &sink)
+        : options(o)
         , bus(clock)
         , screen(clock, sink)
-        , session({&clock, &bus})
-        , device(bus, options.pid, options.vid)
     {}
-    ClassicFlashOptions options;
+    LabFlashOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
     LabUpdateScreen screen;
-    SHIDBoot session;
-    VirtualClassicBootloader device;
+    std::unique_ptr<SHIDBoot> classicSession;
+    std::unique_ptr<SHIDBootVela2> vela2Session;
+    std::unique_ptr<VirtualClassicBootloader> classicDevice;
+    std::unique_ptr<VirtualVela2Bootloader> vela2Device;
+    VirtualDeviceModel *device = nullptr;
+
+    void setUpClassic()
+    {
+        classicSession = std::make_unique<SHIDBoot>(PlatformServices{&clock, &bus});
+        classicSession->setBootDelegate(&screen);
+        classicSession->filePath = QFileInfo(options.file).absoluteFilePath();
+        classicSession->isUSBRR_PS_classic = options.receiverSettings;
+        classicSession->open();
+        // The version query starts the classic exchange.
+        screen.onBootloaderArrived = [](const SFenwykDevicePtr &d) {
+            transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
+        };
+
+        classicDevice = std::make_unique<VirtualClassicBootloader>(bus, options.pid, options.vid);
+        classicDevice->info = {options.bootVersion, options.hwCode, options.fwType};
+        classicDevice->dropReplyAt = options.dropReply;
+        classicDevice->corruptWriteAt = options.corruptWrite;
+        classicDevice->unplugAfter = options.unplugAfter;
+        for (std::size_t i = 0; i < classicDevice->settings.size(); ++i)
+            classicDevice->settings[i] = static_cast<uint8_t>(0xA0 + i); // recognisable factory settings
+        device = classicDevice.get();
+    }
+
+    void setUpSecondGen()
+    {
+        vela2Session = std::make_unique<SHIDBootVela2>(PlatformServices{&clock, &bus});
+        vela2Session->setBootDelegate(&screen);
+        vela2Session->filePath = QFileInfo(options.file).absoluteFilePath();
+        vela2Session->open();
+        SHIDBootVela2 *session = vela2Session.get();
+        screen.onBootloaderArrived = [session](const SFenwykDevicePtr &) { session->readPID(); };
+
+        vela2Device = std::make_unique<VirtualVela2Bootloader>(bus, options.reportedPid, options.usbPid);
+        vela2::GamepadInfo &info = vela2Device->info;
+        if (options.infoPid)
+            info.setProductId(*options.infoPid);
+        info.raw[vela2::GamepadInfo::kSubType] = options.subType;
+        wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
+        wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+        for (std::size_t i = 0; i < vela2Device->bootSerial.size(); ++i)
+            vela2Device->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+        vela2Device->seedFlash(0x00000064); // running 1.00
+        vela2Device->dropReplyAt = options.dropReply;
+        vela2Device->corruptWriteAt = options.corruptWrite;
+        vela2Device->unplugAfter = options.unplugAfter;
+        device = vela2Device.get();
+    }
 };
 
-ClassicFlashRun::ClassicFlashRun(ClassicFlashOptions options)
-    : m(std::make_unique<State>(std::move(options), onEvent))
-{}
-
-ClassicFlashRun::~ClassicFlashRun() = default;
-
-const VirtualClassicBootloader &ClassicFlashRun::device() const
+LabFlashRun::LabFlashRun(const LabFlashOptions &options)
+    : m(std::make_unique<State>(options, onEvent))
 {
-    return m->device;
+    if (m->options.bootloader == LabBootloader::Classic)
+        m->setUpClassic();
+    else
+        m->setUpSecondGen();
 }
 
-FlashRunResult ClassicFlashRun::run()
-{
-    const ClassicFlashOptions &o = m->options;
-    m->session.setBootDelegate(&m->screen);
-    m->session.filePath = QFileInfo(o.file).absoluteFilePath();
-    m->session.isUSBRR_PS_classic = o.receiverSettings;
-    m->session.open();
+LabFlashRun::~LabFlashRun() = default;
 
-    VirtualClassicBootloader &device = m->device;
-    device.info = {o.bootVersion, o.hwCode, o.fwType};
-    device.dropReplyAt = o.dropReply;
-    device.corruptWriteAt = o.corruptWrite;
-    device.unplugAfter = o.unplugAfter;
-    for (std::size_t i = 0; i < device.settings.size(); ++i)
-        device.settings[i] = static_cast<uint8_t>(0xA0 + i); // recognisable factory settings
-    if (o.failSend)
-        m->bus.injectFault({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, *o.failSend});
+const FlashMemory &LabFlashRun::flash() const
+{
+    return m->classicDevice ? m->classicDevice->flash() : m->vela2Device->flash();
+}
+
+std::optional<uint16_t> LabFlashRun::normalModeVersion() const
+{
+    const VirtualDinputController *normal =
+        m->classicDevice ? m->classicDevice->normalMode() : m->vela2Device->normalMode();
+    if (!normal || !normal->device())
+        return std::nullopt;
+    return normal->versionHundredths;
+}
+
+FlashRunResult LabFlashRun::run()
+{
+    if (m->options.failSend)
+        m->bus.injectFault({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, *m->options.failSend});
 
     LabUpdateScreen &screen = m->screen;
     const auto watchdog = m->clock.every(kWatchdogTickMs, [&screen] { screen.checkStall(); });
-    device.plug();
+    m->device->plug();
     while (!screen.success)
         m->clock.advance(10);
     m->clock.cancel(watchdog);
@@ -181,25 +235,27 @@ FlashRunResult ClassicFlashRun::run()
     return result;
 }
 
-QJsonObject ClassicFlashRun::flashDump() const
+QJsonObject LabFlashRun::flashDump() const
 {
-    const VirtualClassicBootloader &device = m->device;
     QJsonArray regions;
     auto add = [&](uint32_t address, const QByteArray &data) {
         regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(address)},
                                    {QStringLiteral("data"), QString::fromLatin1(data.toHex())}});
     };
-    const QByteArray settings(reinterpret_cast<const char *>(device.settings.data()), classic::kSettingsSize);
-    bool settingsPending = device.settingsWritten();
-    for (const auto &r : device.flash().regions()) {
+    const VirtualClassicBootloader *classicDevice = m->classicDevice.get();
+    bool settingsPending = classicDevice && classicDevice->settingsWritten();
+    const auto settings = [&] {
+        return QByteArray(reinterpret_cast<const char *>(classicDevice->settings.data()), classic::kSettingsSize);
+    };
+    for (const auto &r : flash().regions()) {
         if (settingsPending && classic::kSettingsAddress < r.address) {
-            add(classic::kSettingsAddress, settings);
+            add(classic::kSettingsAddress, settings());
             settingsPending = false;
         }
         add(r.address, r.data);
     }
     if (settingsPending)
-        add(classic::kSettingsAddress, settings);
+        add(classic::kSettingsAddress, settings());
     return QJsonObject{{QStringLiteral("regions"), regions}};
 }
 

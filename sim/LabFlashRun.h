@@ -10,17 +10,30 @@
 
 namespace flashwell::lab {
 
-class VirtualClassicBootloader;
+class FlashMemory;
 
-struct ClassicFlashOptions
+enum class LabBootloader { Classic, SecondGen };
+
+struct LabFlashOptions
 {
+    LabBootloader bootloader = LabBootloader::Classic;
     QString file;
+
+    // Classic: USB identity and the device info frame; the receiver settings step.
     uint16_t pid = 0x5750;
     uint16_t vid = 0x2DC8;
     uint16_t bootVersion = 0x0100;
     uint8_t hwCode = 0;
     uint8_t fwType = 1;
     bool receiverSettings = false;
+
+    // Second generation: USB identity (0x3208 or 0x3002), the product ID the bootloader reports,
+    // and the gamepad info record's product ID (by default the reported one) and sub-type.
+    uint16_t usbPid = 0x3208;
+    uint16_t reportedPid = 0x9020;
+    std::optional<uint16_t> infoPid;
+    uint8_t subType = 0;
+
     std::optional<int> dropReply;    // the device does not answer its N-th request
     std::optional<int> corruptWrite; // the N-th data command is stored with one byte flipped
     std::optional<int> unplugAfter;  // the device leaves after N requests
@@ -35,23 +48,25 @@ struct FlashRunResult
     int64_t virtualMs = 0;
 };
 
-// One classic update in the lab: the real session on a virtual bus in virtual time, driven the
-// way the update screen drives it (version query on arrival, a 20 s no-progress watchdog).
-class ClassicFlashRun
+// One update in the lab: the real session on a virtual bus in virtual time, driven the way the
+// update screen drives it (the version query or readPID on arrival, a 20 s no-progress watchdog).
+class LabFlashRun
 {
 public:
     static constexpr int64_t kStallMs = 20000;
 
-    explicit ClassicFlashRun(ClassicFlashOptions options);
-    ~ClassicFlashRun();
+    explicit LabFlashRun(const LabFlashOptions &options);
+    ~LabFlashRun();
 
     // Every delegate callback, as {"event": name, ...}.
     std::function<void(const QJsonObject &)> onEvent;
 
     FlashRunResult run();
-    const VirtualClassicBootloader &device() const;
-    // {"regions":[{"address":N,"data":"<hex>"}]}, the settings block included when written.
+    const FlashMemory &flash() const;
+    // {"regions":[{"address":N,"data":"<hex>"}]}; the classic settings block is included when written.
     QJsonObject flashDump() const;
+    // The version the device reports in normal mode after the update, or none.
+    std::optional<uint16_t> normalModeVersion() const;
 
 private:
     struct State;

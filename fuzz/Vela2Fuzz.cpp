@@ -1,0 +1,101 @@
+// Second-generation session fuzzing. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
+// updated onto the lab's bootloader (the first input byte picks the reported product ID). Without
+// it: arbitrary reply reports are fed while the session waits for each step.
+#include "VirtualVela2Bootloader.h"
+#include "boot/SHIDBootVela2.h"
+#include "platform/VirtualHidBus.h"
+#include "platform/VirtualScheduler.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+using namespace flashwell;
+
+namespace {
+QTemporaryDir *workDir = nullptr;
+
+constexpr std::array<uint16_t, 12> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x3016, 0x6003,
+                                            0x3105, 0x3103, 0x2000, 0x9029, 0x2003, 0x3014};
+
+class Sink final : public QObject, public SHIDBootDelegate
+{
+public:
+    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdate(SHIDManager *) override {}
+    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdateed(SHIDManager *) override {}
+    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
+    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
+    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
+};
+
+QString writeFile(const uint8_t *data, std::size_t size)
+{
+    const QString path = workDir->filePath(QStringLiteral("fw.bin"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+    return path;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false")); // failures are expected here
+    workDir = new QTemporaryDir;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
+    const uint16_t pid = kPids[data[0] % kPids.size()];
+    VirtualScheduler clock;
+    VirtualHidBus bus(clock);
+    Sink sink;
+    SHIDBootVela2 session({&clock, &bus});
+    session.setBootDelegate(&sink);
+    session.open();
+    lab::VirtualVela2Bootloader device(bus, pid);
+    wire::putLe32(device.info.raw, vela2::GamepadInfo::kBootSerialAddress, 0x08003000);
+    wire::putLe32(device.info.raw, vela2::GamepadInfo::kVersionWordAddress, 0x08003040);
+    device.info.raw[vela2::GamepadInfo::kSubType] = data[1] & 3;
+    device.seedFlash(100);
+#ifdef FLASHWELL_FUZZ_FILE
+    session.filePath = writeFile(data + 2, size - 2);
+    HidDevice *hid = device.plug();
+    Q_UNUSED(hid);
+    clock.runPending();
+    session.readPID();
+    clock.advance(120'000);
+#else
+    // A small valid file, so the session gets as far as the replies let it.
+    std::array<uint8_t, 28 + 64> file{};
+    wire::putLe32(file, 4, 0x01018000);
+    wire::putLe32(file, 8, 64);
+    wire::putLe32(file, 12, pid);
+    session.filePath = writeFile(file.data(), file.size());
+    HidDevice *hid = bus.plug({0x2DC8, 0x3208, {}}, nullptr);
+    clock.runPending();
+    session.readPID();
+    std::size_t at = 2;
+    while (at < size) {
+        const std::size_t length = std::min<std::size_t>(data[at] % 65, size - at - 1);
+        bus.sendInput(hid, std::span<const uint8_t>(data + at + 1, length));
+        clock.advance(1 + (data[at] >> 6) * 300);
+        at += 1 + length;
+    }
+    clock.advance(2000);
+#endif
+    return 0;
+}
