@@ -7,11 +7,16 @@ namespace flashwell::lab {
 
 void FlashMemory::write(uint32_t address, std::span<const uint8_t> bytes)
 {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const uint32_t at = address + static_cast<uint32_t>(i);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const uint32_t at = address + static_cast<uint32_t>(done);
         Page &page = m_pages[at / kPageSize];
-        page.bytes[at % kPageSize] = bytes[i];
-        page.written.set(at % kPageSize);
+        const uint32_t within = at % kPageSize;
+        const std::size_t n = std::min<std::size_t>(bytes.size() - done, kPageSize - within);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(done), n, page.bytes.begin() + within);
+        for (std::size_t i = 0; i < n; ++i)
+            page.written.set(within + i);
+        done += n;
     }
 }
 
@@ -31,15 +36,17 @@ void FlashMemory::erase(uint32_t address, uint32_t length)
 QByteArray FlashMemory::read(uint32_t address, uint32_t length) const
 {
     QByteArray out(static_cast<qsizetype>(length), static_cast<char>(0xFF));
-    for (uint32_t i = 0; i < length; ++i) {
-        const uint32_t at = address + i;
-        const auto it = m_pages.find(at / kPageSize);
-        if (it == m_pages.end()) {
-            i += kPageSize - at % kPageSize - 1; // skip the rest of an absent page
-            continue;
+    uint32_t done = 0;
+    while (done < length) {
+        const uint32_t at = address + done;
+        const uint32_t within = at % kPageSize;
+        const uint32_t n = std::min(length - done, kPageSize - within);
+        if (const auto it = m_pages.find(at / kPageSize); it != m_pages.end()) {
+            for (uint32_t i = 0; i < n; ++i)
+                if (it->second.written.test(within + i))
+                    out[static_cast<qsizetype>(done + i)] = static_cast<char>(it->second.bytes[within + i]);
         }
-        if (it->second.written.test(at % kPageSize))
-            out[static_cast<qsizetype>(i)] = static_cast<char>(it->second.bytes[at % kPageSize]);
+        done += n;
     }
     return out;
 }
