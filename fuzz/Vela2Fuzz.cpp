@@ -1,4 +1,4 @@
-// Second-generation session fuzzing. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
+// Second-generation session fuzzing, the JL path included. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
 // updated onto the lab's bootloader (the first input byte picks the reported product ID). Without
 // it: arbitrary reply reports are fed while the session waits for each step.
 #include "VirtualVela2Bootloader.h"
@@ -20,8 +20,8 @@ using namespace flashwell;
 namespace {
 QTemporaryDir *workDir = nullptr;
 
-constexpr std::array<uint16_t, 12> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x3016, 0x6003,
-                                            0x3105, 0x3103, 0x2000, 0x9029, 0x2003, 0x3014};
+constexpr std::array<uint16_t, 15> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x3016, 0x6003, 0x3105, 0x3103,
+                                            0x2000, 0x9029, 0x2003, 0x3014, 0x3012, 0x3013, 0x6008};
 
 class Sink final : public QObject, public SHIDBootDelegate
 {
@@ -71,6 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     wire::putLe32(device.info.raw, vela2::GamepadInfo::kVersionWordAddress, 0x08003040);
     device.info.raw[vela2::GamepadInfo::kSubType] = data[1] & 3;
     device.seedFlash(100);
+    device.appZone = static_cast<uint32_t>(data[1] >> 2) * 64; // the JL variants' zone and unit
+    device.eraseUnit = (data[1] & 0x80) ? 0 : 4096;
 #ifdef FLASHWELL_FUZZ_FILE
     session.filePath = writeFile(data + 2, size - 2);
     HidDevice *hid = device.plug();

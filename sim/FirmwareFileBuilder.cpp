@@ -1,5 +1,6 @@
 #include "FirmwareFileBuilder.h"
 
+#include "boot/Crc.h"
 #include "platform/HidReport.h"
 
 #include <array>
@@ -35,6 +36,25 @@ QByteArray buildVela2File(const std::vector<Vela2Record> &records)
         out.append(record.build());
     }
     return out;
+}
+
+QByteArray HjzFirmware::build() const
+{
+    QByteArray header(64, '\0');
+    auto *h = reinterpret_cast<uint8_t *>(header.data());
+    wire::putLe32({h, 64}, 0, deviceId);
+    wire::putLe32({h, 64}, 8, totalLengthOverride.value_or(static_cast<uint32_t>(data.size())));
+    wire::putLe32({h, 64}, 12, pageSizeOverride.value_or(pageSize));
+    QByteArray table;
+    for (qsizetype at = 0; pageSize > 0 && at < data.size(); at += pageSize) {
+        const QByteArray page = data.mid(at, pageSize);
+        std::array<uint8_t, 4> crc{};
+        wire::putLe32(
+            crc, 0,
+            crc::crc32({reinterpret_cast<const uint8_t *>(page.constData()), static_cast<std::size_t>(page.size())}));
+        table.append(reinterpret_cast<const char *>(crc.data()), 4);
+    }
+    return header + table + data;
 }
 
 QByteArray patternBytes(int size, uint32_t seed)

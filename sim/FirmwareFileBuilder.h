@@ -29,10 +29,13 @@ struct Vela2Record
 {
     Vela2Record(uint16_t version, uint16_t beta, uint32_t address, uint32_t pid, QByteArray payload,
                 std::optional<uint32_t> lengthOverride = std::nullopt)
-        : version(version), beta(beta), address(address), pid(pid), payload(std::move(payload)),
-          lengthOverride(lengthOverride)
-    {
-    }
+        : version(version)
+        , beta(beta)
+        , address(address)
+        , pid(pid)
+        , payload(std::move(payload))
+        , lengthOverride(lengthOverride)
+    {}
 
     uint16_t version = 100;
     uint16_t beta = 0;
@@ -42,6 +45,19 @@ struct Vela2Record
     std::optional<uint32_t> lengthOverride;
 };
 QByteArray buildVela2File(const std::vector<Vela2Record> &records);
+
+// An HJZ file: 64-byte header (device id, total length, page size), the table of page checksums
+// (CRC-32 as zlib computes it, over each page's bytes), then the pages.
+struct HjzFirmware
+{
+    uint32_t deviceId = 387;
+    uint32_t pageSize = 1024;
+    QByteArray data; // whole pages
+    std::optional<uint32_t> totalLengthOverride;
+    std::optional<uint32_t> pageSizeOverride;
+
+    QByteArray build() const;
+};
 
 // Deterministic bytes for test images.
 QByteArray patternBytes(int size, uint32_t seed = 1);

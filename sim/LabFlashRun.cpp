@@ -1,14 +1,18 @@
 #include "LabFlashRun.h"
 
 #include "VirtualClassicBootloader.h"
+#include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
+#include "boot/HjzProtocol.h"
 #include "boot/SHIDBoot.h"
+#include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/HidTransport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -27,7 +31,7 @@ QString hex4(uint32_t v)
 }
 
 // Plays the update screen's part.
-class LabUpdateScreen final : public QObject, public SHIDBootDelegate
+class LabUpdateScreen final : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
 {
 public:
     LabUpdateScreen(VirtualScheduler &clock, std::function<void(const QJsonObject &)> &sink)
@@ -93,6 +97,23 @@ public:
             onBootloaderArrived(device);
     }
 
+    void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override
+    {
+        emitEvent({{"event", "SHIDBootHJZUpdate"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        // No screen starts an HJZ update; the lab does.
+        hjz->startUpdate();
+    }
+    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *) override
+    {
+        emitEvent({{"event", "SHIDBootHJZUpdateSuccess"}});
+        end(true, QStringLiteral("update finished"));
+    }
+    void SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg) override
+    {
+        emitEvent({{"event", "SHIDBootHJZUpdateFail"}, {"message", msg}});
+        end(false, msg);
+    }
+
     void checkStall()
     {
         if (m_clock.nowMs() - lastLife > LabFlashRun::kStallMs)
@@ -139,6 +160,8 @@ struct LabFlashRun::State
     std::unique_ptr<SHIDBootVela2> vela2Session;
     std::unique_ptr<VirtualClassicBootloader> classicDevice;
     std::unique_ptr<VirtualVela2Bootloader> vela2Device;
+    std::unique_ptr<SHIDBootHJZ> hjzSession;
+    std::unique_ptr<VirtualHjzBootloader> hjzDevice;
     VirtualDeviceModel *device = nullptr;
 
     void setUpClassic()
@@ -181,34 +204,76 @@ struct LabFlashRun::State
         wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
         for (std::size_t i = 0; i < vela2Device->bootSerial.size(); ++i)
             vela2Device->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
-        vela2Device->seedFlash(0x00000064); // running 1.00
+        if (!vela2::isJLProductId(options.reportedPid))
+            vela2Device->seedFlash(0x00000064); // running 1.00
+        vela2Device->appZone = options.appZone;
+        vela2Device->eraseUnit = options.eraseUnit;
         vela2Device->dropReplyAt = options.dropReply;
         vela2Device->corruptWriteAt = options.corruptWrite;
         vela2Device->unplugAfter = options.unplugAfter;
         device = vela2Device.get();
+    }
+
+    void setUpHjz()
+    {
+        hjzSession = std::make_unique<SHIDBootHJZ>(PlatformServices{&clock, &bus});
+        hjzSession->setBootDelegate(&screen);
+        hjzSession->filePath = QFileInfo(options.file).absoluteFilePath();
+        hjzSession->cur_devId = options.devId.value_or(0);
+        hjzSession->open();
+
+        // The bootloader's geometry follows its device id; its page size is the file's.
+        uint32_t deviceId = options.devId.value_or(387);
+        uint32_t pageSize = 1024;
+        QFile file(options.file);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray header = file.read(hjz::kHeaderSize);
+            const auto bytes =
+                std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(header.constData()), header.size());
+            if (!options.devId)
+                deviceId = wire::le32(bytes, hjz::FileLayout::kDeviceId);
+            if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
+                pageSize = size;
+        }
+        const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
+        hjzDevice = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, pageSize, geometry.packetsPerPage);
+        hjzDevice->dropReplyAt = options.dropReply;
+        hjzDevice->corruptWriteAt = options.corruptWrite;
+        hjzDevice->unplugAfter = options.unplugAfter;
+        device = hjzDevice.get();
     }
 };
 
 LabFlashRun::LabFlashRun(const LabFlashOptions &options)
     : m(std::make_unique<State>(options, onEvent))
 {
-    if (m->options.bootloader == LabBootloader::Classic)
+    switch (m->options.bootloader) {
+    case LabBootloader::Classic:
         m->setUpClassic();
-    else
+        break;
+    case LabBootloader::SecondGen:
         m->setUpSecondGen();
+        break;
+    case LabBootloader::Hjz:
+        m->setUpHjz();
+        break;
+    }
 }
 
 LabFlashRun::~LabFlashRun() = default;
 
 const FlashMemory &LabFlashRun::flash() const
 {
-    return m->classicDevice ? m->classicDevice->flash() : m->vela2Device->flash();
+    if (m->classicDevice)
+        return m->classicDevice->flash();
+    return m->vela2Device ? m->vela2Device->flash() : m->hjzDevice->flash();
 }
 
 std::optional<uint16_t> LabFlashRun::normalModeVersion() const
 {
-    const VirtualDinputController *normal =
-        m->classicDevice ? m->classicDevice->normalMode() : m->vela2Device->normalMode();
+    const VirtualDinputController *normal = m->classicDevice ? m->classicDevice->normalMode()
+                                            : m->vela2Device ? m->vela2Device->normalMode()
+                                                             : nullptr;
     if (!normal || !normal->device())
         return std::nullopt;
     return normal->versionHundredths;

@@ -12,7 +12,7 @@ namespace flashwell::lab {
 
 class FlashMemory;
 
-enum class LabBootloader { Classic, SecondGen };
+enum class LabBootloader { Classic, SecondGen, Hjz };
 
 struct LabFlashOptions
 {
@@ -33,6 +33,12 @@ struct LabFlashOptions
     uint16_t reportedPid = 0x9020;
     std::optional<uint16_t> infoPid;
     uint8_t subType = 0;
+    // JL variant (reported product ID 0x3012, 0x3013 or 0x6008): application zone and erase unit.
+    uint32_t appZone = 0x1000;
+    uint32_t eraseUnit = 4096;
+
+    // HJZ: the device id the session uses instead of the file's (386 or 387).
+    std::optional<uint32_t> devId;
 
     std::optional<int> dropReply;    // the device does not answer its N-th request
     std::optional<int> corruptWrite; // the N-th data command is stored with one byte flipped

@@ -13,7 +13,8 @@ constexpr uint32_t kChecksummedImageBase = 0x01018000;
 } // namespace
 
 VirtualVela2Bootloader::VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reported, uint16_t usbPid)
-    : VirtualDeviceModel(bus, HidIdentity{0x2DC8, usbPid, QStringLiteral("Fenwyk Bootloader")}), reportedPid(reported)
+    : VirtualDeviceModel(bus, HidIdentity{0x2DC8, usbPid, QStringLiteral("Fenwyk Bootloader")})
+    , reportedPid(reported)
 {
     info.setProductId(reported);
 }
@@ -43,6 +44,11 @@ void VirtualVela2Bootloader::seedFlash(uint32_t versionWord)
 
 uint16_t VirtualVela2Bootloader::flashCrc(uint32_t start, uint32_t count) const
 {
+    if (vela2::isJLProductId(reportedPid)) {
+        // The JL bootloader checks the head of its application zone as stored, no transform.
+        const QByteArray head = m_flash.read(start, count);
+        return crc::modbus(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(head.constData()), head.size()));
+    }
     // The host asks by image position: base 0x10000 on 0x9025, 0x4000 on the others.
     const uint32_t base = reportedPid == 0x9025 ? 0x10000 : 0x4000;
     const uint32_t position = start - base;
@@ -131,8 +137,10 @@ void VirtualVela2Bootloader::handleReport(std::span<const uint8_t> r)
         m_reset = true;
         const QByteArray word = m_flash.read(plan().versionWord, 4);
         const auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(word.constData()), 4);
-        const HidIdentity identity = normalIdentity.value_or(HidIdentity{0x2DC8, reportedPid, QStringLiteral("Fenwyk Controller")});
-        m_normal = std::make_unique<VirtualDinputController>(bus(), identity.productId, identity.vendorId, identity.product);
+        const HidIdentity identity =
+            normalIdentity.value_or(HidIdentity{0x2DC8, reportedPid, QStringLiteral("Fenwyk Controller")});
+        m_normal =
+            std::make_unique<VirtualDinputController>(bus(), identity.productId, identity.vendorId, identity.product);
         m_normal->versionHundredths = wire::le16(bytes, 0);
         m_normal->beta = wire::le16(bytes, 2);
         reenumerate(identity, m_normal.get());

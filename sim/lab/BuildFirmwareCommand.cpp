@@ -15,6 +15,7 @@ int runBuildFirmware(const QStringList &args)
     QString format = QStringLiteral("classic");
     int size = 4096;
     int radioSize = 0;
+    HjzFirmware hjzFile;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (i + 1 >= args.size()) {
@@ -39,6 +40,10 @@ int runBuildFirmware(const QStringList &args)
             radioSize = v.toInt(&ok);
         else if (a == QLatin1String("--format"))
             format = v;
+        else if (a == QLatin1String("--dev-id"))
+            hjzFile.deviceId = v.toUInt(&ok);
+        else if (a == QLatin1String("--page-size"))
+            hjzFile.pageSize = v.toUInt(&ok);
         else
             ok = false;
         if (!ok || size < 0 || radioSize < 0) {
@@ -63,8 +68,15 @@ int runBuildFirmware(const QStringList &args)
             records.emplace_back(firmware.version, firmware.beta, 0x00020000, 1, patternBytes(radioSize, 2));
         }
         bytes = buildVela2File(records);
+    } else if (format == QLatin1String("hjz")) {
+        if (hjzFile.pageSize == 0 || size % static_cast<int>(hjzFile.pageSize) != 0) {
+            std::fprintf(stderr, "flashwell-lab build-firmware: --size must be a whole number of pages\n");
+            return 2;
+        }
+        hjzFile.data = patternBytes(size);
+        bytes = hjzFile.build();
     } else {
-        std::fprintf(stderr, "flashwell-lab build-firmware: unknown format %s (classic, second-gen)\n",
+        std::fprintf(stderr, "flashwell-lab build-firmware: unknown format %s (classic, second-gen, hjz)\n",
                      qPrintable(format));
         return 2;
     }

@@ -82,6 +82,21 @@ QString parse(const QStringList &args, Options &o)
             if (!n)
                 return QStringLiteral("--reported-pid needs a 16-bit hex number");
             o.run.reportedPid = static_cast<uint16_t>(*n);
+        } else if (a == QLatin1String("--app-zone")) {
+            const auto n = hexValue(0xFFFFFFFF);
+            if (!n)
+                return QStringLiteral("--app-zone needs a hex number");
+            o.run.appZone = *n;
+        } else if (a == QLatin1String("--erase-unit")) {
+            const auto n = decValue(0xFFFFFFFF);
+            if (!n)
+                return QStringLiteral("--erase-unit needs a number");
+            o.run.eraseUnit = *n;
+        } else if (a == QLatin1String("--dev-id")) {
+            const auto n = decValue(0xFFFFFFFF);
+            if (!n || (*n != 386 && *n != 387))
+                return QStringLiteral("--dev-id is 386 or 387");
+            o.run.devId = *n;
         } else if (a == QLatin1String("--info-pid")) {
             const auto n = hexValue(0xFFFF);
             if (!n)
@@ -130,11 +145,16 @@ QString parse(const QStringList &args, Options &o)
         o.run.bootloader = LabBootloader::Classic;
     else if (o.bootloader == QLatin1String("second-gen"))
         o.run.bootloader = LabBootloader::SecondGen;
+    else if (o.bootloader == QLatin1String("hjz"))
+        o.run.bootloader = LabBootloader::Hjz;
     else
-        return o.bootloader.isEmpty() ? QStringLiteral("--bootloader is required (classic, second-gen)")
-                                      : QStringLiteral("unknown bootloader %1 (classic, second-gen)").arg(o.bootloader);
+        return o.bootloader.isEmpty()
+                   ? QStringLiteral("--bootloader is required (classic, second-gen, hjz)")
+                   : QStringLiteral("unknown bootloader %1 (classic, second-gen, hjz)").arg(o.bootloader);
     if (o.run.file.isEmpty())
         return QStringLiteral("--file is required");
+    if (o.run.bootloader == LabBootloader::Hjz)
+        return {};
     if (o.run.bootloader == LabBootloader::SecondGen) {
         if (o.usbPidGiven) {
             if (o.run.pid != 0x3208 && o.run.pid != 0x3002)

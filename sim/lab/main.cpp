@@ -16,11 +16,12 @@ void usage()
                  "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
                  "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
                  "  flash --bootloader second-gen --file PATH [--usb-pid 3208|3002] [--reported-pid HEX]\n"
-                 "        [--info-pid HEX] [--info-subtype N]\n"
+                 "        [--info-pid HEX] [--info-subtype N] [--app-zone HEX] [--erase-unit N]\n"
+                 "  flash --bootloader hjz --file PATH [--dev-id 386|387]\n"
                  "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
                  "                                       update a virtual bootloader and print each callback as JSON\n"
-                 "  build-firmware --out PATH [--format classic|second-gen] [--version N] [--beta N]\n"
-                 "        [--address HEX] [--pid HEX] [--size N] [--radio-size N]\n"
+                 "  build-firmware --out PATH [--format classic|second-gen|hjz] [--version N] [--beta N]\n"
+                 "        [--address HEX] [--pid HEX] [--size N] [--radio-size N] [--dev-id N] [--page-size N]\n"
                  "                                       write a firmware file of patterned data\n");
 }
 } // namespace

@@ -40,4 +40,22 @@ uint16_t mcrf4xx(std::span<const uint8_t> data, uint16_t initial)
     return reflected16(data, initial, kMcrf4xx);
 }
 
+uint32_t crc32(std::span<const uint8_t> data, uint32_t previous)
+{
+    static constexpr auto kTable = [] {
+        std::array<uint32_t, 256> table{};
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+            table[n] = c;
+        }
+        return table;
+    }();
+    uint32_t crc = ~previous;
+    for (uint8_t byte : data)
+        crc = (crc >> 8) ^ kTable[(crc ^ byte) & 0xFF];
+    return ~crc;
+}
+
 } // namespace flashwell::crc

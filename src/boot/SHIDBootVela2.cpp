@@ -21,7 +21,9 @@ SHIDBootVela2 &SHIDBootVela2::sharedInstance()
     return instance;
 }
 
-SHIDBootVela2::SHIDBootVela2(PlatformServices services, QObject *parent) : SHIDManager(services, parent) {}
+SHIDBootVela2::SHIDBootVela2(PlatformServices services, QObject *parent)
+    : SHIDManager(services, parent)
+{}
 
 SHIDBootVela2::~SHIDBootVela2() = default;
 
@@ -58,8 +60,8 @@ bool SHIDBootVela2::checksummed() const
 void SHIDBootVela2::Generate_bootCmdPacket(std::span<const uint8_t> data, uint32_t len, uint32_t address,
                                            uint32_t totalLen, int32_t cmd, uint16_t params)
 {
-    const HidReport packet = vela2::buildRequest(static_cast<uint16_t>(cmd), params, data, len, totalLen, address,
-                                                 checksummed());
+    const HidReport packet =
+        vela2::buildRequest(static_cast<uint16_t>(cmd), params, data, len, totalLen, address, checksummed());
     transport::chk_iohiddev(m_device.data(), packet.data(), packet.size());
 }
 
@@ -119,8 +121,7 @@ void SHIDBootVela2::readPID()
             bootType_PID = 0;
         }
         if (vela2::isJLProductId(bootType_PID)) {
-            if (onJLIdentified)
-                onJLIdentified(pid);
+            updateJL(pid);
             return;
         }
         if (isSummitWired(pid)) {
@@ -128,7 +129,8 @@ void SHIDBootVela2::readPID()
             bootType = 6;
         }
         getVela2Version();
-        scheduler().after(kBootSerialDelayMs, [this] { readBoot_Serial(); }, this);
+        scheduler().after(
+            kBootSerialDelayMs, [this] { readBoot_Serial(); }, this);
     });
 }
 

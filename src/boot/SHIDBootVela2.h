@@ -66,6 +66,12 @@ public:
     void flashCRC();
     void writeSave_Head_4K();
 
+    // --- JL-chip path ---
+    void updateJL(uint32_t reportedPid);
+    void eraseFlashJL_eraseUnitSize(uint32_t address, uint32_t eraseUnit, uint32_t blockCount);
+    void eraseFlashJL_len_TotalEraseLen(uint32_t address, uint32_t length, uint32_t endAddress);
+    void writeFirmwareJL();
+
     // --- erase, write and finish ---
     void earseFlash();
     void earseFlashVela2Version();
@@ -84,9 +90,6 @@ public:
     uint32_t radioLength() const { return m_radioHeader.length(); }
     // 0..100 over both images.
     int32_t progress() const;
-
-    // Seam for the JL path: called instead of the rest of identification for a JL product ID.
-    std::function<void(uint32_t reportedPid)> onJLIdentified;
 
 protected:
     void deviceMatched(HidDevice *device) override;

@@ -1,0 +1,194 @@
+#include "boot/SHIDBootHJZ.h"
+
+#include "device/HidTransport.h"
+#include "platform/Logging.h"
+
+#include <array>
+
+namespace flashwell {
+
+SHIDBootHJZ &SHIDBootHJZ::sharedInstance()
+{
+    static SHIDBootHJZ instance(PlatformServices::shared());
+    return instance;
+}
+
+SHIDBootHJZ::SHIDBootHJZ(PlatformServices services, QObject *parent)
+    : SHIDManager(services, parent)
+{}
+
+SHIDBootHJZ::~SHIDBootHJZ() = default;
+
+void SHIDBootHJZ::open()
+{
+    openWithMatching({HidMatch{0x3209, 0x2DC8}});
+}
+
+void SHIDBootHJZ::deviceMatched(HidDevice *device)
+{
+    m_device = device;
+    openAndListen(device);
+    if (SHIDBootHJZDelegate *d = bootDelegate())
+        d->SHIDBootHJZUpdate(this, makeRecord(device));
+}
+
+void SHIDBootHJZ::deviceRemoved(HidDevice *device)
+{
+    if (m_device.data() == device)
+        m_device = nullptr;
+}
+
+void SHIDBootHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report)
+{
+    Q_UNUSED(sender);
+    Q_UNUSED(report);
+    if (m_blocks.empty())
+        return;
+    // Any report answers the pending request; handlers read the whole zero-filled buffer.
+    const auto [cmd, block] = m_blocks.back();
+    Q_UNUSED(cmd);
+    readBlock(gpReportBufB, block);
+}
+
+void SHIDBootHJZ::addBlock(ReplyHandler block, uint8_t cmd)
+{
+    m_blocks.clear();
+    m_blocks.emplace_back(cmd, std::move(block));
+}
+
+void SHIDBootHJZ::readBlock(std::span<const uint8_t> report, const ReplyHandler &block)
+{
+    if (block)
+        block(report);
+}
+
+IOReturn SHIDBootHJZ::writeDataCMD(std::span<const uint8_t> packet, ReplyHandler block)
+{
+    addBlock(std::move(block), wire::u8(packet, 1));
+    HidReport r{};
+    std::copy_n(packet.begin(), std::min(packet.size(), r.size()), r.begin());
+    return transport::chk_iohiddev(m_device.data(), r.data(), r.size());
+}
+
+void SHIDBootHJZ::fail(const QString &message)
+{
+    qCWarning(lcDevice).noquote() << "HJZ update:" << message;
+    m_blocks.clear();
+    pfile.reset();
+    if (SHIDBootHJZDelegate *d = bootDelegate())
+        d->SHIDBootHJZUpdateFail(this, message);
+}
+
+void SHIDBootHJZ::succeed()
+{
+    m_blocks.clear();
+    pfile.reset();
+    if (SHIDBootHJZDelegate *d = bootDelegate())
+        d->SHIDBootHJZUpdateSuccess(this);
+}
+
+void SHIDBootHJZ::startUpdate()
+{
+    if (filePath.isEmpty()) {
+        fail(QStringLiteral("no firmware file chosen"));
+        return;
+    }
+    auto file = std::make_unique<QFile>(filePath);
+    if (!file->open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, file->errorString()));
+        return;
+    }
+    const QByteArray header = file->read(hjz::kHeaderSize);
+    QString whyNot;
+    const auto layout = hjz::parseHeader(
+        {reinterpret_cast<const uint8_t *>(header.constData()), static_cast<std::size_t>(header.size())}, file->size(),
+        whyNot);
+    if (!layout) {
+        fail(whyNot);
+        return;
+    }
+    hjz::PageSettings settings = m_settings;
+    const uint32_t deviceId = (cur_devId == 386 || cur_devId == 387) ? cur_devId : layout->deviceId;
+    if (const auto chosen = hjz::settingsForDevice(deviceId))
+        settings = *chosen;
+    // Everything the pages will read is checked before the first erase.
+    if (!hjz::fitsSettings(*layout, settings, file->size(), whyNot)) {
+        fail(whyNot);
+        return;
+    }
+    m_layout = *layout;
+    m_settings = settings;
+    pfile = std::move(file);
+    EraseFlash();
+}
+
+bool SHIDBootHJZ::send_usb_packet_cut()
+{
+    for (uint32_t i = 0; i < m_settings.packetsPerPage; ++i) {
+        if (!pfile || !pfile->seek(m_layout.packetAt(m_settings.currentPage, i)))
+            return false;
+        const QByteArray packet = pfile->read(hjz::kPacketSize);
+        if (packet.size() != static_cast<qsizetype>(hjz::kPacketSize))
+            return false;
+        const auto bytes =
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(packet.constData()), hjz::kPacketSize);
+        if (writeDataCMD(bytes, [](std::span<const uint8_t>) {}) != kIOReturnSuccess)
+            return false;
+    }
+    return true;
+}
+
+void SHIDBootHJZ::EraseFlash()
+{
+    const HidReport erase = hjz::commandPacket(hjz::kErasePage, pageAddress(m_settings.currentPage), true);
+    writeDataCMD(erase, [this](std::span<const uint8_t>) {
+        if (!send_usb_packet_cut()) {
+            fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
+            return;
+        }
+        EraseFlashPage(0);
+    });
+}
+
+void SHIDBootHJZ::EraseFlashPage(int32_t page)
+{
+    uint32_t number = static_cast<uint32_t>(page);
+    if (number == m_settings.firstPage)
+        number += 1; // written first, by EraseFlash
+    m_pageNumber = number;
+    m_settings.currentPage = number == m_layout.pageCount ? m_settings.firstPage : number;
+    const uint32_t address = pageAddress(m_settings.currentPage);
+    writeDataCMD(hjz::commandPacket(hjz::kErasePage, address), [this, address](std::span<const uint8_t>) {
+        if (!send_usb_packet_cut()) {
+            fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
+            return;
+        }
+        writeDataCMD(hjz::commandPacket(hjz::kEndPage, 0), [this, address](std::span<const uint8_t>) {
+            writeDataCMD(hjz::commandPacket(hjz::kPageChecksum, address), [this](std::span<const uint8_t> reply) {
+                const uint32_t page = m_settings.currentPage;
+                std::array<char, 4> stored{};
+                if (!pfile || !pfile->seek(m_layout.checksumAt(page)) || pfile->read(stored.data(), 4) != 4) {
+                    fail(QStringLiteral("checksum of page %1 could not be read from the file").arg(page));
+                    return;
+                }
+                const uint32_t expected = wire::le32(std::span(reinterpret_cast<const uint8_t *>(stored.data()), 4), 0);
+                const uint32_t reported = wire::le32(reply, hjz::kChecksumAt);
+                if (reported != expected) {
+                    fail(QStringLiteral("page %1 checksum 0x%2 does not match the file's 0x%3")
+                             .arg(page)
+                             .arg(reported, 8, 16, QLatin1Char('0'))
+                             .arg(expected, 8, 16, QLatin1Char('0')));
+                    return;
+                }
+                // The first page, written again after all others and verified, ends the update.
+                if (m_pageNumber >= m_layout.pageCount) {
+                    succeed();
+                    return;
+                }
+                EraseFlashPage(static_cast<int32_t>(m_pageNumber + 1));
+            });
+        });
+    });
+}
+
+} // namespace flashwell

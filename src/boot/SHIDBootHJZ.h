@@ -1,0 +1,70 @@
+#pragma once
+
+#include "boot/HjzProtocol.h"
+#include "boot/SHIDBootHJZDelegate.h"
+#include "device/SHIDManager.h"
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace flashwell {
+
+// The HJZ bootloader session (USB 0x3209, VID 0x2DC8): flash is written page by page, each page
+// erased, streamed as raw 64-byte packets, closed with 0xE4 and checked against the file's page
+// checksum table. One request at a time; the pending reply handler is the state.
+class SHIDBootHJZ final : public SHIDManager
+{
+    Q_OBJECT
+public:
+    using ReplyHandler = std::function<void(std::span<const uint8_t> report)>;
+
+    static SHIDBootHJZ &sharedInstance();
+    explicit SHIDBootHJZ(PlatformServices services, QObject *parent = nullptr);
+    ~SHIDBootHJZ() override;
+
+    void open() override;
+
+    HidDevice *device() const { return m_device.data(); }
+    SHIDBootHJZDelegate *bootDelegate() const { return m_bootDelegate.get(); }
+    void setBootDelegate(SHIDBootHJZDelegate *delegate) { m_bootDelegate.set(delegate); }
+
+    uint32_t cur_devId = 0;
+    QString filePath;
+
+    void readVersion() {}
+    IOReturn writeDataCMD(std::span<const uint8_t> packet, ReplyHandler block);
+    void addBlock(ReplyHandler block, uint8_t cmd);
+    static void readBlock(std::span<const uint8_t> report, const ReplyHandler &block);
+    bool send_usb_packet_cut();
+    void EraseFlash();
+    void EraseFlashPage(int32_t page);
+    void startUpdate();
+
+    const hjz::PageSettings &pageSettings() const { return m_settings; }
+    const hjz::FileLayout &layout() const { return m_layout; }
+
+protected:
+    void deviceMatched(HidDevice *device) override;
+    void deviceRemoved(HidDevice *device) override;
+    void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
+
+private:
+    uint32_t pageAddress(uint32_t page) const { return m_settings.flashBase + m_layout.pageSize * page; }
+    void fail(const QString &message);
+    void succeed();
+
+    WeakDelegate<SHIDBootHJZDelegate> m_bootDelegate;
+    HidDeviceRef m_device;
+    std::vector<std::pair<uint8_t, ReplyHandler>> m_blocks;
+    std::unique_ptr<QFile> pfile;
+    hjz::FileLayout m_layout;
+    hjz::PageSettings m_settings; // kept between updates, as the bootloader's geometry
+    uint32_t m_pageNumber = 0;
+};
+
+} // namespace flashwell

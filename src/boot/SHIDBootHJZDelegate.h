@@ -1,0 +1,27 @@
+#pragma once
+
+#include "device/SFenwykDevice.h"
+
+#include <QString>
+
+namespace flashwell {
+
+class SHIDBootHJZ;
+
+// What the HJZ session reports. (In C++ the protocol cannot share its name with the session
+// class, hence the suffix.)
+class SHIDBootHJZDelegate
+{
+public:
+    virtual ~SHIDBootHJZDelegate() = default;
+    // An HJZ-mode device arrived.
+    virtual void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) = 0;
+    // Not sent by this session: `readVersion` does not query the bootloader.
+    virtual void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) { Q_UNUSED(device); }
+    // Every page was written and verified, the first page last.
+    virtual void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) = 0;
+    // The update stopped: a refused file, a failed send or a page checksum mismatch.
+    virtual void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) = 0;
+};
+
+} // namespace flashwell
