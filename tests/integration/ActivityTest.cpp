@@ -77,7 +77,7 @@ TEST_F(ActivityTest, FirstAttachReportsWithEveryHeaderAndRecordsOnSuccess)
     const double before = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     attach(21);
     ASSERT_EQ(reports().size(), 1);
-    const auto &r = reports()[0];
+    const auto r = reports()[0];
     EXPECT_EQ(r.method, "GET");
     EXPECT_EQ(r.header("mac"), SHttp::getID().toUtf8());
     EXPECT_EQ(r.header("macName"), SHttp::getComputerName().toUtf8());
