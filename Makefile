@@ -22,8 +22,14 @@ FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuz
 fuzz: setup
 	cmake --preset fuzz
 	cmake --build build/fuzz
+	mkdir -p $(addprefix build/fuzz/corpus/,$(FUZZERS))
+	cp fuzz/seeds/net_parse_fuzz/* build/fuzz/corpus/net_parse_fuzz/
+	./build/fuzz/sim/flashwell-lab build-firmware --out build/fuzz/corpus/classic_file_fuzz/seed --size 200
+	./build/fuzz/sim/flashwell-lab build-firmware --format hjz --dev-id 387 --page-size 1024 --size 2048 \
+	  --out build/fuzz/corpus/hjz_file_fuzz/seed
+	./build/fuzz/sim/flashwell-lab build-firmware --format second-gen --pid 9020 --address 01018000 --size 300 \
+	  --out build/fuzz/corpus/vela2_file_fuzz/seed
 	for f in $(FUZZERS); do \
-	  mkdir -p build/fuzz/corpus/$$f && \
 	  ./build/fuzz/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/$$f- -max_len=2048 \
 	    build/fuzz/corpus/$$f || exit 1; \
 	done

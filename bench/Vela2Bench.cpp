@@ -1,5 +1,6 @@
 #include "FirmwareFileBuilder.h"
 #include "LabFlashRun.h"
+#include "QuietBootDelegate.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "platform/VirtualHidBus.h"
@@ -16,20 +17,11 @@ using namespace flashwell;
 
 namespace {
 
-class QuietDelegate final : public QObject, public SHIDBootDelegate
+class QuietDelegate final : public lab::QuietBootDelegate
 {
 public:
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdate(SHIDManager *) override {}
     void SHIDBootStartUpdateing(int32_t, SHIDManager *) override { ++progressCalls; }
-    void SHIDBootStartUpdateed(SHIDManager *) override { done = true; }
-    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
-    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
     int progressCalls = 0;
-    bool done = false;
 };
 
 QString writeImage(QTemporaryDir &dir, int size, uint32_t pid)

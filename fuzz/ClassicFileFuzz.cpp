@@ -1,4 +1,5 @@
 // Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
+#include "QuietBootDelegate.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
@@ -18,18 +19,10 @@ using namespace flashwell;
 namespace {
 QTemporaryDir *workDir = nullptr;
 
-class Starter final : public QObject, public SHIDBootDelegate
+// Asks for the version when the bootloader arrives, as the update screen does.
+class Starter final : public lab::QuietBootDelegate
 {
 public:
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdate(SHIDManager *) override {}
-    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdateed(SHIDManager *) override {}
-    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
-    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
     void SHIDBootAddDevice(const SFenwykDevicePtr &d, SHIDManager *) override
     {
         transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});

@@ -1,5 +1,6 @@
 // Feeds arbitrary input reports to a classic session in each of its states.
 #include "FirmwareFileBuilder.h"
+#include "QuietBootDelegate.h"
 #include "VirtualDeviceModel.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
@@ -20,19 +21,7 @@ namespace {
 QTemporaryDir *workDir = nullptr;
 QString firmwarePath;
 
-class Sink final : public QObject, public SHIDBootDelegate
-{
-public:
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdate(SHIDManager *) override {}
-    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdateed(SHIDManager *) override {}
-    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
-    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
-};
+using Sink = lab::QuietBootDelegate;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)

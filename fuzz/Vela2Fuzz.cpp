@@ -1,6 +1,7 @@
 // Second-generation session fuzzing, the JL path included. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
 // updated onto the lab's bootloader (the first input byte picks the reported product ID). Without
 // it: arbitrary reply reports are fed while the session waits for each step.
+#include "QuietBootDelegate.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "platform/VirtualHidBus.h"
@@ -23,19 +24,7 @@ QTemporaryDir *workDir = nullptr;
 constexpr std::array<uint16_t, 15> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x3016, 0x6003, 0x3105, 0x3103,
                                             0x2000, 0x9029, 0x2003, 0x3014, 0x3012, 0x3013, 0x6008};
 
-class Sink final : public QObject, public SHIDBootDelegate
-{
-public:
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdate(SHIDManager *) override {}
-    void SHIDBootStartUpdateing(int32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdateed(SHIDManager *) override {}
-    void SHIDBootNotSupportFirmware(SHIDManager *) override {}
-    void SHIDBootErrorString(SHIDManager *, const QString &) override {}
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override {}
-};
+using Sink = lab::QuietBootDelegate;
 
 QString writeFile(const uint8_t *data, std::size_t size)
 {

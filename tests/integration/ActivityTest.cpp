@@ -11,25 +11,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/EventLoop.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
 using flashwell::lab::LabFirmwareServer;
 using flashwell::test::ScopedLanguages;
+using flashwell::test::settle;
+using flashwell::test::waitUntil;
 
 namespace {
-
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 const QString kUnknownRegion = SHttp::utf8ToUnicode(QString::fromUtf8("未识别地区"));
 
@@ -63,7 +54,7 @@ protected:
             },
             3000);
         // Let any report in flight complete and be recorded.
-        waitUntil([] { return false; }, 150);
+        settle(150);
     }
 
     LabFirmwareServer server;
@@ -124,7 +115,7 @@ TEST_F(ActivityTest, FailedReportIsNotRecorded)
     ServerConfig::install(config);
     SHttp::recordActivity(7);
     ASSERT_TRUE(waitUntil([&] { return server.requestsTo("/ip").size() == 1; }));
-    waitUntil([] { return false; }, 300);
+    settle(300);
     EXPECT_TRUE(list().isEmpty());
     EXPECT_FALSE(UserDefaults::standard().objectForKey(QStringLiteral("localActivityTimer")).isValid());
 }

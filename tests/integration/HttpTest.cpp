@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/EventLoop.h"
 #include "support/TestSupport.h"
 
 #include <functional>
@@ -25,27 +26,10 @@
 using namespace flashwell;
 using flashwell::lab::LabFirmwareServer;
 using flashwell::test::ScopedLanguages;
+using flashwell::test::settle;
+using flashwell::test::waitUntil;
 
 namespace {
-
-// Runs the event loop until `done` holds or the time-out passes.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// Lets the event loop run for a while, for checking that nothing happens.
-void settle(int ms = 300)
-{
-    waitUntil([] { return false; }, ms);
-}
 
 QJsonObject release(int id, int type, double version, int beta, const char *fileName)
 {
