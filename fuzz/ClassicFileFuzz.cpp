@@ -1,4 +1,5 @@
 // Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
+#include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
@@ -6,10 +7,7 @@
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +15,6 @@
 using namespace flashwell;
 
 namespace {
-QTemporaryDir *workDir = nullptr;
 
 // Asks for the version when the bootloader arrives, as the update screen does.
 class Starter final : public lab::QuietBootDelegate
@@ -32,9 +29,7 @@ public:
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false")); // failures are expected here
-    workDir = new QTemporaryDir;
+    fuzz::initialise(argc, argv);
     return 0;
 }
 
@@ -42,13 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    const QString path = workDir->filePath(QStringLiteral("fw.bin"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char *>(data) + 1, static_cast<qint64>(size - 1));
-    }
+    const QString path = fuzz::writeInput(data + 1, size - 1);
     VirtualScheduler clock;
     VirtualHidBus bus(clock);
     Starter starter;

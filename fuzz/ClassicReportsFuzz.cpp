@@ -1,5 +1,6 @@
 // Feeds arbitrary input reports to a classic session in each of its states.
 #include "FirmwareFileBuilder.h"
+#include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
 #include "VirtualDeviceModel.h"
 #include "boot/SHIDBoot.h"
@@ -7,10 +8,7 @@
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +16,6 @@
 using namespace flashwell;
 
 namespace {
-QTemporaryDir *workDir = nullptr;
 QString firmwarePath;
 
 using Sink = lab::QuietBootDelegate;
@@ -26,15 +23,12 @@ using Sink = lab::QuietBootDelegate;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false")); // failures are expected here
-    workDir = new QTemporaryDir;
-    firmwarePath = workDir->filePath(QStringLiteral("fw.bin"));
+    fuzz::initialise(argc, argv);
     lab::ClassicFirmware fw;
     fw.data = lab::patternBytes(200);
-    QFile f(firmwarePath);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(fw.build());
+    const QByteArray file = fw.build();
+    firmwarePath =
+        fuzz::writeInput(reinterpret_cast<const uint8_t *>(file.constData()), static_cast<std::size_t>(file.size()));
     return 0;
 }
 

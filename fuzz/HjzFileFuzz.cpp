@@ -1,14 +1,12 @@
 // Runs an HJZ update of an arbitrary firmware file against the lab's HJZ bootloader; the first
 // input byte picks the device id the session is told to use (none, 386 or 387).
+#include "FuzzSupport.h"
 #include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +14,6 @@
 using namespace flashwell;
 
 namespace {
-QTemporaryDir *workDir = nullptr;
 
 class Sink final : public QObject, public SHIDBootHJZDelegate
 {
@@ -29,9 +26,7 @@ public:
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false")); // failures are expected here
-    workDir = new QTemporaryDir;
+    fuzz::initialise(argc, argv);
     return 0;
 }
 
@@ -39,13 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    const QString path = workDir->filePath(QStringLiteral("fw.hjz"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char *>(data) + 1, static_cast<qint64>(size - 1));
-    }
+    const QString path = fuzz::writeInput(data + 1, size - 1, "fw.hjz");
     VirtualScheduler clock;
     VirtualHidBus bus(clock);
     Sink sink;

@@ -1,11 +1,10 @@
 // The firmware server's JSON replies and the IP-echo pages, as arbitrary bytes.
+#include "FuzzSupport.h"
 #include "mapping/JsonMapping.h"
 #include "net/FirmwareMessage.h"
 #include "net/SHttp.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +13,7 @@ using namespace flashwell;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false"));
+    fuzz::initialise(argc, argv);
     return 0;
 }
 

@@ -1,16 +1,14 @@
 // Second-generation session fuzzing, the JL path included. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
 // updated onto the lab's bootloader (the first input byte picks the reported product ID). Without
 // it: arbitrary reply reports are fed while the session waits for each step.
+#include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <array>
 #include <cstddef>
@@ -19,28 +17,17 @@
 using namespace flashwell;
 
 namespace {
-QTemporaryDir *workDir = nullptr;
 
 constexpr std::array<uint16_t, 15> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x3016, 0x6003, 0x3105, 0x3103,
                                             0x2000, 0x9029, 0x2003, 0x3014, 0x3012, 0x3013, 0x6008};
 
 using Sink = lab::QuietBootDelegate;
 
-QString writeFile(const uint8_t *data, std::size_t size)
-{
-    const QString path = workDir->filePath(QStringLiteral("fw.bin"));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    return path;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false")); // failures are expected here
-    workDir = new QTemporaryDir;
+    fuzz::initialise(argc, argv);
     return 0;
 }
 
@@ -63,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     device.appZone = static_cast<uint32_t>(data[1] >> 2) * 64; // the JL variants' zone and unit
     device.eraseUnit = (data[1] & 0x80) ? 0 : 4096;
 #ifdef FLASHWELL_FUZZ_FILE
-    session.filePath = writeFile(data + 2, size - 2);
+    session.filePath = fuzz::writeInput(data + 2, size - 2);
     HidDevice *hid = device.plug();
     Q_UNUSED(hid);
     clock.runPending();
@@ -75,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     wire::putLe32(file, 4, 0x01018000);
     wire::putLe32(file, 8, 64);
     wire::putLe32(file, 12, pid);
-    session.filePath = writeFile(file.data(), file.size());
+    session.filePath = fuzz::writeInput(file.data(), file.size());
     HidDevice *hid = bus.plug({0x2DC8, 0x3208, {}}, nullptr);
     clock.runPending();
     session.readPID();

@@ -10,7 +10,7 @@ namespace flashwell::firmware_transform {
 namespace {
 
 // Our key material. Any fixed values work as long as host and device share them.
-constexpr uint16_t kMask = 0x5A3C;       // M
+constexpr uint16_t kMask = 0x5A3C;          // M
 constexpr uint32_t kIncrement = 0x9E3779B9; // D
 
 constexpr std::array<uint16_t, 256> makeTable()

@@ -100,7 +100,9 @@ bool SHIDBootVela2::imageCheck()
                 d->SHIDBootNotSupportFirmware(nullptr);
             return false;
         }
-        fail(QStringLiteral("firmware file ends inside the main image header (%1 of 28 bytes at %2)").arg(got).arg(headerAt));
+        fail(QStringLiteral("firmware file ends inside the main image header (%1 of 28 bytes at %2)")
+                 .arg(got)
+                 .arg(headerAt));
         return false;
     }
     if (!verifyRecordFits(*stream, headerAt, header))

@@ -26,7 +26,9 @@ std::vector<uint8_t> SHIDBootVela2::readChunk(QFile &file, std::size_t wanted, c
 {
     const QByteArray bytes = file.read(static_cast<qint64>(wanted));
     if (bytes.isEmpty()) {
-        fail(QStringLiteral("firmware file ends inside the %1 image after %2 bytes").arg(QLatin1String(image)).arg(offset));
+        fail(QStringLiteral("firmware file ends inside the %1 image after %2 bytes")
+                 .arg(QLatin1String(image))
+                 .arg(offset));
         return {};
     }
     return {bytes.begin(), bytes.end()};
@@ -81,15 +83,17 @@ void SHIDBootVela2::writeFirmware()
         fail(QStringLiteral("main image is not open"));
         return;
     }
-    const std::vector<uint8_t> chunk = readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main");
+    const std::vector<uint8_t> chunk =
+        readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main");
     if (chunk.empty())
         return;
     const auto count = static_cast<uint32_t>(chunk.size());
-    BootReadFlash(chunk, count, base + offset, m_mainLength, vela2::kWriteChunk, [this, count](std::span<const uint8_t>) {
-        offset += count;
-        m_bytesWritten += count;
-        writeFirmware();
-    });
+    BootReadFlash(chunk, count, base + offset, m_mainLength, vela2::kWriteChunk,
+                  [this, count](std::span<const uint8_t>) {
+                      offset += count;
+                      m_bytesWritten += count;
+                      writeFirmware();
+                  });
 }
 
 void SHIDBootVela2::earseFlashBLE()
@@ -130,7 +134,8 @@ void SHIDBootVela2::writeFirmwareBLE()
 void SHIDBootVela2::writeBleMarker()
 {
     const std::array<uint8_t, 2> marker{0x34, 0x12};
-    BootReadFlash(marker, 2, kRadioMarkerAddress, 2, vela2::kWrite, [this](std::span<const uint8_t>) { setBleVersion(); });
+    BootReadFlash(marker, 2, kRadioMarkerAddress, 2, vela2::kWrite,
+                  [this](std::span<const uint8_t>) { setBleVersion(); });
 }
 
 void SHIDBootVela2::setBleVersion()

@@ -7,8 +7,7 @@
 namespace flashwell::vela2 {
 
 namespace {
-template <typename T, std::size_t N>
-bool contains(const std::array<T, N> &set, T value)
+template <typename T, std::size_t N> bool contains(const std::array<T, N> &set, T value)
 {
     return std::find(set.begin(), set.end(), value) != set.end();
 }

@@ -34,11 +34,7 @@ protected:
 
     QString writeFile(const QByteArray &bytes, const char *name = "fw.bin")
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        return flashwell::test::writeTempFile(dir, bytes, name);
     }
 
     // Plugs the bootloader and asks for its version, as the update screen does.

@@ -25,11 +25,7 @@ namespace {
 
 QString writeFile(QTemporaryDir &dir, const QByteArray &bytes)
 {
-    const QString path = dir.filePath(QStringLiteral("fw.bin"));
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    return path;
+    return flashwell::test::writeTempFile(dir, bytes);
 }
 
 class JLTest : public ::testing::Test

@@ -39,11 +39,7 @@ protected:
 
     QString writeFile(const QByteArray &bytes, const char *name = "fw.bin")
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        return path;
+        return flashwell::test::writeTempFile(dir, bytes, name);
     }
 
     // Plugs the device, gives the session the file and starts the update as the update screen does.
@@ -163,8 +159,8 @@ TEST_F(Vela2SessionTest, WiredSummitIsBootType6AndItsRecordSearchUsesProduct2002
 {
     VirtualVela2Bootloader device(bus, 0x2003);
     infoAddressed(device, 0x2006, 1);
-    const QByteArray file = buildVela2File({{100, 0, 0x08020000, 0x2003, patternBytes(64)},
-                                            {200, 0, 0x08030000, 0x2002 + 0x10000, patternBytes(50)}});
+    const QByteArray file = buildVela2File(
+        {{100, 0, 0x08020000, 0x2003, patternBytes(64)}, {200, 0, 0x08030000, 0x2002 + 0x10000, patternBytes(50)}});
     run(device, file);
     EXPECT_EQ(session.bootType, 6);
     EXPECT_EQ(session.bootType_PID, 0x2003u);
@@ -178,7 +174,8 @@ TEST_F(Vela2SessionTest, InfoAddressedIdentificationReadsVersionAtZeroThenTheInf
     VirtualVela2Bootloader device(bus, 0x3103);
     infoAddressed(device, 0x3103, 0);
     device.seedFlash(0);
-    run(device, buildVela2File({{1, 0, 0x08010000, 0, patternBytes(10)}, {2, 0, 0x08020000, 1, patternBytes(10)}}), 700);
+    run(device, buildVela2File({{1, 0, 0x08010000, 0, patternBytes(10)}, {2, 0, 0x08020000, 1, patternBytes(10)}}),
+        700);
     const auto s = sent();
     ASSERT_GE(s.size(), 4u);
     EXPECT_EQ(s[1].command, vela2::kRead);
@@ -250,7 +247,8 @@ TEST_F(Vela2SessionTest, LargeImagesAreErasedIn32KiBUnitsWhereTheBootTypeWantsIt
     VirtualVela2Bootloader device(bus, 0x3103);
     infoAddressed(device, 0x3103, 0);
     device.seedFlash(0);
-    run(device, buildVela2File({{1, 0, 0x08010000, 0, patternBytes(10)}, {2, 0, 0x08020000, 0x3103, patternBytes(10'000)}}));
+    run(device,
+        buildVela2File({{1, 0, 0x08010000, 0, patternBytes(10)}, {2, 0, 0x08020000, 0x3103, patternBytes(10'000)}}));
     const auto erases = sent(vela2::kErase);
     ASSERT_FALSE(erases.empty());
     EXPECT_EQ(erases[0].address, 0x08020000u);
@@ -314,8 +312,8 @@ TEST_F(Vela2SessionTest, BootType21SkipsTheFirstRecordForTheMainImage)
     VirtualVela2Bootloader device(bus, 0x3103);
     infoAddressed(device, 0x3103, 0);
     device.seedFlash(0);
-    const QByteArray file = buildVela2File({{1, 0, 0x08000000, 0x3103, patternBytes(40, 1)},
-                                            {2, 0, 0x08020000, 0x3103, patternBytes(60, 2)}});
+    const QByteArray file = buildVela2File(
+        {{1, 0, 0x08000000, 0x3103, patternBytes(40, 1)}, {2, 0, 0x08020000, 0x3103, patternBytes(60, 2)}});
     run(device, file);
     ASSERT_TRUE(recorder.has("done"));
     EXPECT_EQ(session.mainHeader().address(), 0x08020000u);
@@ -460,7 +458,8 @@ TEST_F(Vela2SessionTest, CorruptedFlashFailsVerificationResetsAndReportsBothCrcs
     EXPECT_FALSE(recorder.has("done"));
     EXPECT_TRUE(recorder.has("error"));
     EXPECT_EQ(recorder.events.back(), "remove record") << "the reset sends the controller back to normal mode";
-    EXPECT_TRUE(recorder.lastError.startsWith(QStringLiteral("CRC Error: \n crc : "))) << qPrintable(recorder.lastError);
+    EXPECT_TRUE(recorder.lastError.startsWith(QStringLiteral("CRC Error: \n crc : ")))
+        << qPrintable(recorder.lastError);
     EXPECT_EQ(sent().back().command, vela2::kReset);
     EXPECT_TRUE(sent(vela2::kWrite).empty()) << "no version word after a failed verification";
 }

@@ -5,8 +5,10 @@
 #include "platform/HidReport.h"
 #include "platform/UserDefaults.h"
 
+#include <QFile>
 #include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cctype>
 #include <initializer_list>
@@ -94,6 +96,16 @@ inline std::string hex(const HidReport &r, std::size_t count = kHidReportSize)
         out += digits[r[i] & 0xF];
     }
     return out;
+}
+
+// Writes `bytes` into `dir` under `name` (replacing it) and returns the path.
+inline QString writeTempFile(const QTemporaryDir &dir, const QByteArray &bytes, const char *name = "fw.bin")
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+    return path;
 }
 
 // A parameterised test's name from free text: letters and digits kept, the rest as '_'.

@@ -1,6 +1,6 @@
+#include "boot/Vela2Protocol.h"
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"
-#include "boot/Vela2Protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -61,10 +61,18 @@ TEST(Vela2Protocol, BootTypeTableAndSets)
     {
         uint32_t pid;
         std::optional<int32_t> type;
-    } rows[] = {{0x2000, 3},  {0x3010, 1},  {0x3011, 11}, {0x3012, 9},  {0x3013, 12}, {0x3016, 14},
-                {0x3103, 21}, {0x3105, 5},  {0x9025, 15}, {0x9026, 16}, {0x5006, 18}, {0x5111, 8},
-                {0x5112, 7},  {0x6003, 0},  {0x6006, 2},  {0x6007, 10}, {0x6008, 13}, {0x9018, 20},
-                {0x9020, 17}, {0x9029, 19}, {0x2003, 6},  {0x3014, std::nullopt}, {0, std::nullopt}};
+    } rows[] = {{0x2000, 3},      {0x3010, 1},
+                {0x3011, 11},     {0x3012, 9},
+                {0x3013, 12},     {0x3016, 14},
+                {0x3103, 21},     {0x3105, 5},
+                {0x9025, 15},     {0x9026, 16},
+                {0x5006, 18},     {0x5111, 8},
+                {0x5112, 7},      {0x6003, 0},
+                {0x6006, 2},      {0x6007, 10},
+                {0x6008, 13},     {0x9018, 20},
+                {0x9020, 17},     {0x9029, 19},
+                {0x2003, 6},      {0x3014, std::nullopt},
+                {0, std::nullopt}};
     for (const auto &row : rows)
         EXPECT_EQ(vela2::bootTypeForPid(row.pid), row.type) << std::hex << row.pid;
     for (int t = 0; t <= 21; ++t) {
