@@ -12,8 +12,8 @@ PACKAGES=(
   qt6-svg-dev libgl-dev
   # devices and the catalogue
   libhidapi-dev libudev-dev libplist-dev libplist++-dev
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # tests and benchmarks (umockdev emulates hidraw nodes for the hidapi backend's test)
+  googletest libgtest-dev libgmock-dev libbenchmark-dev umockdev libumockdev-dev
 )
 
 missing=()

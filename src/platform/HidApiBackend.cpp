@@ -13,7 +13,6 @@
 namespace flashwell {
 
 namespace {
-constexpr int kPollIntervalMs = 1000;
 constexpr int kDebounceMs = 150;
 
 // hid_init once per process, on the thread that enumerates.
@@ -30,8 +29,9 @@ void ensureHidInit()
 }
 } // namespace
 
-HidApiBackend::HidApiBackend(QObject *parent)
+HidApiBackend::HidApiBackend(int pollIntervalMs, QObject *parent)
     : HidBackend(parent)
+    , m_pollIntervalMs(pollIntervalMs)
 {
     ensureHidInit();
     m_debounce = new QTimer(this);
@@ -76,7 +76,7 @@ void HidApiBackend::startHotplug()
         qCWarning(lcHid) << "udev monitor unavailable; polling for devices";
     }
     m_pollTimer = new QTimer(this);
-    m_pollTimer->setInterval(kPollIntervalMs);
+    m_pollTimer->setInterval(m_pollIntervalMs);
     connect(m_pollTimer, &QTimer::timeout, this, &HidApiBackend::rescan);
     m_pollTimer->start();
 }

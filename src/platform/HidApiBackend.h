@@ -22,7 +22,8 @@ class HidApiBackend final : public HidBackend
 {
     Q_OBJECT
 public:
-    explicit HidApiBackend(QObject *parent = nullptr);
+    // `pollIntervalMs` is how often to enumerate where no udev daemon announces devices.
+    explicit HidApiBackend(int pollIntervalMs = 1000, QObject *parent = nullptr);
     ~HidApiBackend() override;
 
     QList<HidDevice *> devices() const override;
@@ -41,6 +42,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_pollTimer = nullptr;
     QTimer *m_debounce = nullptr;
+    int m_pollIntervalMs;
 };
 
 } // namespace flashwell

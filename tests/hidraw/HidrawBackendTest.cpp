@@ -1,0 +1,219 @@
+// The product's real hidapi backend against emulated hidraw nodes (umockdev). The device models
+// are the lab's own, reached through a second transport. Run under umockdev-wrapper.
+#include "FirmwareFileBuilder.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualDinputController.h"
+#include "VirtualVendorModeController.h"
+#include "boot/SHIDBoot.h"
+#include "device/HidTransport.h"
+#include "device/SHIDDinput.h"
+#include "device/SHIDSwitchAndMac.h"
+#include "platform/HidApiBackend.h"
+#include "platform/QtScheduler.h"
+#include "platform/VirtualHidBus.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "support/BootRecorder.h"
+#include "support/EventLoop.h"
+#include "support/TestSupport.h"
+#include "support/UMockdevHidraw.h"
+
+using namespace flashwell;
+using namespace flashwell::lab;
+using flashwell::test::BootRecorder;
+using flashwell::test::hex;
+using flashwell::test::RecordingDelegate;
+using flashwell::test::UMockdevHidraw;
+using flashwell::test::waitUntil;
+
+namespace {
+
+std::string hexOf(const std::vector<uint8_t> &bytes, std::size_t count)
+{
+    HidReport r{};
+    std::copy_n(bytes.begin(), std::min(count, bytes.size()), r.begin());
+    return hex(r, std::min(count, bytes.size()));
+}
+
+// Starts the classic exchange when the bootloader arrives, as the update screen does.
+class ClassicStarter final : public QObject, public SHIDBootDelegate
+{
+public:
+    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override { ++removals; }
+    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
+    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
+    void SHIDBootStartUpdate(SHIDManager *) override {}
+    void SHIDBootStartUpdateing(int32_t p, SHIDManager *) override { progress = p; }
+    void SHIDBootStartUpdateed(SHIDManager *) override { done = true; }
+    void SHIDBootNotSupportFirmware(SHIDManager *) override { failed = true; }
+    void SHIDBootErrorString(SHIDManager *, const QString &) override { failed = true; }
+    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override { failed = true; }
+    void SHIDBootAddDevice(const SFenwykDevicePtr &d, SHIDManager *) override
+    {
+        ++arrivals;
+        transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
+    }
+    int arrivals = 0;
+    int removals = 0;
+    int progress = 0;
+    bool done = false;
+    bool failed = false;
+};
+
+class HidrawTest : public ::testing::Test
+{
+protected:
+    HidrawTest()
+        : catalogue(
+            {test::entry(0x3100, 0x2DC8, 17, "Fenwyk Crane"), test::entry(0x3101, 0x2DC8, 40, "Fenwyk Crane Wireless")})
+    {
+        deviceBus.setLatencyMs(0);
+        dinput.setDelegate(&delegate);
+        switchAndMac.setDelegate(&delegate);
+        dinput.open();
+        switchAndMac.open();
+    }
+
+    test::ScopedCatalogue catalogue;
+    // The device side: the lab's models on a virtual bus, mirrored as hidraw nodes.
+    QtScheduler deviceClock;
+    VirtualHidBus deviceBus{deviceClock};
+    UMockdevHidraw hidraw{deviceBus};
+    // The host side: the product as it runs, on the real hidapi backend.
+    QtScheduler hostClock;
+    HidApiBackend backend{50};
+    RecordingDelegate delegate;
+    SHIDDinput dinput{{&hostClock, &backend}};
+    SHIDSwitchAndMac switchAndMac{{&hostClock, &backend}};
+};
+
+} // namespace
+
+TEST_F(HidrawTest, RunsInsideTheMockEnvironment)
+{
+    ASSERT_TRUE(UMockdevHidraw::inMockEnvironment()) << "run this binary under umockdev-wrapper";
+}
+
+TEST_F(HidrawTest, DinputControllerIsFoundQueriedAndAnnounced)
+{
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 125;
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; })) << "no announcement";
+    const SFenwykDevicePtr d = delegate.events.front().device;
+    EXPECT_FLOAT_EQ(d->version(), 1.25f);
+    EXPECT_EQ(d->deviceName, QStringLiteral("Fenwyk Crane")) << "the product string comes from enumeration";
+
+    // On the node every write is 65 bytes, 0x00 first; the device gets exactly our 64.
+    const auto writes = hidraw.writes();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front().bytes.size(), 65u);
+    EXPECT_EQ(hexOf(writes.front().bytes, 7), "00 06 00 21 01 00 00");
+    ASSERT_FALSE(crane.received().empty());
+    EXPECT_EQ(hex(crane.received().front(), 6), "06 00 21 01 00 00");
+    EXPECT_TRUE(std::all_of(crane.received().front().begin() + 6, crane.received().front().end(),
+                            [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(HidrawTest, ReportWhoseFirstByteIsZeroStillArrivesWhole)
+{
+    VirtualDinputController crane(deviceBus, 0x3100);
+    crane.answersQueries = false;
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return dinput.devices().size() == 1 && !crane.received().empty(); }));
+    HidReport report{};
+    report[0] = 0x00;
+    report[1] = 0x11;
+    report[63] = 0xEE;
+    HidDevice *host = dinput.devices().front()->deviceRef.data();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->setReport(report), kIOReturnSuccess);
+    ASSERT_TRUE(waitUntil([&] { return crane.received().back() == report; }));
+}
+
+TEST_F(HidrawTest, NumberedDeviceGetsItsReportIdByteAsSent)
+{
+    VirtualVendorModeController pro(deviceBus, VirtualVendorModeController::Identity::Switch, 0x3101);
+    pro.versionHundredths = 207;
+    pro.plug();
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }));
+    EXPECT_FLOAT_EQ(delegate.events.front().device->version(), 2.07f);
+    const auto writes = hidraw.writes();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front().bytes.size(), 64u);
+    EXPECT_EQ(hexOf(writes.front().bytes, 4), "01 06 00 00") << "the stop-change-mode report, unshifted";
+    EXPECT_EQ(hex(pro.received().front(), 4), "01 06 00 00");
+}
+
+TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
+{
+    ClassicStarter screen;
+    SHIDBoot session({&hostClock, &backend});
+    session.setBootDelegate(&screen);
+    QTemporaryDir dir;
+    ClassicFirmware fw;
+    fw.version = 300;
+    fw.data = patternBytes(256, 9);
+    session.filePath = test::writeTempFile(dir, fw.build());
+    session.open();
+
+    VirtualClassicBootloader bootloader(deviceBus);
+    VirtualDinputController crane(deviceBus, 0x3100);
+    crane.setBootTarget({0x2DC8, 0x5750, QStringLiteral("Fenwyk Bootloader")}, &bootloader);
+    crane.setReenumerateDelayMs(50);
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }));
+    SHIDDinput::boot(dinput.devices().front()->deviceRef.data());
+
+    ASSERT_TRUE(waitUntil([&] { return screen.done || screen.failed; }, 15000)) << "progress " << screen.progress;
+    EXPECT_TRUE(screen.done);
+    ASSERT_TRUE(waitUntil([&] { return bootloader.finished(); })) << "the finish command reached the device";
+    EXPECT_EQ(screen.arrivals, 1);
+    EXPECT_TRUE(std::any_of(delegate.events.begin(), delegate.events.end(), [](const auto &e) { return !e.added; }))
+        << "the controller's removal was reported";
+    EXPECT_EQ(bootloader.flash().read(fw.address, 256), fw.data);
+
+    // The bootloader got exactly the reports of the lab's wire trace: query, info request, header,
+    // eight data pieces, finish.
+    const transport::Identity id{0x2DC8, 0x5750};
+    std::vector<HidReport> expected = transport::buildFramedPacket(id, classic::kCommandVersion, {});
+    expected.push_back(transport::buildShortFrame(id, classic::kInfoRequestKind, 0));
+    const QByteArray file = fw.build();
+    const auto bytes = [&](int at, int n) {
+        return std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(file.constData()) + at,
+                                        static_cast<std::size_t>(n));
+    };
+    for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandHeader, bytes(0, 28)))
+        expected.push_back(r);
+    for (int at = 28; at < file.size(); at += 32)
+        for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandData, bytes(at, 32)))
+            expected.push_back(r);
+    for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandFinish, {}))
+        expected.push_back(r);
+    EXPECT_EQ(bootloader.received(), expected);
+}
+
+TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
+{
+    ClassicStarter screen;
+    SHIDBoot session({&hostClock, &backend});
+    session.setBootDelegate(&screen);
+    QTemporaryDir dir;
+    ClassicFirmware fw;
+    fw.data = patternBytes(2048, 3);
+    session.filePath = test::writeTempFile(dir, fw.build());
+    session.open();
+
+    VirtualClassicBootloader bootloader(deviceBus);
+    bootloader.unplugAfter = 10; // in the middle of the data
+    bootloader.plug();
+    ASSERT_TRUE(waitUntil([&] { return screen.removals == 1; }, 15000)) << "progress " << screen.progress;
+    EXPECT_FALSE(screen.done);
+    const int progress = screen.progress;
+    test::settle(300);
+    EXPECT_EQ(screen.progress, progress) << "nothing moves after the device left";
+    EXPECT_TRUE(backend.devices().isEmpty());
+}
