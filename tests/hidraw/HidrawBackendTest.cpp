@@ -16,17 +16,17 @@
 
 #include <gtest/gtest.h>
 
+#include "UMockdevHidraw.h"
 #include "support/BootRecorder.h"
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"
-#include "support/UMockdevHidraw.h"
 
 using namespace flashwell;
 using namespace flashwell::lab;
+using flashwell::lab::UMockdevHidraw;
 using flashwell::test::BootRecorder;
 using flashwell::test::hex;
 using flashwell::test::RecordingDelegate;
-using flashwell::test::UMockdevHidraw;
 using flashwell::test::waitUntil;
 
 namespace {

@@ -13,7 +13,7 @@
 
 struct _UMockdevTestbed;
 
-namespace flashwell::test {
+namespace flashwell::lab {
 
 // The second transport of the lab's device models: every device plugged into `deviceSide` (a
 // virtual bus the models live on) appears as an emulated hidraw node in a umockdev testbed, so the
@@ -67,4 +67,4 @@ private:
     std::vector<Write> m_writes;
 };
 
-} // namespace flashwell::test
+} // namespace flashwell::lab

@@ -1,4 +1,4 @@
-#include "support/UMockdevHidraw.h"
+#include "UMockdevHidraw.h"
 
 #include <QMetaObject>
 
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-namespace flashwell::test {
+namespace flashwell::lab {
 
 namespace {
 
@@ -292,4 +292,4 @@ static gboolean onRead(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointe
     return TRUE;
 }
 
-} // namespace flashwell::test
+} // namespace flashwell::lab
