@@ -45,6 +45,20 @@ float versionFromWire(uint16_t hundredths)
 {
     return static_cast<float>(hundredths) * 0.01f;
 }
+
+// Both reply layouts carry the bootloader version at the same place; false for other products.
+bool applyBootVersion(SFenwykDevice &record, std::span<const uint8_t> report)
+{
+    if (record.pid == 0x6000 || record.pid == 0x6001) {
+        record.bootVersion = wire::le16(report, 5);
+        return true;
+    }
+    if (record.pid == 0x6002) {
+        record.bootVersion = wire::le16(report, 6);
+        return true;
+    }
+    return false;
+}
 } // namespace
 
 SHIDDinput::SHIDDinput(PlatformServices services, QObject *parent)
@@ -135,53 +149,29 @@ void SHIDDinput::applyLayoutA(const SFenwykDevicePtr &record, std::span<const ui
 {
     record->setVersion(versionFromWire(wire::le16(report, 1)));
     record->beta = wire::le16(report, 3);
-    switch (record->pid) {
-    case 0x3100:
-    case 0x3102:
-    case 0x3104:
+    if (applyBootVersion(*record, report))
+        return;
+    if (record->pid == 0x3100 || record->pid == 0x3102 || record->pid == 0x3104)
         record->isChangeBoot = report[5] != 0;
-        break;
-    case 0x6000:
-    case 0x6001:
-        record->bootVersion = wire::le16(report, 5);
-        break;
-    case 0x6002:
-        record->bootVersion = wire::le16(report, 6);
-        break;
-    default:
-        break;
-    }
 }
 
 void SHIDDinput::applyLayoutB(const SFenwykDevicePtr &record, std::span<const uint8_t> report)
 {
     record->setVersion(versionFromWire(wire::le16(report, 2)));
     record->beta = report[4];
-    switch (record->pid) {
-    case 0x6000:
-    case 0x6001:
-        record->bootVersion = wire::le16(report, 5);
-        break;
-    case 0x6002:
-        record->bootVersion = wire::le16(report, 6);
-        break;
-    case kDualReceiverPid: {
-        // One receiver PID for two products: the sub-PID tells which, and re-files the entry.
-        const SFenwykDataDetailsPtr entry = record->details();
-        if (wire::le16(report, 6) == kDualReceiverSubPid) {
-            record->pid = kDualReceiverSubPid;
-            if (entry) {
-                entry->setName(QStringLiteral("Fenwyk Summit 2.4g Adapter"));
-                entry->type = 44;
-            }
-        } else if (entry) {
-            entry->setName(QStringLiteral("Fenwyk Summit Adapter"));
-            entry->type = 42;
+    if (applyBootVersion(*record, report) || record->pid != kDualReceiverPid)
+        return;
+    // One receiver PID for two products: the sub-PID tells which, and re-files the entry.
+    const SFenwykDataDetailsPtr entry = record->details();
+    if (wire::le16(report, 6) == kDualReceiverSubPid) {
+        record->pid = kDualReceiverSubPid;
+        if (entry) {
+            entry->setName(QStringLiteral("Fenwyk Summit 2.4g Adapter"));
+            entry->type = 44;
         }
-        break;
-    }
-    default:
-        break;
+    } else if (entry) {
+        entry->setName(QStringLiteral("Fenwyk Summit Adapter"));
+        entry->type = 42;
     }
 }
 
