@@ -90,10 +90,9 @@ void SHIDBoot::handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &in
 
 bool SHIDBoot::sendHeader(HidDevice *device)
 {
-    if (filePath.isNull()) {
-        fail(QStringLiteral("no firmware file chosen"));
+    // No file: the screen only asked for the version (nothing is being updated); stay quiet.
+    if (filePath.isNull())
         return false;
-    }
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly)) {
         fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, file.errorString()));

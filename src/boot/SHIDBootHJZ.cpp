@@ -89,10 +89,8 @@ void SHIDBootHJZ::succeed()
 
 void SHIDBootHJZ::startUpdate()
 {
-    if (filePath.isEmpty()) {
-        fail(QStringLiteral("no firmware file chosen"));
-        return;
-    }
+    if (filePath.isEmpty())
+        return; // nothing to write
     auto file = std::make_unique<QFile>(filePath);
     if (!file->open(QIODevice::ReadOnly)) {
         fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, file->errorString()));

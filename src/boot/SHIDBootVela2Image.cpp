@@ -57,8 +57,9 @@ bool SHIDBootVela2::verifyRecordFits(const QFile &file, qint64 headerAt, const c
 
 bool SHIDBootVela2::imageCheck()
 {
+    // No file: identification only (nothing is being updated); the chain stops quietly.
     if (filePath.isEmpty()) {
-        fail(QStringLiteral("no firmware file chosen"));
+        m_blocks.clear();
         return false;
     }
     auto stream = std::make_unique<QFile>(filePath);

@@ -341,18 +341,28 @@ TEST_F(ClassicSessionTest, FileCutShortDuringTheUpdateEndsWithAnErrorNotEmptyCom
     EXPECT_EQ(bus.outputLog().size(), sent);
 }
 
-TEST_F(ClassicSessionTest, MissingOrUnreadableFileIsReported)
+TEST_F(ClassicSessionTest, UnreadableOrShortFileIsReported)
 {
-    for (const QString &path :
-         {QString(), dir.filePath(QStringLiteral("absent.bin")), writeFile("short", "short.bin")}) {
+    for (const QString &path : {dir.filePath(QStringLiteral("absent.bin")), writeFile("short", "short.bin")}) {
         recorder.events.clear();
+        bus.clearLog();
         session.filePath = path;
         VirtualClassicBootloader device(bus);
         start(device);
         clock.advance(100);
         EXPECT_EQ(recorder.events.back(), "error") << qPrintable(path);
+        EXPECT_EQ(bus.outputLog().size(), 2u) << "no header after the query and the info request";
         device.unplug();
     }
+}
+
+TEST_F(ClassicSessionTest, WithoutAFileTheVersionExchangeStopsQuietly)
+{
+    VirtualClassicBootloader device(bus);
+    start(device);
+    clock.advance(100);
+    EXPECT_EQ(recorder.events, (Events{"add", "version 1.00 beta 0", "type 1"}));
+    EXPECT_EQ(bus.outputLog().size(), 2u) << "the query and the info request only";
 }
 
 TEST_F(ClassicSessionTest, VersionReplyCarriesBetaOnlyWhenSet)

@@ -384,6 +384,19 @@ TEST_F(Vela2SessionTest, UnreadableFileIsReported)
     EXPECT_TRUE(recorder.lastError.contains(QStringLiteral("cannot be read")));
 }
 
+TEST_F(Vela2SessionTest, WithoutAFileIdentificationEndsQuietly)
+{
+    VirtualVela2Bootloader device(bus, 0x9020);
+    device.seedFlash(0x00000096);
+    device.plug();
+    clock.runPending();
+    session.readPID();
+    clock.advance(2000);
+    EXPECT_TRUE(recorder.has("version 1.50 beta 0"));
+    EXPECT_FALSE(recorder.has("error"));
+    EXPECT_TRUE(sent(vela2::kErase).empty());
+}
+
 TEST_F(Vela2SessionTest, FileCutShortDuringWritingEndsWithAnErrorInsteadOfEmptyChunks)
 {
     VirtualVela2Bootloader device(bus, 0x6003);
