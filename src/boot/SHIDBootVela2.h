@@ -101,6 +101,10 @@ private:
     vela2::AddressPlan plan() const { return vela2::addressPlan(bootType, m_info); }
     void fail(const QString &message);
     void closingStep();
+    // Progress callbacks sent before every main-image chunk (and once when it is complete).
+    void reportMainProgress();
+    // Reads and sends the next main-image chunk at `base` + offset; `next` runs on its reply.
+    void sendMainChunk(uint32_t base, std::function<void()> next);
     // Reads the next chunk of an image; reports and returns empty when the file ran out early.
     std::vector<uint8_t> readChunk(QFile &file, std::size_t wanted, const char *image);
     // Walks the records of `file` from its start; fills `header` as it goes.

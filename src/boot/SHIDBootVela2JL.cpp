@@ -63,28 +63,13 @@ void SHIDBootVela2::eraseFlashJL_len_TotalEraseLen(uint32_t address, uint32_t le
 
 void SHIDBootVela2::writeFirmwareJL()
 {
-    if (SHIDBootDelegate *d = bootDelegate()) {
-        d->SHIDBootStartUpdate(nullptr);
-        d->SHIDBootStartUpdateing(progress(), nullptr);
-    }
     if (offset >= m_mainLength) {
+        reportMainProgress();
         writeSave_Head_4K();
         return;
     }
-    if (!pfile) {
-        fail(QStringLiteral("main image is not open"));
-        return;
-    }
-    const std::vector<uint8_t> chunk =
-        readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main");
-    if (chunk.empty())
-        return;
-    const auto count = static_cast<uint32_t>(chunk.size());
-    BootReadFlash(chunk, count, offset, m_mainLength, vela2::kWriteChunk, [this, count](std::span<const uint8_t>) {
-        offset += count;
-        m_bytesWritten += count;
-        writeFirmwareJL();
-    });
+    // JL addresses count from the application zone: no base.
+    sendMainChunk(0, [this] { writeFirmwareJL(); });
 }
 
 } // namespace flashwell

@@ -67,18 +67,28 @@ void SHIDBootVela2::earseFlashVela2Version()
 
 void SHIDBootVela2::writeFirmware()
 {
-    const uint32_t base = plan().mainImage.value_or(m_mainAddress);
-    if (SHIDBootDelegate *d = bootDelegate()) {
-        d->SHIDBootStartUpdate(nullptr);
-        d->SHIDBootStartUpdateing(progress(), nullptr);
-    }
     if (offset >= m_mainLength) {
+        reportMainProgress();
         if (vela2::hasRadioStage(bootType) && m_radioHeader.length() != 0)
             earseFlashBLE();
         else
             closingStep();
         return;
     }
+    sendMainChunk(plan().mainImage.value_or(m_mainAddress), [this] { writeFirmware(); });
+}
+
+void SHIDBootVela2::reportMainProgress()
+{
+    if (SHIDBootDelegate *d = bootDelegate()) {
+        d->SHIDBootStartUpdate(nullptr);
+        d->SHIDBootStartUpdateing(progress(), nullptr);
+    }
+}
+
+void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
+{
+    reportMainProgress();
     if (!pfile) {
         fail(QStringLiteral("main image is not open"));
         return;
@@ -89,10 +99,10 @@ void SHIDBootVela2::writeFirmware()
         return;
     const auto count = static_cast<uint32_t>(chunk.size());
     BootReadFlash(chunk, count, base + offset, m_mainLength, vela2::kWriteChunk,
-                  [this, count](std::span<const uint8_t>) {
+                  [this, count, next = std::move(next)](std::span<const uint8_t>) {
                       offset += count;
                       m_bytesWritten += count;
-                      writeFirmware();
+                      next();
                   });
 }
 
