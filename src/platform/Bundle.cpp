@@ -3,6 +3,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
 #include <QTranslator>
 
@@ -20,14 +21,18 @@ QString Bundle::localizedString(const char *key)
 
 void Bundle::installTranslations(QCoreApplication &app)
 {
-    auto *translator = new QTranslator(&app);
-    const QString tag = preferredLanguage();
-    const QString file =
-        tag.startsWith(QStringLiteral("zh-Hans")) ? QStringLiteral("flashwell_zh_CN") : QStringLiteral("flashwell_en");
-    if (translator->load(file, QStringLiteral(":/i18n")))
-        app.installTranslator(translator);
-    else
-        delete translator;
+    // One translation file per area of the program ("flashwell_en.qm", "update_en.qm", ...);
+    // every file of the interface language is installed, so areas never share a file.
+    const QString suffix = preferredLanguage().startsWith(QStringLiteral("zh-Hans")) ? QStringLiteral("_zh_CN.qm")
+                                                                                     : QStringLiteral("_en.qm");
+    const QDir dir(QStringLiteral(":/i18n"));
+    for (const QString &file : dir.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Name)) {
+        auto *translator = new QTranslator(&app);
+        if (translator->load(dir.filePath(file)))
+            app.installTranslator(translator);
+        else
+            delete translator;
+    }
 }
 
 QString Bundle::preferredLanguage()
