@@ -197,7 +197,7 @@ void UMockdevHidraw::onPlugged(HidDevice *device)
     device->open();
     device->registerInputReportCallback(
         raw->inputBuffer.data(), raw->inputBuffer.size(),
-        [this, raw](HidDevice *, std::span<const uint8_t> report) { queueForHost(*raw, report); });
+        [this, raw](HidDevice *, std::span<const uint8_t> report) { queueForHost(*raw, report); }, this);
     m_nodes.push_back(std::move(node));
 }
 

@@ -2,6 +2,7 @@
 #include "lab/DiscoverCommand.h"
 #include "lab/FlashCommand.h"
 #include "lab/ServerCommand.h"
+#include "platform/ApplicationContext.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -32,6 +33,7 @@ void usage()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    flashwell::ApplicationContext context; // dies before the application
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty()) {

@@ -70,6 +70,7 @@ protected:
     }
 
     QTemporaryDir downloads;
+    QObject screen; // the object the blocks belong to
     LabFirmwareServer primary;
     LabFirmwareServer china;
     LabFirmwareServer beta;
@@ -101,11 +102,11 @@ TEST_P(HttpServerChoice, EveryOperationAddressesTheChosenServer)
     bool newest = false;
     QString path;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { listed = true; }, nullptr);
+        21, &screen, [&](const auto &) { listed = true; }, nullptr);
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &) { newest = true; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://x/fw.bin"), [&](const QString &p) { path = p; }, nullptr, 5, 3000);
+        QStringLiteral("http://x/fw.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 5, 3000);
     ASSERT_TRUE(waitUntil([&] { return listed && newest && !path.isEmpty(); }));
     ASSERT_TRUE(waitUntil([&] { return servers[c.expected]->requests().size() == 4; })) << "the download report too";
     for (int i = 0; i < 3; ++i)
@@ -128,11 +129,11 @@ TEST_F(HttpTest, RequestsCarryTheirHeaderFieldsExactly)
     primary.addRelease(release(9, 21, 1.5, 0, "fw.bin"), lab::patternBytes(2500));
     bool done = false;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { done = true; }, nullptr);
+        21, &screen, [&](const auto &) { done = true; }, nullptr);
     SHttp::getNewVersion(
-        21, 1.2f, 3, [&](const Firmware &) {}, nullptr);
+        21, 1.2f, 3, &screen, [&](const Firmware &) {}, nullptr);
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/a/b/fw.bin"), [](const QString &) {}, nullptr, 9, 2500);
+        QStringLiteral("http://files/a/b/fw.bin"), &screen, [](const QString &) {}, nullptr, 9, 2500);
     ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 4; }));
 
     const auto select = primary.requestsTo("/firmware/select");
@@ -167,7 +168,7 @@ TEST_F(HttpTest, ReleaseListMapsEveryFieldInServerOrder)
     std::optional<QList<Firmware>> list;
     bool called = false;
     SHttp::getUpdateFirmwaerWithType(
-        21,
+        21, &screen,
         [&](const auto &l) {
             list = l;
             called = true;
@@ -192,14 +193,14 @@ TEST_F(HttpTest, EmptyListSucceedsEmptyAndNewestOfNothingSaysNothing)
     bool listed = false;
     bool newest = false;
     SHttp::getUpdateFirmwaerWithType(
-        33,
+        33, &screen,
         [&](const auto &l) {
             list = l;
             listed = true;
         },
         nullptr);
     SHttp::getNewVersion(
-        33, 1.0f, 0, [&](const Firmware &) { newest = true; }, nullptr);
+        33, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return listed && primary.requests().size() == 2; }));
     settle();
     ASSERT_TRUE(list);
@@ -214,7 +215,7 @@ TEST_F(HttpTest, NewestReleaseIsTheHighestVersionAndBeta)
     primary.addRelease(release(3, 21, 1.20, 0, "c.bin"), lab::patternBytes(2100));
     int id = 0;
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &f) { id = f.id; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &f) { id = f.id; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return id != 0; }));
     EXPECT_EQ(id, 2);
 }
@@ -235,9 +236,9 @@ TEST_P(HttpReplyFaults, NoResultMeansNoCallback)
     primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
     int calls = 0;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
+        21, &screen, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &) { ++calls; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &) { ++calls; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
     settle();
     EXPECT_EQ(calls, 0) << GetParam().what;
@@ -256,7 +257,7 @@ TEST_F(HttpTest, TransportFailureOfTheListReachesTheFailureBlock)
     ServerConfig::install(config);
     bool failed = false;
     SHttp::getUpdateFirmwaerWithType(
-        21, [](const auto &) {}, [&](const HttpError &e) { failed = !e.description.isEmpty(); });
+        21, &screen, [](const auto &) {}, [&](const HttpError &e) { failed = !e.description.isEmpty(); });
     EXPECT_TRUE(waitUntil([&] { return failed; }));
 }
 
@@ -266,7 +267,7 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     primary.addRelease(release(44, 21, 1.5, 0, "exact.bin"), bytes);
     QString path;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/exact.bin"), [&](const QString &p) { path = p; }, nullptr, 44, 2000);
+        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 44, 2000);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty(); }));
     EXPECT_EQ(path, downloads.filePath(QStringLiteral("Fenwyk Flashwell/exact.bin")));
     QFile file(path);
@@ -282,7 +283,7 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     primary.clearRequests();
     QString again;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/exact.bin"), [&](const QString &p) { again = p; }, nullptr, 44, 2000);
+        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { again = p; }, nullptr, 44, 2000);
     EXPECT_EQ(again, path) << "synchronously";
     settle();
     EXPECT_TRUE(primary.requests().isEmpty());
@@ -300,7 +301,7 @@ TEST_F(HttpTest, CachedFileOfAnotherSizeIsDownloadedAgain)
     primary.addRelease(release(8, 21, 1.5, 0, "fw.bin"), bytes);
     QString path;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/fw.bin"), [&](const QString &p) { path = p; }, nullptr, 8, 3000);
+        QStringLiteral("http://files/fw.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 8, 3000);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty(); }));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -329,7 +330,7 @@ TEST_P(HttpDownloadSizes, SizeRules)
     QString path;
     std::optional<HttpError> error;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/sized.bin"), [&](const QString &p) { path = p; },
+        QStringLiteral("http://files/sized.bin"), &screen, [&](const QString &p) { path = p; },
         [&](const HttpError &e) { error = e; }, 3, c.releaseSize);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error.has_value(); }, 8000)) << c.what;
     const QString finalName = downloads.filePath(QStringLiteral("Fenwyk Flashwell/sized.bin"));
@@ -364,7 +365,7 @@ TEST_F(HttpTest, FileNamesThatAreNoFileAreRefused)
     for (const char *url : {"http://files/", "http://files/a/.", "http://files/a/..", ""}) {
         std::optional<HttpError> error;
         SHttp::dowmFirmwaerFile(
-            QString::fromLatin1(url), [](const QString &) {}, [&](const HttpError &e) { error = e; }, 1, 3000);
+            QString::fromLatin1(url), &screen, [](const QString &) {}, [&](const HttpError &e) { error = e; }, 1, 3000);
         ASSERT_TRUE(error) << url;
         EXPECT_EQ(error->code, 1013) << url;
     }
@@ -379,7 +380,7 @@ TEST_F(HttpTest, FailedMoveIntoTheCacheIsAFailure)
     std::optional<HttpError> error;
     bool succeeded = false;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/blocked.bin"), [&](const QString &) { succeeded = true; },
+        QStringLiteral("http://files/blocked.bin"), &screen, [&](const QString &) { succeeded = true; },
         [&](const HttpError &e) { error = e; }, 6, 2500);
     ASSERT_TRUE(waitUntil([&] { return succeeded || error.has_value(); }));
     EXPECT_FALSE(succeeded);
