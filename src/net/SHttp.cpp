@@ -281,9 +281,8 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
     };
     const QString folder = downloadFolder();
     // The name as the server wrote it goes back into the URL; the decoded one names the file.
-    const QUrl source(fileURL);
-    const QString fileName = source.fileName();
-    const QString encodedName = source.fileName(QUrl::FullyEncoded);
+    const QString encodedName = QUrl(fileURL).fileName(QUrl::FullyEncoded);
+    const QString fileName = QUrl::fromPercentEncoding(encodedName.toUtf8());
     if (!acceptableFileName(fileName, folder)) {
         fail({QStringLiteral("Download Error"), kBadFileName,
               QStringLiteral("the release's file address \"%1\" does not name a plain file").arg(fileURL)});
@@ -296,11 +295,13 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
 
     // A cached file is used only when it is exactly the release's size (and digest, when the
     // release gives one); anything else is fetched again.
-    if (QFileInfo(localPath).isFile() && QFileInfo(localPath).size() == maxSize
-        && (digest.isEmpty() || fileDigest(localPath) == digest)) {
-        if (success)
-            success(localPath);
-        return;
+    if (QFileInfo(localPath).isFile() && QFileInfo(localPath).size() == maxSize) {
+        if (digest.isEmpty() || fileDigest(localPath) == digest) {
+            if (success)
+                success(localPath);
+            return;
+        }
+        QFile::remove(localPath); // damaged: never to be flashed
     }
 
     // Streamed into a temporary file beside the final one, renamed only once it passed every test,
