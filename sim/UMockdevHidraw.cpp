@@ -255,6 +255,10 @@ static gboolean onWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpoint
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return TRUE;
     }
+    if (int error = 0; node->bridge->takeWriteFault(error)) {
+        umockdev_ioctl_client_complete(client, -1, error);
+        return TRUE;
+    }
     node->bridge->recordWrite(node->identity.productId, written);
     // usbhid: the first byte is the report ID; for report ID 0 (no numbered reports) it is not sent.
     std::vector<uint8_t> onWire = node->numbered ? written : std::vector<uint8_t>(written.begin() + 1, written.end());
