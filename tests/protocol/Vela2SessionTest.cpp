@@ -146,6 +146,29 @@ TEST_F(Vela2SessionTest, ReplyDispatchMatchesTheEchoAndRunsAStillRegisteredHandl
     EXPECT_EQ(runs, 2) << "the 0x05 echo does not answer 0xC0";
 }
 
+// The version read and the boot serial read share command 0x05 and there is one pending handler:
+// a version reply later than the half second is taken for the boot serial, and the boot serial
+// reply that follows answers nothing and is dropped.
+TEST_F(Vela2SessionTest, LateVersionReplyIsTakenByTheBootSerialHandler)
+{
+    VirtualVela2Bootloader device(bus, 0x9020);
+    device.seedFlash(0);
+    device.bootSerial.fill(0xB5);
+    // Replies to the host: 1 product ID, 2 version, 3 boot serial.
+    bus.injectFault({HidFault::Kind::Delay, HidFault::Direction::DeviceToHost, 2, 600});
+    bus.injectFault({HidFault::Kind::Delay, HidFault::Direction::DeviceToHost, 3, 900});
+    run(device, oneRecord(0x9020, 10), 400);
+    EXPECT_TRUE(sent(vela2::kErase).empty()) << "still waiting for the boot serial";
+    clock.advance(300); // the version reply arrives
+    ASSERT_FALSE(sent(vela2::kErase).empty()) << "the version reply moved the chain on";
+    EXPECT_FALSE(std::any_of(recorder.events.begin(), recorder.events.end(), [](const std::string &e) {
+        return e.rfind("version ", 0) == 0;
+    })) << "the version handler never ran";
+    EXPECT_NE(session.bootSerial()[0], 0xB5) << "the boot serial is the version reply's bytes";
+    clock.advance(60'000);
+    EXPECT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+}
+
 TEST_F(Vela2SessionTest, UnlistedProductIdKeepsThePreviousBootType)
 {
     session.bootType = 14;
