@@ -156,8 +156,10 @@ void whenFinished(QNetworkReply *reply, const QObject *context, std::function<vo
         handler();
     });
     if (context)
-        QObject::connect(context, &QObject::destroyed, reply, [reply] {
-            reply->disconnect();
+        QObject::connect(context, &QObject::destroyed, reply, [reply, context] {
+            // Our own connections only: the manager keeps its own on the reply.
+            QObject::disconnect(reply, nullptr, context, nullptr);
+            QObject::disconnect(reply, nullptr, reply, nullptr);
             reply->abort();
             reply->deleteLater();
         });
