@@ -326,7 +326,7 @@ def pad_modern(p, L, mark=True):
         p.circle(-9 + 6 * i, -49, 1.8, fill="#7FD3FF" if i == 0 else shade(body, 0.2))
     p.rect(-9, -63, 18, 6, 2, fill="#202329")
     if mark and L.mark:
-        p.text(0, 30, L.mark, 7 if len(L.mark) < 10 else 5.6, shade(body, 0.45) if not is_dark(body)
+        p.text(0, 5, L.mark, 6.5 if len(L.mark) < 10 else 5.2, shade(body, 0.45) if not is_dark(body)
                else tint_up(body, 0.45))
     return {"box": (-126, -84, 126, 94 if L.opt("paddles") else 90), "port": (0, -63, "top"),
             "keys": keys}
@@ -583,8 +583,9 @@ def plug_in(p, x, y):
 
 
 def highlight(p, cx, cy, r):
-    p.circle(cx, cy, r + 7, fill=HOLD, fo=0.28)
-    p.circle(cx, cy, r + 4, fill="none", stroke=HOLD, sw=3)
+    # A ring with a soft halo outside it; the button itself stays visible.
+    p.circle(cx, cy, r + 6.5, fill="none", stroke=HOLD, sw=6, so=0.3)
+    p.circle(cx, cy, r + 3.5, fill="none", stroke=HOLD, sw=3)
 
 
 def guide(L, held, port_y=150, sub=False):
@@ -648,7 +649,7 @@ def guide(L, held, port_y=150, sub=False):
     slots = []
     for cx, cy, rr, name in below:
         w = 10 + 7.2 * len(name)
-        x = max(cx, last + 8 + w / 2)
+        x = max(cx, last + 18 + w / 2)
         slots.append((x, cx, cy, rr, name))
         last = x + w / 2
     for x, cx, cy, rr, name in slots:
