@@ -288,7 +288,7 @@ def pad_modern(p, L, mark=True):
     silhouette(body)
     if grips != body:
         for sx in (-1, 1):
-            p.ellipse(sx * 82, 44, 31, 42, fill=grips, rot=-sx * 18)
+            p.ellipse(sx * 81, 42, 30, 38, fill=grips, rot=-sx * 18)
     offset = L.opt("layout") == "offset"
     dpad = (-36, 14) if offset else (-64, -20)
     lstick = (-64, -20) if offset else (-36, 16)
@@ -326,7 +326,8 @@ def pad_modern(p, L, mark=True):
         p.circle(-9 + 6 * i, -49, 1.8, fill="#7FD3FF" if i == 0 else shade(body, 0.2))
     p.rect(-9, -63, 18, 6, 2, fill="#202329")
     if mark and L.mark:
-        p.text(0, 5, L.mark, 6.5 if len(L.mark) < 10 else 5.2, shade(body, 0.45) if not is_dark(body)
+        # Sized to fit between the sticks (bold sans-serif runs about 0.68 em a letter).
+        p.text(0, 5, L.mark, min(6.5, 32 / (0.68 * len(L.mark))), shade(body, 0.45) if not is_dark(body)
                else tint_up(body, 0.45))
     return {"box": (-126, -84, 126, 94 if L.opt("paddles") else 90), "port": (0, -63, "top"),
             "keys": keys}
