@@ -314,7 +314,7 @@ def pad_modern(p, L, mark=True):
     for n, dx, dy in (("Y", 0, -14.5), ("B", 14.5, 0), ("A", 0, 14.5), ("X", -14.5, 0)):
         p.circle(x + dx, y + dy, 8, fill=acc, stroke=shade(acc, 0.3), sw=1)
         p.text(x + dx, y + dy + 3, n, 8, txt)
-        keys[n] = (x + dx, y + dy, 8, "below")
+        keys[n] = (x + dx, y + dy, 8, "right" if n == "Y" else "below")
     # SELECT, START, HOME, lights, port.
     for n, sx in (("SELECT", -1), ("START", 1)):
         p.rect(sx * 20 - 7, -38, 14, 6, 3, fill=det)
@@ -353,7 +353,7 @@ def pad_retro(p, L, mark=True):
     for n, dx, dy in (("Y", 0, -16), ("B", 16, 0), ("A", 0, 16), ("X", -16, 0)):
         p.circle(x + dx, y + dy, 9, fill=acc, stroke=shade(acc, 0.3), sw=1)
         p.text(x + dx, y + dy + 3.2, n, 8.5, txt)
-        keys[n] = (x + dx, y + dy, 9, "below")
+        keys[n] = (x + dx, y + dy, 9, "right" if n == "Y" else "below")
     for n, sx in (("SELECT", -1), ("START", 1)):
         p.rect(sx * 20 - 10, 6, 20, 7, 3.5, fill=det)
         keys[n] = (sx * 20, 9.5, 8, "below")
@@ -556,8 +556,12 @@ def mini(L):
 # ---------------------------------------------------------------- guide pictures
 
 
+def tag_width(label):
+    return 12 + 8 * len(label)
+
+
 def tag(p, x, y, label):
-    w = 10 + 7.2 * len(label)
+    w = tag_width(label)
     p.rect(x - w / 2, y - 10, w, 20, 10, fill=HOLD, stroke="#FFFFFF", sw=1.5)
     p.text(x, y + 4.5, label, 12, "#FFFFFF")
     return w
@@ -639,7 +643,7 @@ def guide(L, held, port_y=150, sub=False):
         if side in ("left", "right"):
             edge = to(info["box"][0] if side == "left" else info["box"][2], 0)[0]
             lx = edge - 30 if side == "left" else edge + 30
-            lx = max(26, lx)
+            lx = max(tag_width(name) / 2 + 2, lx)
             p.line(cx + (rr + 4) * (-1 if side == "left" else 1), cy, lx, cy, HOLD, 2)
             tag(p, lx, cy, name)
         else:
@@ -649,7 +653,7 @@ def guide(L, held, port_y=150, sub=False):
     last = -1e9
     slots = []
     for cx, cy, rr, name in below:
-        w = 10 + 7.2 * len(name)
+        w = tag_width(name)
         x = max(cx, last + 18 + w / 2)
         slots.append((x, cx, cy, rr, name))
         last = x + w / 2
