@@ -1,6 +1,7 @@
 #include "FirmwareFileBuilder.h"
 #include "LabFlashRun.h"
 #include "QuietBootDelegate.h"
+#include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "platform/VirtualHidBus.h"
@@ -39,11 +40,10 @@ QString writeImage(QTemporaryDir &dir, int size, uint32_t pid)
 void BM_Vela2ChunkRoundTrip(benchmark::State &state)
 {
     QTemporaryDir dir;
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
+    lab::SessionRig<SHIDBootVela2> rig;
+    auto &[clock, bus, session] = rig;
     bus.setLatencyMs(0);
     QuietDelegate delegate;
-    SHIDBootVela2 session({&clock, &bus});
     session.setBootDelegate(&delegate);
     session.open();
     lab::VirtualVela2Bootloader device(bus, 0x9020);

@@ -1,6 +1,7 @@
 // Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
 #include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
+#include "SessionRig.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
@@ -38,10 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     const QString path = fuzz::writeInput(data + 1, size - 1);
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
     Starter starter;
-    SHIDBoot session({&clock, &bus});
+    lab::SessionRig<SHIDBoot> rig;
+    auto &[clock, bus, session] = rig;
     session.setBootDelegate(&starter);
     session.filePath = path;
     session.isUSBRR_PS_classic = data[0] & 1;

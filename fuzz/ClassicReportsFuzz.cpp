@@ -2,9 +2,11 @@
 #include "FirmwareFileBuilder.h"
 #include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
+#include "SessionRig.h"
 #include "VirtualDeviceModel.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "device/UsbIdentities.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -37,15 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     const uint8_t control = data[0];
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
     Sink sink;
-    SHIDBoot session({&clock, &bus});
+    lab::SessionRig<SHIDBoot> rig;
+    auto &[clock, bus, session] = rig;
     session.setBootDelegate(&sink);
     session.filePath = firmwarePath;
     session.isUSBRR_PS_classic = control & 0x80;
     session.open();
-    lab::SilentDevice device(bus, HidIdentity{0x2DC8, static_cast<uint16_t>(control & 0x40 ? 0x3206 : 0x5750), {}});
+    lab::SilentDevice device(
+        bus, HidIdentity{usb::kVendorId,
+                         (control & 0x40 ? usb::kClassicBootloaderPrefixFramed : usb::kClassicBootloader).productId,
+                         {}});
     HidDevice *hid = device.plug();
     clock.runPending();
 

@@ -1,6 +1,7 @@
 // Runs an HJZ update of an arbitrary firmware file against the lab's HJZ bootloader; the first
 // input byte picks the device id the session is told to use (none, 386 or 387).
 #include "FuzzSupport.h"
+#include "SessionRig.h"
 #include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "platform/VirtualHidBus.h"
@@ -35,10 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     const QString path = fuzz::writeInput(data + 1, size - 1, "fw.hjz");
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
     Sink sink;
-    SHIDBootHJZ session({&clock, &bus});
+    lab::SessionRig<SHIDBootHJZ> rig;
+    auto &[clock, bus, session] = rig;
     session.setBootDelegate(&sink);
     session.cur_devId = data[0] % 3 == 0 ? 0 : (data[0] % 3 == 1 ? 386 : 387);
     session.open();

@@ -3,8 +3,10 @@
 // it: arbitrary reply reports are fed while the session waits for each step.
 #include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
+#include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "device/UsbIdentities.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -36,10 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 2)
         return 0;
     const uint16_t pid = kPids[data[0] % kPids.size()];
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
     Sink sink;
-    SHIDBootVela2 session({&clock, &bus});
+    lab::SessionRig<SHIDBootVela2> rig;
+    auto &[clock, bus, session] = rig;
     session.setBootDelegate(&sink);
     session.open();
     lab::VirtualVela2Bootloader device(bus, pid);
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     wire::putLe32(file, 8, 64);
     wire::putLe32(file, 12, pid);
     session.filePath = fuzz::writeInput(file.data(), file.size());
-    HidDevice *hid = bus.plug({0x2DC8, 0x3208, {}}, nullptr);
+    HidDevice *hid = bus.plug({usb::kVendorId, usb::kSecondGenBootloader.productId, {}}, nullptr);
     clock.runPending();
     session.readPID();
     std::size_t at = 2;

@@ -54,7 +54,7 @@ QByteArray HjzFirmware::build() const
             crc::crc32({reinterpret_cast<const uint8_t *>(page.constData()), static_cast<std::size_t>(page.size())}));
         table.append(reinterpret_cast<const char *>(crc.data()), 4);
     }
-    return header + table + data;
+    return QByteArray(header).append(table).append(data);
 }
 
 QByteArray patternBytes(int size, uint32_t seed)

@@ -27,14 +27,14 @@ struct ClassicFirmware
 // One image record of a second-generation file.
 struct Vela2Record
 {
-    Vela2Record(uint16_t version, uint16_t beta, uint32_t address, uint32_t pid, QByteArray payload,
-                std::optional<uint32_t> lengthOverride = std::nullopt)
-        : version(version)
-        , beta(beta)
-        , address(address)
-        , pid(pid)
-        , payload(std::move(payload))
-        , lengthOverride(lengthOverride)
+    Vela2Record(uint16_t recordVersion, uint16_t recordBeta, uint32_t recordAddress, uint32_t recordPid,
+                QByteArray recordPayload, std::optional<uint32_t> recordLengthOverride = std::nullopt)
+        : version(recordVersion)
+        , beta(recordBeta)
+        , address(recordAddress)
+        , pid(recordPid)
+        , payload(std::move(recordPayload))
+        , lengthOverride(recordLengthOverride)
     {}
 
     uint16_t version = 100;

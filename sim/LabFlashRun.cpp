@@ -51,66 +51,76 @@ public:
 
     void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootRemoveDevice"}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootRemoveDevice")}});
     }
     void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootGetVersion"},
-                   {"version", QString::asprintf("%.2f", static_cast<double>(device->version()))},
-                   {"beta", device->beta}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootGetVersion")},
+                   {QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(device->version()))},
+                   {QStringLiteral("beta"), device->beta}});
     }
     void SHIDBootGetFirmwaerType(uint32_t type, SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootGetFirmwaerType"}, {"firmwareType", static_cast<qint64>(type)}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootGetFirmwaerType")},
+                   {QStringLiteral("firmwareType"), static_cast<qint64>(type)}});
     }
-    void SHIDBootStartUpdate(SHIDManager *) override { emitEvent({{"event", "SHIDBootStartUpdate"}}); }
+    void SHIDBootStartUpdate(SHIDManager *) override
+    {
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdate")}});
+    }
     void SHIDBootStartUpdateing(int32_t progress, SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootStartUpdateing"}, {"progress", progress}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdateing")},
+                   {QStringLiteral("progress"), progress}});
     }
     void SHIDBootStartUpdateed(SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootStartUpdateed"}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdateed")}});
         end(true, QStringLiteral("update finished"));
     }
     void SHIDBootNotSupportFirmware(SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootNotSupportFirmware"}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootNotSupportFirmware")}});
         end(false, QStringLiteral("firmware not supported by this device"));
     }
     void SHIDBootErrorString(SHIDManager *, const QString &msg) override
     {
-        emitEvent({{"event", "SHIDBootErrorString"}, {"message", msg}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootErrorString")}, {QStringLiteral("message"), msg}});
         end(false, msg);
     }
     void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid) override
     {
-        emitEvent({{"event", "SHIDBootErrorNOEqualPID"},
-                   {"gamepadType", static_cast<qint64>(gamepadType)},
-                   {"pid", static_cast<qint64>(pid)}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootErrorNOEqualPID")},
+                   {QStringLiteral("gamepadType"), static_cast<qint64>(gamepadType)},
+                   {QStringLiteral("pid"), static_cast<qint64>(pid)}});
         end(false, QStringLiteral("firmware is for product %1, device is %2").arg(hex4(gamepadType), hex4(pid)));
     }
     void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *) override
     {
-        emitEvent({{"event", "SHIDBootAddDevice"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootAddDevice")},
+                   {QStringLiteral("pid"), hex4(device->pid)},
+                   {QStringLiteral("vid"), hex4(device->vid)}});
         if (onBootloaderArrived)
             onBootloaderArrived(device);
     }
 
     void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdate"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdate")},
+                   {QStringLiteral("pid"), hex4(device->pid)},
+                   {QStringLiteral("vid"), hex4(device->vid)}});
         // No screen starts an HJZ update; the lab does.
         hjz->startUpdate();
     }
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdateSuccess"}});
+        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdateSuccess")}});
         end(true, QStringLiteral("update finished"));
     }
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdateFail"}, {"message", msg}});
+        emitEvent(
+            {{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdateFail")}, {QStringLiteral("message"), msg}});
         end(false, msg);
     }
 

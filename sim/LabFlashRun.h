@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/UsbIdentities.h"
 #include <QJsonObject>
 #include <QString>
 
@@ -21,7 +22,7 @@ struct LabFlashOptions
 
     // Classic: USB identity and the device info frame; the receiver settings step.
     uint16_t pid = 0x5750;
-    uint16_t vid = 0x2DC8;
+    uint16_t vid = usb::kVendorId;
     uint16_t bootVersion = 0x0100;
     uint8_t hwCode = 0;
     uint8_t fwType = 1;
@@ -29,7 +30,7 @@ struct LabFlashOptions
 
     // Second generation: USB identity (0x3208 or 0x3002), the product ID the bootloader reports,
     // and the gamepad info record's product ID (by default the reported one) and sub-type.
-    uint16_t usbPid = 0x3208;
+    uint16_t usbPid = usb::kSecondGenBootloader.productId;
     uint16_t reportedPid = 0x9020;
     std::optional<uint16_t> infoPid;
     uint8_t subType = 0;

@@ -1,4 +1,5 @@
 #include "UMockdevHidraw.h"
+#include "device/UsbIdentities.h"
 
 #include <QMetaObject>
 
@@ -141,7 +142,7 @@ void UMockdevHidraw::onPlugged(HidDevice *device)
     node->identity = {static_cast<uint16_t>(device->property(kHidVendorIDKey).toUInt()),
                       static_cast<uint16_t>(device->property(kHidProductIDKey).toUInt()),
                       device->property(kHidProductKey).toString()};
-    node->numbered = node->identity.vendorId == 0x057E || node->identity.vendorId == 0x054C;
+    node->numbered = node->identity.vendorId == usb::kSwitchVendorId || node->identity.vendorId == usb::kSonyVendorId;
     node->deviceSide = device;
 
     const std::string n = std::to_string(node->index);

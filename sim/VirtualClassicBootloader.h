@@ -4,6 +4,7 @@
 #include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
 #include "boot/ClassicFrames.h"
+#include "device/UsbIdentities.h"
 
 #include <array>
 #include <memory>
@@ -20,14 +21,15 @@ namespace flashwell::lab {
 class VirtualClassicBootloader final : public VirtualDeviceModel
 {
 public:
-    VirtualClassicBootloader(VirtualHidBus &bus, uint16_t pid = 0x5750, uint16_t vid = 0x2DC8);
+    VirtualClassicBootloader(VirtualHidBus &bus, uint16_t pid = usb::kClassicBootloader.productId,
+                             uint16_t vid = usb::kVendorId);
     ~VirtualClassicBootloader() override;
 
     classic::DeviceInfo info{0x0100, 0, 1};
     uint16_t versionHundredths = 100;
     uint8_t beta = 0;
     // The normal-mode identity it returns with after the finish command.
-    HidIdentity normalIdentity{0x2DC8, 0x3100, QStringLiteral("Fenwyk Controller")};
+    HidIdentity normalIdentity{usb::kVendorId, 0x3100, QStringLiteral("Fenwyk Controller")};
 
     // Faults: 1-based counts of requests (complete packets, short frames, memory commands).
     std::optional<int> dropReplyAt;

@@ -1,5 +1,7 @@
 #include "VirtualDinputController.h"
 
+#include "device/WatcherFrames.h"
+
 namespace flashwell::lab {
 
 VirtualDinputController::VirtualDinputController(VirtualHidBus &bus, uint16_t pid, uint16_t vid, QString product)
@@ -8,46 +10,27 @@ VirtualDinputController::VirtualDinputController(VirtualHidBus &bus, uint16_t pi
 
 HidReport VirtualDinputController::versionReply() const
 {
-    const uint16_t pid = identity().productId;
-    HidReport r{};
-    if (layout == Layout::A) {
-        r[0] = 0x22;
-        wire::putLe16(r, 1, versionHundredths);
-        wire::putLe16(r, 3, beta);
-        if (pid == 0x3100 || pid == 0x3102 || pid == 0x3104)
-            r[5] = canSwitch ? 1 : 0;
-        else if (pid == 0x6000 || pid == 0x6001)
-            wire::putLe16(r, 5, bootVersion);
-        else if (pid == 0x6002)
-            wire::putLe16(r, 6, bootVersion);
-        return r;
-    }
-    r[0] = layout == Layout::Both ? 0x22 : 0x01;
-    r[1] = 0x22;
-    wire::putLe16(r, 2, versionHundredths);
-    r[4] = static_cast<uint8_t>(beta);
-    if (pid == 0x6000 || pid == 0x6001)
-        wire::putLe16(r, 5, bootVersion);
-    else if (pid == 0x6002)
-        wire::putLe16(r, 6, bootVersion);
-    else if (pid == 0x3109)
-        wire::putLe16(r, 6, subPid);
-    return r;
+    frames::DinputReply reply;
+    reply.versionHundredths = versionHundredths;
+    reply.beta = beta;
+    reply.canSwitch = canSwitch;
+    reply.bootVersion = bootVersion;
+    reply.subPid = subPid;
+    const auto wireLayout = layout == Layout::A ? frames::DinputLayout::A : frames::DinputLayout::B;
+    return frames::buildDinputReply(wireLayout, identity().productId, reply, layout == Layout::Both);
 }
 
 void VirtualDinputController::handleReport(std::span<const uint8_t> report)
 {
-    if (report.size() < 6)
-        return;
-    const bool shortFrame =
-        (report[0] == 0x06 || report[0] == 0x05) && report[1] == 0x00 && report[3] == 0x01 && report[4] == 0x00;
-    if (shortFrame && report[2] == 0x21) {
+    constexpr uint8_t kVersionQuery = 0x21, kEnterBoot = 0x50, kExtendedEnterBoot = 0x51;
+    const auto shortFrame = frames::parseShortFrame(report);
+    if (shortFrame && shortFrame->kind == kVersionQuery) {
         if (answersQueries)
             reply(versionReply());
         return;
     }
-    const bool extendedBoot = report[0] == 0x81 && report[1] == 0x05 && report[3] == 0x51;
-    if ((shortFrame && report[2] == 0x50) || extendedBoot) {
+    const auto extended = frames::parseExtendedCommand(report);
+    if ((shortFrame && shortFrame->kind == kEnterBoot) || (extended && extended->command == kExtendedEnterBoot)) {
         if (!hasSwitched())
             switchToBootloader();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VirtualDeviceModel.h"
+#include "device/UsbIdentities.h"
 
 namespace flashwell::lab {
 
@@ -12,7 +13,7 @@ class VirtualDinputController final : public VirtualDeviceModel
 public:
     enum class Layout { A, B, Both };
 
-    VirtualDinputController(VirtualHidBus &bus, uint16_t pid, uint16_t vid = 0x2DC8,
+    VirtualDinputController(VirtualHidBus &bus, uint16_t pid, uint16_t vid = usb::kVendorId,
                             QString product = QStringLiteral("Fenwyk Controller"));
 
     Layout layout = Layout::A;

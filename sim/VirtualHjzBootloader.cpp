@@ -1,4 +1,5 @@
 #include "VirtualHjzBootloader.h"
+#include "device/UsbIdentities.h"
 
 #include "boot/Crc.h"
 #include "boot/HjzProtocol.h"
@@ -8,7 +9,8 @@
 namespace flashwell::lab {
 
 VirtualHjzBootloader::VirtualHjzBootloader(VirtualHidBus &bus, uint32_t base, uint32_t size, uint32_t packets)
-    : VirtualDeviceModel(bus, HidIdentity{0x2DC8, 0x3209, QStringLiteral("Fenwyk HJZ Bootloader")})
+    : VirtualDeviceModel(bus, HidIdentity{usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId,
+                                          QStringLiteral("Fenwyk HJZ Bootloader")})
     , flashBase(base)
     , pageSize(size)
     , packetsPerPage(packets)

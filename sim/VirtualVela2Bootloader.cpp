@@ -1,4 +1,5 @@
 #include "VirtualVela2Bootloader.h"
+#include "device/UsbIdentities.h"
 
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"
@@ -13,7 +14,7 @@ constexpr uint32_t kChecksummedImageBase = 0x01018000;
 } // namespace
 
 VirtualVela2Bootloader::VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reported, uint16_t usbPid)
-    : VirtualDeviceModel(bus, HidIdentity{0x2DC8, usbPid, QStringLiteral("Fenwyk Bootloader")})
+    : VirtualDeviceModel(bus, HidIdentity{usb::kVendorId, usbPid, QStringLiteral("Fenwyk Bootloader")})
     , reportedPid(reported)
 {
     info.setProductId(reported);
@@ -138,7 +139,7 @@ void VirtualVela2Bootloader::handleReport(std::span<const uint8_t> r)
         const QByteArray word = m_flash.read(plan().versionWord, 4);
         const auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(word.constData()), 4);
         const HidIdentity identity =
-            normalIdentity.value_or(HidIdentity{0x2DC8, reportedPid, QStringLiteral("Fenwyk Controller")});
+            normalIdentity.value_or(HidIdentity{usb::kVendorId, reportedPid, QStringLiteral("Fenwyk Controller")});
         m_normal =
             std::make_unique<VirtualDinputController>(bus(), identity.productId, identity.vendorId, identity.product);
         m_normal->versionHundredths = wire::le16(bytes, 0);

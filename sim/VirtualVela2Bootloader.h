@@ -4,6 +4,7 @@
 #include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
 #include "boot/Vela2Protocol.h"
+#include "device/UsbIdentities.h"
 
 #include <memory>
 #include <optional>
@@ -18,7 +19,8 @@ namespace flashwell::lab {
 class VirtualVela2Bootloader final : public VirtualDeviceModel
 {
 public:
-    VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reportedPid, uint16_t usbPid = 0x3208);
+    VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reportedPid,
+                           uint16_t usbPid = usb::kSecondGenBootloader.productId);
     ~VirtualVela2Bootloader() override;
 
     uint16_t reportedPid;

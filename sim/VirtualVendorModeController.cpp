@@ -1,13 +1,17 @@
 #include "VirtualVendorModeController.h"
 
+#include "device/ProductRules.h"
+#include "device/UsbIdentities.h"
+#include "device/WatcherFrames.h"
+
 namespace flashwell::lab {
 
 namespace {
 HidIdentity identityFor(VirtualVendorModeController::Identity identity)
 {
     if (identity == VirtualVendorModeController::Identity::Switch)
-        return {0x057E, 0x2009, QStringLiteral("Pro Controller")};
-    return {0x054C, 0x05C4, QStringLiteral("Wireless Controller")};
+        return {usb::kSwitchPro.vendorId, usb::kSwitchPro.productId, QStringLiteral("Pro Controller")};
+    return {usb::kSony.vendorId, usb::kSony.productId, QStringLiteral("Wireless Controller")};
 }
 } // namespace
 
@@ -15,7 +19,7 @@ VirtualVendorModeController::VirtualVendorModeController(VirtualHidBus &bus, Ide
     : VirtualDeviceModel(bus, identityFor(identity))
     , ownPid(pid)
     , m_reportId(identity == Identity::Switch ? 0x01 : 0x05)
-    , m_dinputIdentity{0x2DC8, pid, QStringLiteral("Fenwyk Controller")}
+    , m_dinputIdentity{usb::kVendorId, pid, QStringLiteral("Fenwyk Controller")}
 {}
 
 void VirtualVendorModeController::setDinputTarget(HidIdentity identity, VirtualDeviceModel *model)
@@ -26,32 +30,22 @@ void VirtualVendorModeController::setDinputTarget(HidIdentity identity, VirtualD
 
 HidReport VirtualVendorModeController::vendorReply() const
 {
-    HidReport r{};
-    r[0] = m_reportId;
-    r[1] = 0x66;
-    r[3] = static_cast<uint8_t>(ownPid >> 8);
-    r[4] = static_cast<uint8_t>(ownPid & 0xFF);
-    wire::putLe16(r, 6, versionHundredths);
-    wire::putLe16(r, 8, beta);
-    if (ownPid == 0x6000 || ownPid == 0x6001 || ownPid == 0x6002)
-        wire::putLe16(r, 10, bootVersion);
-    else
-        r[10] = canSwitch;
-    return r;
+    const uint16_t field10 = products::reportsBootVersion(ownPid) ? bootVersion : canSwitch;
+    return frames::buildVendorReply({m_reportId, ownPid, versionHundredths, beta, field10});
 }
 
 void VirtualVendorModeController::handleReport(std::span<const uint8_t> report)
 {
-    if (m_left || report.size() < 6 || report[1] != 0x66 || report[2] != 0xAA)
+    constexpr uint8_t kVersionQuery = 0x21, kEnterBoot = 0x50, kLeaveMode = 0x51;
+    const auto command = frames::parseVendorCommand(report);
+    if (m_left || !command)
         return;
-    const uint8_t command = report[4];
-    const uint8_t value = report[5];
-    if (command == 0x21) {
+    if (command->command == kVersionQuery) {
         reply(vendorReply());
-    } else if (command == 0x51 && value == 0x01) {
+    } else if (command->command == kLeaveMode && command->value == 0x01) {
         m_left = true;
         reenumerate(m_dinputIdentity, m_dinputModel);
-    } else if (command == 0x50 || command == 0x51) {
+    } else if (command->command == kEnterBoot || command->command == kLeaveMode) {
         m_left = true;
         switchToBootloader();
     }

@@ -1,8 +1,9 @@
 #include "boot/SHIDBoot.h"
 
+#include "boot/BootLogging.h"
 #include "boot/Crc.h"
 #include "device/HidTransport.h"
-#include "platform/Logging.h"
+#include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
 
 #include <algorithm>
@@ -29,8 +30,7 @@ SHIDBoot::~SHIDBoot() = default;
 
 void SHIDBoot::open()
 {
-    openWithMatching(
-        {HidMatch{0x5750, 0x2DC8}, HidMatch{0x5750, 0x0483}, HidMatch{0x5760, 0x0483}, HidMatch{0x3206, 0x2DC8}});
+    openWithMatching(usb::matching(usb::kClassicBootloaders));
 }
 
 void SHIDBoot::deviceMatched(HidDevice *device)
@@ -202,7 +202,7 @@ void SHIDBoot::finish(HidDevice *device)
 
 void SHIDBoot::fail(const QString &message)
 {
-    qCWarning(lcDevice).noquote() << "classic update:" << message;
+    qCWarning(lcBoot).noquote() << "classic update:" << message;
     m_stream.reset();
     m_settingsReading = false;
     m_state = Ended;

@@ -1,8 +1,10 @@
 #include "boot/SHIDBootHJZ.h"
 
+#include "boot/BootLogging.h"
 #include "device/HidTransport.h"
+#include "device/UsbIdentities.h"
 #include "platform/ApplicationContext.h"
-#include "platform/Logging.h"
+#include "platform/Bytes.h"
 
 #include <array>
 
@@ -22,7 +24,7 @@ SHIDBootHJZ::~SHIDBootHJZ() = default;
 
 void SHIDBootHJZ::open()
 {
-    openWithMatching({HidMatch{0x3209, 0x2DC8}});
+    openWithMatching({usb::kHjzBootloader});
 }
 
 void SHIDBootHJZ::deviceMatched(HidDevice *device)
@@ -43,18 +45,15 @@ void SHIDBootHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report
 {
     Q_UNUSED(sender);
     Q_UNUSED(report);
-    if (m_blocks.empty())
+    if (!m_pending.waiting())
         return;
     // Any report answers the pending request; handlers read the whole zero-filled buffer.
-    const auto [cmd, block] = m_blocks.back();
-    Q_UNUSED(cmd);
-    readBlock(gpReportBufB, block);
+    readBlock(gpReportBufB, m_pending.handler());
 }
 
 void SHIDBootHJZ::addBlock(ReplyHandler block, uint8_t cmd)
 {
-    m_blocks.clear();
-    m_blocks.emplace_back(cmd, std::move(block));
+    m_pending.expect(cmd, std::move(block));
 }
 
 void SHIDBootHJZ::readBlock(std::span<const uint8_t> report, const ReplyHandler &block)
@@ -73,8 +72,8 @@ IOReturn SHIDBootHJZ::writeDataCMD(std::span<const uint8_t> packet, ReplyHandler
 
 void SHIDBootHJZ::fail(const QString &message)
 {
-    qCWarning(lcDevice).noquote() << "HJZ update:" << message;
-    m_blocks.clear();
+    qCWarning(lcBoot).noquote() << "HJZ update:" << message;
+    m_pending.clear();
     pfile.reset();
     if (SHIDBootHJZDelegate *d = bootDelegate())
         d->SHIDBootHJZUpdateFail(this, message);
@@ -82,7 +81,7 @@ void SHIDBootHJZ::fail(const QString &message)
 
 void SHIDBootHJZ::succeed()
 {
-    m_blocks.clear();
+    m_pending.clear();
     pfile.reset();
     if (SHIDBootHJZDelegate *d = bootDelegate())
         d->SHIDBootHJZUpdateSuccess(this);
@@ -99,9 +98,7 @@ void SHIDBootHJZ::startUpdate()
     }
     const QByteArray header = file->read(hjz::kHeaderSize);
     QString whyNot;
-    const auto layout = hjz::parseHeader(
-        {reinterpret_cast<const uint8_t *>(header.constData()), static_cast<std::size_t>(header.size())}, file->size(),
-        whyNot);
+    const auto layout = hjz::parseHeader(bytesOf(header), file->size(), whyNot);
     if (!layout) {
         fail(whyNot);
         return;
@@ -129,9 +126,7 @@ bool SHIDBootHJZ::send_usb_packet_cut()
         const QByteArray packet = pfile->read(hjz::kPacketSize);
         if (packet.size() != static_cast<qsizetype>(hjz::kPacketSize))
             return false;
-        const auto bytes =
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(packet.constData()), hjz::kPacketSize);
-        if (writeDataCMD(bytes, [](std::span<const uint8_t>) {}) != kIOReturnSuccess)
+        if (writeDataCMD(bytesOf(packet), [](std::span<const uint8_t>) {}) != kIOReturnSuccess)
             return false;
     }
     return true;
@@ -140,13 +135,18 @@ bool SHIDBootHJZ::send_usb_packet_cut()
 void SHIDBootHJZ::EraseFlash()
 {
     const HidReport erase = hjz::commandPacket(hjz::kErasePage, pageAddress(m_settings.currentPage), true);
-    writeDataCMD(erase, [this](std::span<const uint8_t>) {
-        if (!send_usb_packet_cut()) {
-            fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
-            return;
-        }
-        EraseFlashPage(0);
-    });
+    writeDataCMD(erase, [this](std::span<const uint8_t>) { firstPageErased(); });
+}
+
+// The first page is written now and closed last, after every other page: only then is the
+// image marked whole.
+void SHIDBootHJZ::firstPageErased()
+{
+    if (!send_usb_packet_cut()) {
+        fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
+        return;
+    }
+    EraseFlashPage(0);
 }
 
 void SHIDBootHJZ::EraseFlashPage(int32_t page)
@@ -156,38 +156,48 @@ void SHIDBootHJZ::EraseFlashPage(int32_t page)
         number += 1; // written first, by EraseFlash
     m_pageNumber = number;
     m_settings.currentPage = number == m_layout.pageCount ? m_settings.firstPage : number;
-    const uint32_t address = pageAddress(m_settings.currentPage);
-    writeDataCMD(hjz::commandPacket(hjz::kErasePage, address), [this, address](std::span<const uint8_t>) {
-        if (!send_usb_packet_cut()) {
-            fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
-            return;
-        }
-        writeDataCMD(hjz::commandPacket(hjz::kEndPage, 0), [this, address](std::span<const uint8_t>) {
-            writeDataCMD(hjz::commandPacket(hjz::kPageChecksum, address), [this](std::span<const uint8_t> reply) {
-                const uint32_t page = m_settings.currentPage;
-                std::array<char, 4> stored{};
-                if (!pfile || !pfile->seek(m_layout.checksumAt(page)) || pfile->read(stored.data(), 4) != 4) {
-                    fail(QStringLiteral("checksum of page %1 could not be read from the file").arg(page));
-                    return;
-                }
-                const uint32_t expected = wire::le32(std::span(reinterpret_cast<const uint8_t *>(stored.data()), 4), 0);
-                const uint32_t reported = wire::le32(reply, hjz::kChecksumAt);
-                if (reported != expected) {
-                    fail(QStringLiteral("page %1 checksum 0x%2 does not match the file's 0x%3")
-                             .arg(page)
-                             .arg(reported, 8, 16, QLatin1Char('0'))
-                             .arg(expected, 8, 16, QLatin1Char('0')));
-                    return;
-                }
-                // The first page, written again after all others and verified, ends the update.
-                if (m_pageNumber >= m_layout.pageCount) {
-                    succeed();
-                    return;
-                }
-                EraseFlashPage(static_cast<int32_t>(m_pageNumber + 1));
-            });
-        });
-    });
+    writeDataCMD(hjz::commandPacket(hjz::kErasePage, pageAddress(m_settings.currentPage)),
+                 [this](std::span<const uint8_t>) { pageErased(); });
+}
+
+void SHIDBootHJZ::pageErased()
+{
+    if (!send_usb_packet_cut()) {
+        fail(QStringLiteral("data of page %1 could not be sent").arg(m_settings.currentPage));
+        return;
+    }
+    writeDataCMD(hjz::commandPacket(hjz::kEndPage, 0), [this](std::span<const uint8_t>) { pageEnded(); });
+}
+
+void SHIDBootHJZ::pageEnded()
+{
+    writeDataCMD(hjz::commandPacket(hjz::kPageChecksum, pageAddress(m_settings.currentPage)),
+                 [this](std::span<const uint8_t> reply) { pageChecksumRead(reply); });
+}
+
+void SHIDBootHJZ::pageChecksumRead(std::span<const uint8_t> reply)
+{
+    const uint32_t page = m_settings.currentPage;
+    std::array<char, 4> stored{};
+    if (!pfile || !pfile->seek(m_layout.checksumAt(page)) || pfile->read(stored.data(), 4) != 4) {
+        fail(QStringLiteral("checksum of page %1 could not be read from the file").arg(page));
+        return;
+    }
+    const uint32_t expected = wire::le32(bytesOf(stored), 0);
+    const uint32_t reported = wire::le32(reply, hjz::kChecksumAt);
+    if (reported != expected) {
+        fail(QStringLiteral("page %1 checksum 0x%2 does not match the file's 0x%3")
+                 .arg(page)
+                 .arg(reported, 8, 16, QLatin1Char('0'))
+                 .arg(expected, 8, 16, QLatin1Char('0')));
+        return;
+    }
+    // The first page, written again after all others and verified, ends the update.
+    if (m_pageNumber >= m_layout.pageCount) {
+        succeed();
+        return;
+    }
+    EraseFlashPage(static_cast<int32_t>(m_pageNumber + 1));
 }
 
 } // namespace flashwell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boot/HjzProtocol.h"
+#include "boot/PendingReply.h"
 #include "boot/SHIDBootHJZDelegate.h"
 #include "device/SHIDManager.h"
 
@@ -21,7 +22,7 @@ class SHIDBootHJZ final : public SHIDManager
 {
     Q_OBJECT
 public:
-    using ReplyHandler = std::function<void(std::span<const uint8_t> report)>;
+    using ReplyHandler = PendingReply::Handler;
 
     static SHIDBootHJZ &sharedInstance();
     explicit SHIDBootHJZ(PlatformServices services, QObject *parent = nullptr);
@@ -37,12 +38,6 @@ public:
     QString filePath;
 
     void readVersion() {}
-    IOReturn writeDataCMD(std::span<const uint8_t> packet, ReplyHandler block);
-    void addBlock(ReplyHandler block, uint8_t cmd);
-    static void readBlock(std::span<const uint8_t> report, const ReplyHandler &block);
-    bool send_usb_packet_cut();
-    void EraseFlash();
-    void EraseFlashPage(int32_t page);
     void startUpdate();
 
     const hjz::PageSettings &pageSettings() const { return m_settings; }
@@ -54,13 +49,27 @@ protected:
     void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
 
 private:
+    IOReturn writeDataCMD(std::span<const uint8_t> packet, ReplyHandler block);
+    void addBlock(ReplyHandler block, uint8_t cmd);
+    static void readBlock(std::span<const uint8_t> report, const ReplyHandler &block);
+    bool send_usb_packet_cut();
+
+    // The page loop, in the order the device sees it: the first page is erased and written,
+    // then every other page is erased, written, ended and checked, and the first page last.
+    void EraseFlash();
+    void firstPageErased();
+    void EraseFlashPage(int32_t page);
+    void pageErased();
+    void pageEnded();
+    void pageChecksumRead(std::span<const uint8_t> reply);
+
     uint32_t pageAddress(uint32_t page) const { return m_settings.flashBase + m_layout.pageSize * page; }
     void fail(const QString &message);
     void succeed();
 
     WeakDelegate<SHIDBootHJZDelegate> m_bootDelegate;
     HidDeviceRef m_device;
-    std::vector<std::pair<uint8_t, ReplyHandler>> m_blocks;
+    PendingReply m_pending;
     std::unique_ptr<QFile> pfile;
     hjz::FileLayout m_layout;
     hjz::PageSettings m_settings; // kept between updates, as the bootloader's geometry

@@ -1,9 +1,10 @@
 // Second-generation session: packets, reply dispatch and identification.
 #include "boot/SHIDBootVela2.h"
 
+#include "boot/BootLogging.h"
 #include "device/HidTransport.h"
+#include "device/UsbIdentities.h"
 #include "platform/ApplicationContext.h"
-#include "platform/Logging.h"
 #include "platform/Scheduler.h"
 
 #include <algorithm>
@@ -30,7 +31,7 @@ SHIDBootVela2::~SHIDBootVela2() = default;
 
 void SHIDBootVela2::open()
 {
-    openWithMatching({HidMatch{0x3208, 0x2DC8}, HidMatch{0x3002, 0x2DC8}});
+    openWithMatching(usb::matching(usb::kSecondGenBootloaders));
 }
 
 void SHIDBootVela2::deviceMatched(HidDevice *device)
@@ -55,7 +56,7 @@ void SHIDBootVela2::deviceRemoved(HidDevice *device)
 
 bool SHIDBootVela2::checksummed() const
 {
-    return vela2::isChecksummedBootType(bootType) || vela2::isJLProductId(bootType_PID);
+    return traits().checksummed || vela2::isJLProductId(bootType_PID);
 }
 
 void SHIDBootVela2::Generate_bootCmdPacket(std::span<const uint8_t> data, uint32_t len, uint32_t address,
@@ -99,7 +100,7 @@ void SHIDBootVela2::inputReport(HidDevice *sender, std::span<const uint8_t> repo
 
 void SHIDBootVela2::fail(const QString &message)
 {
-    qCWarning(lcDevice).noquote() << "second-generation update:" << message;
+    qCWarning(lcBoot).noquote() << "second-generation update:" << message;
     m_blocks.clear();
     pfile.reset();
     m_radioFile.reset();

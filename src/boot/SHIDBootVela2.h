@@ -59,8 +59,7 @@ public:
     // --- image check and verification ---
     // True when `pfile` stands at the main image's payload; false after reporting why.
     bool imageCheck();
-    // Position of the record whose 32-bit pid field equals `key`, or 0xFFFFFFFF.
-    uint32_t recordSearch(uint32_t key);
+    // Position of the radio record whose 32-bit pid field equals `key`, or 0xFFFFFFFF.
     uint32_t radioRecordSearch(uint32_t key);
     bool Flash_CRC(int32_t crcIndex_i, int32_t half);
     void flashCRC();
@@ -99,6 +98,7 @@ protected:
 
 private:
     bool checksummed() const;
+    vela2::BootTypeTraits traits() const { return vela2::traitsOf(bootType); }
     vela2::AddressPlan plan() const { return vela2::addressPlan(bootType, m_info); }
     void fail(const QString &message);
     void closingStep();

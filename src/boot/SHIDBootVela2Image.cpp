@@ -71,9 +71,9 @@ bool SHIDBootVela2::imageCheck()
 
     classic::FirmwareHeader header;
     qint64 got = 0;
-    if (vela2::skipsFirstRecord(bootType)) {
+    if (traits().skipsFirstRecord) {
         if (!readHeader(*stream, header, got)) {
-            if (got == 0 && bootType == 2) {
+            if (got == 0 && traits().emptyFileUnsupported) {
                 if (SHIDBootDelegate *d = bootDelegate())
                     d->SHIDBootNotSupportFirmware(nullptr);
                 return false;
@@ -88,7 +88,7 @@ bool SHIDBootVela2::imageCheck()
 
     qint64 headerAt = stream->pos();
     bool foundBySearch = false;
-    if (vela2::searchesRecords(bootType)) {
+    if (traits().searchesRecords) {
         foundBySearch = true;
         const uint32_t found = walkRecords(*stream, m_info.searchKey(), header);
         if (found == kNotFound) {
@@ -98,7 +98,7 @@ bool SHIDBootVela2::imageCheck()
         }
         headerAt = found;
     } else if (!readHeader(*stream, header, got)) {
-        if (got == 0 && bootType == 2) {
+        if (got == 0 && traits().emptyFileUnsupported) {
             if (SHIDBootDelegate *d = bootDelegate())
                 d->SHIDBootNotSupportFirmware(nullptr);
             return false;
@@ -133,8 +133,8 @@ bool SHIDBootVela2::imageCheck()
     // of an earlier update survives into this one's progress.
     m_radioHeader = {};
     m_radioFile.reset();
-    if (!vela2::isChecksummedBootType(bootType) && vela2::hasRadioStage(bootType)) {
-        const uint32_t found = radioRecordSearch(bootType == 21 ? 1 : 0);
+    if (!traits().checksummed && traits().radioStage) {
+        const uint32_t found = radioRecordSearch(traits().radioRecordKey);
         if (found == kNotFound) {
             m_radioHeader = {};
         } else {
@@ -164,17 +164,6 @@ uint32_t SHIDBootVela2::walkRecords(QFile &file, uint32_t key, classic::Firmware
         position += static_cast<qint64>(kHeaderSize) + header.length();
     }
     return kNotFound;
-}
-
-uint32_t SHIDBootVela2::recordSearch(uint32_t key)
-{
-    if (!vela2::searchesRecords(bootType))
-        return kNotFound;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return kNotFound;
-    classic::FirmwareHeader header;
-    return walkRecords(file, key, header);
 }
 
 uint32_t SHIDBootVela2::radioRecordSearch(uint32_t key)

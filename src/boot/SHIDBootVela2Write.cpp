@@ -9,8 +9,6 @@ namespace flashwell {
 namespace {
 constexpr uint32_t kRadioBit = 0x80000000;
 constexpr uint32_t kRadioMarkerAddress = 0x80010006;
-constexpr uint32_t kRadioVersionAddress = 0x80010004;
-constexpr uint32_t kRadioVersionAddressType19 = 0x88004034;
 constexpr uint32_t kVersionAreaAddress = 0x01017040;
 constexpr uint32_t kVersionAreaLength = 32;
 constexpr uint32_t kEraseUnit = 0x8000;
@@ -35,10 +33,9 @@ std::vector<uint8_t> SHIDBootVela2::readChunk(QFile &file, std::size_t wanted, c
 
 void SHIDBootVela2::earseFlash()
 {
-    const bool rounded = bootType == 5 || bootType == 19 || bootType == 21;
-    const uint32_t length = rounded ? roundUp(m_mainLength, kEraseUnit) : m_mainLength;
+    const uint32_t length = traits().roundsMainErase ? roundUp(m_mainLength, kEraseUnit) : m_mainLength;
     BootReadFlash({}, 0, m_mainAddress, length, vela2::kErase, [this](std::span<const uint8_t>) {
-        if (vela2::isChecksummedBootType(bootType)) {
+        if (traits().checksummed) {
             earseFlashVela2Version();
             return;
         }
@@ -57,7 +54,7 @@ void SHIDBootVela2::writeFirmware()
 {
     if (offset >= m_mainLength) {
         reportMainProgress();
-        if (vela2::hasRadioStage(bootType) && m_radioHeader.length() != 0)
+        if (traits().radioStage && m_radioHeader.length() != 0)
             earseFlashBLE();
         else
             closingStep();
@@ -96,7 +93,8 @@ void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
 
 void SHIDBootVela2::earseFlashBLE()
 {
-    const uint32_t length = bootType == 21 ? roundUp(m_radioHeader.length(), kEraseUnit) : m_radioHeader.length();
+    const uint32_t length =
+        traits().roundsRadioErase ? roundUp(m_radioHeader.length(), kEraseUnit) : m_radioHeader.length();
     BootReadFlash({}, 0, m_radioHeader.address() | kRadioBit, length, vela2::kErase, [this](std::span<const uint8_t>) {
         offset = 0;
         writeFirmwareBLE();
@@ -140,13 +138,13 @@ void SHIDBootVela2::setBleVersion()
 {
     std::array<uint8_t, 4> version{};
     std::copy_n(m_radioHeader.raw.begin(), 4, version.begin());
-    const uint32_t address = bootType == 19 ? kRadioVersionAddressType19 : kRadioVersionAddress;
-    BootReadFlash(version, 4, address, 4, vela2::kWrite, [this](std::span<const uint8_t>) { closingStep(); });
+    BootReadFlash(version, 4, traits().radioVersionAddress, 4, vela2::kWrite,
+                  [this](std::span<const uint8_t>) { closingStep(); });
 }
 
 void SHIDBootVela2::closingStep()
 {
-    if (vela2::isChecksummedBootType(bootType) && (bootType_PID == 0x9025 || bootType_PID == 0x9026))
+    if (traits().checksummed && (bootType_PID == 0x9025 || bootType_PID == 0x9026))
         Flash_CRC(0, 0);
     else
         setVela2Version();

@@ -6,13 +6,6 @@
 
 namespace flashwell::vela2 {
 
-namespace {
-template <typename T, std::size_t N> bool contains(const std::array<T, N> &set, T value)
-{
-    return std::find(set.begin(), set.end(), value) != set.end();
-}
-} // namespace
-
 std::optional<int32_t> bootTypeForPid(uint32_t pid)
 {
     struct Row
@@ -37,34 +30,75 @@ bool isSummitWired(uint32_t pid)
     return pid == 0x2002 || pid == 0x2003 || pid == 0x2006;
 }
 
-bool isChecksummedBootType(int32_t t)
-{
-    return contains(std::array<int32_t, 10>{1, 2, 7, 8, 10, 15, 16, 17, 18, 20}, t);
-}
-
-bool isInfoAddressedBootType(int32_t t)
-{
-    return contains(std::array<int32_t, 5>{3, 5, 6, 19, 21}, t);
-}
-
 bool isJLProductId(uint32_t pid)
 {
     return pid == 0x3012 || pid == 0x3013 || pid == 0x6008;
 }
 
+BootTypeTraits traitsOf(int32_t t)
+{
+    struct Row
+    {
+        int32_t bootType;
+        BootTypeTraits traits;
+    };
+    static constexpr Row kTable[] = {
+        {1, {.checksummed = true}},
+        {2, {.checksummed = true, .skipsFirstRecord = true, .emptyFileUnsupported = true}},
+        {3, {.infoAddressed = true, .searchesRecords = true, .radioStage = true}},
+        {5, {.infoAddressed = true, .roundsMainErase = true}},
+        {6, {.infoAddressed = true, .searchesRecords = true, .radioStage = true}},
+        {7, {.checksummed = true}},
+        {8, {.checksummed = true}},
+        {10, {.checksummed = true}},
+        {15, {.checksummed = true}},
+        {16, {.checksummed = true}},
+        {17, {.checksummed = true}},
+        {18, {.checksummed = true, .skipsFirstRecord = true}},
+        {19,
+         {.infoAddressed = true,
+          .searchesRecords = true,
+          .radioStage = true,
+          .roundsMainErase = true,
+          .radioVersionAddress = 0x88004034}},
+        {20, {.checksummed = true, .skipsFirstRecord = true}},
+        {21,
+         {.infoAddressed = true,
+          .skipsFirstRecord = true,
+          .radioStage = true,
+          .roundsMainErase = true,
+          .roundsRadioErase = true,
+          .radioRecordKey = 1}},
+    };
+    for (const Row &row : kTable)
+        if (row.bootType == t)
+            return row.traits;
+    return {};
+}
+
+bool isChecksummedBootType(int32_t t)
+{
+    return traitsOf(t).checksummed;
+}
+
+bool isInfoAddressedBootType(int32_t t)
+{
+    return traitsOf(t).infoAddressed;
+}
+
 bool skipsFirstRecord(int32_t t)
 {
-    return t == 2 || t == 18 || t == 20 || t == 21;
+    return traitsOf(t).skipsFirstRecord;
 }
 
 bool searchesRecords(int32_t t)
 {
-    return t == 3 || t == 6 || t == 19;
+    return traitsOf(t).searchesRecords;
 }
 
 bool hasRadioStage(int32_t t)
 {
-    return t == 3 || t == 6 || t == 19 || t == 21;
+    return traitsOf(t).radioStage;
 }
 
 AddressPlan addressPlan(int32_t bootType, const GamepadInfo &info)

@@ -33,13 +33,29 @@ inline constexpr std::size_t kBootSerialSize = 12;
 // The boot type for a bootloader's product ID, or none for an unlisted one.
 std::optional<int32_t> bootTypeForPid(uint32_t pid);
 bool isSummitWired(uint32_t pid);
+bool isJLProductId(uint32_t pid);
+
+// What a boot type means for the session, every rule in one row. Types not listed have none.
+struct BootTypeTraits
+{
+    bool checksummed = false;          // requests carry a CRC-16; fixed addresses at 0x0101xxxx
+    bool infoAddressed = false;        // boot serial and version word come from the gamepad info record
+    bool skipsFirstRecord = false;     // the file starts with a record that is not this device's
+    bool searchesRecords = false;      // the main record is found by the gamepad info's search key
+    bool radioStage = false;           // a radio image follows the main one when the file holds one
+    bool emptyFileUnsupported = false; // a file with no header at all is "not supported", not an error
+    bool roundsMainErase = false;      // the main erase length is rounded up to whole 32 KiB units
+    bool roundsRadioErase = false;     // ... and the radio erase length too
+    uint32_t radioVersionAddress = 0x80010004;
+    uint32_t radioRecordKey = 0; // the pid field of the radio record
+};
+BootTypeTraits traitsOf(int32_t bootType);
+
+// The single rules, read from the table.
 bool isChecksummedBootType(int32_t bootType);
 bool isInfoAddressedBootType(int32_t bootType);
-bool isJLProductId(uint32_t pid);
-// Boot types whose file starts with a record to skip, and those that search records by key.
 bool skipsFirstRecord(int32_t bootType);
 bool searchesRecords(int32_t bootType);
-// Boot types that have a radio stage when the file holds a radio image.
 bool hasRadioStage(int32_t bootType);
 
 // The 44-byte gamepad info record (reply payload of 0xC0).

@@ -1,5 +1,6 @@
 #include "device/HidTransport.h"
 
+#include "device/WatcherFrames.h"
 #include "platform/Logging.h"
 #include "platform/NotificationCenter.h"
 
@@ -52,14 +53,7 @@ Identity identityOf(const HidDevice *device)
 
 HidReport buildVendorCommand(uint8_t reportId, uint8_t command, uint8_t value)
 {
-    HidReport r{};
-    r[0] = reportId;
-    r[1] = 0x66;
-    r[2] = 0xAA;
-    r[3] = 0x00;
-    r[4] = command;
-    r[5] = value;
-    return r;
+    return frames::buildVendorCommand({reportId, command, value});
 }
 
 HidReport applyPrefixFraming(const HidReport &report)
@@ -72,12 +66,7 @@ HidReport applyPrefixFraming(const HidReport &report)
 
 HidReport buildShortFrame(const Identity &id, uint8_t kind, uint8_t value)
 {
-    HidReport r{};
-    r[0] = id.shortFrame05() ? 0x05 : 0x06;
-    r[1] = 0x00;
-    r[2] = kind;
-    wire::putLe16(r, 3, 0x0001);
-    r[5] = value;
+    const HidReport r = frames::buildShortFrame({kind, value}, id.shortFrame05());
     return id.prefixFramed() ? applyPrefixFraming(r) : r;
 }
 

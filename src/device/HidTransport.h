@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/UsbIdentities.h"
 #include "platform/HidDevice.h"
 #include "platform/HidReport.h"
 
@@ -15,9 +16,9 @@ namespace transport {
 
 // Every layout-building sender takes this value as its guard; any other sends nothing.
 inline constexpr int kGuard = 0x97;
-inline constexpr uint16_t kVendorId = 0x2DC8;
-inline constexpr uint16_t kPrefixFramedPid = 0x3206; // 0x81 prefix framing
-inline constexpr uint16_t kShortFrame05Pid = 0x9018; // short frame starts with 0x05
+inline constexpr uint16_t kVendorId = usb::kVendorId;
+inline constexpr uint16_t kPrefixFramedPid = usb::kClassicBootloaderPrefixFramed.productId; // 0x81 prefix framing
+inline constexpr uint16_t kShortFrame05Pid = usb::kShortFrame05Pid; // short frame starts with 0x05
 inline constexpr std::size_t kMaxPacketData = 1017;
 
 struct Identity

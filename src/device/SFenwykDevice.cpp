@@ -1,16 +1,13 @@
 #include "device/SFenwykDevice.h"
 
 #include "device/SFenwykDeviceDetailsTools.h"
+#include "device/UsbIdentities.h"
 
 #include <algorithm>
 
 namespace flashwell {
 
 namespace {
-constexpr uint16_t kSwitchProPid = 0x2009;
-constexpr uint16_t kSwitchProVid = 0x057E;
-constexpr uint16_t kSonyPid = 0x05C4;
-constexpr uint16_t kSonyVid = 0x054C;
 
 SFenwykDataDetailsPtr namedIdentity(const char *name)
 {
@@ -35,9 +32,9 @@ SFenwykDataDetailsPtr SFenwykDevice::details()
             }
         }
         // The two borrowed identities get a fixed entry of their own, even when listed.
-        if (pid == kSwitchProPid && vid == kSwitchProVid)
+        if (usb::is(usb::kSwitchPro, pid, vid))
             m_details = namedIdentity("Pro Controller");
-        else if (pid == kSonyPid && vid == kSonyVid)
+        else if (usb::is(usb::kSony, pid, vid))
             m_details = namedIdentity("Wireless Controller");
     }
     if (m_details && carriesReceiver(m_details->type))

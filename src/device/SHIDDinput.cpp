@@ -1,42 +1,24 @@
 #include "device/SHIDDinput.h"
 
 #include "device/HidTransport.h"
+#include "device/ProductRules.h"
 #include "device/SFenwykDeviceDetailsTools.h"
+#include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
 
 #include <algorithm>
-#include <array>
 
 namespace flashwell {
 
 namespace {
 constexpr uint8_t kVersionQuery = 0x21;
 constexpr uint8_t kEnterBoot = 0x50;
-constexpr uint8_t kVersionReply = 0x22;
+constexpr uint8_t kExtendedEnterBoot = 0x51;
 constexpr int64_t kDelayedQueryMs = 500;
-constexpr std::size_t kReplyLength = 8; // both layouts end with a 16-bit field at byte 6
-
-constexpr std::array<uint16_t, 27> kExtendedCommandPids = {
-    0x2100, 0x2101, 0x3010, 0x3011, 0x3012, 0x3013, 0x3015, 0x3016, 0x3017, 0x3100, 0x3103, 0x3105, 0x3107, 0x3109,
-    0x5006, 0x5111, 0x5112, 0x6000, 0x6002, 0x6003, 0x6006, 0x6007, 0x6008, 0x9020, 0x9025, 0x9026, 0x9029,
-};
-
-// A device behind the Sony-mode bridge: while it is attached no other D-input device is taken.
-constexpr uint16_t kBridgePid = 0x0CDA;
-constexpr uint16_t kBridgeVid = 0x054C;
-
-constexpr uint16_t kDualReceiverPid = 0x3109;
-constexpr uint16_t kDualReceiverSubPid = 0x3013;
 
 void sendExtended(HidDevice *device, uint8_t command, uint8_t value, int times)
 {
-    HidReport r{};
-    r[0] = 0x81;
-    r[1] = 0x05;
-    r[2] = 0x00;
-    r[3] = command;
-    r[4] = value;
-    r[5] = 0x00;
+    const HidReport r = frames::buildExtendedCommand({command, value});
     for (int i = 0; i < times; ++i)
         transport::chk_iohiddev(device, r.data(), r.size());
 }
@@ -46,18 +28,9 @@ float versionFromWire(uint16_t hundredths)
     return static_cast<float>(hundredths) * 0.01f;
 }
 
-// Both reply layouts carry the bootloader version at the same place; false for other products.
-bool applyBootVersion(SFenwykDevice &record, std::span<const uint8_t> report)
+bool takesExtendedCommands(const transport::Identity &id)
 {
-    if (record.pid == 0x6000 || record.pid == 0x6001) {
-        record.bootVersion = wire::le16(report, 5);
-        return true;
-    }
-    if (record.pid == 0x6002) {
-        record.bootVersion = wire::le16(report, 6);
-        return true;
-    }
-    return false;
+    return id.vendorId == usb::kVendorId && products::takesExtendedCommands(id.productId);
 }
 } // namespace
 
@@ -67,7 +40,7 @@ SHIDDinput::SHIDDinput(PlatformServices services, QObject *parent)
 
 bool SHIDDinput::isExtendedCommandPid(uint16_t pid)
 {
-    return std::find(kExtendedCommandPids.begin(), kExtendedCommandPids.end(), pid) != kExtendedCommandPids.end();
+    return products::takesExtendedCommands(pid);
 }
 
 void SHIDDinput::open()
@@ -83,9 +56,8 @@ void SHIDDinput::boot(HidDevice *device)
     if (!device)
         return;
     transport::sendShortFrame(device, transport::kGuard, kEnterBoot, 0);
-    const transport::Identity id = transport::identityOf(device);
-    if (id.vendorId == transport::kVendorId && isExtendedCommandPid(id.productId))
-        sendExtended(device, 0x51, 0x00, 3);
+    if (takesExtendedCommands(transport::identityOf(device)))
+        sendExtended(device, kExtendedEnterBoot, 0x00, 3);
 }
 
 SFenwykDevicePtr SHIDDinput::getDeviceWithPID(uint16_t pid) const
@@ -100,7 +72,7 @@ SFenwykDevicePtr SHIDDinput::getDeviceWithPID(uint16_t pid) const
 void SHIDDinput::deviceMatched(HidDevice *device)
 {
     const bool bridgePresent = std::any_of(m_devices.begin(), m_devices.end(), [](const SFenwykDevicePtr &d) {
-        return d->pid == kBridgePid && d->vid == kBridgeVid;
+        return usb::is(usb::kSonyBridge, d->pid, d->vid);
     });
     if (bridgePresent)
         return;
@@ -118,8 +90,7 @@ void SHIDDinput::deviceMatched(HidDevice *device)
                 transport::sendShortFrame(ref.data(), transport::kGuard, kVersionQuery, 0);
         },
         this);
-    const transport::Identity id = transport::identityOf(device);
-    if (id.vendorId == transport::kVendorId && isExtendedCommandPid(id.productId))
+    if (takesExtendedCommands(transport::identityOf(device)))
         sendExtended(device, kVersionQuery, 0x01, 4);
 }
 
@@ -132,39 +103,41 @@ void SHIDDinput::deviceRemoved(HidDevice *device)
 void SHIDDinput::inputReport(HidDevice *sender, std::span<const uint8_t> report)
 {
     const SFenwykDevicePtr record = getDeviceWithRef(sender);
-    if (!record || report.size() < kReplyLength)
+    if (!record)
         return;
     // A reply may carry the marker at both places; it is then read under both layouts.
-    if (report[0] == kVersionReply) {
-        applyLayoutA(record, report);
+    if (const auto reply = frames::parseDinputReply(frames::DinputLayout::A, record->pid, report)) {
+        applyLayoutA(record, *reply);
         addSFenwykDeviceRefreshUI(sender);
     }
-    if (report[1] == kVersionReply) {
-        applyLayoutB(record, report);
+    if (const auto reply = frames::parseDinputReply(frames::DinputLayout::B, record->pid, report)) {
+        applyLayoutB(record, *reply);
         addSFenwykDeviceRefreshUI(sender);
     }
 }
 
-void SHIDDinput::applyLayoutA(const SFenwykDevicePtr &record, std::span<const uint8_t> report)
+void SHIDDinput::applyLayoutA(const SFenwykDevicePtr &record, const frames::DinputReply &reply)
 {
-    record->setVersion(versionFromWire(wire::le16(report, 1)));
-    record->beta = wire::le16(report, 3);
-    if (applyBootVersion(*record, report))
-        return;
-    if (record->pid == 0x3100 || record->pid == 0x3102 || record->pid == 0x3104)
-        record->isChangeBoot = report[5] != 0;
+    record->setVersion(versionFromWire(reply.versionHundredths));
+    record->beta = reply.beta;
+    if (reply.bootVersion)
+        record->bootVersion = *reply.bootVersion;
+    else if (reply.canSwitch)
+        record->isChangeBoot = *reply.canSwitch;
 }
 
-void SHIDDinput::applyLayoutB(const SFenwykDevicePtr &record, std::span<const uint8_t> report)
+void SHIDDinput::applyLayoutB(const SFenwykDevicePtr &record, const frames::DinputReply &reply)
 {
-    record->setVersion(versionFromWire(wire::le16(report, 2)));
-    record->beta = report[4];
-    if (applyBootVersion(*record, report) || record->pid != kDualReceiverPid)
+    record->setVersion(versionFromWire(reply.versionHundredths));
+    record->beta = reply.beta;
+    if (reply.bootVersion)
+        record->bootVersion = *reply.bootVersion;
+    if (!reply.subPid)
         return;
     // One receiver PID for two products: the sub-PID tells which, and re-files the entry.
     const SFenwykDataDetailsPtr entry = record->details();
-    if (wire::le16(report, 6) == kDualReceiverSubPid) {
-        record->pid = kDualReceiverSubPid;
+    if (*reply.subPid == products::kDualReceiverSubPid) {
+        record->pid = products::kDualReceiverSubPid;
         if (entry) {
             entry->setName(QStringLiteral("Fenwyk Summit 2.4g Adapter"));
             entry->type = 44;

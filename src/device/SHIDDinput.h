@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/SHIDManager.h"
+#include "device/WatcherFrames.h"
 
 namespace flashwell {
 
@@ -21,7 +22,7 @@ public:
     SFenwykDevicePtr getDeviceWithRef(HidDevice *device) const { return recordForRef(device); }
     SFenwykDevicePtr getDeviceWithPID(uint16_t pid) const;
 
-    // The 27 product IDs that also take the 0x81-led query and boot reports (VID 0x2DC8).
+    // The product IDs that also take the 0x81-led query and boot reports (under our vendor ID).
     static bool isExtendedCommandPid(uint16_t pid);
 
 protected:
@@ -30,8 +31,8 @@ protected:
     void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
 
 private:
-    void applyLayoutA(const SFenwykDevicePtr &record, std::span<const uint8_t> report);
-    void applyLayoutB(const SFenwykDevicePtr &record, std::span<const uint8_t> report);
+    void applyLayoutA(const SFenwykDevicePtr &record, const frames::DinputReply &reply);
+    void applyLayoutB(const SFenwykDevicePtr &record, const frames::DinputReply &reply);
 };
 
 } // namespace flashwell

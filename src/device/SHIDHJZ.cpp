@@ -1,5 +1,6 @@
 #include "device/SHIDHJZ.h"
 
+#include "device/UsbIdentities.h"
 #include "platform/ApplicationContext.h"
 
 namespace flashwell {
@@ -16,7 +17,7 @@ SHIDHJZ::SHIDHJZ(PlatformServices services, QObject *parent)
 
 void SHIDHJZ::open()
 {
-    openWithMatching({HidMatch{0x2007, 0x2DC8}});
+    openWithMatching({usb::kHjzDevice});
 }
 
 void SHIDHJZ::deviceMatched(HidDevice *device)

@@ -1,15 +1,17 @@
 #include "device/SHIDSwitchAndMac.h"
 
 #include "device/HidTransport.h"
+#include "device/ProductRules.h"
 #include "device/SFenwykDeviceDetailsTools.h"
+#include "device/UsbIdentities.h"
+#include "device/WatcherFrames.h"
 
 namespace flashwell {
 
 namespace {
-constexpr HidMatch kSwitchPro{0x2009, 0x057E};
-constexpr HidMatch kSony{0x05C4, 0x054C};
-constexpr uint8_t kVendorReply = 0x66;
-constexpr std::size_t kReplyLength = 12; // through the 16-bit field at byte 10
+constexpr uint8_t kVersionQuery = 0x21;
+constexpr uint8_t kEnterBoot = 0x50;
+constexpr uint8_t kBackToDinput = 0x51;
 
 constexpr HidReport kStopChangeMode = {
     0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x04, 0x87, 0xf7, 0xdb, 0x35,
@@ -19,17 +21,11 @@ constexpr HidReport kStopChangeMode = {
 
 uint8_t reportIdFor(const transport::Identity &id)
 {
-    if (id.productId == kSwitchPro.productId && id.vendorId == kSwitchPro.vendorId)
+    if (usb::is(usb::kSwitchPro, id.productId, id.vendorId))
         return 0x01;
-    if (id.productId == kSony.productId && id.vendorId == kSony.vendorId)
+    if (usb::is(usb::kSony, id.productId, id.vendorId))
         return 0x05;
     return 0x00;
-}
-
-// Products that must be moved back to D-input mode instead of being announced here.
-bool returnsToDinput(uint16_t pid)
-{
-    return pid == 0x3100 || pid == 0x3104 || pid == 0x3010 || pid == 0x3105;
 }
 
 // The last catalogue entry with this pid, or a new empty one.
@@ -50,25 +46,19 @@ SHIDSwitchAndMac::SHIDSwitchAndMac(PlatformServices services, QObject *parent)
 
 void SHIDSwitchAndMac::open()
 {
-    openWithMatching({kSwitchPro, kSony});
+    openWithMatching(usb::matching(usb::kVendorModeIdentities));
 }
 
 void SHIDSwitchAndMac::boot(HidDevice *device)
 {
     if (!device)
         return;
-    transport::Updatep(device, transport::kGuard, 0x50, 0x05);
+    transport::Updatep(device, transport::kGuard, kEnterBoot, 0x05);
 }
 
 void SHIDSwitchAndMac::changeDinput(HidDevice *device)
 {
-    HidReport r{};
-    r[0] = 0x01;
-    r[1] = 0x66;
-    r[2] = 0xAA;
-    r[3] = 0x00;
-    r[4] = 0x51;
-    r[5] = 0x01;
+    const HidReport r = frames::buildVendorCommand({0x01, kBackToDinput, 0x01});
     for (int i = 0; i < 2; ++i)
         transport::chk_iohiddev(device, r.data(), r.size());
 }
@@ -85,7 +75,7 @@ void SHIDSwitchAndMac::deviceMatched(HidDevice *device)
     stopChangeMode(device);
     const uint8_t reportId = reportIdFor(transport::identityOf(device));
     for (int i = 0; i < 3; ++i)
-        transport::Updatep(device, transport::kGuard, 0x21, reportId);
+        transport::Updatep(device, transport::kGuard, kVersionQuery, reportId);
 }
 
 void SHIDSwitchAndMac::deviceRemoved(HidDevice *device)
@@ -97,29 +87,28 @@ void SHIDSwitchAndMac::deviceRemoved(HidDevice *device)
 
 void SHIDSwitchAndMac::inputReport(HidDevice *sender, std::span<const uint8_t> report)
 {
-    if (report.size() < kReplyLength)
-        return;
-    if ((report[0] != 0x01 && report[0] != 0x05 && report[0] != 0x81) || report[1] != kVendorReply)
+    const auto reply = frames::parseVendorReply(report);
+    if (!reply)
         return;
 
-    const SFenwykDataDetailsPtr entry = entryForReportedPid(wire::be16(report, 3));
+    const SFenwykDataDetailsPtr entry = entryForReportedPid(reply->pid);
     const SFenwykDevicePtr record = getDeviceWithRef(sender);
     if (!record)
         return;
     record->setDetails(entry);
-    record->setVersion(static_cast<float>(wire::le16(report, 6)) / 100.0f);
-    record->beta = wire::le16(report, 8);
+    record->setVersion(static_cast<float>(reply->versionHundredths) / 100.0f);
+    record->beta = reply->beta;
 
-    if (returnsToDinput(entry->pid)) {
+    if (products::returnsToDinput(entry->pid)) {
         record->isChangeBoot = true;
         changeDinput(sender);
         record->deviceRef = nullptr; // it comes back in D-input mode and is announced there
         return;
     }
-    if (entry->pid == 0x3101)
-        record->isChangeBoot = report[10] != 0;
-    if (entry->pid == 0x6000 || entry->pid == 0x6001 || entry->pid == 0x6002)
-        record->bootVersion = wire::le16(report, 10);
+    if (products::reportsSwitchFlagInVendorReply(entry->pid))
+        record->isChangeBoot = (reply->field10 & 0xFF) != 0;
+    if (products::reportsBootVersion(entry->pid))
+        record->bootVersion = reply->field10;
     addSFenwykDeviceRefreshUI(sender);
 }
 

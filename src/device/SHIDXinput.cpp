@@ -1,5 +1,7 @@
 #include "device/SHIDXinput.h"
 
+#include "device/UsbIdentities.h"
+
 namespace flashwell {
 
 SHIDXinput::SHIDXinput(PlatformServices services, QObject *parent)
@@ -8,7 +10,7 @@ SHIDXinput::SHIDXinput(PlatformServices services, QObject *parent)
 
 void SHIDXinput::open()
 {
-    openWithMatching({HidMatch{0x028E, 0x045E}});
+    openWithMatching({usb::kXinput});
 }
 
 void SHIDXinput::deviceMatched(HidDevice *device)

@@ -2,9 +2,9 @@
 
 #include "device/Language.h"
 #include "mapping/JsonMapping.h"
+#include "net/NetLogging.h"
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"
-#include "platform/Logging.h"
 #include "platform/UserDefaults.h"
 
 #include <QCryptographicHash>

@@ -2,4 +2,3 @@
 
 Q_LOGGING_CATEGORY(lcHid, "flashwell.hid", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcDevice, "flashwell.device", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcNet, "flashwell.net", QtInfoMsg)

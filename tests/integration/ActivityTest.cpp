@@ -14,12 +14,13 @@
 #include <gtest/gtest.h>
 
 #include "support/EventLoop.h"
+#include "support/NetworkIdle.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
 using flashwell::lab::LabFirmwareServer;
+using flashwell::test::networkIdle;
 using flashwell::test::ScopedLanguages;
-using flashwell::test::settle;
 using flashwell::test::waitUntil;
 
 namespace {
@@ -113,7 +114,7 @@ TEST_F(ActivityTest, FailedReportIsNotRecorded)
     ServerConfig::install(config);
     SHttp::recordActivity(7);
     ASSERT_TRUE(waitUntil([&] { return server.requestsTo("/ip").size() == 1; }));
-    settle(300);
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_TRUE(list().isEmpty());
     EXPECT_FALSE(UserDefaults::standard().objectForKey(QStringLiteral("localActivityTimer")).isValid());
 }

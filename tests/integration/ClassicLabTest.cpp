@@ -87,6 +87,12 @@ struct FaultRun
     const char *message; // empty: any failure
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const FaultRun &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class ClassicLabFaults : public ClassicLabTest, public ::testing::WithParamInterface<FaultRun>
 {
 };

@@ -20,14 +20,15 @@
 #include <gtest/gtest.h>
 
 #include "support/EventLoop.h"
+#include "support/NetworkIdle.h"
 #include "support/TestSupport.h"
 
 #include <functional>
 
 using namespace flashwell;
 using flashwell::lab::LabFirmwareServer;
+using flashwell::test::networkIdle;
 using flashwell::test::ScopedLanguages;
-using flashwell::test::settle;
 using flashwell::test::waitUntil;
 
 namespace {
@@ -85,6 +86,12 @@ struct ServerChoice
     const char *language;
     int expected; // 0 primary, 1 China, 2 beta
 };
+
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const ServerChoice &c, std::ostream *os)
+{
+    *os << "beta switch " << c.betaSwitch << ", language " << c.language;
+}
 
 class HttpServerChoice : public HttpTest, public ::testing::WithParamInterface<ServerChoice>
 {
@@ -203,7 +210,7 @@ TEST_F(HttpTest, EmptyListSucceedsEmptyAndNewestOfNothingSaysNothing)
     SHttp::getNewVersion(
         33, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return listed && primary.requests().size() == 2; }));
-    settle();
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     ASSERT_TRUE(list);
     EXPECT_TRUE(list->isEmpty());
     EXPECT_FALSE(newest);
@@ -227,6 +234,12 @@ struct ReplyFault
     void (*apply)(LabFirmwareServer::Faults &);
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const ReplyFault &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class HttpReplyFaults : public HttpTest, public ::testing::WithParamInterface<ReplyFault>
 {
 };
@@ -241,7 +254,7 @@ TEST_P(HttpReplyFaults, NoResultMeansNoCallback)
     SHttp::getNewVersion(
         21, 1.0f, 0, &screen, [&](const Firmware &) { ++calls; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
-    settle();
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_EQ(calls, 0) << GetParam().what;
 }
 
@@ -286,7 +299,7 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     SHttp::dowmFirmwaerFile(
         QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { again = p; }, nullptr, 44, 2000);
     EXPECT_EQ(again, path) << "synchronously";
-    settle();
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_TRUE(primary.requests().isEmpty());
 }
 
@@ -318,6 +331,12 @@ struct SizeCase
     int code; // 0: success
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const SizeCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class HttpDownloadSizes : public HttpTest, public ::testing::WithParamInterface<SizeCase>
 {
 };
@@ -346,7 +365,7 @@ TEST_P(HttpDownloadSizes, SizeRules)
     }
     EXPECT_FALSE(error->description.isEmpty()) << c.what << ": a real error with a description";
     EXPECT_FALSE(QFile::exists(finalName)) << c.what << ": nothing under the final name";
-    settle(100);
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty()) << c.what;
 }
 
@@ -417,6 +436,12 @@ struct TransferFault
     const char *what;
     void (*apply)(LabFirmwareServer::Faults &);
 };
+
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const TransferFault &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class HttpTransferFaults : public HttpTest, public ::testing::WithParamInterface<TransferFault>
 {
@@ -519,7 +544,7 @@ TEST_F(HttpTest, NoBlockRunsForAnObjectDestroyedBeforeTheReply)
             [&](const HttpError &) { ++calls; }, 4, 100 * 1024);
         ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
     }
-    settle(500);
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(
         QDir(downloads.filePath(QStringLiteral("Fenwyk Flashwell"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -540,6 +565,12 @@ struct DigestCase
     bool cachedCopyDiffers;
     int code; // 0: success
 };
+
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const DigestCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class HttpDigests : public HttpTest, public ::testing::WithParamInterface<DigestCase>
 {

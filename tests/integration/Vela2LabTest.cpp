@@ -22,6 +22,12 @@ struct BootloaderCase
     int radioSize;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const BootloaderCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class Vela2LabTest : public ::testing::TestWithParam<BootloaderCase>
 {
 protected:
@@ -86,6 +92,12 @@ struct Vela2Fault
     int n;
     const char *message;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const Vela2Fault &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class Vela2LabFaults : public ::testing::TestWithParam<Vela2Fault>
 {

@@ -1,4 +1,5 @@
 #include "FirmwareFileBuilder.h"
+#include "SessionRig.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/Crc.h"
 #include "boot/SHIDBoot.h"
@@ -22,14 +23,13 @@ using Events = std::vector<std::string>;
 
 namespace {
 
-class ClassicSessionTest : public ::testing::Test
+class ClassicSessionTest : public ::testing::Test, protected lab::SessionRig<SHIDBoot>
 {
 protected:
     ClassicSessionTest()
     {
         recorder.clock = [this] { return clock.nowMs(); };
-        session.setBootDelegate(&recorder);
-        session.open();
+        attach(&recorder);
     }
 
     QString writeFile(const QByteArray &bytes, const char *name = "fw.bin")
@@ -56,10 +56,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    VirtualScheduler clock;
-    VirtualHidBus bus{clock};
     BootRecorder recorder;
-    SHIDBoot session{{&clock, &bus}};
 };
 
 QByteArray header64()

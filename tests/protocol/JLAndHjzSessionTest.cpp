@@ -1,6 +1,7 @@
 #include "FirmwareFileBuilder.h"
 #include "FlashMemory.h"
 #include "LabFlashRun.h"
+#include "SessionRig.h"
 #include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootHJZ.h"
@@ -28,14 +29,10 @@ QString writeFile(QTemporaryDir &dir, const QByteArray &bytes)
     return flashwell::test::writeTempFile(dir, bytes);
 }
 
-class JLTest : public ::testing::Test
+class JLTest : public ::testing::Test, protected lab::SessionRig<SHIDBootVela2>
 {
 protected:
-    JLTest()
-    {
-        session.setBootDelegate(&recorder);
-        session.open();
-    }
+    JLTest() { attach(&recorder); }
     void run(VirtualVela2Bootloader &device, const QByteArray &file)
     {
         device.plug();
@@ -54,10 +51,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    VirtualScheduler clock;
-    VirtualHidBus bus{clock};
     BootRecorder recorder;
-    SHIDBootVela2 session{{&clock, &bus}};
 };
 
 } // namespace
@@ -143,14 +137,10 @@ public:
     std::vector<QString> failures;
 };
 
-class HjzTest : public ::testing::Test
+class HjzTest : public ::testing::Test, protected lab::SessionRig<SHIDBootHJZ>
 {
 protected:
-    HjzTest()
-    {
-        session.setBootDelegate(&recorder);
-        session.open();
-    }
+    HjzTest() { attach(&recorder); }
     void run(VirtualHjzBootloader &device, const QByteArray &file)
     {
         device.plug();
@@ -171,10 +161,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    VirtualScheduler clock;
-    VirtualHidBus bus{clock};
     HjzRecorder recorder;
-    SHIDBootHJZ session{{&clock, &bus}};
 };
 
 QByteArray hjzFile(uint32_t deviceId, uint32_t pageSize, int pages)

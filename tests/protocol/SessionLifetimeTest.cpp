@@ -30,6 +30,12 @@ struct LifetimeCase
     std::function<std::unique_ptr<VirtualDeviceModel>(VirtualHidBus &)> makeDevice;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const LifetimeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class SessionLifetime : public ::testing::TestWithParam<LifetimeCase>
 {
 protected:

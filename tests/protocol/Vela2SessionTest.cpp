@@ -1,4 +1,5 @@
 #include "FirmwareFileBuilder.h"
+#include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "platform/VirtualHidBus.h"
@@ -27,14 +28,13 @@ struct Sent
     HidReport bytes;
 };
 
-class Vela2SessionTest : public ::testing::Test
+class Vela2SessionTest : public ::testing::Test, protected lab::SessionRig<SHIDBootVela2>
 {
 protected:
     Vela2SessionTest()
     {
         recorder.clock = [this] { return clock.nowMs(); };
-        session.setBootDelegate(&recorder);
-        session.open();
+        attach(&recorder);
     }
 
     QString writeFile(const QByteArray &bytes, const char *name = "fw.bin")
@@ -78,10 +78,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    VirtualScheduler clock;
-    VirtualHidBus bus{clock};
     BootRecorder recorder;
-    SHIDBootVela2 session{{&clock, &bus}};
 };
 
 QByteArray oneRecord(uint32_t pid, int size, uint32_t address = 0x01018000, uint16_t version = 321)
@@ -300,6 +297,12 @@ struct RadioCase
     uint32_t radioVersionAddress;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const RadioCase &c, std::ostream *os)
+{
+    *os << flashwell::test::pidName(c.reportedPid);
+}
+
 class Vela2Radio : public Vela2SessionTest, public ::testing::WithParamInterface<RadioCase>
 {
 };
@@ -344,7 +347,7 @@ TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
 INSTANTIATE_TEST_SUITE_P(BootTypes, Vela2Radio,
                          ::testing::Values(RadioCase{0x9029, 0x88004034}, RadioCase{0x2000, 0x80010004},
                                            RadioCase{0x2002, 0x80010004}, RadioCase{0x3103, 0x80010004}),
-                         [](const auto &info) { return "pid" + std::to_string(info.param.reportedPid); });
+                         [](const auto &info) { return flashwell::test::pidName(info.param.reportedPid); });
 
 // When the radio record is not the file's last, its last chunk is still a whole 46 bytes: the
 // radio payload's last bytes and then the bytes that follow it in the file.
@@ -539,7 +542,8 @@ TEST_P(Vela2Verification, ChunksAreCheckedHalfByHalfBeforeTheVersionWord)
     EXPECT_EQ(sent().back().command, vela2::kReset);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pids, Vela2Verification, ::testing::Values(0x9025, 0x9026));
+INSTANTIATE_TEST_SUITE_P(Pids, Vela2Verification, ::testing::Values(0x9025, 0x9026),
+                         [](const auto &info) { return flashwell::test::pidName(info.param); });
 
 TEST_F(Vela2SessionTest, ChunkCountFollowsTheImageLength)
 {

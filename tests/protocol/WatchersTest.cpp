@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include "support/TestSupport.h"
 
 using namespace flashwell;
@@ -58,7 +60,49 @@ protected:
     SHIDHJZ hjz{{&clock, &bus}};
 };
 
+// Versions as the two watchers compute them, written as bit patterns: the D-input watcher
+// multiplies by 0.01f, the vendor-mode watcher divides by 100; for 314 and 9 they differ in the
+// last bit.
+struct WireVersion
+{
+    uint16_t hundredths;
+    uint32_t timesHundredth;
+    uint32_t overHundred;
+};
+constexpr WireVersion kWireVersions[] = {
+    {502, 0x40A0A3D7, 0x40A0A3D7},
+    {110, 0x3F8CCCCD, 0x3F8CCCCD},
+    {314, 0x4048F5C2, 0x4048F5C3},
+    {9, 0x3DB851EB, 0x3DB851EC},
+};
+
+float fromBits(uint32_t bits)
+{
+    return std::bit_cast<float>(bits);
+}
+
 } // namespace
+
+TEST_F(WatchersTest, EachWatcherRoundsTheVersionItsOwnWay)
+{
+    for (const WireVersion &v : kWireVersions) {
+        VirtualDinputController wren(bus, 0x3020);
+        wren.versionHundredths = v.hundredths;
+        wren.plug();
+        VirtualVendorModeController pro(bus, VirtualVendorModeController::Identity::Switch, 0x3101);
+        pro.versionHundredths = v.hundredths;
+        pro.plug();
+        clock.advance(10);
+        ASSERT_EQ(dinput.devices().size(), 1u);
+        ASSERT_FALSE(switchAndMac.devices().isEmpty());
+        EXPECT_EQ(dinput.devices().front()->version(), fromBits(v.timesHundredth)) << v.hundredths;
+        // The vendor-mode watcher keeps the records of devices that left: the newest is this row's.
+        EXPECT_EQ(switchAndMac.devices().back()->version(), fromBits(v.overHundred)) << v.hundredths;
+        wren.unplug();
+        pro.unplug();
+        clock.advance(10);
+    }
+}
 
 TEST_F(WatchersTest, DinputArrivalQueriesTwiceAtOnceThenAfterHalfASecond)
 {
@@ -113,7 +157,7 @@ TEST_F(WatchersTest, VersionUsesSinglePrecisionHundredths)
     clock.advance(10);
     ASSERT_GE(delegate.addCount(), 1);
     const SFenwykDevicePtr d = delegate.events.front().device;
-    EXPECT_EQ(d->version(), 502.0f * 0.01f);
+    EXPECT_EQ(d->version(), fromBits(kWireVersions[0].timesHundredth));
     EXPECT_EQ(d->beta, 3);
     EXPECT_EQ(d->bootVersion, 0x0105);
 }
@@ -301,7 +345,7 @@ TEST_F(WatchersTest, SwitchModeReplyUsesTheLastCatalogueEntryWithTheReportedPid)
     ASSERT_EQ(delegate.addCount(), 3);
     const SFenwykDevicePtr d = delegate.events.back().device;
     EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Later")) << "VID is not compared";
-    EXPECT_EQ(d->version(), 110.0f / 100.0f);
+    EXPECT_EQ(d->version(), fromBits(kWireVersions[1].overHundred));
     EXPECT_EQ(d->beta, 4);
     EXPECT_FALSE(d->isChangeBoot);
     EXPECT_EQ(d->pid, 0x2009) << "the record keeps the USB identity";

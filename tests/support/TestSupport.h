@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cctype>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -114,6 +115,14 @@ inline std::string testName(std::string text)
     for (char &c : text)
         if (!std::isalnum(static_cast<unsigned char>(c)))
             c = '_';
+    return text;
+}
+
+// A product ID as a test name reads it: "pid0x9025".
+inline std::string pidName(uint32_t pid)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "pid0x%04x", pid);
     return text;
 }
 

@@ -110,6 +110,12 @@ struct ChunkCase
     std::vector<std::size_t> reportCounts; // packet bytes carried by each report
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const ChunkCase &c, std::ostream *os)
+{
+    *os << flashwell::test::pidName(c.pid) << " with " << c.dataBytes << " data bytes";
+}
+
 class DataCommandChunking : public TransportTest, public ::testing::WithParamInterface<ChunkCase>
 {
 };
@@ -149,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DataCommandChunking,
                                            ChunkCase{0x3206, 32, {40}}, ChunkCase{0x3206, 33, {40, 1}},
                                            ChunkCase{0x3206, 72, {40, 40}}),
                          [](const auto &info) {
-                             return "pid" + std::to_string(info.param.pid) + "_bytes"
+                             return flashwell::test::pidName(info.param.pid) + "_bytes"
                                     + std::to_string(info.param.dataBytes);
                          });
 

@@ -73,6 +73,12 @@ struct VersionCase
     bool after;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const VersionCase &c, std::ostream *os)
+{
+    *os << "type " << c.type << ", " << flashwell::test::pidName(c.entryPid) << ", version " << c.version;
+}
+
 class SetVersion : public ::testing::TestWithParam<VersionCase>
 {
 };

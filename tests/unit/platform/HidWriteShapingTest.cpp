@@ -16,6 +16,12 @@ struct DescriptorCase
     bool numbered;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const DescriptorCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class ReportDescriptor : public ::testing::TestWithParam<DescriptorCase>
 {
 };

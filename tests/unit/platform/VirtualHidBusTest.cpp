@@ -101,6 +101,12 @@ struct FaultCase
     IOReturn secondSendResult;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+[[maybe_unused]] void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class VirtualHidBusFaults : public VirtualHidBusTest, public ::testing::WithParamInterface<FaultCase>
 {
 };

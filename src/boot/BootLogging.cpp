@@ -1,0 +1,3 @@
+#include "boot/BootLogging.h"
+
+Q_LOGGING_CATEGORY(lcBoot, "flashwell.boot", QtInfoMsg)
