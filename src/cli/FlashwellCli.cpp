@@ -555,8 +555,10 @@ int FlashwellCli::update(const Options &o)
             ended = true;
     });
     connect(&c, &UpdateSessionController::modelChanged, &guard, [&] {
-        if (c.state() == UpdateSessionController::kStateWriting && m_lastProgress >= 0)
-            showProgress(o, c.model().updateButton.progress);
+        // The button turns into the progress bar (no title) once the session reports writing.
+        const ScreenButton &button = c.model().updateButton;
+        if (c.state() == UpdateSessionController::kStateWriting && m_lastProgress >= 0 && button.title.isEmpty())
+            showProgress(o, button.progress);
     });
 
     c.chengeboxClick(row);
