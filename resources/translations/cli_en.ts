@@ -49,7 +49,7 @@
     </message>
     <message id="cliGuideAfterFailure">
         <source>cliGuideAfterFailure</source>
-        <translation>The update failed. To try again, put the device into its update mode by hand:</translation>
+        <translation>The update failed. Put the device into its update mode by hand, then run flashwell-cli update again (with --product NAME):</translation>
     </message>
     <message id="cliHistoryEmpty">
         <source>cliHistoryEmpty</source>

@@ -49,7 +49,7 @@
     </message>
     <message id="cliGuideAfterFailure">
         <source>cliGuideAfterFailure</source>
-        <translation>更新失败。如需重试，请手动让设备进入升级模式：</translation>
+        <translation>更新失败。请手动让设备进入升级模式，然后再次运行 flashwell-cli update（加上 --product 名称）：</translation>
     </message>
     <message id="cliHistoryEmpty">
         <source>cliHistoryEmpty</source>

@@ -584,7 +584,7 @@ int FlashwellCli::update(const Options &o)
     if (alert)
         return fail(o, Failure, text("cliFailed").arg(*alert));
     if (c.state() != UpdateSessionController::kStateFinished)
-        return fail(o, Failure, text("cliFailed").arg(text("historyNoSignOfLife")));
+        return fail(o, Failure, text("cliFailed").arg(UpdateHistoryRecorder::failureMessage(c)));
     m_lastProgress = -1;
     print(o, text("cliSuccess").arg(name, to),
           QJsonObject{{QStringLiteral("result"), QStringLiteral("success")},

@@ -72,14 +72,10 @@ void UpdateHistoryRecorder::onState(quint64 state)
     case UpdateSessionController::kStateFinished:
         end(UpdateHistoryRecord::Outcome::Success, QString());
         break;
-    case UpdateSessionController::kStateFailed: {
-        const UpdateSessionController *c = m_controller.data();
-        // The bootloader's departure clears its state before the failure; a stall leaves it set.
-        const bool gone = c && c->bootState == 0;
-        end(UpdateHistoryRecord::Outcome::Failed,
-            Bundle::localizedString(gone ? "historyDeviceLeft" : "historyNoSignOfLife"));
+    case UpdateSessionController::kStateFailed:
+        if (const UpdateSessionController *c = m_controller.data())
+            end(UpdateHistoryRecord::Outcome::Failed, failureMessage(*c));
         break;
-    }
     case UpdateSessionController::kStateReady:
         if (!m_open)
             break;
@@ -95,6 +91,12 @@ void UpdateHistoryRecorder::onState(quint64 state)
     default:
         break;
     }
+}
+
+QString UpdateHistoryRecorder::failureMessage(const UpdateSessionController &controller)
+{
+    // The bootloader's departure clears its state before the failure; a stall leaves it set.
+    return Bundle::localizedString(controller.bootState == 0 ? "historyDeviceLeft" : "historyNoSignOfLife");
 }
 
 void UpdateHistoryRecorder::end(UpdateHistoryRecord::Outcome outcome, const QString &error)

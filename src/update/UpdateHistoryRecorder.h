@@ -28,6 +28,9 @@ public:
     // The last append that failed, for a caller that wants to say so.
     const QString &lastError() const { return m_lastError; }
     const UpdateHistory &history() const { return m_history; }
+    // Why an update in state 7 failed: the bootloader left, or no sign of life (or a report that
+    // could not be sent).
+    static QString failureMessage(const UpdateSessionController &controller);
 
 private:
     void onState(quint64 state);

@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -453,6 +454,34 @@ TEST_F(CliTest, CtrlCWhileWritingAsksOnceMoreThenStops)
     EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Interrupted);
 }
 
+TEST_F(CliTest, DeviceSwitchedByHandGetsTheGuidesLines)
+{
+    // The Wren (type 2) cannot be switched by a report: the guide, and the user re-plugs it.
+    VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
+    wren.versionHundredths = 200;
+    boot.normalIdentity = wren.identity();
+    QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
+    json.insert(QStringLiteral("type"), 2);
+    server.addRelease(json, classicFile(210, 4));
+    wren.plug();
+    onOut = [&](const QString &t) {
+        if (t.contains(QStringLiteral("Waiting for the device"))) {
+            clock.after(1500, [&] {
+                wren.unplug();
+                clock.after(500, [&] { boot.plug(); });
+            });
+        }
+    };
+    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 0) << qPrintable(err);
+    EXPECT_TRUE(out.contains(QStringLiteral("Put the device into its update mode by hand:\n"
+                                            "  1. Unplug the USB cable and wait 3 seconds.\n"
+                                            "  2. Hold SELECT and A, then plug the USB cable back in.\n"
+                                            "  3. Let go when the first light blinks fast; the update starts.\n"
+                                            "Waiting for the device in its update mode")))
+        << qPrintable(out);
+    EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(4));
+}
+
 TEST_F(CliTest, FailedDownloadIsRecordedWithItsMessage)
 {
     serveReleases();
@@ -465,6 +494,38 @@ TEST_F(CliTest, FailedDownloadIsRecordedWithItsMessage)
     EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Failed);
     EXPECT_FALSE(h.records.first().error.isEmpty());
     EXPECT_TRUE(err.contains(h.records.first().error));
+}
+
+TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
+{
+    VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
+    boot.normalIdentity = wren.identity();
+    boot.unplugAfter = 30;
+    QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
+    json.insert(QStringLiteral("type"), 2);
+    server.addRelease(json, classicFile(210, 4));
+    wren.plug();
+    onOut = [&](const QString &t) {
+        if (t.contains(QStringLiteral("Waiting for the device"))) {
+            clock.after(1500, [&] {
+                wren.unplug();
+                clock.after(500, [&] { boot.plug(); });
+            });
+        }
+    };
+    EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
+    // The error guide: the same lines, the first one's "3" reading "8".
+    EXPECT_TRUE(out.contains(QStringLiteral("The update failed. Put the device into its update mode by hand, then "
+                                            "run flashwell-cli update again (with --product NAME):\n"
+                                            "  1. Unplug the USB cable and wait 8 seconds.\n")))
+        << qPrintable(out);
+    const QString message = QStringLiteral("The device left while the firmware was being written.");
+    EXPECT_EQ(err, QStringLiteral("Update failed: ") + message + QLatin1Char('\n'));
+    const UpdateHistory::Contents h = history.read();
+    ASSERT_EQ(h.records.size(), 1);
+    EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Failed);
+    EXPECT_EQ(h.records.first().error, message);
+    EXPECT_EQ(h.records.first().deviceName, QStringLiteral("Fenwyk Wren"));
 }
 
 TEST_F(CliTest, HistorySkipsCorruptLinesAndSaysSo)
