@@ -1,11 +1,13 @@
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryDialog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -139,5 +141,13 @@ TEST_F(HistoryFile, DialogShowsNewestFirstAndNamesSkippedLines)
         dialog.resize(900, 300);
         dialog.show();
         dialog.grab().save(qEnvironmentVariable("FLASHWELL_SHOTS") + QStringLiteral("/history.png"));
+        QTranslator chinese;
+        ASSERT_TRUE(chinese.load(QStringLiteral(":/i18n/cli_zh_CN.qm")));
+        QCoreApplication::installTranslator(&chinese);
+        UpdateHistoryDialog zh(history);
+        zh.resize(900, 300);
+        zh.show();
+        zh.grab().save(qEnvironmentVariable("FLASHWELL_SHOTS") + QStringLiteral("/history_zh.png"));
+        QCoreApplication::removeTranslator(&chinese);
     }
 }
