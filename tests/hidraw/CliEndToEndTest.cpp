@@ -9,6 +9,7 @@
 #include "platform/QtScheduler.h"
 #include "platform/VirtualHidBus.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -18,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+
+#include <csignal>
+#include <sys/types.h>
 
 #include "UMockdevHidraw.h"
 #include "support/EventLoop.h"
@@ -72,9 +76,8 @@ protected:
         heron.setBootTarget(boot.identity(), &boot);
     }
 
-    Result cli(const QStringList &args)
+    void prepare(QProcess &process)
     {
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
@@ -83,6 +86,12 @@ protected:
         env.remove(QStringLiteral("http_proxy"));
         env.remove(QStringLiteral("HTTP_PROXY"));
         process.setProcessEnvironment(env);
+    }
+
+    Result cli(const QStringList &args)
+    {
+        QProcess process;
+        prepare(process);
         process.start(QStringLiteral(FLASHWELL_CLI_PATH), args);
         Result r;
         if (!process.waitForStarted(10000))
@@ -144,4 +153,30 @@ TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
 
     // An unknown device is status 3, from the real program as well.
     EXPECT_EQ(cli({QStringLiteral("releases"), QStringLiteral("7")}).status, 3);
+}
+
+TEST_F(CliEndToEnd, CtrlCAtThePromptWritesNothing)
+{
+    heron.plug();
+    QProcess process;
+    prepare(process);
+    process.start(QStringLiteral(FLASHWELL_CLI_PATH), {QStringLiteral("update"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray err;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            err += process.readAllStandardError();
+            return err.contains("[y/N]") || process.state() == QProcess::NotRunning;
+        },
+        60000))
+        << err.constData();
+    ASSERT_TRUE(err.contains("[y/N]")) << err.constData();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "the program ends by itself, not by the signal";
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.endsWith("Nothing was written.\n")) << err.constData();
+    EXPECT_TRUE(boot.flash().regions().empty());
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("state/Fenwyk Flashwell/update-history.jsonl"))));
 }
