@@ -377,6 +377,10 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
     c.setminiImageposition(bootloader ? 1 : 0);
     c.setState(UpdateSessionController::kStateReady);
     c.loadViews();
+    // As the root controller does for a product chosen by hand.
+    const SFenwykDataDetailsPtr entry = device->details();
+    if (bootloader && entry && firmware_list::readsHardwareRevision(*entry))
+        c.noV1AndV2();
     const bool answered = waitFor(
         [&] {
             return m_env.client->inFlight() == 0

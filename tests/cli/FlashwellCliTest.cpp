@@ -33,12 +33,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/TestSupport.h"
 
 using namespace flashwell;
 using namespace flashwell::lab;
 using flashwell::cli::CliCatalogueClient;
 using flashwell::cli::FlashwellCli;
+using flashwell::test::ScopedCatalogue;
 
 namespace {
 
@@ -426,6 +429,27 @@ TEST_F(CliTest, DeviceInBootloaderModeIsUpdatedForTheNamedProduct)
     ASSERT_EQ(h.records.size(), 1);
     EXPECT_EQ(h.records.first().pid, 0x3011) << "the catalogue entry's identity";
     EXPECT_EQ(h.records.first().fromVersion, QString());
+}
+
+TEST_F(CliTest, ProductWithAHardwareRevisionIsListedAfterItsBootloaderSpoke)
+{
+    // The Pipit (type 3) chosen by hand waits for its bootloader's firmware type; 200 (the second
+    // hardware revision) files it under type 17, whose release is the one written.
+    const ScopedCatalogue catalogue({test::entry(0x3023, 0x2DC8, 3, "Fenwyk Pipit")});
+    for (const auto &[type, version, name, seed] :
+         {std::tuple{3, 1.40, "Pipit_V1.40.bin", 5}, std::tuple{17, 2.40, "PipitV2_V2.40.bin", 6}}) {
+        QJsonObject json = releaseJson(seed, version, name);
+        json.insert(QStringLiteral("type"), type);
+        server.addRelease(json, classicFile(static_cast<uint16_t>(version * 100), seed));
+    }
+    boot.info.firmwareType = 200;
+    boot.plug();
+    ASSERT_EQ(
+        run({QStringLiteral("update"), QStringLiteral("--product"), QStringLiteral("Pipit"), QStringLiteral("--yes")}),
+        0)
+        << qPrintable(err);
+    EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(6));
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Downloading PipitV2_V2.40.bin"))) << qPrintable(out);
 }
 
 TEST_F(CliTest, CtrlCWhileWritingAsksOnceMoreThenStops)
