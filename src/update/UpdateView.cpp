@@ -459,6 +459,11 @@ void UpdateView::showLogClick(int tag)
     if (!m_controller->releaseAt(tag))
         return;
     auto *log = new FirmwaerUpdateLog();
+    // The window is loaded first: the title and content go into its fields.
+    if (!log->window()) {
+        delete log;
+        return;
+    }
     log->setTitleString(m_controller->logTitle(tag));
     log->setContentString(m_controller->logContent(tag));
     log->showCentredOver(window());

@@ -364,3 +364,27 @@ TEST_F(UpdateViewTest, SwitchReportThroughTheScreen)
     ASSERT_EQ(bus.outputLog().size(), 1u);
     EXPECT_EQ(test::hex(bus.outputLog()[0].bytes, 8), "06 00 50 01 00 00 00 00");
 }
+
+TEST_F(UpdateViewTest, NotesButtonOpensTheReleaseNotesCentred)
+{
+    ScopedTranslations english(QStringLiteral("en"));
+    Firmware notes = release(1.05f);
+    notes.readme_en = QStringLiteral("Fixes the triggers\nx\n\nFaster pairing");
+    show(device(0x3011, 1.0f), {notes});
+    const QWidgetList before = QApplication::topLevelWidgets();
+    QTest::mouseClick(view.rows()[0].notes, Qt::LeftButton);
+    QWidget *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!before.contains(w) && w->isVisible())
+            window = w;
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->frameGeometry().center(), view.window()->frameGeometry().center());
+    const QList<QLabel *> labels = window->findChildren<QLabel *>();
+    const bool titled = std::any_of(labels.begin(), labels.end(),
+                                    [](QLabel *l) { return l->text() == QStringLiteral("2026-11-30  Heron V1.05"); });
+    EXPECT_TRUE(titled);
+    const QList<QTextEdit *> texts = window->findChildren<QTextEdit *>();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(texts[0]->toPlainText(), QStringLiteral("Fixes the triggers\n\nFaster pairing\n\n"));
+    window->hide();
+}

@@ -1,6 +1,8 @@
 #include "update/UpdateSessionController.h"
+#include "FirmwareFileBuilder.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDeviceModel.h"
+#include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SHIDHJZ.h"
@@ -686,4 +688,29 @@ TEST_F(UpdateControllerTest, V2RuleRefilesTheProductAndFetchesItsList)
     EXPECT_EQ(wren->details()->type, 18);
     EXPECT_FALSE(controller.model().guideShown);
     EXPECT_EQ(server.lists.back().type, 18);
+}
+
+TEST_F(UpdateControllerTest, AnHjzModeDeviceIsUpdatedThroughItsSession)
+{
+    // The device the root hands over is already the HJZ bootloader (0x3209).
+    lab::HjzFirmware fw;
+    fw.deviceId = 387;
+    fw.pageSize = 1024;
+    fw.data = lab::patternBytes(8 * 1024, 9);
+    QTemporaryDir dir;
+    server.path = test::writeTempFile(dir, fw.build(), "hjz.bin");
+    lab::VirtualHjzBootloader boot(bus, 0x08003400, 1024, 16);
+    auto record = std::make_shared<SFenwykDevice>();
+    record->pid = 0x3209;
+    record->vid = 0x2DC8;
+    record->deviceRef = boot.plug();
+    record->isChangeBoot = true;
+    clock.runPending();
+    EXPECT_EQ(controller.bootState, 1u);
+    show(record, {release(2.0f, 0, 0)});
+    controller.SButtonClick(State::Button::Update);
+    clock.advance(5000);
+    EXPECT_EQ(controller.state(), State::kStateFinished);
+    EXPECT_EQ(boot.flash().read(0x08003400, 8 * 1024), fw.data);
+    EXPECT_FALSE(controller.updateTimerRunning());
 }
