@@ -4,8 +4,10 @@
 #include "lab/JsonLines.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -266,6 +268,9 @@ int runUpdate(const QStringList &args)
     if (!o.language.isEmpty())
         UserDefaults::standard().setObject(QStringList{o.language}, QStringLiteral("AppleLanguages"));
     UserDefaults::standard().setObject(o.betaBuilds, QStringLiteral("UserDefaults_isBeta"));
+    // Alerts print their texts in the run's language.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        Bundle::installTranslations(*app);
 
     QUrl base = o.server;
     if (!base.path().endsWith(QLatin1Char('/')))
