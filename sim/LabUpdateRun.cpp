@@ -56,7 +56,7 @@ public:
         ++inFlight;
         QPointer<QObject> guard(context);
         SHttp::getUpdateFirmwaerWithType(
-            type,
+            type, context,
             [this, guard, success](const std::optional<QList<Firmware>> &list) {
                 --inFlight;
                 if (guard && list && success)
@@ -74,7 +74,7 @@ public:
         ++inFlight;
         QPointer<QObject> guard(context);
         SHttp::dowmFirmwaerFile(
-            release.fileURL,
+            release.fileURL, context,
             [this, guard, success](const QString &path) {
                 --inFlight;
                 if (onDownloaded)
@@ -87,7 +87,7 @@ public:
                 if (guard && failure)
                     failure(error);
             },
-            release.id, release.fileSize);
+            release.id, release.fileSize, release.md5);
     }
 };
 

@@ -4,8 +4,10 @@
 #include "lab/JsonLines.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -232,6 +234,8 @@ QString parse(const QStringList &args, Options &o)
                    ? QStringLiteral("--bootloader is required (classic, second-gen, hjz)")
                    : QStringLiteral("unknown bootloader %1 (classic, second-gen, hjz)").arg(o.bootloader);
     if (b.bootloader == LabBootloader::SecondGen) {
+        // The 0x2000 pad's second-generation bootloader interface sits beside its normal one.
+        o.run.bootloaderAttached = o.run.pid == 0x2000;
         if (o.usbPidGiven) {
             if (b.pid != 0x3208 && b.pid != 0x3002)
                 return QStringLiteral("a second-generation bootloader is USB 0x3208 or 0x3002");
@@ -264,6 +268,9 @@ int runUpdate(const QStringList &args)
     if (!o.language.isEmpty())
         UserDefaults::standard().setObject(QStringList{o.language}, QStringLiteral("AppleLanguages"));
     UserDefaults::standard().setObject(o.betaBuilds, QStringLiteral("UserDefaults_isBeta"));
+    // Alerts print their texts in the run's language.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        Bundle::installTranslations(*app);
 
     QUrl base = o.server;
     if (!base.path().endsWith(QLatin1Char('/')))

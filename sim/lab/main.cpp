@@ -3,6 +3,7 @@
 #include "lab/FlashCommand.h"
 #include "lab/ServerCommand.h"
 #include "lab/UpdateCommand.h"
+#include "platform/ApplicationContext.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -36,6 +37,7 @@ void usage()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    flashwell::ApplicationContext context; // dies before the application
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty()) {

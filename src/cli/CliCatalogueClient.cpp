@@ -17,7 +17,7 @@ void CliCatalogueClient::getUpdateFirmwaerWithType(int type, QObject *context, L
     QNetworkAccessManager &network = SHttp::network();
     const QList<QNetworkReply *> before = network.findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
     SHttp::getUpdateFirmwaerWithType(
-        type,
+        type, context,
         [state = m_state, guard, context, success](const std::optional<QList<Firmware>> &list) {
             state->listEnd = list ? ListEnd::Listed : ListEnd::NoList;
             if ((context && !guard) || !list || !success)
@@ -44,7 +44,8 @@ void CliCatalogueClient::getUpdateFirmwaerWithType(int type, QObject *context, L
             m_state->listEnd = ListEnd::NoList;
         return;
     }
-    QObject::connect(reply, &QNetworkReply::finished, reply, [state = m_state] {
+    // The reply is deleted once it has finished or was aborted with its context.
+    QObject::connect(reply, &QObject::destroyed, [state = m_state] {
         --state->inFlight;
         if (state->listEnd == ListEnd::Pending)
             state->listEnd = ListEnd::NoList;
@@ -58,7 +59,7 @@ void CliCatalogueClient::dowmFirmwaerFile(const Firmware &release, QObject *cont
     m_state->lastError.reset();
     QPointer<QObject> guard(context);
     SHttp::dowmFirmwaerFile(
-        release.fileURL,
+        release.fileURL, context,
         [state = m_state, guard, context, success](const QString &path) {
             --state->inFlight;
             if ((context && !guard) || !success)
@@ -72,7 +73,7 @@ void CliCatalogueClient::dowmFirmwaerFile(const Firmware &release, QObject *cont
                 return;
             failure(error);
         },
-        release.id, release.fileSize);
+        release.id, release.fileSize, release.md5);
 }
 
 } // namespace flashwell::cli

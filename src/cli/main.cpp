@@ -6,9 +6,8 @@
 #include "cli/FlashwellCli.h"
 #include "device/SHIDHJZ.h"
 #include "platform/Bundle.h"
-#include "platform/HidApiBackend.h"
+#include "platform/ApplicationContext.h"
 #include "platform/PlatformServices.h"
-#include "platform/QtScheduler.h"
 #include "update/UpdateHistory.h"
 
 #include <QCoreApplication>
@@ -52,9 +51,9 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("flashwell-cli"));
     Bundle::installTranslations(app);
 
-    QtScheduler scheduler;
-    HidApiBackend hid;
-    PlatformServices::installShared(scheduler, hid);
+    // The process-wide services (Qt scheduler, hidapi backend, network, shared sessions); they die
+    // before the application.
+    ApplicationContext context;
 
     cli::CliCatalogueClient client;
     cli::FlashwellCli::Environment env;
