@@ -320,11 +320,12 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.setUpBootloader();
     s.setUpNormalDevice();
 
-    s.printer.sink = [&s](const QJsonObject &event) {
-        if (event.value(QStringLiteral("event")).toString() == QLatin1String("SHIDBootRemoveDevice")
+    s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
+    s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
+    s.printer.seen = [&s](const char *event) {
+        if (qstrcmp(event, "SHIDBootRemoveDevice") == 0
             && s.controller.state() == UpdateSessionController::kStateWriting)
             s.failureCause = QStringLiteral("the bootloader device left while writing");
-        s.print(event);
     };
     s.controller.setBootTap(&s.printer, &s.printer);
     s.controller.setDelegate(&s.root);

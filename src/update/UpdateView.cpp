@@ -370,7 +370,12 @@ void UpdateView::refresh()
     } else if (m_manualView) {
         m_manualView->hide();
     }
-    layoutControls();
+    // Progress reports come with every chunk: lay out again only when the geometry can change.
+    const LayoutKey key{m.sideButtons, m_controller->isShowMiniRRImage, m.panelLine};
+    if (key != m_laidOutFor) {
+        m_laidOutFor = key;
+        layoutControls();
+    }
 }
 
 void UpdateView::showGuide()

@@ -135,6 +135,15 @@ private:
     DeviceManualView *m_manualView = nullptr;
     QList<Row> m_rows;
     QPointer<QMessageBox> m_alert;
+    // What the geometry depends on besides the size.
+    struct LayoutKey
+    {
+        UpdateScreenModel::Placement sideButtons = UpdateScreenModel::Placement::Choice;
+        bool receiverShown = false;
+        QString panelLine;
+        bool operator==(const LayoutKey &) const = default;
+    };
+    LayoutKey m_laidOutFor;
     std::function<void(int)> m_terminate;
 };
 
