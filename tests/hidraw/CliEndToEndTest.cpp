@@ -143,6 +143,15 @@ TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
     EXPECT_EQ(boot.flash().read(0x08004000, static_cast<uint32_t>(image.size())), image)
         << "the image in the emulated device's flash";
 
+    // Back in its normal mode, the device reports the version it was given.
+    const Result after = cli({QStringLiteral("devices")});
+    EXPECT_TRUE(after.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.05")))
+        << qPrintable(after.out);
+
+    const Result text = cli({QStringLiteral("history")});
+    ASSERT_EQ(text.status, 0) << qPrintable(text.err);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Fenwyk Heron (2dc8:3011)  1.00 -> 1.05  Heron_V1.05.bin  succeeded")))
+        << qPrintable(text.out);
     const Result history = cli({QStringLiteral("history"), QStringLiteral("--json")});
     ASSERT_EQ(history.status, 0) << qPrintable(history.err);
     const QJsonObject record = QJsonDocument::fromJson(history.out.trimmed().toUtf8()).object();
