@@ -225,8 +225,6 @@ TEST_F(UpdateWorkflowTest, AClassicBootloaderComingBackAfterState7IsFlashedFromT
     run.clock().advance(2000);
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
 }
-printf("reports %d 1a-frames %d after-third %d\n", n, frames1a, after);
-}
 
 TEST_F(UpdateWorkflowTest, FailedDataTransferEndsInState7)
 {
