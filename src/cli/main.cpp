@@ -5,8 +5,8 @@
 #include "cli/CliCatalogueClient.h"
 #include "cli/FlashwellCli.h"
 #include "device/SHIDHJZ.h"
-#include "platform/Bundle.h"
 #include "platform/ApplicationContext.h"
+#include "platform/Bundle.h"
 #include "platform/PlatformServices.h"
 #include "update/UpdateHistory.h"
 
@@ -15,10 +15,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -65,14 +64,30 @@ int main(int argc, char **argv)
         // A tick keeps the loop looking at `done` even when nothing else happens.
         QTimer tick;
         tick.start(50);
+        QEventLoop loop;
         while (!done())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
     };
-    env.readLine = []() -> std::optional<QString> {
-        std::string line;
-        if (!std::getline(std::cin, line))
+    // The answer is read through the event loop, so a Ctrl-C at the prompt ends it at any moment.
+    bool interrupted = false;
+    env.readLine = [&interrupted]() -> std::optional<QString> {
+        QByteArray line;
+        bool end = false;
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, &input, [&] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n > 0)
+                line.append(buffer, n);
+            else if (n == 0 || errno != EINTR)
+                end = true;
+        });
+        QEventLoop loop;
+        while (!line.contains('\n') && !end && !interrupted)
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+        if (interrupted || (end && line.isEmpty()))
             return std::nullopt;
-        return QString::fromStdString(line);
+        return QString::fromUtf8(line.left(line.indexOf('\n')));
     };
     env.out = [](const QString &text) { writeOut(stdout, text); };
     env.err = [](const QString &text) { writeOut(stderr, text); };
@@ -80,20 +95,20 @@ int main(int argc, char **argv)
 
     cli::FlashwellCli cli(env);
 
-    // Ctrl-C reaches the event loop through a pipe. No SA_RESTART: a prompt waiting for an answer
-    // ends (as "no") instead of waiting on.
+    // Ctrl-C reaches the event loop through a pipe.
     if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;
+        action.sa_flags = SA_RESTART;
         sigaction(SIGINT, &action, nullptr);
     }
     QSocketNotifier notifier(g_interruptPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &cli, [&cli] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &cli, [&cli, &interrupted] {
         char buffer[16];
         while (::read(g_interruptPipe[0], buffer, sizeof buffer) > 0) {
         }
+        interrupted = true;
         cli.interrupt();
     });
 
