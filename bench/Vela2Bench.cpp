@@ -41,7 +41,9 @@ void BM_Vela2ChunkRoundTrip(benchmark::State &state)
 {
     QTemporaryDir dir;
     lab::SessionRig<SHIDBootVela2> rig;
-    auto &[clock, bus, session] = rig;
+    VirtualScheduler &clock = rig.clock;
+    VirtualHidBus &bus = rig.bus;
+    auto &session = rig.session;
     bus.setLatencyMs(0);
     QuietDelegate delegate;
     session.setBootDelegate(&delegate);

@@ -41,7 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const QString path = fuzz::writeInput(data + 1, size - 1);
     Starter starter;
     lab::SessionRig<SHIDBoot> rig;
-    auto &[clock, bus, session] = rig;
+    VirtualScheduler &clock = rig.clock;
+    VirtualHidBus &bus = rig.bus;
+    auto &session = rig.session;
     session.setBootDelegate(&starter);
     session.filePath = path;
     session.isUSBRR_PS_classic = data[0] & 1;

@@ -41,7 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const uint8_t control = data[0];
     Sink sink;
     lab::SessionRig<SHIDBoot> rig;
-    auto &[clock, bus, session] = rig;
+    VirtualScheduler &clock = rig.clock;
+    VirtualHidBus &bus = rig.bus;
+    auto &session = rig.session;
     session.setBootDelegate(&sink);
     session.filePath = firmwarePath;
     session.isUSBRR_PS_classic = control & 0x80;

@@ -38,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const QString path = fuzz::writeInput(data + 1, size - 1, "fw.hjz");
     Sink sink;
     lab::SessionRig<SHIDBootHJZ> rig;
-    auto &[clock, bus, session] = rig;
+    VirtualScheduler &clock = rig.clock;
+    VirtualHidBus &bus = rig.bus;
+    auto &session = rig.session;
     session.setBootDelegate(&sink);
     session.cur_devId = data[0] % 3 == 0 ? 0 : (data[0] % 3 == 1 ? 386 : 387);
     session.open();

@@ -40,7 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const uint16_t pid = kPids[data[0] % kPids.size()];
     Sink sink;
     lab::SessionRig<SHIDBootVela2> rig;
-    auto &[clock, bus, session] = rig;
+    VirtualScheduler &clock = rig.clock;
+    VirtualHidBus &bus = rig.bus;
+    auto &session = rig.session;
     session.setBootDelegate(&sink);
     session.open();
     lab::VirtualVela2Bootloader device(bus, pid);

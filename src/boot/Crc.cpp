@@ -11,7 +11,7 @@ constexpr std::array<uint16_t, 256> makeTable(uint16_t polynomial)
 {
     std::array<uint16_t, 256> table{};
     for (unsigned n = 0; n < 256; ++n) {
-        uint16_t crc = static_cast<uint16_t>(n);
+        auto crc = static_cast<uint16_t>(n);
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ polynomial) : static_cast<uint16_t>(crc >> 1);
         table[n] = crc;

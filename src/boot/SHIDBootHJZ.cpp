@@ -151,7 +151,7 @@ void SHIDBootHJZ::firstPageErased()
 
 void SHIDBootHJZ::EraseFlashPage(int32_t page)
 {
-    uint32_t number = static_cast<uint32_t>(page);
+    auto number = static_cast<uint32_t>(page);
     if (number == m_settings.firstPage)
         number += 1; // written first, by EraseFlash
     m_pageNumber = number;

@@ -8,11 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace flashwell {
-
 // The 64-byte output report layouts every protocol uses, and the routines that send them.
 // Identities are read from the device on every call, never cached.
-namespace transport {
+namespace flashwell::transport {
 
 // Every layout-building sender takes this value as its guard; any other sends nothing.
 inline constexpr int kGuard = 0x97;
@@ -56,5 +54,4 @@ IOReturn sendFramedPacket(HidDevice *device, int guard, uint8_t command, std::sp
 
 inline const char *const kUpdateErrorNotification = "updateErrorNotification";
 
-} // namespace transport
-} // namespace flashwell
+} // namespace flashwell::transport

@@ -71,12 +71,12 @@ QString SFenwykDevice::description() const
 QString SFenwykDevice::getNameWithPid(int32_t pid)
 {
     if (pid == 0)
-        return QString(QLatin1String(""));
+        return {QLatin1String("")};
     for (const auto &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
         if (entry->pid == pid)
             return entry->name();
     }
-    return QString(QLatin1String(""));
+    return {QLatin1String("")};
 }
 
 } // namespace flashwell

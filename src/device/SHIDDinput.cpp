@@ -62,11 +62,9 @@ void SHIDDinput::boot(HidDevice *device)
 
 SFenwykDevicePtr SHIDDinput::getDeviceWithPID(uint16_t pid) const
 {
-    for (auto it = m_devices.crbegin(); it != m_devices.crend(); ++it) {
-        if ((*it)->pid == pid)
-            return *it;
-    }
-    return nullptr;
+    const auto found = std::find_if(m_devices.crbegin(), m_devices.crend(),
+                                    [pid](const SFenwykDevicePtr &d) { return d->pid == pid; });
+    return found == m_devices.crend() ? nullptr : *found;
 }
 
 void SHIDDinput::deviceMatched(HidDevice *device)

@@ -2,6 +2,8 @@
 
 #include "device/HidTransport.h"
 
+#include <algorithm>
+
 namespace flashwell {
 
 SHIDManager::SHIDManager(PlatformServices services, QObject *parent)
@@ -71,11 +73,9 @@ SFenwykDevicePtr SHIDManager::recordForRef(const HidDevice *device) const
 {
     if (!device)
         return nullptr;
-    for (auto it = m_devices.crbegin(); it != m_devices.crend(); ++it) {
-        if ((*it)->deviceRef.data() == device)
-            return *it;
-    }
-    return nullptr;
+    const auto found = std::find_if(m_devices.crbegin(), m_devices.crend(),
+                                    [device](const SFenwykDevicePtr &d) { return d->deviceRef.data() == device; });
+    return found == m_devices.crend() ? nullptr : *found;
 }
 
 } // namespace flashwell

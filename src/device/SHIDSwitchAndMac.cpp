@@ -6,6 +6,8 @@
 #include "device/UsbIdentities.h"
 #include "device/WatcherFrames.h"
 
+#include <algorithm>
+
 namespace flashwell {
 
 namespace {
@@ -32,11 +34,9 @@ uint8_t reportIdFor(const transport::Identity &id)
 SFenwykDataDetailsPtr entryForReportedPid(uint16_t pid)
 {
     const auto &catalogue = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
-    for (auto it = catalogue.crbegin(); it != catalogue.crend(); ++it) {
-        if ((*it)->pid == pid)
-            return *it;
-    }
-    return std::make_shared<SFenwykDataDetails>();
+    const auto found = std::find_if(catalogue.crbegin(), catalogue.crend(),
+                                    [pid](const SFenwykDataDetailsPtr &e) { return e->pid == pid; });
+    return found == catalogue.crend() ? std::make_shared<SFenwykDataDetails>() : *found;
 }
 } // namespace
 

@@ -36,7 +36,7 @@ template <typename Record> Record fromJson(const QJsonObject &json)
 template <typename Record> QList<Record> listFromJson(const QJsonArray &array)
 {
     QList<Record> out;
-    for (const QJsonValue &value : array) {
+    for (const auto &value : array) {
         if (value.isObject())
             out.append(fromJson<Record>(value.toObject()));
     }

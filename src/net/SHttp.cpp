@@ -31,12 +31,12 @@ namespace flashwell {
 namespace {
 
 constexpr qint64 kMinimumDownload = 2000;
-constexpr qint64 kDownloadBuffer = 256 * 1024;
+constexpr qint64 kDownloadBuffer = qint64{256} * 1024;
 // Replies read whole are capped: a release list is a few KiB, an IP page less.
-constexpr qint64 kJsonReplyLimit = 4 * 1024 * 1024;
-constexpr qint64 kPageReplyLimit = 512 * 1024;
+constexpr qint64 kJsonReplyLimit = qint64{4} * 1024 * 1024;
+constexpr qint64 kPageReplyLimit = qint64{512} * 1024;
 // Report replies are thrown away as they come; past this the server is misbehaving.
-constexpr qint64 kIgnoredReplyLimit = 1024 * 1024;
+constexpr qint64 kIgnoredReplyLimit = qint64{1024} * 1024;
 constexpr int kIpPageTimeoutMs = 5000 * 1000;
 constexpr int kSizeMismatch = 1010;
 constexpr int kTooShort = 1011;
@@ -230,7 +230,7 @@ void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSucc
                                {{"type", QString::asprintf("%d", type)}, {"beta", QStringLiteral("1")}}),
                        QByteArray());
     capReply(reply, kJsonReplyLimit);
-    whenFinished(reply, context, [reply, success, failure] {
+    whenFinished(reply, context, [reply, success = std::move(success), failure = std::move(failure)] {
         if (transportFailed(reply)) {
             qCWarning(lcNet).noquote() << "release list:" << networkError(reply).description;
             if (failure)
@@ -250,7 +250,7 @@ void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSucc
 }
 
 void SHttp::getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
-                          Failure failure)
+                          const Failure &failure)
 {
     Q_UNUSED(failure); // the newest release is a hint: a failure tells nobody anything
     QNetworkReply *reply = network().post(request(baseURL() + QStringLiteral("firmware/loadNewVersion"),
@@ -260,7 +260,7 @@ void SHttp::getNewVersion(int type, float version, int beta, const QObject *cont
                                                    {"isLoadBeta", QStringLiteral("1")}}),
                                           QByteArray());
     capReply(reply, kJsonReplyLimit);
-    whenFinished(reply, context, [reply, success] {
+    whenFinished(reply, context, [reply, success = std::move(success)] {
         if (transportFailed(reply))
             return;
         const auto object = successfulReply(reply->readAll());
@@ -276,7 +276,7 @@ void SHttp::getNewVersion(int type, float version, int beta, const QObject *cont
 void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,
                              int downLoadID, int maxSize, const QString &md5)
 {
-    const auto fail = [failure](HttpError error) {
+    const auto fail = [failure = std::move(failure)](const HttpError &error) {
         qCWarning(lcNet).noquote() << "download:" << error.description;
         if (failure)
             failure(error);
@@ -348,7 +348,7 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
             abortWith(reply, refused->value().description);
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, store);
-    whenFinished(reply, context, [=] {
+    whenFinished(reply, context, [=, success = std::move(success)] {
         if (*refused) {
             fail(refused->value());
             return;
@@ -486,7 +486,7 @@ void SHttp::HttpGetPageHtml(std::function<void(const QString &)> block, const QU
     r.setTransferTimeout(kIpPageTimeoutMs);
     QNetworkReply *reply = network().get(r);
     capReply(reply, kPageReplyLimit);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, block, encoding] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, block = std::move(block), encoding] {
         reply->deleteLater();
         const QString fallback =
             Language::isCurrentChinaLanguage() ? QStringLiteral("0.0.0.0") : QStringLiteral("0.0.0.1");

@@ -40,7 +40,7 @@ public:
     // a reply of its kind can be, fails too.
     static void getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure);
     static void getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
-                              Failure failure);
+                              const Failure &failure);
     // `md5` is the release's digest; when it is 32 hexadecimal digits the file must match it
     // (error 1014 otherwise, and the file is removed), and a cached file is reused only if it does.
     static void dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,

@@ -78,7 +78,7 @@ QString SLoadXIB::resourcePathFor(const QString &name)
 
 void SLoadXIB::registerClass(const QString &className, Factory factory)
 {
-    registry().insert(className, std::move(factory));
+    registry()[className] = std::move(factory);
 }
 
 bool SLoadXIB::isKindOfClass(const QObject *object, const QString &className)
