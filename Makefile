@@ -18,7 +18,8 @@ bench: setup
 
 # A short run of every fuzz target (FUZZ_SECONDS each); not part of `make test`.
 FUZZ_SECONDS ?= 30
-FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuzz hjz_file_fuzz net_parse_fuzz
+FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuzz hjz_file_fuzz net_parse_fuzz \
+  watcher_reply_fuzz report_descriptor_fuzz
 fuzz: setup
 	cmake --preset fuzz
 	cmake --build build/fuzz

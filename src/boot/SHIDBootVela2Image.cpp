@@ -12,7 +12,7 @@ namespace flashwell {
 namespace {
 constexpr uint32_t kNotFound = 0xFFFFFFFF;
 constexpr std::size_t kHeaderSize = classic::kHeaderSize;
-constexpr std::size_t kHalf = 256;
+constexpr uint32_t kHalf = 256;
 constexpr uint32_t kHeadSize = 4096;
 
 QString crcError(uint16_t device, uint16_t file)

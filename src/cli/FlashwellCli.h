@@ -46,7 +46,7 @@ public:
     // How long a release list may take.
     static constexpr int64_t kListTimeoutMs = 60000;
     // How long the update waits for a device switched by hand.
-    static constexpr int64_t kManualWaitMs = 15 * 60 * 1000;
+    static constexpr int64_t kManualWaitMs = int64_t{15} * 60 * 1000;
 
     explicit FlashwellCli(Environment environment, QObject *parent = nullptr);
     ~FlashwellCli() override;

@@ -88,7 +88,7 @@ void DeviceManualView::showEvent(QShowEvent *event)
 
 QRectF DeviceManualView::mainImageFrame() const
 {
-    const float height = static_cast<float>(m_size.height());
+    const auto height = static_cast<float>(m_size.height());
     return {(m_size.width() - kPictureWidth) / 2, 0.9f * height - static_cast<float>(kPictureHeight), kPictureWidth,
             kPictureHeight};
 }

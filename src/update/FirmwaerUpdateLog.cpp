@@ -13,8 +13,8 @@
 
 namespace flashwell {
 
-FirmwaerUpdateLog::FirmwaerUpdateLog(const QString &windowNibName)
-    : m_windowNibName(windowNibName)
+FirmwaerUpdateLog::FirmwaerUpdateLog(QString windowNibName)
+    : m_windowNibName(std::move(windowNibName))
 {}
 
 FirmwaerUpdateLog::~FirmwaerUpdateLog()

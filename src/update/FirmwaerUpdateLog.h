@@ -23,7 +23,7 @@ class FirmwaerUpdateLog : public QObject, public SButtonDelegate
 
 public:
     // initWithWindowNibName:
-    explicit FirmwaerUpdateLog(const QString &windowNibName = QStringLiteral("FirmwaerUpdateLog"));
+    explicit FirmwaerUpdateLog(QString windowNibName = QStringLiteral("FirmwaerUpdateLog"));
     ~FirmwaerUpdateLog() override;
 
     // Loads the window on first use (running windowDidLoad); null when the interface file is

@@ -13,7 +13,7 @@ namespace {
 constexpr const char *kFolder = "Fenwyk Flashwell";
 constexpr const char *kFileName = "update-history.jsonl";
 // A history line longer than this is not one of ours.
-constexpr qsizetype kMaxLineBytes = 64 * 1024;
+constexpr qsizetype kMaxLineBytes = qsizetype{64} * 1024;
 
 struct OutcomeName
 {

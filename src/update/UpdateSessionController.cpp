@@ -312,7 +312,7 @@ void UpdateSessionController::chengeboxClick(int tag)
 QString UpdateSessionController::getFirmwaerHintVersion(float version, int32_t beta, float targerVersion) const
 {
     if (version == 0.0f && m_state == kStateReady)
-        return QString();
+        return {};
     const char *firstKey = m_state == kStateFinished  ? "willUpdateFirmwaered"
                            : m_state == kStateWriting ? "willUpdateFirmwaering"
                                                       : "willUpdateFirmwaer";
@@ -362,7 +362,7 @@ QString UpdateSessionController::logTitle(int tag)
 {
     const auto release = releaseAt(tag);
     if (!release || !m_device)
-        return QString();
+        return {};
     return firmware_list::logTitle(*release, *m_device);
 }
 
