@@ -1,4 +1,5 @@
 #include "FirmwareFileBuilder.h"
+#include "platform/Bytes.h"
 
 #include "boot/Crc.h"
 #include "platform/HidReport.h"
@@ -17,7 +18,7 @@ QByteArray ClassicFirmware::build() const
     wire::putLe32(header, 12, productId);
     for (int i = 0; i < 12 && i < extra.size(); ++i)
         header[16 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(extra[i]);
-    QByteArray out(reinterpret_cast<const char *>(header.data()), static_cast<qsizetype>(header.size()));
+    QByteArray out = byteArrayOf(header);
     out.append(data);
     return out;
 }
@@ -40,21 +41,18 @@ QByteArray buildVela2File(const std::vector<Vela2Record> &records)
 
 QByteArray HjzFirmware::build() const
 {
-    QByteArray header(64, '\0');
-    auto *h = reinterpret_cast<uint8_t *>(header.data());
-    wire::putLe32({h, 64}, 0, deviceId);
-    wire::putLe32({h, 64}, 8, totalLengthOverride.value_or(static_cast<uint32_t>(data.size())));
-    wire::putLe32({h, 64}, 12, pageSizeOverride.value_or(pageSize));
+    std::array<uint8_t, 64> header{};
+    wire::putLe32(header, 0, deviceId);
+    wire::putLe32(header, 8, totalLengthOverride.value_or(static_cast<uint32_t>(data.size())));
+    wire::putLe32(header, 12, pageSizeOverride.value_or(pageSize));
     QByteArray table;
     for (qsizetype at = 0; pageSize > 0 && at < data.size(); at += pageSize) {
         const QByteArray page = data.mid(at, pageSize);
         std::array<uint8_t, 4> crc{};
-        wire::putLe32(
-            crc, 0,
-            crc::crc32({reinterpret_cast<const uint8_t *>(page.constData()), static_cast<std::size_t>(page.size())}));
-        table.append(reinterpret_cast<const char *>(crc.data()), 4);
+        wire::putLe32(crc, 0, crc::crc32(bytesOf(page)));
+        table.append(byteArrayOf(crc));
     }
-    return QByteArray(header).append(table).append(data);
+    return byteArrayOf(header).append(table).append(data);
 }
 
 QByteArray patternBytes(int size, uint32_t seed)

@@ -1,4 +1,5 @@
 #include "LabFlashRun.h"
+#include "platform/Bytes.h"
 
 #include "VirtualClassicBootloader.h"
 #include "VirtualHjzBootloader.h"
@@ -48,6 +49,8 @@ public:
     int64_t endedAt = 0;
     int64_t lastLife = 0;
     std::function<void(const SFenwykDevicePtr &)> onBootloaderArrived;
+    // The session's own account of the step it is in, for the stall message.
+    std::function<QString()> currentStep;
 
     void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
     {
@@ -127,7 +130,7 @@ public:
     void checkStall()
     {
         if (m_clock.nowMs() - lastLife > LabFlashRun::kStallMs)
-            end(false, QStringLiteral("stalled"));
+            end(false, currentStep ? QStringLiteral("stalled: %1").arg(currentStep()) : QStringLiteral("stalled"));
     }
 
 private:
@@ -181,6 +184,7 @@ struct LabFlashRun::State
         classicSession->filePath = QFileInfo(options.file).absoluteFilePath();
         classicSession->isUSBRR_PS_classic = options.receiverSettings;
         classicSession->open();
+        screen.currentStep = [session = classicSession.get()] { return session->currentStep(); };
         // The version query starts the classic exchange.
         screen.onBootloaderArrived = [](const SFenwykDevicePtr &d) {
             transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
@@ -203,6 +207,7 @@ struct LabFlashRun::State
         vela2Session->filePath = QFileInfo(options.file).absoluteFilePath();
         vela2Session->open();
         SHIDBootVela2 *session = vela2Session.get();
+        screen.currentStep = [session] { return session->currentStep(); };
         screen.onBootloaderArrived = [session](const SFenwykDevicePtr &) { session->readPID(); };
 
         vela2Device = std::make_unique<VirtualVela2Bootloader>(bus, options.reportedPid, options.usbPid);
@@ -231,6 +236,7 @@ struct LabFlashRun::State
         hjzSession->filePath = QFileInfo(options.file).absoluteFilePath();
         hjzSession->cur_devId = options.devId.value_or(0);
         hjzSession->open();
+        screen.currentStep = [session = hjzSession.get()] { return session->currentStep(); };
 
         // The bootloader's geometry follows its device id; its page size is the file's.
         uint32_t deviceId = options.devId.value_or(387);
@@ -238,8 +244,7 @@ struct LabFlashRun::State
         QFile file(options.file);
         if (file.open(QIODevice::ReadOnly)) {
             const QByteArray header = file.read(hjz::kHeaderSize);
-            const auto bytes =
-                std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(header.constData()), header.size());
+            const auto bytes = bytesOf(header);
             if (!options.devId)
                 deviceId = wire::le32(bytes, hjz::FileLayout::kDeviceId);
             if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
@@ -319,9 +324,7 @@ QJsonObject LabFlashRun::flashDump() const
     };
     const VirtualClassicBootloader *classicDevice = m->classicDevice.get();
     bool settingsPending = classicDevice && classicDevice->settingsWritten();
-    const auto settings = [&] {
-        return QByteArray(reinterpret_cast<const char *>(classicDevice->settings.data()), classic::kSettingsSize);
-    };
+    const auto settings = [&] { return byteArrayOf(classicDevice->settings); };
     for (const auto &r : flash().regions()) {
         if (settingsPending && classic::kSettingsAddress < r.address) {
             add(classic::kSettingsAddress, settings());

@@ -1,4 +1,5 @@
 #include "LabUpdateRun.h"
+#include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
 #include "FlashMemory.h"
@@ -261,8 +262,7 @@ struct LabUpdateRun::State
         const QByteArray header = file.read(hjz::kHeaderSize);
         if (header.size() < static_cast<qsizetype>(hjz::kHeaderSize))
             return;
-        const auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(header.constData()),
-                                                    static_cast<std::size_t>(header.size()));
+        const auto bytes = bytesOf(header);
         const uint32_t deviceId = options.boot.devId.value_or(wire::le32(bytes, hjz::FileLayout::kDeviceId));
         const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
         hjzBoot->flashBase = geometry.flashBase;

@@ -1,5 +1,6 @@
 #include "VirtualHjzBootloader.h"
 #include "device/UsbIdentities.h"
+#include "platform/Bytes.h"
 
 #include "boot/Crc.h"
 #include "boot/HjzProtocol.h"
@@ -59,9 +60,7 @@ void VirtualHjzBootloader::handleReport(std::span<const uint8_t> r)
         break;
     case hjz::kPageChecksum: {
         const QByteArray page = m_flash.read(address, pageSize);
-        wire::putLe32(
-            answer, hjz::kChecksumAt,
-            crc::crc32({reinterpret_cast<const uint8_t *>(page.constData()), static_cast<std::size_t>(page.size())}));
+        wire::putLe32(answer, hjz::kChecksumAt, crc::crc32(bytesOf(page)));
         break;
     }
     default:

@@ -1,5 +1,6 @@
 #include "VirtualVela2Bootloader.h"
 #include "device/UsbIdentities.h"
+#include "platform/Bytes.h"
 
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"
@@ -48,7 +49,7 @@ uint16_t VirtualVela2Bootloader::flashCrc(uint32_t start, uint32_t count) const
     if (vela2::isJLProductId(reportedPid)) {
         // The JL bootloader checks the head of its application zone as stored, no transform.
         const QByteArray head = m_flash.read(start, count);
-        return crc::modbus(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(head.constData()), head.size()));
+        return crc::modbus(bytesOf(head));
     }
     // The host asks by image position: base 0x10000 on 0x9025, 0x4000 on the others.
     const uint32_t base = reportedPid == 0x9025 ? 0x10000 : 0x4000;
@@ -102,7 +103,7 @@ void VirtualVela2Bootloader::handleReport(std::span<const uint8_t> r)
         break;
     case vela2::kRead: {
         const QByteArray bytes = m_flash.read(address, std::min<uint32_t>(length, vela2::kMaxData));
-        answer(std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size()));
+        answer(bytesOf(bytes));
         break;
     }
     case vela2::kErase:
@@ -137,7 +138,7 @@ void VirtualVela2Bootloader::handleReport(std::span<const uint8_t> r)
     case vela2::kReset: {
         m_reset = true;
         const QByteArray word = m_flash.read(plan().versionWord, 4);
-        const auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(word.constData()), 4);
+        const auto bytes = bytesOf(word);
         const HidIdentity identity =
             normalIdentity.value_or(HidIdentity{usb::kVendorId, reportedPid, QStringLiteral("Fenwyk Controller")});
         m_normal =

@@ -4,6 +4,7 @@
 #include "boot/Crc.h"
 #include "device/HidTransport.h"
 #include "device/UsbIdentities.h"
+#include "platform/Bytes.h"
 #include "platform/Scheduler.h"
 
 #include <algorithm>
@@ -60,11 +61,36 @@ void SHIDBoot::inputReport(HidDevice *sender, std::span<const uint8_t> report)
         readReceiverSettings(report);
 }
 
+QString SHIDBoot::currentStep() const
+{
+    switch (m_state) {
+    case Ended:
+        return QStringLiteral("no step: the update ended");
+    case HeaderSent:
+        return QStringLiteral("waiting for the header's acknowledgement");
+    case SendingData:
+        return QStringLiteral("waiting for a data acknowledgement (%1 of %2 bytes sent)")
+            .arg(m_bytesSent)
+            .arg(m_totalLength);
+    case SettingsStep:
+        return QStringLiteral("reading the receiver settings");
+    case Finished:
+        return QStringLiteral("no step: the finish command went out");
+    default:
+        break;
+    }
+    if (m_totalLength != 0 && m_bytesSent >= m_totalLength)
+        return QStringLiteral("waiting for the last data acknowledgement");
+    return m_versionSeen ? QStringLiteral("waiting for the device info frame")
+                         : QStringLiteral("waiting for the version reply");
+}
+
 void SHIDBoot::handleStatus(HidDevice *device, const classic::StatusFrame &frame)
 {
     if (frame.status == classic::kStatusVersion) {
         auto record = std::make_shared<SFenwykDevice>();
         record->deviceRef = device;
+        m_versionSeen = true;
         record->setVersion(static_cast<float>(frame.version) / 100.0f);
         if (frame.beta != 0)
             record->beta = frame.beta;
@@ -99,8 +125,7 @@ bool SHIDBoot::sendHeader(HidDevice *device)
         return false;
     }
     const QByteArray head = file.read(classic::kHeaderSize);
-    const auto header = classic::FirmwareHeader::parse({reinterpret_cast<const uint8_t *>(head.constData()),
-                                                        static_cast<std::size_t>(std::max<qsizetype>(0, head.size()))});
+    const auto header = classic::FirmwareHeader::parse(bytesOf(head));
     if (!header) {
         fail(QStringLiteral("firmware file header is %1 bytes, needs %2").arg(head.size()).arg(classic::kHeaderSize));
         return false;
@@ -185,9 +210,7 @@ bool SHIDBoot::sendNextPiece(HidDevice *device)
         fail(QStringLiteral("firmware file ends after %1 of %2 data bytes").arg(m_bytesSent).arg(m_totalLength));
         return false;
     }
-    transport::sendFramedPacket(
-        device, transport::kGuard, classic::kCommandData,
-        {reinterpret_cast<const uint8_t *>(piece.constData()), static_cast<std::size_t>(piece.size())});
+    transport::sendFramedPacket(device, transport::kGuard, classic::kCommandData, bytesOf(piece));
     m_bytesSent += static_cast<uint32_t>(piece.size());
     return true;
 }

@@ -46,6 +46,8 @@ public:
 
     int32_t sessionState() const { return m_state; }
     uint32_t bytesSent() const { return m_bytesSent; }
+    // The step the session is in, for messages: what it waits for from the device.
+    QString currentStep() const;
     const classic::DeviceInfo &deviceInfo() const { return m_info; }
 
 protected:
@@ -71,6 +73,7 @@ private:
     WeakDelegate<SHIDBootDelegate> m_addDelegate;
 
     int32_t m_state = AllDataSent;
+    bool m_versionSeen = false;
     classic::FirmwareHeader m_header;
     uint32_t m_totalLength = 0;
     uint32_t m_bytesSent = 0;

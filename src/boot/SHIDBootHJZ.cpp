@@ -70,6 +70,18 @@ IOReturn SHIDBootHJZ::writeDataCMD(std::span<const uint8_t> packet, ReplyHandler
     return transport::chk_iohiddev(m_device.data(), r.data(), r.size());
 }
 
+QString SHIDBootHJZ::currentStep() const
+{
+    const auto command = m_pending.command();
+    if (!command)
+        return QStringLiteral("no request pending");
+    const char *name = *command == hjz::kErasePage      ? "erase"
+                       : *command == hjz::kEndPage      ? "end of page"
+                       : *command == hjz::kPageChecksum ? "checksum"
+                                                        : "data";
+    return QStringLiteral("page %1: waiting for the %2 reply").arg(m_settings.currentPage).arg(QLatin1String(name));
+}
+
 void SHIDBootHJZ::fail(const QString &message)
 {
     qCWarning(lcBoot).noquote() << "HJZ update:" << message;

@@ -41,6 +41,8 @@ public:
     void startUpdate();
 
     const hjz::PageSettings &pageSettings() const { return m_settings; }
+    // The step the session is in, for messages: the page and the request whose reply it waits for.
+    QString currentStep() const;
     const hjz::FileLayout &layout() const { return m_layout; }
 
 protected:

@@ -76,8 +76,18 @@ void SHIDBootVela2::BootReadFlash(std::span<const uint8_t> data, uint32_t len, u
 
 void SHIDBootVela2::addBlock(ReplyHandler block, uint8_t cmd)
 {
-    m_blocks.clear();
-    m_blocks.emplace_back(cmd, std::move(block));
+    m_pending.expect(cmd, std::move(block));
+}
+
+QString SHIDBootVela2::currentStep() const
+{
+    const auto command = m_pending.command();
+    if (!command)
+        return QStringLiteral("no request pending");
+    QString step = QStringLiteral("waiting for the %1 reply").arg(QLatin1String(vela2::commandName(*command)));
+    if (*command == vela2::kWriteChunk)
+        step += QStringLiteral(" (%1 of %2 image bytes written)").arg(m_bytesWritten).arg(m_mainLength + radioLength());
+    return step;
 }
 
 void SHIDBootVela2::readReadFlash(std::span<const uint8_t> report, int32_t cmd, const ReplyHandler &block)
@@ -90,18 +100,17 @@ void SHIDBootVela2::inputReport(HidDevice *sender, std::span<const uint8_t> repo
 {
     Q_UNUSED(sender);
     Q_UNUSED(report);
-    if (m_blocks.empty())
+    if (!m_pending.waiting())
         return;
     // The handler may register its successor; run a copy. Handlers read the whole 64-byte
     // buffer (zero-filled past a short report), so no payload read can leave it.
-    const auto [cmd, block] = m_blocks.back();
-    readReadFlash(gpReportBufB, cmd, block);
+    readReadFlash(gpReportBufB, *m_pending.command(), m_pending.handler());
 }
 
 void SHIDBootVela2::fail(const QString &message)
 {
     qCWarning(lcBoot).noquote() << "second-generation update:" << message;
-    m_blocks.clear();
+    m_pending.clear();
     pfile.reset();
     m_radioFile.reset();
     if (SHIDBootDelegate *d = bootDelegate())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boot/ClassicFrames.h"
+#include "boot/PendingReply.h"
 #include "boot/SHIDBootDelegate.h"
 #include "boot/Vela2Protocol.h"
 #include "device/SHIDManager.h"
@@ -22,7 +23,7 @@ class SHIDBootVela2 final : public SHIDManager
 {
     Q_OBJECT
 public:
-    using ReplyHandler = std::function<void(std::span<const uint8_t> report)>;
+    using ReplyHandler = PendingReply::Handler;
 
     static SHIDBootVela2 &sharedInstance();
     explicit SHIDBootVela2(PlatformServices services, QObject *parent = nullptr);
@@ -90,6 +91,8 @@ public:
     const std::array<uint8_t, vela2::kBootSerialSize> &bootSerial() const { return m_bootSerial; }
     // 0..100 over both images.
     int32_t progress() const;
+    // The step the session is in, for messages: the request whose reply it waits for.
+    QString currentStep() const;
 
 protected:
     void deviceMatched(HidDevice *device) override;
@@ -114,7 +117,7 @@ private:
 
     WeakDelegate<SHIDBootDelegate> m_bootDelegate;
     HidDeviceRef m_device;
-    std::vector<std::pair<uint8_t, ReplyHandler>> m_blocks;
+    PendingReply m_pending;
 
     vela2::GamepadInfo m_info;
     std::array<uint8_t, vela2::kBootSerialSize> m_bootSerial{};

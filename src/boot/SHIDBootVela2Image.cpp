@@ -59,7 +59,7 @@ bool SHIDBootVela2::imageCheck()
 {
     // No file: identification only (nothing is being updated); the chain stops quietly.
     if (filePath.isEmpty()) {
-        m_blocks.clear();
+        m_pending.clear();
         return false;
     }
     auto stream = std::make_unique<QFile>(filePath);

@@ -6,6 +6,34 @@
 
 namespace flashwell::vela2 {
 
+const char *commandName(uint16_t command)
+{
+    switch (command) {
+    case kWrite:
+        return "word write";
+    case kWriteChunk:
+        return "chunk write";
+    case kErase:
+        return "erase";
+    case kRead:
+        return "flash read";
+    case kReset:
+        return "reset";
+    case kReadPid:
+        return "product ID read";
+    case kGamepadInfo:
+        return "gamepad info read";
+    case kJlInfo:
+        return "JL info read";
+    case kJlSaveHead:
+        return "JL head save";
+    case kFlashCrc:
+        return "flash CRC read";
+    default:
+        return "unknown command";
+    }
+}
+
 std::optional<int32_t> bootTypeForPid(uint32_t pid)
 {
     struct Row

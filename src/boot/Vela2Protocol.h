@@ -25,6 +25,9 @@ enum Command : uint16_t {
     kFlashCrc = 0xC3,
 };
 
+// What a command does, for messages: "erase", "chunk write", ...
+const char *commandName(uint16_t command);
+
 inline constexpr std::size_t kMaxData = 46;
 inline constexpr std::size_t kReplyPayload = 18;
 inline constexpr std::size_t kGamepadInfoSize = 44;

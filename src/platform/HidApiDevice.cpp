@@ -1,4 +1,5 @@
 #include "platform/HidApiDevice.h"
+#include "platform/Bytes.h"
 
 #include "platform/HidWriteShaping.h"
 #include "platform/Logging.h"
@@ -25,8 +26,7 @@ bool nodeUsesReportIds(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    return hidraw::reportDescriptorUsesReportIds(
-        {reinterpret_cast<const uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    return hidraw::reportDescriptorUsesReportIds(bytesOf(bytes));
 }
 
 QString lastHidError(hid_device *handle)

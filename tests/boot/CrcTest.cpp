@@ -1,4 +1,5 @@
 #include "boot/Crc.h"
+#include "platform/Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ using namespace flashwell;
 namespace {
 std::span<const uint8_t> bytes(std::string_view s)
 {
-    return {reinterpret_cast<const uint8_t *>(s.data()), s.size()};
+    return bytesOf(s);
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "boot/HjzProtocol.h"
 #include "boot/Crc.h"
+#include "platform/Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -88,8 +89,8 @@ TEST(HjzProtocol, HeaderChecksRefuseWhatWouldReadPastTheFile)
 TEST(Crc, Crc32MatchesZlibCheckValue)
 {
     constexpr std::string_view text = "123456789";
-    EXPECT_EQ(crc::crc32({reinterpret_cast<const uint8_t *>(text.data()), text.size()}), 0xCBF43926u);
+    EXPECT_EQ(crc::crc32(bytesOf(text)), 0xCBF43926u);
     EXPECT_EQ(crc::crc32({}), 0u);
-    const auto first = crc::crc32({reinterpret_cast<const uint8_t *>(text.data()), 4});
-    EXPECT_EQ(crc::crc32({reinterpret_cast<const uint8_t *>(text.data()) + 4, 5}, first), 0xCBF43926u);
+    const auto first = crc::crc32(bytesOf(text).first(4));
+    EXPECT_EQ(crc::crc32(bytesOf(text).subspan(4), first), 0xCBF43926u);
 }

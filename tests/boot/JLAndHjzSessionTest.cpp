@@ -279,5 +279,5 @@ TEST(HjzLab, UpdateEndsThroughTheCompletionMethods)
     LabFlashRun stalled(o);
     const FlashRunResult r = stalled.run();
     EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.message, QStringLiteral("stalled"));
+    EXPECT_EQ(r.message, QStringLiteral("stalled: page 3: waiting for the checksum reply"));
 }

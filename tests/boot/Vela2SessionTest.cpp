@@ -2,6 +2,7 @@
 #include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -252,7 +253,7 @@ TEST_F(Vela2SessionTest, MainImageGoesOutIn46ByteChunksWithProgressBeforeEach)
     const QByteArray flash = device.flash().read(0x08014000, 100);
     EXPECT_EQ(flash.left(0x34), file.mid(28, 0x34));
     EXPECT_EQ(flash.mid(0x38), file.mid(28 + 0x38));
-    EXPECT_EQ(wire::le32(std::span(reinterpret_cast<const uint8_t *>(flash.constData()), 100), 0x34), 321u);
+    EXPECT_EQ(wire::le32(bytesOf(flash).first(100), 0x34), 321u);
     const auto version = sent(vela2::kWrite);
     ASSERT_EQ(version.size(), 1u);
     EXPECT_EQ(version[0].address, 0x08014034u);

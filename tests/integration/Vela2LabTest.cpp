@@ -124,12 +124,16 @@ TEST_P(Vela2LabFaults, EveryFaultEndsTheUpdateAsAFailure)
     EXPECT_LT(r.virtualMs, 30'000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Phases, Vela2LabFaults,
-                         ::testing::Values(Vela2Fault{"pid unanswered", &LabFlashOptions::dropReply, 1, "stalled"},
-                                           Vela2Fault{"erase unanswered", &LabFlashOptions::dropReply, 4, "stalled"},
-                                           Vela2Fault{"chunk unanswered", &LabFlashOptions::dropReply, 20, "stalled"},
-                                           Vela2Fault{"unplug mid image", &LabFlashOptions::unplugAfter, 30, "stalled"},
-                                           Vela2Fault{"corrupted chunk", &LabFlashOptions::corruptWrite, 12,
-                                                      "CRC Error"},
-                                           Vela2Fault{"send fails", &LabFlashOptions::failSend, 8, "stalled"}),
-                         [](const auto &info) { return flashwell::test::testName(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(
+    Phases, Vela2LabFaults,
+    ::testing::Values(
+        Vela2Fault{"pid unanswered", &LabFlashOptions::dropReply, 1, "stalled: waiting for the product ID read reply"},
+        Vela2Fault{"erase unanswered", &LabFlashOptions::dropReply, 4, "stalled: waiting for the erase reply"},
+        Vela2Fault{"chunk unanswered", &LabFlashOptions::dropReply, 20,
+                   "stalled: waiting for the chunk write reply (644 of 2000 image bytes written)"},
+        Vela2Fault{"unplug mid image", &LabFlashOptions::unplugAfter, 30,
+                   "stalled: waiting for the chunk write reply (1150 of 2000 image bytes written)"},
+        Vela2Fault{"corrupted chunk", &LabFlashOptions::corruptWrite, 12, "CRC Error"},
+        Vela2Fault{"send fails", &LabFlashOptions::failSend, 8,
+                   "stalled: waiting for the chunk write reply (92 of 2000 image bytes written)"}),
+    [](const auto &info) { return flashwell::test::testName(info.param.what); });

@@ -10,9 +10,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "support/QtPrinters.h"
+
 #include <cctype>
 #include <cstdio>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 

@@ -7,15 +7,11 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include "support/QtPrinters.h"
+
 #include <memory>
 #include <ostream>
 #include <vector>
-
-// Readable QStrings in test failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace flashwell::test {
 
