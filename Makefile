@@ -7,7 +7,7 @@ setup:
 
 run: setup
 	cmake --workflow --preset release
-	./build/release/sim/flashwell-lab discover
+	./build/release/sim/flashwell-demo
 
 test: setup
 	cmake --workflow --preset test

@@ -25,7 +25,8 @@ LabMenu::LabMenu(DemoLab &lab, QWidget *parent)
         DeviceItems items{};
         items.plug = device->addAction(localized("labPlug"), this, [this, i] { m_lab.plug(i); });
         items.unplug = device->addAction(localized("labUnplug"), this, [this, i] { m_lab.unplug(i); });
-        items.bootloader = device->addAction(localized("labBootloader"), this, [this, i] { m_lab.plugInBootloader(i); });
+        items.bootloader =
+            device->addAction(localized("labBootloader"), this, [this, i] { m_lab.plugInBootloader(i); });
         m_devices.append(items);
     }
     addSeparator();

@@ -101,8 +101,8 @@ ViewController *Application::controllerOf(QMainWindow &window)
 
 void Application::showAbout(QWidget *parent)
 {
-    auto *box =
-        new QMessageBox(QMessageBox::NoIcon, localized("about"), QStringLiteral("Fenwyk Flashwell"), QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(QMessageBox::NoIcon, localized("about"), QStringLiteral("Fenwyk Flashwell"),
+                                QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("aboutBox"));
     box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
     box->setInformativeText(localized("aboutText").arg(QStringLiteral(FLASHWELL_VERSION)));

@@ -13,7 +13,6 @@
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
-#include "update/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -125,11 +124,11 @@ void ViewController::S_AddView(QWidget *view)
     if (m_updateView && view == m_updateView && !m_updateErrorObserved) {
         // Stays registered after the screen is popped; once is enough for every later push.
         m_updateErrorObserved = true;
-        QPointer<UpdateView> screen(m_updateView);
+        QPointer<UpdateSessionController> screen(m_updateScreen);
         NotificationCenter::defaultCenter().addObserver(
-            m_updateView, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
+            m_updateScreen, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
                 if (screen)
-                    screen->controller().updateingError();
+                    screen->updateingError();
             });
     }
     view->setFocus();
@@ -141,7 +140,7 @@ void ViewController::S_RemoveView(QWidget *view)
         return;
     m_views.removeAll(view);
     if (m_updateView && view == m_updateView)
-        m_updateView->controller().removeFromSuperview();
+        m_updateScreen->removeFromSuperview();
     view->hide();
     showAndHideBackButton();
     if (view != m_homeView)
@@ -176,23 +175,26 @@ void ViewController::back()
         S_RemoveView(m_views.last());
 }
 
-UpdateView *ViewController::updateView()
+QWidget *ViewController::updateView()
 {
     if (!m_updateView) {
-        m_updateView = new UpdateView(m_services.update(), this);
+        m_updateScreen = new UpdateSessionController(m_services.update(), this);
+        m_updateScreen->setDelegate(this);
+        connect(m_updateScreen, &UpdateSessionController::terminateRequested, this,
+                [this](int status) { terminate(status); });
+        m_updateView = m_services.makeUpdateView ? m_services.makeUpdateView(*m_updateScreen, this) : new SView(this);
+        m_updateView->setParent(this);
         m_updateView->setObjectName(QStringLiteral("UpdateView"));
         m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
         m_updateView->hide();
-        m_updateView->controller().setDelegate(this);
-        connect(&m_updateView->controller(), &UpdateSessionController::terminateRequested, this,
-                [this](int status) { terminate(status); });
     }
     return m_updateView;
 }
 
 UpdateSessionController &ViewController::updateScreen()
 {
-    return updateView()->controller();
+    updateView();
+    return *m_updateScreen;
 }
 
 MoreView *ViewController::moreView()
@@ -272,7 +274,8 @@ void ViewController::chengBeta(bool on)
     // The title is rebuilt rather than edited in place, so that a state word that also occurs in
     // the title text (in some language) cannot corrupt it.
     if (QAction *item = SMainMenu::getBetaMenuItem())
-        item->setText(localized("Includebetabuilds") + QStringLiteral("  :    ") + (on ? localized("on") : localized("off")));
+        item->setText(localized("Includebetabuilds") + QStringLiteral("  :    ")
+                      + (on ? localized("on") : localized("off")));
 }
 
 // --- delegates ---
