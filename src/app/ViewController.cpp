@@ -344,8 +344,13 @@ void ViewController::goHome(UpdateSessionController *)
 
 bool ViewController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::Close)
-        closeWindow(static_cast<QCloseEvent *>(event));
+    if (watched == m_window && event->type() == QEvent::Close) {
+        auto *close = static_cast<QCloseEvent *>(event);
+        closeWindow(close);
+        // A close that was refused must not reach the window, which would accept it.
+        if (!close->isAccepted())
+            return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -354,6 +359,7 @@ void ViewController::closeWindow(QCloseEvent *event)
     const bool writing = m_updateView && !m_views.isEmpty() && m_views.last() == m_updateView
                          && updateScreen().state() == UpdateSessionController::kStateWriting;
     if (!writing || m_closing) {
+        event->accept();
         terminate(0);
         return;
     }
