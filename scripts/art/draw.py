@@ -288,7 +288,7 @@ def pad_modern(p, L, mark=True):
     silhouette(body)
     if grips != body:
         for sx in (-1, 1):
-            p.ellipse(sx * 82, 44, 31, 42, fill=grips, rot=-sx * 18)
+            p.ellipse(sx * 81, 42, 30, 38, fill=grips, rot=-sx * 18)
     offset = L.opt("layout") == "offset"
     dpad = (-36, 14) if offset else (-64, -20)
     lstick = (-64, -20) if offset else (-36, 16)
@@ -314,7 +314,7 @@ def pad_modern(p, L, mark=True):
     for n, dx, dy in (("Y", 0, -14.5), ("B", 14.5, 0), ("A", 0, 14.5), ("X", -14.5, 0)):
         p.circle(x + dx, y + dy, 8, fill=acc, stroke=shade(acc, 0.3), sw=1)
         p.text(x + dx, y + dy + 3, n, 8, txt)
-        keys[n] = (x + dx, y + dy, 8, "below")
+        keys[n] = (x + dx, y + dy, 8, "right" if n == "Y" else "below")
     # SELECT, START, HOME, lights, port.
     for n, sx in (("SELECT", -1), ("START", 1)):
         p.rect(sx * 20 - 7, -38, 14, 6, 3, fill=det)
@@ -326,7 +326,8 @@ def pad_modern(p, L, mark=True):
         p.circle(-9 + 6 * i, -49, 1.8, fill="#7FD3FF" if i == 0 else shade(body, 0.2))
     p.rect(-9, -63, 18, 6, 2, fill="#202329")
     if mark and L.mark:
-        p.text(0, 30, L.mark, 7 if len(L.mark) < 10 else 5.6, shade(body, 0.45) if not is_dark(body)
+        # Sized to fit between the sticks (bold sans-serif runs about 0.68 em a letter).
+        p.text(0, 5, L.mark, min(6.5, 32 / (0.68 * len(L.mark))), shade(body, 0.45) if not is_dark(body)
                else tint_up(body, 0.45))
     return {"box": (-126, -84, 126, 94 if L.opt("paddles") else 90), "port": (0, -63, "top"),
             "keys": keys}
@@ -352,7 +353,7 @@ def pad_retro(p, L, mark=True):
     for n, dx, dy in (("Y", 0, -16), ("B", 16, 0), ("A", 0, 16), ("X", -16, 0)):
         p.circle(x + dx, y + dy, 9, fill=acc, stroke=shade(acc, 0.3), sw=1)
         p.text(x + dx, y + dy + 3.2, n, 8.5, txt)
-        keys[n] = (x + dx, y + dy, 9, "below")
+        keys[n] = (x + dx, y + dy, 9, "right" if n == "Y" else "below")
     for n, sx in (("SELECT", -1), ("START", 1)):
         p.rect(sx * 20 - 10, 6, 20, 7, 3.5, fill=det)
         keys[n] = (sx * 20, 9.5, 8, "below")
@@ -555,8 +556,12 @@ def mini(L):
 # ---------------------------------------------------------------- guide pictures
 
 
+def tag_width(label):
+    return 12 + 8 * len(label)
+
+
 def tag(p, x, y, label):
-    w = 10 + 7.2 * len(label)
+    w = tag_width(label)
     p.rect(x - w / 2, y - 10, w, 20, 10, fill=HOLD, stroke="#FFFFFF", sw=1.5)
     p.text(x, y + 4.5, label, 12, "#FFFFFF")
     return w
@@ -583,8 +588,9 @@ def plug_in(p, x, y):
 
 
 def highlight(p, cx, cy, r):
-    p.circle(cx, cy, r + 7, fill=HOLD, fo=0.28)
-    p.circle(cx, cy, r + 4, fill="none", stroke=HOLD, sw=3)
+    # A ring with a soft halo outside it; the button itself stays visible.
+    p.circle(cx, cy, r + 6.5, fill="none", stroke=HOLD, sw=6, so=0.3)
+    p.circle(cx, cy, r + 3.5, fill="none", stroke=HOLD, sw=3)
 
 
 def guide(L, held, port_y=150, sub=False):
@@ -637,7 +643,7 @@ def guide(L, held, port_y=150, sub=False):
         if side in ("left", "right"):
             edge = to(info["box"][0] if side == "left" else info["box"][2], 0)[0]
             lx = edge - 30 if side == "left" else edge + 30
-            lx = max(26, lx)
+            lx = max(tag_width(name) / 2 + 2, lx)
             p.line(cx + (rr + 4) * (-1 if side == "left" else 1), cy, lx, cy, HOLD, 2)
             tag(p, lx, cy, name)
         else:
@@ -647,8 +653,8 @@ def guide(L, held, port_y=150, sub=False):
     last = -1e9
     slots = []
     for cx, cy, rr, name in below:
-        w = 10 + 7.2 * len(name)
-        x = max(cx, last + 8 + w / 2)
+        w = tag_width(name)
+        x = max(cx, last + 18 + w / 2)
         slots.append((x, cx, cy, rr, name))
         last = x + w / 2
     for x, cx, cy, rr, name in slots:

@@ -17,6 +17,9 @@ void ImageView::setImage(const Picture &image)
 
 void ImageView::setImageNamed(const QString &name)
 {
+    // Layout passes set the same picture again and again: read the drawing once.
+    if (!m_image.isNull() && m_image.name() == name)
+        return;
     setImage(Picture::imageNamed(name));
 }
 

@@ -8,7 +8,14 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable QStrings in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace flashwell::test {
 
