@@ -1,0 +1,151 @@
+#include "app/Application.h"
+#include "DemoLab.h"
+#include "FlashMemory.h"
+#include "app/AppDelegate.h"
+#include "app/SMainMenu.h"
+#include "app/ViewController.h"
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "device/SHIDHJZ.h"
+#include "net/SHttp.h"
+#include "net/ServerConfig.h"
+#include "platform/VirtualScheduler.h"
+#include "ui/SLabel.h"
+#include "update/FirmwareCatalogueClient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace flashwell;
+using flashwell::lab::DemoLab;
+using State = UpdateSessionController;
+
+namespace {
+
+// Runs the event loop (for the loopback server) and virtual time (for the devices and timers)
+// together until `done` holds; false when it does not within the real-time bound. Virtual time
+// runs at most twice as fast as real time, so that a download over loopback, which takes real
+// time, never looks to the update's 20-second watchdog like a stalled device.
+bool pump(VirtualScheduler &clock, const std::function<bool()> &done, int boundMs = 60000)
+{
+    QElapsedTimer real;
+    real.start();
+    const int64_t start = clock.nowMs();
+    while (!done()) {
+        if (real.elapsed() > boundMs)
+            return false;
+        const int64_t due = start + 2 * real.elapsed() + 20;
+        if (clock.nowMs() < due) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            clock.advance(std::min<int64_t>(20, due - clock.nowMs()));
+        } else {
+            QEventLoop wait;
+            QTimer::singleShot(2, &wait, &QEventLoop::quit);
+            wait.exec();
+        }
+    }
+    return true;
+}
+
+// The whole application, offscreen, on the lab's virtual bus and its firmware servers: a device
+// is plugged in, listed, offered a newer release, updated with the offer, and the user goes home.
+TEST(ApplicationTest, PlugListOfferUpdateAndGoHome)
+{
+    QTemporaryDir dir;
+    VirtualScheduler clock;
+    DemoLab lab(clock, dir.path());
+    ASSERT_TRUE(lab.start());
+    ServerConfig::install(lab.serverConfig());
+    SHttp::network().setProxy(QNetworkProxy::NoProxy);
+
+    SHIDBootVela2 vela2({&clock, &lab.bus()});
+    SHIDBootHJZ hjz({&clock, &lab.bus()});
+    SHIDHJZ hjzWatcher({&clock, &lab.bus()});
+    std::vector<int> terminated;
+    ViewController::Services services;
+    services.platform = {&clock, &lab.bus()};
+    services.update = [&] {
+        return UpdateServices{{&clock, &lab.bus()}, &vela2, &hjz, &hjzWatcher, &FirmwareCatalogueClient::shared()};
+    };
+    services.terminate = [&](int status) { terminated.push_back(status); };
+    AppDelegate appDelegate;
+    std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), appDelegate);
+    ViewController *vc = Application::controllerOf(*window);
+    window->show();
+
+    // The classic demo device: a Crane at 1.00.
+    const int crane = 0;
+    ASSERT_EQ(lab.deviceType(crane), 17);
+    lab.plug(crane);
+    ASSERT_TRUE(pump(clock, [&] { return vc->homeView()->devices().size() == 1; }));
+    const auto lines = vc->homeView()->FindsView->findChildren<SLabel *>();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0]->text().startsWith(QStringLiteral("Fenwyk Crane V1.00"))) << lines[0]->text().toStdString();
+
+    // The server's newest release (1.10) is offered on the update screen.
+    ASSERT_TRUE(pump(clock, [&] {
+        return !vc->views().isEmpty() && vc->views().last() == vc->updateView()
+               && vc->updateScreen().state() == State::kStateOffer;
+    }));
+    UpdateSessionController &screen = vc->updateScreen();
+    ASSERT_TRUE(pump(clock, [&] { return !screen.model().panelLine.isEmpty(); }));
+
+    std::vector<int> progress;
+    std::vector<uint64_t> states;
+    QObject::connect(&screen, &UpdateSessionController::modelChanged, [&] {
+        if (screen.state() == State::kStateWriting || screen.state() == State::kStateFinished)
+            progress.push_back(screen.model().updateButton.progress);
+    });
+    QObject::connect(&screen, &UpdateSessionController::stateChanged,
+                     [&](quint64 s) { states.push_back(static_cast<uint64_t>(s)); });
+
+    QString alert;
+    QObject::connect(&screen, &UpdateSessionController::alertRequested,
+                     [&](const QString &, const QString &message) { alert = message; });
+
+    // The right button takes the offer.
+    screen.SButtonClick(State::Button::Right);
+    ASSERT_TRUE(
+        pump(clock, [&] { return screen.state() == State::kStateFinished || screen.state() == State::kStateFailed; }));
+    ASSERT_EQ(screen.state(), State::kStateFinished)
+        << alert.toStdString() << " after states " << ::testing::PrintToString(states);
+    ASSERT_FALSE(progress.empty());
+    // The button empties when writing starts, then fills.
+    const auto firstZero = std::find(progress.begin(), progress.end(), 0);
+    ASSERT_NE(firstZero, progress.end());
+    EXPECT_TRUE(std::is_sorted(firstZero, progress.end())) << ::testing::PrintToString(progress);
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_NE(std::find(states.begin(), states.end(), State::kStateWriting), states.end());
+
+    // The device's flash holds the release's image.
+    const lab::DemoRelease *release = lab.release(17, DemoLab::kNewerVersion);
+    ASSERT_NE(release, nullptr);
+    ASSERT_NE(lab.flash(crane), nullptr);
+    EXPECT_EQ(lab.flash(crane)->read(0x08004000, static_cast<uint32_t>(release->payload.size())), release->payload);
+
+    // Home again, with the device back in normal mode at its new version.
+    screen.SButtonClick(State::Button::Update);
+    EXPECT_EQ(vc->views().size(), 1);
+    ASSERT_TRUE(pump(clock, [&] {
+        const SFenwykDevicePtr d = vc->homeView()->moreDevice();
+        return d && d->version() > 1.05f;
+    }));
+    EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.10f);
+    EXPECT_TRUE(terminated.empty());
+
+    window.reset();
+    SMainMenu::setMainMenu(nullptr);
+    ServerConfig::install(std::nullopt);
+}
+
+} // namespace
