@@ -17,7 +17,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <cstdio>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace flashwell;
 
@@ -65,6 +71,33 @@ private:
     bool m_done = false;
 };
 
+// SIGINT and SIGTERM end the demo through the event loop, so that its temporary folder is removed.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[0], &byte, 1);
+}
+
+void quitOnSignals(QObject *context)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -101,6 +134,7 @@ int main(int argc, char **argv)
     SHttp::network().setProxy(QNetworkProxy::NoProxy);
     PlatformServices::installShared(scheduler, lab.bus());
 
+    quitOnSignals(&lab);
     AppDelegate delegate;
     std::unique_ptr<QMainWindow> window = Application::createMainWindow({}, delegate);
     window->setWindowTitle(QStringLiteral("Fenwyk Flashwell (demo)"));

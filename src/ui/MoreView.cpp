@@ -125,8 +125,12 @@ void MoreView::addProduct()
     const int n = static_cast<int>(moreSFenwykDatails.size());
     const int rows = (n + 2) / 3;
     const double c = (moreScrollView->width() - 54 + 1) / 3.0;
-    // The document is as tall as its rows; placing children bottom-up needs the height first.
-    document->resize(moreScrollView->viewport()->width(), rows * kRowHeight);
+    // The document is as wide as the content area (the scroll area less its scroller, measured
+    // from the scroll area itself: its viewport may not have been resized yet in this pass) and as
+    // tall as its rows; placing children bottom-up needs the height first.
+    const int contentWidth =
+        std::max(0, moreScrollView->width() - moreScrollView->verticalScrollBar()->sizeHint().width());
+    document->resize(contentWidth, rows * kRowHeight);
 
     QFont nameFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     nameFont.setPixelSize(15);
