@@ -229,6 +229,8 @@ void DemoLab::buildReleases()
                 f.address = kClassicAddress;
                 f.data = r.payload;
                 r.file = f.build();
+                r.flashAddress = kClassicAddress;
+                r.flashImage = r.payload;
                 break;
             }
             case LabBootloader::SecondGen: {
@@ -239,6 +241,8 @@ void DemoLab::buildReleases()
                 const int32_t bootType = vela2::bootTypeForPid(entry->pid).value_or(0);
                 const uint32_t address = vela2::addressPlan(bootType, info).mainImage.value_or(kClassicAddress);
                 r.file = buildVela2File({Vela2Record(v.version, v.beta, address, entry->pid, r.payload)});
+                r.flashAddress = address;
+                r.flashImage = r.payload;
                 break;
             }
             case LabBootloader::Hjz: {
@@ -247,6 +251,9 @@ void DemoLab::buildReleases()
                 f.pageSize = kHjzPageSize;
                 f.data = r.payload;
                 r.file = f.build();
+                const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
+                r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
+                r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize * geometry.firstPage));
                 break;
             }
             }
@@ -458,7 +465,8 @@ void DemoLab::applyFault(Slot &slot, VirtualDeviceModel *bootloader)
 void DemoLab::onArrived(HidDevice *device)
 {
     // The model learns its handle only when the bus's plug call returns; look at it a turn later.
-    m_scheduler.after(0, [this, ref = HidDeviceRef(device)] { identifyArrival(ref.data()); }, this);
+    m_scheduler.after(
+        0, [this, ref = HidDeviceRef(device)] { identifyArrival(ref.data()); }, this);
 }
 
 void DemoLab::identifyArrival(HidDevice *device)

@@ -37,6 +37,10 @@ struct DemoRelease
     LabBootloader bootloader = LabBootloader::Classic;
     QByteArray payload; // the image bytes the device's flash ends up holding
     QByteArray file;    // the firmware file as served
+    // Where a demo device's flash holds the image after the update, and what it holds there (the
+    // HJZ bootloader is given every page but the first).
+    uint32_t flashAddress = 0;
+    QByteArray flashImage;
 };
 
 // The outside world of `flashwell-demo`, built from the lab: a virtual HID bus on the real clock

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 using namespace flashwell;
@@ -59,7 +60,20 @@ bool pump(VirtualScheduler &clock, const std::function<bool()> &done, int boundM
 
 // The whole application, offscreen, on the lab's virtual bus and its firmware servers: a device
 // is plugged in, listed, offered a newer release, updated with the offer, and the user goes home.
-TEST(ApplicationTest, PlugListOfferUpdateAndGoHome)
+struct DemoDevice
+{
+    int slot;
+    // The HJZ session reports no start or percentages, and its bootloader does not reset into
+    // normal mode on its own.
+    bool reportsProgress;
+    bool returnsInNormalMode;
+};
+
+class ApplicationTest : public ::testing::TestWithParam<DemoDevice>
+{
+};
+
+TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
 {
     QTemporaryDir dir;
     VirtualScheduler clock;
@@ -83,14 +97,14 @@ TEST(ApplicationTest, PlugListOfferUpdateAndGoHome)
     ViewController *vc = Application::controllerOf(*window);
     window->show();
 
-    // The classic demo device: a Crane at 1.00.
-    const int crane = 0;
-    ASSERT_EQ(lab.deviceType(crane), 17);
+    const DemoDevice param = GetParam();
+    const int crane = param.slot;
+    const int type = lab.deviceType(crane);
     lab.plug(crane);
     ASSERT_TRUE(pump(clock, [&] { return vc->homeView()->devices().size() == 1; }));
     const auto lines = vc->homeView()->FindsView->findChildren<SLabel *>();
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0]->text().startsWith(QStringLiteral("Fenwyk Crane V1.00"))) << lines[0]->text().toStdString();
+    EXPECT_TRUE(lines[0]->text().contains(QStringLiteral(" V1.00 "))) << lines[0]->text().toStdString();
 
     // The server's newest release (1.10) is offered on the update screen.
     ASSERT_TRUE(pump(clock, [&] {
@@ -104,7 +118,8 @@ TEST(ApplicationTest, PlugListOfferUpdateAndGoHome)
     std::vector<uint64_t> states;
     QObject::connect(&screen, &UpdateSessionController::modelChanged, [&] {
         if (screen.state() == State::kStateWriting || screen.state() == State::kStateFinished)
-            progress.push_back(screen.model().updateButton.progress);
+            if (progress.empty() || progress.back() != screen.model().updateButton.progress)
+                progress.push_back(screen.model().updateButton.progress);
     });
     QObject::connect(&screen, &UpdateSessionController::stateChanged,
                      [&](quint64 s) { states.push_back(static_cast<uint64_t>(s)); });
@@ -119,33 +134,47 @@ TEST(ApplicationTest, PlugListOfferUpdateAndGoHome)
         pump(clock, [&] { return screen.state() == State::kStateFinished || screen.state() == State::kStateFailed; }));
     ASSERT_EQ(screen.state(), State::kStateFinished)
         << alert.toStdString() << " after states " << ::testing::PrintToString(states);
-    ASSERT_FALSE(progress.empty());
-    // The button empties when writing starts, then fills.
-    const auto firstZero = std::find(progress.begin(), progress.end(), 0);
-    ASSERT_NE(firstZero, progress.end());
-    EXPECT_TRUE(std::is_sorted(firstZero, progress.end())) << ::testing::PrintToString(progress);
-    EXPECT_EQ(progress.back(), 100);
-    EXPECT_NE(std::find(states.begin(), states.end(), State::kStateWriting), states.end());
+    if (param.reportsProgress) {
+        // The button empties when writing starts and then fills as a progress bar: the reported
+        // percentages never go back, and end full. (A session may announce the start again before
+        // each piece, emptying the button for an instant that is never painted; those zeros are
+        // left out.)
+        EXPECT_NE(std::find(states.begin(), states.end(), State::kStateWriting), states.end());
+        std::vector<int> filled;
+        const auto start = std::find(progress.begin(), progress.end(), 0);
+        std::copy_if(start, progress.end(), std::back_inserter(filled), [](int p) { return p > 0; });
+        ASSERT_FALSE(filled.empty()) << ::testing::PrintToString(progress);
+        EXPECT_TRUE(std::is_sorted(filled.begin(), filled.end())) << ::testing::PrintToString(progress);
+        EXPECT_EQ(filled.back(), 100);
+    }
 
     // The device's flash holds the release's image.
-    const lab::DemoRelease *release = lab.release(17, DemoLab::kNewerVersion);
+    const lab::DemoRelease *release = lab.release(type, DemoLab::kNewerVersion);
     ASSERT_NE(release, nullptr);
     ASSERT_NE(lab.flash(crane), nullptr);
-    EXPECT_EQ(lab.flash(crane)->read(0x08004000, static_cast<uint32_t>(release->payload.size())), release->payload);
+    EXPECT_EQ(lab.flash(crane)->read(release->flashAddress, static_cast<uint32_t>(release->flashImage.size())),
+              release->flashImage);
 
     // Home again, with the device back in normal mode at its new version.
     screen.SButtonClick(State::Button::Update);
     EXPECT_EQ(vc->views().size(), 1);
-    ASSERT_TRUE(pump(clock, [&] {
-        const SFenwykDevicePtr d = vc->homeView()->moreDevice();
-        return d && d->version() > 1.05f;
-    }));
-    EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.10f);
+    if (param.returnsInNormalMode) {
+        ASSERT_TRUE(pump(clock, [&] {
+            const SFenwykDevicePtr d = vc->homeView()->moreDevice();
+            return d && d->version() > 1.05f;
+        }));
+        EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.10f);
+    }
     EXPECT_TRUE(terminated.empty());
 
     window.reset();
     SMainMenu::setMainMenu(nullptr);
     ServerConfig::install(std::nullopt);
 }
+
+// One demo device per bootloader family, and the one that arrives in Switch mode.
+INSTANTIATE_TEST_SUITE_P(DemoDevices, ApplicationTest,
+                         ::testing::Values(DemoDevice{0, true, true}, DemoDevice{1, true, true},
+                                           DemoDevice{2, false, false}, DemoDevice{3, true, true}));
 
 } // namespace
