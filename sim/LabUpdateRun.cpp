@@ -431,6 +431,21 @@ const UpdateRunResult &LabUpdateRun::result() const
     return m->result;
 }
 
+VirtualClassicBootloader *LabUpdateRun::classicBootloader() const
+{
+    return m->classicBoot.get();
+}
+
+VirtualVela2Bootloader *LabUpdateRun::vela2Bootloader() const
+{
+    return m->vela2Boot.get();
+}
+
+VirtualHjzBootloader *LabUpdateRun::hjzBootloader() const
+{
+    return m->hjzBoot.get();
+}
+
 bool LabUpdateRun::runUntil(const std::function<bool()> &done)
 {
     State &s = *m;

@@ -20,6 +20,9 @@ class VirtualScheduler;
 namespace flashwell::lab {
 
 class FlashMemory;
+class VirtualClassicBootloader;
+class VirtualHjzBootloader;
+class VirtualVela2Bootloader;
 
 struct LabUpdateOptions
 {
@@ -96,6 +99,10 @@ public:
     // Requests the host sent to the bootloader that it answered (its own count).
     int bootloaderRequests() const;
     const UpdateRunResult &result() const;
+    // The bootloader models (null unless the run uses that bootloader).
+    VirtualClassicBootloader *classicBootloader() const;
+    VirtualVela2Bootloader *vela2Bootloader() const;
+    VirtualHjzBootloader *hjzBootloader() const;
 
 private:
     struct State;

@@ -232,6 +232,8 @@ QString parse(const QStringList &args, Options &o)
                    ? QStringLiteral("--bootloader is required (classic, second-gen, hjz)")
                    : QStringLiteral("unknown bootloader %1 (classic, second-gen, hjz)").arg(o.bootloader);
     if (b.bootloader == LabBootloader::SecondGen) {
+        // The 0x2000 pad's second-generation bootloader interface sits beside its normal one.
+        o.run.bootloaderAttached = o.run.pid == 0x2000;
         if (o.usbPidGiven) {
             if (b.pid != 0x3208 && b.pid != 0x3002)
                 return QStringLiteral("a second-generation bootloader is USB 0x3208 or 0x3002");

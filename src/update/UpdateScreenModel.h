@@ -10,7 +10,7 @@
 namespace flashwell {
 
 // The screen's colours; the view maps them to RGB (red 255/52/90, blue 0/160/233,
-// green 90/178/31, grey 236/236/236, white).
+// green 90/178/31, grey 128/128/128, white).
 enum class ScreenColour { Red, Blue, Green, Grey, White };
 
 struct ScreenButton

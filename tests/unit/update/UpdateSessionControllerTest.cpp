@@ -1,6 +1,8 @@
 #include "update/UpdateSessionController.h"
+#include "FirmwareFileBuilder.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDeviceModel.h"
+#include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SHIDHJZ.h"
@@ -15,11 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FakeCatalogue.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
 using flashwell::test::entry;
+using flashwell::test::FakeCatalogue;
 using flashwell::test::hex;
+using flashwell::test::release;
 using flashwell::test::ScopedCatalogue;
 using flashwell::test::ScopedLanguages;
 using State = UpdateSessionController;
@@ -30,60 +35,6 @@ QString tr(const char *key)
 {
     return Bundle::localizedString(key);
 }
-
-Firmware release(float version, int beta = 0, int type = 12, const char *fileName = "Heron_V1.bin")
-{
-    Firmware f;
-    f.id = 7;
-    f.type = type;
-    f.version = version;
-    f.beta = beta;
-    f.date = QStringLiteral("2026-11-30");
-    f.setFileName(QString::fromLatin1(fileName));
-    f.fileURL = QStringLiteral("http://server/firmwareFile/upload/") + QString::fromLatin1(fileName);
-    f.fileSize = 4096;
-    f.readme = QStringLiteral("说明");
-    f.readme_en = QStringLiteral("Notes");
-    return f;
-}
-
-// The server as the tests want it: list requests wait until answered; downloads complete at once,
-// fail at once or wait, as set.
-class FakeCatalogue final : public FirmwareCatalogueClient
-{
-public:
-    struct ListRequest
-    {
-        int type;
-        ListSuccess success;
-        Failure failure;
-    };
-    std::vector<ListRequest> lists;
-    std::vector<Firmware> downloads;
-    enum class Download { Succeed, Fail, Wait } downloadMode = Download::Succeed;
-    QString path = QStringLiteral("/tmp/fw.bin");
-    PathSuccess waitingSuccess;
-
-    void getUpdateFirmwaerWithType(int type, QObject *, ListSuccess success, Failure failure) override
-    {
-        lists.push_back({type, std::move(success), std::move(failure)});
-    }
-    void dowmFirmwaerFile(const Firmware &release, QObject *, PathSuccess success, Failure failure) override
-    {
-        downloads.push_back(release);
-        if (downloadMode == Download::Succeed)
-            success(path);
-        else if (downloadMode == Download::Fail)
-            failure({QStringLiteral("Download Error"), 1011, QStringLiteral("the file is 12 bytes long")});
-        else
-            waitingSuccess = std::move(success);
-    }
-    void answer(const QList<Firmware> &list, std::size_t index = SIZE_MAX)
-    {
-        ListRequest &r = lists.at(index == SIZE_MAX ? lists.size() - 1 : index);
-        r.success(list);
-    }
-};
 
 class RootSpy final : public QObject, public UpdateViewDelegat
 {
@@ -737,4 +688,29 @@ TEST_F(UpdateControllerTest, V2RuleRefilesTheProductAndFetchesItsList)
     EXPECT_EQ(wren->details()->type, 18);
     EXPECT_FALSE(controller.model().guideShown);
     EXPECT_EQ(server.lists.back().type, 18);
+}
+
+TEST_F(UpdateControllerTest, AnHjzModeDeviceIsUpdatedThroughItsSession)
+{
+    // The device the root hands over is already the HJZ bootloader (0x3209).
+    lab::HjzFirmware fw;
+    fw.deviceId = 387;
+    fw.pageSize = 1024;
+    fw.data = lab::patternBytes(8 * 1024, 9);
+    QTemporaryDir dir;
+    server.path = test::writeTempFile(dir, fw.build(), "hjz.bin");
+    lab::VirtualHjzBootloader boot(bus, 0x08003400, 1024, 16);
+    auto record = std::make_shared<SFenwykDevice>();
+    record->pid = 0x3209;
+    record->vid = 0x2DC8;
+    record->deviceRef = boot.plug();
+    record->isChangeBoot = true;
+    clock.runPending();
+    EXPECT_EQ(controller.bootState, 1u);
+    show(record, {release(2.0f, 0, 0)});
+    controller.SButtonClick(State::Button::Update);
+    clock.advance(5000);
+    EXPECT_EQ(controller.state(), State::kStateFinished);
+    EXPECT_EQ(boot.flash().read(0x08003400, 8 * 1024), fw.data);
+    EXPECT_FALSE(controller.updateTimerRunning());
 }
