@@ -13,6 +13,7 @@
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
+#include "update/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -124,9 +125,9 @@ void ViewController::S_AddView(QWidget *view)
     if (m_updateView && view == m_updateView && !m_updateErrorObserved) {
         // Stays registered after the screen is popped; once is enough for every later push.
         m_updateErrorObserved = true;
-        QPointer<UpdateSessionController> screen(m_updateScreen);
+        QPointer<UpdateView> screen(m_updateView);
         NotificationCenter::defaultCenter().addObserver(
-            m_updateScreen, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
+            m_updateView, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
                 if (screen)
                     screen->updateingError();
             });
@@ -140,7 +141,7 @@ void ViewController::S_RemoveView(QWidget *view)
         return;
     m_views.removeAll(view);
     if (m_updateView && view == m_updateView)
-        m_updateScreen->removeFromSuperview();
+        m_updateView->removeFromSuperview();
     view->hide();
     showAndHideBackButton();
     if (view != m_homeView)
@@ -175,26 +176,22 @@ void ViewController::back()
         S_RemoveView(m_views.last());
 }
 
-QWidget *ViewController::updateView()
+UpdateView *ViewController::updateView()
 {
     if (!m_updateView) {
-        m_updateScreen = new UpdateSessionController(m_services.update(), this);
-        m_updateScreen->setDelegate(this);
-        connect(m_updateScreen, &UpdateSessionController::terminateRequested, this,
-                [this](int status) { terminate(status); });
-        m_updateView = m_services.makeUpdateView ? m_services.makeUpdateView(*m_updateScreen, this) : new SView(this);
-        m_updateView->setParent(this);
+        m_updateView = new UpdateView(m_services.update(), this);
         m_updateView->setObjectName(QStringLiteral("UpdateView"));
-        m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
         m_updateView->hide();
+        m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
+        m_updateView->setDelegate(this);
+        m_updateView->setTerminateHandler([this](int status) { terminate(status); });
     }
     return m_updateView;
 }
 
 UpdateSessionController &ViewController::updateScreen()
 {
-    updateView();
-    return *m_updateScreen;
+    return updateView()->controller();
 }
 
 MoreView *ViewController::moreView()
@@ -301,7 +298,7 @@ void ViewController::firmwaerUpdateClick(const SFenwykDevicePtr &device, int32_t
     screen.setminiImageposition(from);
     screen.setState(UpdateSessionController::kStateReady);
     S_AddView(updateView());
-    screen.loadViews();
+    m_updateView->loadViews();
 }
 
 void ViewController::hasNewFirmwaerVersion(const SFenwykDevicePtr &device, const Firmware &firmwaer)
@@ -312,8 +309,11 @@ void ViewController::hasNewFirmwaerVersion(const SFenwykDevicePtr &device, const
     screen.setDevice(device);
     screen.setminiImageposition(0);
     screen.setState(UpdateSessionController::kStateOffer);
-    S_AddView(updateView());
+    // The release is handed over before the screen is shown: showing it runs its first layout
+    // pass at once (AppKit defers that pass until after this method), and that pass must already
+    // see the offer as the whole list.
     screen.setNewFirmwaer(firmwaer);
+    S_AddView(updateView());
 }
 
 void ViewController::MoreViewClick(const SFenwykDevicePtr &device, MoreView *)

@@ -25,6 +25,7 @@ class SBackButton;
 class SHIDDinput;
 class SHIDSwitchAndMac;
 class SHIDXinput;
+class UpdateView;
 
 // The root controller: starts the HID watchers, owns the three screens (home, update, chooser),
 // stacks them under a back button, keeps the "Update Manually" and beta menu items in step with
@@ -43,8 +44,6 @@ public:
         // Created on first use of the update screen, so that tests and the lab can hand in theirs.
         std::function<UpdateServices()> update = [] { return UpdateServices::shared(); };
         HomeView::Server home;
-        // Builds the view of the update screen for its logic.
-        std::function<QWidget *(UpdateSessionController &screen, QWidget *parent)> makeUpdateView;
         // Ends the application with a status.
         std::function<void(int status)> terminate;
     };
@@ -61,7 +60,7 @@ public:
     void S_RemoveView(QWidget *view);
     void showAndHideBackButton();
     void back();
-    QWidget *updateView();
+    UpdateView *updateView();
     MoreView *moreView();
     HomeView *homeView() const { return m_homeView; }
     const QList<QWidget *> &views() const { return m_views; }
@@ -112,8 +111,7 @@ private:
     std::unique_ptr<SHIDSwitchAndMac> m_switchAndMac;
     std::unique_ptr<SHIDXinput> m_xinput;
     HomeView *m_homeView = nullptr;
-    UpdateSessionController *m_updateScreen = nullptr;
-    QWidget *m_updateView = nullptr;
+    UpdateView *m_updateView = nullptr;
     MoreView *m_moreView = nullptr;
     SBackButton *m_backButton = nullptr;
     QList<QWidget *> m_views;

@@ -10,8 +10,10 @@
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
+#include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +21,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -108,8 +111,7 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
 
     // The server's newest release (1.10) is offered on the update screen.
     ASSERT_TRUE(pump(clock, [&] {
-        return !vc->views().isEmpty() && vc->views().last() == vc->updateView()
-               && vc->updateScreen().state() == State::kStateOffer;
+        return !vc->views().isEmpty() && vc->views().last() == vc->updateView() && vc->updateScreen().isSetNewFirmware;
     }));
     UpdateSessionController &screen = vc->updateScreen();
     ASSERT_TRUE(pump(clock, [&] { return !screen.model().panelLine.isEmpty(); }));
@@ -118,8 +120,8 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
     std::vector<uint64_t> states;
     QObject::connect(&screen, &UpdateSessionController::modelChanged, [&] {
         if (screen.state() == State::kStateWriting || screen.state() == State::kStateFinished)
-            if (progress.empty() || progress.back() != screen.model().updateButton.progress)
-                progress.push_back(screen.model().updateButton.progress);
+            if (progress.empty() || progress.back() != static_cast<int>(vc->updateView()->updateButton()->m_progress()))
+                progress.push_back(static_cast<int>(vc->updateView()->updateButton()->m_progress()));
     });
     QObject::connect(&screen, &UpdateSessionController::stateChanged,
                      [&](quint64 s) { states.push_back(static_cast<uint64_t>(s)); });
@@ -128,8 +130,10 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
     QObject::connect(&screen, &UpdateSessionController::alertRequested,
                      [&](const QString &, const QString &message) { alert = message; });
 
-    // The right button takes the offer.
-    screen.SButtonClick(State::Button::Right);
+    // The first layout pass shows the offer with the update button; pressing it takes the offer.
+    ASSERT_EQ(screen.state(), State::kStateReady);
+    ASSERT_FALSE(vc->updateView()->updateButton()->isHidden());
+    QTest::mouseClick(vc->updateView()->updateButton(), Qt::LeftButton);
     ASSERT_TRUE(
         pump(clock, [&] { return screen.state() == State::kStateFinished || screen.state() == State::kStateFailed; }));
     ASSERT_EQ(screen.state(), State::kStateFinished)
@@ -156,7 +160,7 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
               release->flashImage);
 
     // Home again, with the device back in normal mode at its new version.
-    screen.SButtonClick(State::Button::Update);
+    QTest::mouseClick(vc->updateView()->updateButton(), Qt::LeftButton);
     EXPECT_EQ(vc->views().size(), 1);
     if (param.returnsInNormalMode) {
         ASSERT_TRUE(pump(clock, [&] {

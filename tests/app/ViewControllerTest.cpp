@@ -16,6 +16,7 @@
 #include "ui/MoreView.h"
 #include "ui/SBackButton.h"
 #include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -288,14 +289,20 @@ TEST_F(ViewControllerTest, AnOfferOpensTheUpdateScreenOnlyFromHome)
         SCOPED_TRACE(row.what);
         row.before();
         const qsizetype depth = vc->views().size();
+        const int listsBefore = server.lists;
         vc->hasNewFirmwaerVersion(device, newer);
         if (row.opens) {
+            // Offered, and its first layout pass has run: state 0 with the offer as the whole list.
             EXPECT_EQ(top(), vc->updateView());
-            EXPECT_EQ(vc->updateScreen().state(), State::kStateOffer);
+            EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
+            EXPECT_EQ(vc->updateScreen().state(), State::kStateReady);
+            ASSERT_TRUE(vc->updateScreen().updateFirmwaers.has_value());
+            EXPECT_EQ(vc->updateScreen().updateFirmwaers->size(), 1);
             EXPECT_EQ(vc->updateScreen().device(), device);
+            EXPECT_EQ(server.lists, listsBefore); // the offer is the list: nothing is fetched
         } else {
             EXPECT_EQ(vc->views().size(), depth);
-            EXPECT_NE(vc->updateScreen().state(), State::kStateOffer);
+            EXPECT_FALSE(vc->updateScreen().isSetNewFirmware);
         }
         while (vc->views().size() > 1)
             vc->back();
@@ -388,7 +395,7 @@ TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
     newer.version = 1.6f;
     offer(newer);
     EXPECT_EQ(top(), vc->updateView());
-    EXPECT_EQ(vc->updateScreen().state(), State::kStateOffer);
+    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
     crane.unplug();
     clock.advance(10);
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());
