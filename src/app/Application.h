@@ -33,7 +33,7 @@ public:
 
     // The content size every screen is laid out for.
     static constexpr int kWidth = 800;
-    static constexpr int kHeight = 560;
+    static constexpr int kHeight = 600;
 };
 
 } // namespace flashwell
