@@ -82,7 +82,7 @@ DemoLab::DemoLab(Scheduler &scheduler, QString folder, QObject *parent)
     };
     // One device per bootloader family, and one that arrives in Switch mode.
     const Plan plans[] = {
-        {0x3100, LabBootloader::Classic, false},
+        {0x3112, LabBootloader::Classic, false},
         {0x9025, LabBootloader::SecondGen, false},
         {0x23FB, LabBootloader::Hjz, false},
         {0x3101, LabBootloader::Classic, true},

@@ -88,7 +88,9 @@ void quitOnSignals(QObject *context)
     QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[1], &byte, 1);
-        QCoreApplication::quit();
+        // exit, not quit: quit would first ask the windows to close, and the main window asks
+        // before closing during an update.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -138,11 +138,11 @@ TEST_F(DemoLabTest, DevicesAreAnnouncedPluggedUnpluggedAndBroughtBackInTheirBoot
         types.insert(e.device->details() ? e.device->details()->type : 0);
         EXPECT_FLOAT_EQ(e.device->version(), 1.0f);
     }
-    EXPECT_EQ(types, (QSet<int>{17, 37, 47, 40}));
+    EXPECT_EQ(types, (QSet<int>{4, 37, 47, 40}));
     for (int i = 0; i < lab.deviceCount(); ++i)
         EXPECT_TRUE(lab.isPlugged(i)) << i;
 
-    const int classic = index(17);
+    const int classic = index(4);
     lab.unplug(classic);
     clock.advance(10);
     EXPECT_FALSE(lab.isPlugged(classic));
@@ -153,7 +153,7 @@ TEST_F(DemoLabTest, DevicesAreAnnouncedPluggedUnpluggedAndBroughtBackInTheirBoot
         int type;
         uint16_t bootPid;
     };
-    for (const Row row : {Row{17, 0x5750}, Row{37, 0x3208}, Row{47, 0x3209}}) {
+    for (const Row row : {Row{4, 0x5750}, Row{37, 0x3208}, Row{47, 0x3209}}) {
         const int i = index(row.type);
         lab.plugInBootloader(i);
         clock.advance(500);
@@ -174,7 +174,7 @@ TEST_F(DemoLabTest, DevicesAreAnnouncedPluggedUnpluggedAndBroughtBackInTheirBoot
 TEST_F(DemoLabTest, ArmedFaultsHitTheNextUpdateOnly)
 {
     ASSERT_TRUE(lab.start());
-    const DemoRelease *release = lab.release(17, DemoLab::kNewerVersion);
+    const DemoRelease *release = lab.release(4, DemoLab::kNewerVersion);
     ASSERT_NE(release, nullptr);
     const QString path = dir.filePath(QStringLiteral("fw.bin"));
     QFile out(path);
@@ -193,7 +193,7 @@ TEST_F(DemoLabTest, ArmedFaultsHitTheNextUpdateOnly)
         {DemoLab::Fault::DropReply, false, "one reply never comes"},
         {DemoLab::Fault::None, true, "clean run"},
     };
-    const int i = index(17);
+    const int i = index(4);
     for (const Row &row : rows) {
         SCOPED_TRACE(row.why);
         test::BootRecorder recorder;
