@@ -401,4 +401,23 @@ TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());
 }
 
+TEST_F(ViewControllerTest, ADeviceTheCatalogueDoesNotKnowIsListedAndCanBeOpened)
+{
+    auto stranger = std::make_shared<SFenwykDevice>();
+    stranger->pid = 0x7777;
+    stranger->vid = 0x2DC8;
+    stranger->deviceName = QStringLiteral("Mystery Pad");
+    stranger->setVersion(1.0f);
+    vc->addSFenwykDevice(stranger);
+    vc->addSFenwykDevice(stranger);
+    EXPECT_FALSE(offer); // no product type: nothing to ask the server about
+    ASSERT_EQ(vc->homeView()->devices().size(), 1);
+    vc->homeView()->firmwaerUpdaterButton->click();
+    EXPECT_EQ(top(), vc->updateView());
+    EXPECT_EQ(vc->updateScreen().device(), stranger);
+    vc->back();
+    vc->removeSFenwykDevice(stranger);
+    EXPECT_TRUE(vc->homeView()->devices().isEmpty());
+}
+
 } // namespace
