@@ -266,11 +266,9 @@ void DemoLab::buildReleases()
                 {QStringLiteral("version"), v.version / 100.0},
                 {QStringLiteral("beta"), v.beta},
                 {QStringLiteral("date"), v.date},
-                {QStringLiteral("fileName"),
-                 QStringLiteral("%1_T%2_V%3%4.bin")
-                     .arg(model.isEmpty() ? QStringLiteral("Fenwyk") : model)
-                     .arg(entry->type)
-                     .arg(version, v.beta ? QStringLiteral("_beta%1").arg(v.beta) : QString())},
+                {QStringLiteral("fileName"), QStringLiteral("%1_V%2%3.bin")
+                                                 .arg(model.isEmpty() ? QStringLiteral("Fenwyk") : model, version,
+                                                      v.beta ? QStringLiteral("_beta%1").arg(v.beta) : QString())},
                 {QStringLiteral("readme"),
                  v.beta ? QStringLiteral("V%1 测试版 %2：试用新的摇杆曲线。\n可能仍有问题。").arg(version).arg(v.beta)
                  : v.version == kNewerVersion

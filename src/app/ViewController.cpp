@@ -110,6 +110,9 @@ void ViewController::S_AddView(QWidget *view)
 {
     if (!view)
         return;
+    // Asking whether this is the update screen creates it, from the very first push on: its
+    // sessions must be listening for bootloader devices while the home screen is shown.
+    UpdateView *updateScreenView = updateView();
     m_views.append(view);
     view->setParent(this);
     if (m_backButton)
@@ -122,7 +125,7 @@ void ViewController::S_AddView(QWidget *view)
             more->setEnabled(false);
         }
     }
-    if (m_updateView && view == m_updateView && !m_updateErrorObserved) {
+    if (view == updateScreenView && !m_updateErrorObserved) {
         // Stays registered after the screen is popped; once is enough for every later push.
         m_updateErrorObserved = true;
         QPointer<UpdateView> screen(m_updateView);
