@@ -1,4 +1,5 @@
 #include "app/ViewController.h"
+#include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
@@ -217,6 +218,16 @@ TEST_F(ViewControllerTest, ChooserPicksFollowTheAttachedDeviceAndOpenTheGuideFor
         vc->removeSFenwykDevice(device);
         ASSERT_EQ(vc->views().size(), 1);
     }
+}
+
+TEST_F(ViewControllerTest, ABootloaderDeviceOnTheBusPushesTheChooserFromTheStart)
+{
+    // Nothing but the home screen was ever shown: the update screen's sessions listen already.
+    lab::VirtualClassicBootloader bootloader(bus);
+    bootloader.plug();
+    clock.advance(1000);
+    EXPECT_EQ(top(), vc->moreView());
+    EXPECT_FALSE(moreEnabled());
 }
 
 TEST_F(ViewControllerTest, ABootloaderDevicePushesTheChooserOnlyFromHome)
