@@ -15,6 +15,7 @@ test: setup
 bench: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-bench
+	umockdev-wrapper ./build/release/bench/flashwell-hotplug-bench
 
 # A short run of every fuzz target (FUZZ_SECONDS each); not part of `make test`.
 FUZZ_SECONDS ?= 30
