@@ -1,6 +1,7 @@
 // How fast the real hidapi backend notices a plugged device, and what its polling costs, against
 // hidraw nodes that umockdev emulates (it also emits their uevents). Run under umockdev-wrapper.
 #include "VirtualDinputController.h"
+#include "platform/ApplicationContext.h"
 #include "platform/HidApiBackend.h"
 #include "platform/HidManager.h"
 #include "platform/HidrawSignature.h"
@@ -178,6 +179,7 @@ BENCHMARK(BM_PollingPlugToAnnounce)->Iterations(20)->UseManualTime()->Unit(bench
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ApplicationContext context; // dies before the application
     QTemporaryDir dir;
     UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
     testbed(); // before anything asks udev or hidapi about devices

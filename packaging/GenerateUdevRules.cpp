@@ -8,6 +8,7 @@
 #include "device/SHIDHJZ.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "device/SHIDXinput.h"
+#include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
@@ -33,6 +34,7 @@ QByteArray hex4(uint16_t v)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ApplicationContext context; // dies before the application
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT.rules\n", argv[0]);
         return 2;

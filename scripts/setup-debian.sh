@@ -10,6 +10,8 @@ PACKAGES=(
   # Qt 6: base, tools, translations, SVG
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev libgl-dev
+  # Qt UiTools (interface files at run time) needs the OpenGL development files
+  libqt6opengl6-dev
   # devices and the catalogue
   libhidapi-dev libudev-dev libplist-dev libplist++-dev
   # tests and benchmarks (umockdev emulates hidraw nodes for the hidapi backend's test)

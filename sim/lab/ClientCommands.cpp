@@ -168,6 +168,9 @@ public:
         QTimer::singleShot(0, &m_loop, [this] { check(false); });
     }
 
+    // What the blocks belong to: the run, which outlives every request it waits for.
+    const QObject *context() const { return &m_loop; }
+
     // The exit status, or -1 when no block answered.
     int exec()
     {
@@ -225,7 +228,7 @@ int runReleases(const QStringList &args)
 
     ClientRun run;
     SHttp::getUpdateFirmwaerWithType(
-        p.integer("--type"),
+        p.integer("--type"), run.context(),
         [&run](const std::optional<QList<Firmware>> &list) {
             if (!list) {
                 std::fprintf(stderr, "flashwell-lab releases: the server gave no list\n");
@@ -261,7 +264,7 @@ int runNewest(const QStringList &args)
     // The newest release is a hint: no release, no answer and a failure all print nothing.
     ClientRun run;
     SHttp::getNewVersion(
-        p.integer("--type"), p.text("--version").toFloat(), p.integer("--beta"),
+        p.integer("--type"), p.text("--version").toFloat(), p.integer("--beta"), run.context(),
         [&run](const Firmware &firmware) {
             printJsonLine(toJson(firmware));
             run.answer(0);
@@ -287,7 +290,7 @@ int runDownload(const QStringList &args)
 
     ClientRun run;
     SHttp::dowmFirmwaerFile(
-        p.text("--file-url"),
+        p.text("--file-url"), run.context(),
         [&run](const QString &path) {
             printJsonLine({{QStringLiteral("path"), path}});
             run.answer(0);

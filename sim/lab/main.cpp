@@ -3,7 +3,7 @@
 #include "lab/DiscoverCommand.h"
 #include "lab/FlashCommand.h"
 #include "lab/ServerCommand.h"
-
+#include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -64,6 +64,7 @@ int run(const QString &command, const QStringList &args)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    flashwell::ApplicationContext context; // dies before the application
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty()) {

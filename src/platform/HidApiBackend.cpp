@@ -125,7 +125,8 @@ void HidApiBackend::rescan()
 
     const auto known = m_order;
     for (HidApiDevice *device : known) {
-        if (paths.contains(device->path()))
+        // A lost handle is replaced: if its path is listed again, a fresh device is announced below.
+        if (paths.contains(device->path()) && !device->lost())
             continue;
         m_order.removeOne(device);
         m_byPath.remove(device->path());

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "device/SFenwykDevice.h"
+#include "ui/SView.h"
+
+#include <array>
+#include <span>
+
+namespace flashwell {
+
+class ImageView;
+class SLabel;
+
+// The picture-and-three-lines guide that tells the user how to put a device into its update
+// mode by hand; in its error form (after a failed update) the lines are red.
+class DeviceManualView : public SView
+{
+    Q_OBJECT
+
+public:
+    // One row of the guide: a picture and the localisation keys of its lines (a null third key
+    // leaves the third line empty). `pictureWithF` is used instead of `picture` when the model
+    // part of the catalogue name (after "Fenwyk ") contains "F".
+    struct GuideRow
+    {
+        int key;
+        const char *picture;
+        const char *pictureWithF;
+        std::array<const char *, 3> lines;
+        // Type 1: the main picture at a fixed frame and a second picture beside it.
+        bool withSecondPicture = false;
+    };
+    // Rows chosen by the catalogue type alone, applied first.
+    static std::span<const GuideRow> typeRows();
+    // Rows chosen by the type plus 1 for a receiver's guide; they replace a type row.
+    static std::span<const GuideRow> keyedRows();
+    // The picture a row shows for a catalogue name.
+    static const char *pictureFor(const GuideRow &row, const QString &catalogueName);
+
+    explicit DeviceManualView(QWidget *parent = nullptr);
+
+    const SFenwykDevicePtr &device() const { return m_device; }
+    void setDevice(SFenwykDevicePtr device);
+    bool error() const { return m_error; }
+    void setError(bool error);
+
+    // Lays out and fills the guide; runs on every resize and whenever the device or the error
+    // flag changes. (Hides QWidget::layout(), which this view does not use.)
+    void layout();
+    // Fills the picture and the lines from the guide table.
+    void setUI();
+    void setMainImageView(const QString &picture, const QString &one, const QString &two, const QString &three);
+
+    ImageView *mainImageView() const { return m_mainImageView; }
+    ImageView *submainImageView() const { return m_submainImageView; }
+    ImageView *subImageView() const { return m_subImageView; }
+    ImageView *subsubImageView() const { return m_subsubImageView; }
+    SLabel *oneHintLabel() const { return m_oneHintLabel; }
+    SLabel *twoHintLabel() const { return m_twoHintLabel; }
+    SLabel *threeHintLabel() const { return m_threeHintLabel; }
+    double m_widht() const { return m_size.width(); }
+    double m_heigh() const { return m_size.height(); }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QRectF mainImageFrame() const;
+    void setMainFrame(const QRectF &frame);
+    void applyRow(const GuideRow &row, const QString &catalogueName);
+    void refreshAccessibleText();
+
+    SFenwykDevicePtr m_device;
+    bool m_error = false;
+    QSizeF m_size;
+    QRectF m_mainFrame; // bottom-up
+    ImageView *m_mainImageView;
+    ImageView *m_submainImageView;
+    ImageView *m_subImageView;
+    ImageView *m_subsubImageView;
+    SLabel *m_oneHintLabel;
+    SLabel *m_twoHintLabel;
+    SLabel *m_threeHintLabel;
+};
+
+} // namespace flashwell

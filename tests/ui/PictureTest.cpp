@@ -1,0 +1,78 @@
+#include "ui/Picture.h"
+#include "ui/ImageView.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include "support/WidgetTestSupport.h"
+
+using flashwell::Picture;
+
+TEST(Picture, MissingNameGivesAnEmptyPictureAndOneWarning)
+{
+    for (const char *name : {"no_such_picture", "", "../ui/test_frame", "test_frame.svg"}) {
+        flashwell::test::WarningCounter warnings;
+        const Picture picture = Picture::imageNamed(QString::fromLatin1(name));
+        EXPECT_TRUE(picture.isNull()) << name;
+        EXPECT_TRUE(picture.pixmap(QSize(10, 10)).isNull()) << name;
+        EXPECT_EQ(warnings.count(), 1) << name;
+        // Drawing an empty picture is harmless.
+        flashwell::ImageView view;
+        view.setImage(picture);
+        view.resize(20, 20);
+        (void)view.grab();
+    }
+}
+
+TEST(Picture, ScalesProportionallyDownAndNeverUp)
+{
+    // A 40 x 20 test drawing compiled into this test program only.
+    const Picture back = Picture::imageNamed(QStringLiteral("test_frame"));
+    ASSERT_FALSE(back.isNull());
+    EXPECT_EQ(back.size(), QSizeF(40, 20));
+    const QSizeF own = back.size();
+    const struct
+    {
+        QRectF target;
+        QSizeF drawn;
+    } rows[] = {
+        {{0, 0, own.width() * 3, own.height() * 3}, own},   // larger: own size, centred
+        {{0, 0, own.width() / 2, own.height()}, own / 2},   // narrower: halves
+        {{10, 20, own.width(), own.height() / 4}, own / 4}, // lower: quarters
+        {{0, 0, own.width(), own.height()}, own},
+    };
+    for (const auto &row : rows) {
+        const QRectF area = back.proportionallyDownRect(row.target);
+        EXPECT_NEAR(area.width(), row.drawn.width(), 1e-6);
+        EXPECT_NEAR(area.height(), row.drawn.height(), 1e-6);
+        EXPECT_NEAR(area.center().x(), row.target.center().x(), 1e-6);
+        EXPECT_NEAR(area.center().y(), row.target.center().y(), 1e-6);
+    }
+}
+
+TEST(Picture, ImageViewDrawsItsPictureCentredAndProportionallyDown)
+{
+    const struct
+    {
+        QSize view;
+        QRect drawn;
+    } rows[] = {
+        {{100, 60}, {30, 20, 40, 20}}, // larger view: own size, centred
+        {{20, 20}, {0, 5, 20, 10}},    // narrower: scaled to the width
+        {{80, 10}, {30, 0, 20, 10}},   // lower: scaled to the height
+    };
+    for (const auto &row : rows) {
+        flashwell::ImageView view;
+        view.setImageNamed(QStringLiteral("test_frame"));
+        view.resize(row.view);
+        const QImage image = flashwell::test::render(view);
+        QRect ink;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (QColor::fromRgba(image.pixel(x, y)) == QColor(0x10, 0x20, 0x30))
+                    ink |= QRect(x, y, 1, 1);
+        EXPECT_EQ(ink, row.drawn) << row.view.width() << "x" << row.view.height();
+    }
+    EXPECT_EQ(flashwell::ImageView().sizeHint(), QSize(0, 0));
+}
