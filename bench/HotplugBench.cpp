@@ -57,12 +57,20 @@ Testbed &testbed()
     return bed;
 }
 
-// Plugs lab devices until `count` are on the bus.
+// Exactly `count` background devices on the bus (and so hidraw nodes in the testbed).
 void plugBackground(int count)
 {
     Testbed &bed = testbed();
     while (static_cast<int>(bed.devices.size()) < count)
-        bed.add(static_cast<uint16_t>(kFirstPid + bed.devices.size() + 1)).plug();
+        bed.add(static_cast<uint16_t>(kFirstPid + bed.devices.size() + 1));
+    for (int i = 0; i < static_cast<int>(bed.devices.size()); ++i) {
+        lab::VirtualDinputController &d = *bed.devices[static_cast<std::size_t>(i)];
+        if (i < count && !d.device())
+            d.plug();
+        else if (i >= count && d.device())
+            d.unplug();
+    }
+    QCoreApplication::processEvents();
 }
 
 // Runs the event loop, sleeping between events, until `done` holds or `ms` have passed.
@@ -85,6 +93,18 @@ double processCpuMs()
            + usage.ru_stime.tv_usec / 1e3;
 }
 
+// What a poll costs when nothing changed: the hidraw class directory and one link per node.
+void BM_HidrawSignature(benchmark::State &state)
+{
+    plugBackground(static_cast<int>(state.range(0)));
+    QCoreApplication::processEvents();
+    std::optional<QByteArray> signature;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(signature = hidrawSignature());
+    state.counters["nodes"] = signature ? static_cast<double>(signature->count('\n')) : 0;
+}
+BENCHMARK(BM_HidrawSignature)->Arg(1)->Arg(8)->Arg(32)->Unit(benchmark::kMicrosecond);
+
 // One enumeration with N hidraw nodes present and nothing changed: the cost of every poll.
 void BM_EnumerateHidraw(benchmark::State &state)
 {
@@ -97,20 +117,11 @@ void BM_EnumerateHidraw(benchmark::State &state)
 }
 BENCHMARK(BM_EnumerateHidraw)->Arg(1)->Arg(8)->Arg(32)->Unit(benchmark::kMicrosecond);
 
-// What a poll costs when nothing changed: the hidraw class directory and one link per node.
-void BM_HidrawSignature(benchmark::State &state)
-{
-    plugBackground(static_cast<int>(state.range(0)));
-    QCoreApplication::processEvents();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(hidrawSignature());
-}
-BENCHMARK(BM_HidrawSignature)->Arg(1)->Arg(8)->Arg(32)->Unit(benchmark::kMicrosecond);
-
-// The process's CPU share while the backend polls at its production interval with 8 nodes.
+// The process's CPU share while the backend polls at its production interval with 32 nodes, and
+// without a backend for comparison.
 void BM_PollingCpuShare(benchmark::State &state)
 {
-    plugBackground(8);
+    plugBackground(32);
     std::optional<HidApiBackend> backend;
     if (state.range(0))
         backend.emplace(HidApiBackend::kPollIntervalMs, nullptr, Hotplug::Poll);
@@ -122,6 +133,7 @@ void BM_PollingCpuShare(benchmark::State &state)
         state.counters["cpu_share_percent"] = (processCpuMs() - cpuBefore) / static_cast<double>(wall.elapsed()) * 100;
     }
     state.counters["interval_ms"] = HidApiBackend::kPollIntervalMs;
+    state.counters["nodes"] = 32;
 }
 BENCHMARK(BM_PollingCpuShare)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -131,8 +143,8 @@ BENCHMARK(BM_PollingCpuShare)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kM
 void plugToAnnounce(benchmark::State &state, Hotplug hotplug)
 {
     plugBackground(8);
-    Testbed &bed = testbed();
-    lab::VirtualDinputController &probe = bed.add(0x3010);
+    lab::VirtualDinputController probe(testbed().bus, 0x3010);
+    probe.answersQueries = false;
     HidApiBackend backend(HidApiBackend::kPollIntervalMs, nullptr, hotplug);
     QtScheduler hostClock;
     HidManager manager(backend, hostClock);
@@ -158,6 +170,7 @@ void plugToAnnounce(benchmark::State &state, Hotplug hotplug)
     }
     if (matched != static_cast<int>(latencies.size()))
         state.SkipWithError("a plugged device was not announced within 5 s");
+    state.counters["nodes"] = static_cast<double>(backend.devices().size());
     state.counters["max_ms"] = *std::max_element(latencies.begin(), latencies.end());
     state.counters["mean_ms"] = std::accumulate(latencies.begin(), latencies.end(), 0.0) / latencies.size();
 }

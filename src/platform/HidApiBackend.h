@@ -36,9 +36,9 @@ public:
 
     QList<HidDevice *> devices() const override;
 
-    // Measured under umockdev (bench/HotplugBench.cpp): a full enumeration costs about 0.2 ms of
-    // CPU per hidraw node, a look at the hidraw nodes about 0.05 ms whatever their number; polling
-    // looks every interval and enumerates only on a change, about 0.1 % of one core at 250 ms.
+    // Measured under umockdev (bench/HotplugBench.cpp): a full enumeration costs about 0.23 ms of
+    // CPU per hidraw node, a look at the nodes about 1.6 us per node; polling looks every interval
+    // and enumerates only on a change: 0.12 % of one core with 32 nodes at 250 ms.
     static constexpr int kPollIntervalMs = 250;
     // udev announces an interface per event; events this close together are enumerated once.
     static constexpr int kUdevSettleMs = 5;
