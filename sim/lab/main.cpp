@@ -3,6 +3,7 @@
 #include "lab/DiscoverCommand.h"
 #include "lab/FlashCommand.h"
 #include "lab/ServerCommand.h"
+#include "lab/UpdateCommand.h"
 #include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 
@@ -35,6 +36,10 @@ void usage(std::FILE *out)
              "                                       print the newest release as JSON, or nothing\n"
              "  download --file-url URL --id N --size N [--server URL] [--downloads DIR]\n"
              "                                       download into DIR/Fenwyk Flashwell, print {\"path\":...}\n"
+             "  update --server URL --pid HEX --version X.YY [--beta N] --bootloader classic|second-gen|hjz\n"
+             "        [bootloader options of flash] [--row N] [--downloads DIR] [--language TAG] [--beta-builds]\n"
+             "        [--manual] [--dump-flash PATH] [--fault SPEC]...\n"
+             "                                       one whole update through the update workflow, as JSON lines\n"
              "  --server URL stands for all three firmware servers, --downloads DIR for the Downloads directory,\n"
              "  --language TAG for the first preferred language, --beta-builds for the beta switch (this run only).\n");
 }
@@ -47,6 +52,8 @@ int run(const QString &command, const QStringList &args)
         return flashwell::lab::runFlash(args);
     if (command == QLatin1String("server"))
         return flashwell::lab::runServer(args);
+    if (command == QLatin1String("update"))
+        return flashwell::lab::runUpdate(args);
     if (command == QLatin1String("build-firmware"))
         return flashwell::lab::runBuildFirmware(args);
     if (command == QLatin1String("releases"))

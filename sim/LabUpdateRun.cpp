@@ -1,0 +1,544 @@
+#include "LabUpdateRun.h"
+
+#include "BootEventPrinter.h"
+#include "FlashMemory.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualDinputController.h"
+#include "VirtualHjzBootloader.h"
+#include "VirtualVela2Bootloader.h"
+#include "VirtualVendorModeController.h"
+#include "boot/HjzProtocol.h"
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "device/DeviceDelegate.h"
+#include "device/HidTransport.h"
+#include "device/SHIDDinput.h"
+#include "device/SHIDHJZ.h"
+#include "device/SHIDSwitchAndMac.h"
+#include "net/SHttp.h"
+#include "platform/NotificationCenter.h"
+#include "platform/VirtualScheduler.h"
+#include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateSessionController.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QPointer>
+#include <QTimer>
+
+namespace flashwell::lab {
+
+namespace {
+
+constexpr uint32_t kInfoBootSerial = 0x08003000;
+constexpr uint32_t kInfoVersionWord = 0x08003040;
+// How long the lab's "user" takes to re-plug a device shown the guide.
+constexpr int64_t kUserUnplugMs = 1500;
+constexpr int64_t kUserReplugMs = 500;
+// What the device still does after the outcome (its reset, re-enumeration), not printed.
+constexpr int64_t kSettleMs = 2000;
+// Virtual tasks run between two looks at the event loop while no request is waiting.
+constexpr int kStepsPerTurn = 4000;
+
+// The server client of the run: SHttp, counting the requests that still wait for an answer so
+// that virtual time keeps pace with the network while one does.
+class CountingClient final : public FirmwareCatalogueClient
+{
+public:
+    int inFlight = 0;
+    std::function<void(const QString &path)> onDownloaded;
+
+    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
+    {
+        ++inFlight;
+        QPointer<QObject> guard(context);
+        SHttp::getUpdateFirmwaerWithType(
+            type, context,
+            [this, guard, success](const std::optional<QList<Firmware>> &list) {
+                --inFlight;
+                if (guard && list && success)
+                    success(*list);
+            },
+            [this, guard, failure](const HttpError &error) {
+                --inFlight;
+                if (guard && failure)
+                    failure(error);
+            });
+    }
+
+    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
+    {
+        ++inFlight;
+        QPointer<QObject> guard(context);
+        SHttp::dowmFirmwaerFile(
+            release.fileURL, context,
+            [this, guard, success](const QString &path) {
+                --inFlight;
+                if (onDownloaded)
+                    onDownloaded(path);
+                if (guard && success)
+                    success(path);
+            },
+            [this, guard, failure](const HttpError &error) {
+                --inFlight;
+                if (guard && failure)
+                    failure(error);
+            },
+            release.id, release.fileSize, release.md5);
+    }
+};
+
+// Plays the root controller: hands the announced device to the update screen.
+class LabRoot final : public QObject, public DeviceDelegate, public UpdateViewDelegat
+{
+public:
+    std::function<bool(const SFenwykDevicePtr &)> isOurs;
+    std::function<void(const SFenwykDevicePtr &)> show;
+    SFenwykDevicePtr handed;
+
+    void addSFenwykDevice(const SFenwykDevicePtr &device) override
+    {
+        if (handed || !device || !isOurs || !isOurs(device))
+            return;
+        handed = device;
+        if (show)
+            show(device);
+    }
+    void removeSFenwykDevice(const SFenwykDevicePtr &) override {}
+};
+
+void waitForEvents(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+QJsonObject flashDumpOf(const FlashMemory &flash)
+{
+    QJsonArray regions;
+    for (const auto &r : flash.regions())
+        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(r.address)},
+                                   {QStringLiteral("data"), QString::fromLatin1(r.data.toHex())}});
+    return QJsonObject{{QStringLiteral("regions"), regions}};
+}
+
+struct LabUpdateRun::State
+{
+    explicit State(LabUpdateOptions o)
+        : options(std::move(o))
+        , bus(clock)
+        , vela2(PlatformServices{&clock, &bus})
+        , hjz(PlatformServices{&clock, &bus})
+        , hjzWatcher(PlatformServices{&clock, &bus})
+        , dinput(PlatformServices{&clock, &bus})
+        , switchMac(PlatformServices{&clock, &bus})
+        , controller(UpdateServices{PlatformServices{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &client})
+    {}
+
+    LabUpdateOptions options;
+    VirtualScheduler clock;
+    VirtualHidBus bus;
+    CountingClient client;
+    SHIDBootVela2 vela2;
+    SHIDBootHJZ hjz;
+    SHIDHJZ hjzWatcher;
+    SHIDDinput dinput;
+    SHIDSwitchAndMac switchMac;
+    UpdateSessionController controller;
+    BootEventPrinter printer;
+    LabRoot root;
+
+    std::unique_ptr<VirtualDeviceModel> normal;
+    std::unique_ptr<VirtualClassicBootloader> classicBoot;
+    std::unique_ptr<VirtualVela2Bootloader> vela2Boot;
+    std::unique_ptr<VirtualHjzBootloader> hjzBoot;
+    VirtualDeviceModel *bootModel = nullptr;
+
+    std::function<void(const QJsonObject &)> *sink = nullptr;
+    bool printing = true;
+    bool ended = false;
+    bool userReplugged = false;
+    std::optional<uint64_t> printedState;
+    QString failureCause;
+    UpdateRunResult result;
+
+    void print(const QJsonObject &line)
+    {
+        if (printing && sink && *sink)
+            (*sink)(line);
+    }
+
+    void end(bool success, const QString &message)
+    {
+        if (ended)
+            return;
+        ended = true;
+        result.success = success;
+        result.state = controller.state();
+        result.message = message;
+        result.virtualMs = clock.nowMs();
+    }
+
+    HidIdentity bootIdentity() const
+    {
+        switch (options.boot.bootloader) {
+        case LabBootloader::Classic:
+            return {options.boot.vid, options.boot.pid, QStringLiteral("Fenwyk Bootloader")};
+        case LabBootloader::SecondGen:
+            return {0x2DC8, options.boot.usbPid, QStringLiteral("Fenwyk Bootloader")};
+        case LabBootloader::Hjz:
+            break;
+        }
+        return {0x2DC8, 0x3209, QStringLiteral("Fenwyk Bootloader")};
+    }
+
+    void setUpBootloader()
+    {
+        const LabFlashOptions &b = options.boot;
+        const HidIdentity normalIdentity{0x2DC8, options.pid, QStringLiteral("Fenwyk Controller")};
+        switch (b.bootloader) {
+        case LabBootloader::Classic:
+            classicBoot = std::make_unique<VirtualClassicBootloader>(bus, b.pid, b.vid);
+            classicBoot->info = {b.bootVersion, b.hwCode, b.fwType};
+            classicBoot->normalIdentity = normalIdentity;
+            classicBoot->dropReplyAt = b.dropReply;
+            classicBoot->corruptWriteAt = b.corruptWrite;
+            classicBoot->unplugAfter = b.unplugAfter;
+            for (std::size_t i = 0; i < classicBoot->settings.size(); ++i)
+                classicBoot->settings[i] = static_cast<uint8_t>(0xA0 + i);
+            bootModel = classicBoot.get();
+            break;
+        case LabBootloader::SecondGen: {
+            const uint16_t reported = options.reportedPidGiven ? b.reportedPid : options.pid;
+            vela2Boot = std::make_unique<VirtualVela2Bootloader>(bus, reported, b.usbPid);
+            vela2::GamepadInfo &info = vela2Boot->info;
+            if (b.infoPid)
+                info.setProductId(*b.infoPid);
+            info.raw[vela2::GamepadInfo::kSubType] = b.subType;
+            wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
+            wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+            for (std::size_t i = 0; i < vela2Boot->bootSerial.size(); ++i)
+                vela2Boot->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+            if (!vela2::isJLProductId(reported))
+                vela2Boot->seedFlash(options.versionHundredths);
+            vela2Boot->appZone = b.appZone;
+            vela2Boot->eraseUnit = b.eraseUnit;
+            vela2Boot->normalIdentity = normalIdentity;
+            vela2Boot->dropReplyAt = b.dropReply;
+            vela2Boot->corruptWriteAt = b.corruptWrite;
+            vela2Boot->unplugAfter = b.unplugAfter;
+            bootModel = vela2Boot.get();
+            break;
+        }
+        case LabBootloader::Hjz: {
+            const hjz::PageSettings geometry =
+                hjz::settingsForDevice(b.devId.value_or(387)).value_or(hjz::PageSettings{});
+            hjzBoot = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, 1024, geometry.packetsPerPage);
+            hjzBoot->dropReplyAt = b.dropReply;
+            hjzBoot->corruptWriteAt = b.corruptWrite;
+            hjzBoot->unplugAfter = b.unplugAfter;
+            hjz.cur_devId = b.devId.value_or(0);
+            bootModel = hjzBoot.get();
+            break;
+        }
+        }
+    }
+
+    // The HJZ bootloader's geometry follows the device id in use; its page size is the file's.
+    void fitHjzGeometry(const QString &path)
+    {
+        if (!hjzBoot)
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray header = file.read(hjz::kHeaderSize);
+        if (header.size() < static_cast<qsizetype>(hjz::kHeaderSize))
+            return;
+        const auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(header.constData()),
+                                                    static_cast<std::size_t>(header.size()));
+        const uint32_t deviceId = options.boot.devId.value_or(wire::le32(bytes, hjz::FileLayout::kDeviceId));
+        const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
+        hjzBoot->flashBase = geometry.flashBase;
+        hjzBoot->packetsPerPage = geometry.packetsPerPage;
+        if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
+            hjzBoot->pageSize = size;
+    }
+
+    void setUpNormalDevice()
+    {
+        switch (options.identity) {
+        case LabUpdateOptions::Identity::Dinput: {
+            auto device = std::make_unique<VirtualDinputController>(bus, options.pid);
+            device->versionHundredths = options.versionHundredths;
+            device->beta = options.beta;
+            normal = std::move(device);
+            break;
+        }
+        case LabUpdateOptions::Identity::Switch:
+        case LabUpdateOptions::Identity::Sony: {
+            auto device = std::make_unique<VirtualVendorModeController>(
+                bus,
+                options.identity == LabUpdateOptions::Identity::Switch ? VirtualVendorModeController::Identity::Switch
+                                                                       : VirtualVendorModeController::Identity::Sony,
+                options.pid);
+            device->versionHundredths = options.versionHundredths;
+            device->beta = options.beta;
+            normal = std::move(device);
+            break;
+        }
+        }
+        if (!options.bootloaderAttached)
+            normal->setBootTarget(bootIdentity(), bootModel);
+    }
+
+    // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
+    void playUser()
+    {
+        if (userReplugged || options.bootloaderAttached)
+            return;
+        userReplugged = true;
+        clock.after(kUserUnplugMs, [this] {
+            normal->unplug();
+            clock.after(kUserReplugMs, [this] { bootModel->plug(); });
+        });
+    }
+};
+
+LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
+    : m(std::make_unique<State>(std::move(options)))
+{
+    State &s = *m;
+    s.sink = &onLine;
+    s.bus.setLatencyMs(s.options.busLatencyMs);
+    s.setUpBootloader();
+    s.setUpNormalDevice();
+
+    s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
+    s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
+    s.printer.seen = [&s](const char *event) {
+        if (qstrcmp(event, "SHIDBootRemoveDevice") == 0
+            && s.controller.state() == UpdateSessionController::kStateWriting)
+            s.failureCause = QStringLiteral("the bootloader device left while writing");
+    };
+    s.controller.setBootTap(&s.printer, &s.printer);
+    s.controller.setDelegate(&s.root);
+    s.client.onDownloaded = [&s](const QString &path) { s.fitHjzGeometry(path); };
+
+    QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
+        // A state set again to the value it has is no change.
+        if (!s.printedState || *s.printedState != state)
+            s.print(QJsonObject{{QStringLiteral("state"), static_cast<qint64>(state)}});
+        s.printedState = state;
+        if (state == UpdateSessionController::kStateFinished)
+            s.end(true, QStringLiteral("update finished"));
+        else if (state == UpdateSessionController::kStateFailed)
+            s.end(false, s.failureCause.isEmpty() ? QStringLiteral("no sign of life from the update for 20 s")
+                                                  : s.failureCause);
+    });
+    QObject::connect(&s.controller, &UpdateSessionController::alertRequested, &s.root,
+                     [&s](const QString &button, const QString &message) {
+                         s.print(QJsonObject{{QStringLiteral("alert"), message}});
+                         s.end(false, message.isEmpty() ? QStringLiteral("alert \"%1\" without a message").arg(button)
+                                                        : message);
+                     });
+    QObject::connect(&s.controller, &UpdateSessionController::guideShown, &s.root, [&s](bool error) {
+        s.print(QJsonObject{{QStringLiteral("guide"), QJsonObject{{QStringLiteral("error"), error}}}});
+        if (!error)
+            s.playUser();
+    });
+    NotificationCenter::defaultCenter().addObserver(
+        &s.root, QString::fromLatin1(transport::kUpdateErrorNotification), [&s] {
+            s.failureCause = QStringLiteral("a data report could not be sent");
+            s.controller.updateingError();
+        });
+
+    const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? 0x2009
+                               : s.options.identity == LabUpdateOptions::Identity::Sony ? 0x05C4
+                                                                                        : s.options.pid;
+    s.root.isOurs = [normalPid](const SFenwykDevicePtr &d) { return d->pid == normalPid; };
+    s.root.show = [&s](const SFenwykDevicePtr &device) {
+        if (s.options.manual)
+            device->isChangeBoot = false;
+        s.controller.setDevice(device);
+        s.controller.setminiImageposition(0);
+        s.controller.setState(UpdateSessionController::kStateReady);
+        s.controller.loadViews();
+    };
+    s.dinput.setDelegate(&s.root);
+    s.switchMac.setDelegate(&s.root);
+    s.dinput.open();
+    s.switchMac.open();
+}
+
+LabUpdateRun::~LabUpdateRun()
+{
+    m->printing = false;
+    NotificationCenter::defaultCenter().removeObserver(&m->root);
+}
+
+UpdateSessionController &LabUpdateRun::controller()
+{
+    return m->controller;
+}
+
+VirtualHidBus &LabUpdateRun::bus()
+{
+    return m->bus;
+}
+
+VirtualScheduler &LabUpdateRun::clock()
+{
+    return m->clock;
+}
+
+const FlashMemory &LabUpdateRun::flash() const
+{
+    if (m->classicBoot)
+        return m->classicBoot->flash();
+    return m->vela2Boot ? m->vela2Boot->flash() : m->hjzBoot->flash();
+}
+
+QJsonObject LabUpdateRun::flashDump() const
+{
+    return flashDumpOf(flash());
+}
+
+QString LabUpdateRun::firmwarePath() const
+{
+    return m->controller.savePath;
+}
+
+int LabUpdateRun::requestsInFlight() const
+{
+    return m->client.inFlight;
+}
+
+int LabUpdateRun::bootloaderRequests() const
+{
+    if (m->classicBoot)
+        return m->classicBoot->requests();
+    return m->vela2Boot ? m->vela2Boot->requests() : 0;
+}
+
+const UpdateRunResult &LabUpdateRun::result() const
+{
+    return m->result;
+}
+
+VirtualClassicBootloader *LabUpdateRun::classicBootloader() const
+{
+    return m->classicBoot.get();
+}
+
+VirtualVela2Bootloader *LabUpdateRun::vela2Bootloader() const
+{
+    return m->vela2Boot.get();
+}
+
+VirtualHjzBootloader *LabUpdateRun::hjzBootloader() const
+{
+    return m->hjzBoot.get();
+}
+
+bool LabUpdateRun::runUntil(const std::function<bool()> &done)
+{
+    State &s = *m;
+    QElapsedTimer wall;
+    wall.start();
+    qint64 last = 0;
+    while (!done()) {
+        QCoreApplication::processEvents();
+        if (done())
+            return true;
+        const qint64 now = wall.elapsed();
+        if (now > s.options.wallTimeoutMs)
+            return false;
+        if (s.client.inFlight > 0) {
+            // Waiting for the server: virtual time goes at the pace of the wall clock.
+            s.clock.advance(now - last);
+            waitForEvents(2);
+        } else {
+            int steps = 0;
+            while (steps < kStepsPerTurn && !done() && s.client.inFlight == 0 && s.clock.step())
+                ++steps;
+            if (steps == 0)
+                waitForEvents(2);
+        }
+        last = now;
+    }
+    return true;
+}
+
+bool LabUpdateRun::showScreen()
+{
+    State &s = *m;
+    if (s.options.bootloaderAttached)
+        s.bootModel->plug();
+    s.normal->plug();
+    const bool answered = runUntil([&s] {
+        return s.ended
+               || (s.root.handed && s.controller.isloadData && s.client.inFlight == 0
+                   && (s.controller.updateFirmwaers || !s.controller.model().reloadHidden));
+    });
+    if (s.ended)
+        return false;
+    if (!answered) {
+        s.end(false, s.root.handed ? QStringLiteral("the server gave no release list")
+                                   : QStringLiteral("the device was never announced"));
+        return false;
+    }
+    if (!s.controller.updateFirmwaers) {
+        s.end(false, QStringLiteral("the release list could not be fetched"));
+        return false;
+    }
+    return true;
+}
+
+bool LabUpdateRun::pressUpdate()
+{
+    State &s = *m;
+    const int row = s.options.row;
+    const qsizetype count = s.controller.updateFirmwaers ? s.controller.updateFirmwaers->size() : 0;
+    if (!s.controller.releaseAt(row)) {
+        s.end(false, count == 0 ? QStringLiteral("the server lists no release for this device")
+                                : QStringLiteral("row %1 is past the list of %2 releases").arg(row).arg(count));
+        return false;
+    }
+    s.controller.chengeboxClick(row);
+    // A device that cannot be switched says so with every version reply; hold it to that.
+    if (s.options.manual && s.root.handed)
+        s.root.handed->isChangeBoot = false;
+    for (const HidFault &fault : s.options.faults)
+        s.bus.injectFault(fault);
+    s.controller.SButtonClick(UpdateSessionController::Button::Update);
+    return true;
+}
+
+UpdateRunResult LabUpdateRun::finish()
+{
+    State &s = *m;
+    if (!runUntil([&s] { return s.ended; }))
+        s.end(false,
+              QStringLiteral("the update did not end within %1 s of wall time").arg(s.options.wallTimeoutMs / 1000));
+    // What the device does after the outcome is not part of the run's output.
+    s.printing = false;
+    s.clock.advance(kSettleMs);
+    return s.result;
+}
+
+UpdateRunResult LabUpdateRun::run()
+{
+    if (showScreen() && pressUpdate())
+        return finish();
+    m->printing = false;
+    return m->result;
+}
+
+} // namespace flashwell::lab

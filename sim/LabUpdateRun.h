@@ -1,0 +1,115 @@
+#pragma once
+
+#include "LabFlashRun.h"
+#include "platform/VirtualHidBus.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace flashwell {
+class UpdateSessionController;
+class VirtualScheduler;
+} // namespace flashwell
+
+namespace flashwell::lab {
+
+class FlashMemory;
+class VirtualClassicBootloader;
+class VirtualHjzBootloader;
+class VirtualVela2Bootloader;
+
+struct LabUpdateOptions
+{
+    enum class Identity { Dinput, Switch, Sony };
+
+    // The normal-mode device: its catalogue product ID, version (× 100) and beta, and the
+    // identity it presents (D-input, or the Switch/Sony identities reporting `pid`).
+    uint16_t pid = 0x3011;
+    uint16_t versionHundredths = 100;
+    uint16_t beta = 0;
+    Identity identity = Identity::Dinput;
+    // The bootloader it switches to, with the bootloader options of `flash` (the file is unused:
+    // the update downloads it). For a second-generation bootloader without `reportedPid` set
+    // explicitly, the device's own product ID is reported.
+    LabFlashOptions boot;
+    bool reportedPidGiven = false;
+    // The bootloader is on the bus from the start (a device whose bootloader interface sits
+    // beside its normal one, as the 0x2000 pad's does).
+    bool bootloaderAttached = false;
+
+    int row = 0;
+    // The device cannot be switched by a report: the guide is shown and the lab re-plugs it.
+    bool manual = false;
+    // Faults on the bus, counted from the moment update is pressed.
+    std::vector<HidFault> faults;
+    int64_t busLatencyMs = 1;
+    // Wall time after which a run that has not ended is given up.
+    int64_t wallTimeoutMs = 30000;
+};
+
+struct UpdateRunResult
+{
+    bool success = false;
+    uint64_t state = 0;
+    QString message;
+    int64_t virtualMs = 0;
+};
+
+// One whole update in the lab, the way the root controller and a user run it: a virtual
+// normal-mode device on a virtual bus in virtual time, the real watchers, the update workflow's
+// controller and the real server client (in real time, against ServerConfig's servers). It
+// prints (through `onLine`) every state change, bootloader callback, alert and guide.
+class LabUpdateRun
+{
+public:
+    explicit LabUpdateRun(LabUpdateOptions options);
+    ~LabUpdateRun();
+    LabUpdateRun(const LabUpdateRun &) = delete;
+    LabUpdateRun &operator=(const LabUpdateRun &) = delete;
+
+    std::function<void(const QJsonObject &)> onLine;
+
+    // Plug, list, check the row, press update, and follow the update to its end.
+    UpdateRunResult run();
+
+    // The steps of run(), for tests that act in between. Each returns false when it could not
+    // get there (the result then says why).
+    bool showScreen();        // the device is announced and the screen is in state 0 with its list
+    bool pressUpdate();       // row checked, update pressed
+    UpdateRunResult finish(); // follows the update to state 6, 7 or an alert
+    // Runs virtual time and the event loop until `done` holds; false when the run ended or the
+    // wall time ran out first.
+    bool runUntil(const std::function<bool()> &done);
+
+    UpdateSessionController &controller();
+    VirtualHidBus &bus();
+    VirtualScheduler &clock();
+    // The bootloader's flash and the update's file (the downloaded one).
+    const FlashMemory &flash() const;
+    QJsonObject flashDump() const;
+    QString firmwarePath() const;
+    // Server requests still waiting for an answer.
+    int requestsInFlight() const;
+    // Requests the host sent to the bootloader that it answered (its own count).
+    int bootloaderRequests() const;
+    const UpdateRunResult &result() const;
+    // The bootloader models (null unless the run uses that bootloader).
+    VirtualClassicBootloader *classicBootloader() const;
+    VirtualVela2Bootloader *vela2Bootloader() const;
+    VirtualHjzBootloader *hjzBootloader() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m;
+};
+
+// {"regions":[{"address":N,"data":"<hex>"}]}
+QJsonObject flashDumpOf(const FlashMemory &flash);
+
+} // namespace flashwell::lab

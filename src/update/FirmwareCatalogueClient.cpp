@@ -1,0 +1,51 @@
+#include "update/FirmwareCatalogueClient.h"
+
+#include "net/SHttp.h"
+
+namespace flashwell {
+
+namespace {
+
+class SHttpCatalogueClient final : public FirmwareCatalogueClient
+{
+public:
+    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
+    {
+        // The request belongs to `context`: it is aborted, and calls nothing, once that is gone.
+        SHttp::getUpdateFirmwaerWithType(
+            type, context,
+            [success](const std::optional<QList<Firmware>> &list) {
+                if (list && success)
+                    success(*list);
+            },
+            [failure](const HttpError &error) {
+                if (failure)
+                    failure(error);
+            });
+    }
+
+    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
+    {
+        SHttp::dowmFirmwaerFile(
+            release.fileURL, context,
+            [success](const QString &path) {
+                if (success)
+                    success(path);
+            },
+            [failure](const HttpError &error) {
+                if (failure)
+                    failure(error);
+            },
+            release.id, release.fileSize, release.md5);
+    }
+};
+
+} // namespace
+
+FirmwareCatalogueClient &FirmwareCatalogueClient::shared()
+{
+    static SHttpCatalogueClient client;
+    return client;
+}
+
+} // namespace flashwell

@@ -1,0 +1,203 @@
+#pragma once
+
+#include "boot/SHIDBoot.h"
+#include "boot/SHIDBootDelegate.h"
+#include "boot/SHIDBootHJZDelegate.h"
+#include "device/SFenwykDevice.h"
+#include "net/Firmware.h"
+#include "platform/PlatformServices.h"
+#include "platform/Scheduler.h"
+#include "platform/WeakDelegate.h"
+#include "update/UpdateScreenModel.h"
+#include "update/UpdateViewDelegat.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace flashwell {
+
+class FirmwareCatalogueClient;
+class SHIDBootHJZ;
+class SHIDBootVela2;
+class SHIDHJZ;
+
+// What the update workflow runs on: the platform, the shared sessions and watcher, the server.
+// Production uses `shared()`; tests and the lab hand in their own.
+struct UpdateServices
+{
+    PlatformServices platform;
+    SHIDBootVela2 *vela2 = nullptr;
+    SHIDBootHJZ *hjz = nullptr;
+    SHIDHJZ *hjzWatcher = nullptr;
+    FirmwareCatalogueClient *server = nullptr;
+
+    static UpdateServices shared();
+};
+
+// One update, from the release list to a flashed device, without widgets: the states 0 to 7,
+// the steps that move between them, the watchdog, the list and version rules and the boot-mode
+// switching. `UpdateView` shows `model()`; the lab and tests drive it headless.
+class UpdateSessionController final : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
+{
+    Q_OBJECT
+public:
+    enum : uint64_t {
+        kStateReady = 0,
+        kStateOffer = 1,
+        kStatePreparing = 2,
+        kStateManual = 3,
+        kStateHardwareRevision = 4,
+        kStateWriting = 5,
+        kStateFinished = 6,
+        kStateFailed = 7,
+    };
+    enum class Button { Update, Left, Right };
+    enum class Picture { Device, Receiver };
+
+    static constexpr int64_t kWatchdogPeriodMs = 3000;
+    static constexpr int64_t kNoSignOfLifeMs = 20000;
+    static constexpr int64_t kDelayedSendMs = 500;
+
+    explicit UpdateSessionController(UpdateServices services = UpdateServices::shared(), QObject *parent = nullptr);
+    ~UpdateSessionController() override;
+
+    // --- data model ---
+    SFenwykDevicePtr device() const { return m_device; }
+    void setDevice(SFenwykDevicePtr device);
+    uint64_t state() const { return m_state; }
+    void setState(uint64_t state);
+    UpdateViewDelegat *delegate() const { return m_delegate.get(); }
+    void setDelegate(UpdateViewDelegat *delegate) { m_delegate.set(delegate); }
+
+    float m_version = 0.0f;
+    float m_beta = 0.0f;
+    float m_targerVersion = 0.0f;
+    int32_t m_targetBeta = 0;
+    bool isSetNewFirmware = false;
+    bool isShowMiniRRImage = false;
+    bool isloadData = false;
+    // Null until fetched: a null list is what makes loadUpdateFirmwae ask the server.
+    std::optional<QList<Firmware>> updateFirmwaers;
+    // The checked row's index in the release list; none until a row was checked.
+    std::optional<int> selectButton;
+    QString savePath;
+    SHIDBoot &shidBoot() { return m_shidBoot; }
+    uint64_t bootState = 0;
+    HidDeviceRef bootDeviceRef;
+    bool updateTimerRunning() const { return m_updateTimer != 0; }
+    int64_t lastTimer = 0;
+
+    const UpdateScreenModel &model() const { return m_model; }
+
+    // --- called by the root controller ---
+    void setminiImageposition(int32_t chosenByHand);
+    // The one-time layout's logic; false when it already ran for this showing.
+    bool loadViews();
+    void setNewFirmwaer(const Firmware &release);
+    void noV1AndV2();
+    void updateingError();
+    // Leaving the screen.
+    void removeFromSuperview();
+
+    // --- the release list ---
+    void loadUpdateFirmwae();
+    void loadUpdateFirmwae(int32_t type);
+    void reloadClic();
+    void refreshFirmwaerList();
+    void filterVersion(float minimum);
+    void chengeboxClick(int tag);
+    QString getFirmwaerHintVersion(float version, int32_t beta, float targerVersion) const;
+    void loadV1AndV2();
+    // The release-notes window's title and content for a row; empty when no such row.
+    QString logTitle(int tag);
+    QString logContent(int tag) const;
+    // The release at `tag`, when the list has one there.
+    std::optional<Firmware> releaseAt(int tag) const;
+
+    // --- starting an update ---
+    void SButtonClick(Button button);
+    void updateStateDowmFirmwaerFile();
+    void updateStateFindNewVersionDowmFirmwaerFile();
+    void dowmFirmwaerFile(const Firmware &release);
+
+    // --- boot-mode switching ---
+    void changeBoot();
+    bool bootBoot();
+    bool switchBoot();
+    bool macBoot();
+    void noChangeBoot();
+
+    // --- watchdog ---
+    void initTimer();
+    void timerOut();
+    void stopTimer();
+
+    // --- pictures ---
+    void SMiniImageViewClick(Picture picture);
+
+    // --- bootloader callbacks ---
+    void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override;
+    void SHIDBootRemoveDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override;
+    void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *hid) override;
+    void SHIDBootGetFirmwaerType(uint32_t firmwareType, SHIDManager *hid) override;
+    void SHIDBootStartUpdate(SHIDManager *hid) override;
+    void SHIDBootStartUpdateing(int32_t progress, SHIDManager *hid) override;
+    void SHIDBootStartUpdateed(SHIDManager *hid) override;
+    void SHIDBootNotSupportFirmware(SHIDManager *hid) override;
+    void SHIDBootErrorString(SHIDManager *hid, const QString &msg) override;
+    void SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t gamepadType, uint32_t pid) override;
+    void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override;
+    void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) override;
+    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
+    void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
+
+    // Sees every bootloader callback before the controller handles it (the lab prints them).
+    void setBootTap(SHIDBootDelegate *boot, SHIDBootHJZDelegate *hjz)
+    {
+        m_bootTap.set(boot);
+        m_hjzTap.set(hjz);
+    }
+
+Q_SIGNALS:
+    void stateChanged(quint64 state);
+    // Anything in model() changed.
+    void modelChanged();
+    // The rows were built anew.
+    void rowsRebuilt();
+    // A warning alert: one button and a message. The state has already changed.
+    void alertRequested(const QString &buttonTitle, const QString &message);
+    void guideShown(bool error);
+    // The left button in state 6: the application ends with this status.
+    void terminateRequested(int status);
+
+private:
+    void changeUIWithState(uint64_t state);
+    void AllHidden(bool hidden);
+    void showGuide(bool error);
+    void removeGuide();
+    void bootFailed(const QString &buttonTitle, const QString &message);
+    void updateFinished();
+    void hjzReadVersion();
+    std::optional<Firmware> checkedRelease() const;
+    void touch() { Q_EMIT modelChanged(); }
+    Scheduler &scheduler() const { return *m_services.platform.scheduler; }
+
+    UpdateServices m_services;
+    SFenwykDevicePtr m_device;
+    uint64_t m_state = kStateReady;
+    WeakDelegate<UpdateViewDelegat> m_delegate;
+    SHIDBoot m_shidBoot;
+    Scheduler::TimerId m_updateTimer = 0;
+    // Requests from an earlier list or download are dropped when their answers arrive.
+    uint64_t m_listGeneration = 0;
+    uint64_t m_downloadGeneration = 0;
+    UpdateScreenModel m_model;
+    WeakDelegate<SHIDBootDelegate> m_bootTap;
+    WeakDelegate<SHIDBootHJZDelegate> m_hjzTap;
+};
+
+} // namespace flashwell

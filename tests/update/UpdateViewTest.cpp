@@ -1,0 +1,412 @@
+#include "update/UpdateView.h"
+#include "VirtualDeviceModel.h"
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "device/SHIDHJZ.h"
+#include "platform/Bundle.h"
+#include "platform/VirtualHidBus.h"
+#include "platform/VirtualScheduler.h"
+#include "ui/AppKitFrame.h"
+#include "ui/SButton.h"
+#include "ui/SLabel.h"
+#include "ui/SMiniImageView.h"
+#include "update/DeviceManualView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include "support/FakeCatalogue.h"
+#include "support/TestSupport.h"
+#include "support/WidgetTestSupport.h"
+
+using namespace flashwell;
+using flashwell::test::entry;
+using flashwell::test::FakeCatalogue;
+using flashwell::test::release;
+using flashwell::test::ScopedCatalogue;
+using flashwell::test::ScopedLanguages;
+using flashwell::test::ScopedTranslations;
+using State = UpdateSessionController;
+
+namespace {
+
+QString tr(const char *key)
+{
+    return Bundle::localizedString(key);
+}
+
+class UpdateViewTest : public ::testing::Test
+{
+protected:
+    UpdateViewTest()
+        : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"),
+                     entry(0x3020, 0x2DC8, 2, "Fenwyk Wren")})
+        , bus(clock)
+        , vela2({&clock, &bus})
+        , hjz({&clock, &bus})
+        , hjzWatcher({&clock, &bus})
+        , view(UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server})
+    {
+        view.resize(900, 600);
+        view.setTerminateHandler([this](int status) { terminated = status; });
+    }
+
+    SFenwykDevicePtr device(uint16_t pid, float version, bool switchable = true)
+    {
+        models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{0x2DC8, pid, QStringLiteral("Pad")}));
+        auto record = std::make_shared<SFenwykDevice>();
+        record->pid = pid;
+        record->vid = 0x2DC8;
+        record->deviceRef = models.back()->plug();
+        record->setVersion(version);
+        record->isChangeBoot = switchable;
+        clock.runPending();
+        return record;
+    }
+    // The root's showing: device, picture mode, state 0, shown; then the server's answer.
+    void show(const SFenwykDevicePtr &d, const QList<Firmware> &list, int32_t chosenByHand = 0)
+    {
+        view.setDevice(d);
+        view.setminiImageposition(chosenByHand);
+        view.setState(State::kStateReady);
+        view.show();
+        QCoreApplication::processEvents();
+        server.answer(list);
+    }
+    // The bottom-up frame of `widget` inside `ancestor`.
+    static QRectF frameIn(const QWidget *widget, const QWidget *ancestor)
+    {
+        const QPoint topLeft = widget->mapTo(ancestor, QPoint(0, 0));
+        return AppKitFrame::fromQt(QRectF(topLeft, widget->size()), ancestor->height());
+    }
+    void screenshot(const char *name)
+    {
+        const QByteArray dir = qgetenv("FLASHWELL_SCREENSHOTS");
+        if (!dir.isEmpty())
+            view.grab().save(
+                QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+    }
+
+    ScopedCatalogue catalogue;
+    VirtualScheduler clock;
+    VirtualHidBus bus;
+    FakeCatalogue server;
+    SHIDBootVela2 vela2;
+    SHIDBootHJZ hjz;
+    SHIDHJZ hjzWatcher;
+    std::vector<std::unique_ptr<lab::VirtualDeviceModel>> models;
+    UpdateView view;
+    std::optional<int> terminated;
+};
+
+QList<Firmware> releases(int n)
+{
+    QList<Firmware> list;
+    for (int i = 0; i < n; ++i)
+        list.append(release(1.0f + 0.01f * static_cast<float>(i), 0, 12, "Heron_V1.bin"));
+    return list;
+}
+
+} // namespace
+
+TEST_F(UpdateViewTest, EachStateShowsItsControls)
+{
+    ScopedTranslations english(QStringLiteral("en"));
+    // A type-2 product: its guide has a picture and three lines.
+    show(device(0x3020, 1.0f), {release(1.05f, 2, 2), release(1.04f, 0, 2)});
+    EXPECT_TRUE(view.miniImageView()->isVisible());
+    EXPECT_TRUE(view.firmwaerListVist()->isVisible());
+    EXPECT_TRUE(view.firmwaerHintLabel()->isVisible());
+    EXPECT_TRUE(view.updateButton()->isVisible());
+    EXPECT_FALSE(view.leftButton()->isVisible());
+    EXPECT_FALSE(view.rightButton()->isVisible());
+    EXPECT_FALSE(view.findNewVersionListView()->isVisible());
+    EXPECT_FALSE(view.hintLabel()->isVisible());
+    EXPECT_FALSE(view.progress()->isVisible());
+    EXPECT_EQ(view.updateButton()->m_title(), QStringLiteral("Update"));
+    EXPECT_EQ(view.updateButton()->m_backgroundColor(), QColor(0, 160, 233));
+    EXPECT_EQ(view.updateButton()->m_highlightColor(), QColor(255, 52, 90));
+    EXPECT_EQ(view.firmwaerHintLabel()->text(), QStringLiteral("Firmware 1.00 to v1.05 beta 2 "));
+    screenshot("state0_en");
+
+    view.setState(State::kStateOffer);
+    view.setNewFirmwaer(release(1.07f));
+    EXPECT_FALSE(view.updateButton()->isVisible());
+    EXPECT_TRUE(view.leftButton()->isVisible());
+    EXPECT_TRUE(view.rightButton()->isVisible());
+    EXPECT_TRUE(view.findNewVersionListView()->isVisible());
+    EXPECT_FALSE(view.firmwaerListVist()->isVisible());
+    EXPECT_EQ(view.findNewVersionLabel()->text(), QStringLiteral("New version v1.07"));
+    EXPECT_EQ(view.findNewVersionLogTextView()->toPlainText(), QStringLiteral("Notes"));
+    EXPECT_EQ(view.leftButton()->m_title(), QStringLiteral("Others"));
+    // Left at width/2 - its width - 15, right at width/2 + 15.
+    EXPECT_EQ(frameIn(view.leftButton(), &view).x(), 450 - 100 - 15);
+    EXPECT_EQ(frameIn(view.rightButton(), &view).x(), 450 + 15);
+    screenshot("state1_en");
+
+    // From the list: update pressed, the download under way, then writing.
+    view.setState(State::kStateReady);
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
+    EXPECT_EQ(view.state(), State::kStatePreparing);
+    view.controller().SHIDBootStartUpdate(nullptr);
+    view.controller().SHIDBootStartUpdateing(40, nullptr);
+    EXPECT_EQ(view.updateButton()->m_backgroundColor(), QColor(255, 52, 90));
+    EXPECT_EQ(view.updateButton()->m_progress(), 40.0f);
+    EXPECT_EQ(view.updateButton()->m_title(), QString());
+    EXPECT_EQ(view.firmwaerHintLabel()->text(), QStringLiteral("Updating "));
+    EXPECT_TRUE(view.updateButton()->isVisible());
+    screenshot("state5_en");
+
+    view.controller().SHIDBootStartUpdateing(100, nullptr);
+    view.controller().SHIDBootStartUpdateed(nullptr);
+    EXPECT_EQ(view.updateButton()->m_title(), tr("success"));
+    EXPECT_EQ(view.updateButton()->m_backgroundColor(), QColor(90, 178, 31));
+    EXPECT_FALSE(view.leftButton()->isVisible());
+    EXPECT_FALSE(view.rightButton()->isVisible());
+    EXPECT_EQ(view.leftButton()->m_title(), QStringLiteral("Close"));
+    EXPECT_EQ(view.rightButton()->m_title(), QStringLiteral("Next"));
+    const QRectF update = frameIn(view.updateButton(), &view);
+    EXPECT_EQ(frameIn(view.leftButton(), &view).right(), update.left() - 35);
+    EXPECT_EQ(frameIn(view.rightButton(), &view).left(), update.right() + 35);
+    EXPECT_TRUE(view.firmwaerHintLabel()->text().startsWith(QStringLiteral("Updated ")));
+    screenshot("state6_en");
+
+    view.controller().SHIDBootStartUpdate(nullptr);
+    view.updateingError();
+    EXPECT_EQ(view.updateButton()->m_progress(), 0.0f);
+    ASSERT_NE(view.manualView(), nullptr);
+    EXPECT_TRUE(view.manualView()->isVisible());
+    EXPECT_TRUE(view.manualView()->error());
+    EXPECT_EQ(view.manualView()->geometry(), view.rect());
+    screenshot("state7_en");
+}
+
+TEST_F(UpdateViewTest, ChineseTextsFit)
+{
+    ScopedTranslations chinese(QStringLiteral("zh_CN"));
+    ScopedLanguages languages({QStringLiteral("zh-Hans-CN")});
+    show(device(0x3020, 1.01f), {release(1.05f, 0, 2), release(1.04f, 3, 2), release(1.03f, 0, 2)});
+    EXPECT_EQ(view.firmwaerHintLabel()->text(), QStringLiteral("固件 1.01 至 v1.05"));
+    EXPECT_LE(view.firmwaerHintLabel()->sizeHint().width(), 350);
+    screenshot("state0_zh");
+    view.setState(State::kStateOffer);
+    view.setNewFirmwaer(release(1.07f, 1));
+    EXPECT_EQ(view.findNewVersionLogTextView()->toPlainText(), QStringLiteral("说明"));
+    screenshot("state1_zh");
+    view.updateingError();
+    screenshot("state7_zh");
+    for (SButton *b : {view.leftButton(), view.rightButton(), view.updateButton()})
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->m_title()), b->width()) << b->m_title().toStdString();
+}
+
+TEST_F(UpdateViewTest, ButtonsActByState)
+{
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    show(device(0x3011, 1.0f), {release(1.05f)});
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
+    EXPECT_EQ(server.downloads.size(), 1u);
+    EXPECT_EQ(view.state(), State::kStatePreparing);
+    EXPECT_EQ(view.updateButton()->m_title(), tr("prepareUpdate"));
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
+    EXPECT_EQ(server.downloads.size(), 1u) << "nothing while preparing";
+
+    view.setState(State::kStateFinished);
+    view.leftButton()->show();
+    QTest::mouseClick(view.leftButton(), Qt::LeftButton);
+    EXPECT_EQ(terminated, 0);
+    // Keyboard: the update button takes focus and answers Space.
+    view.setState(State::kStateReady);
+    view.updateButton()->setFocus();
+    QTest::keyClick(view.updateButton(), Qt::Key_Space);
+    EXPECT_EQ(server.downloads.size(), 2u);
+}
+
+TEST_F(UpdateViewTest, RowsFollowTheListTable)
+{
+    show(device(0x3011, 1.02f), {release(1.00f), release(1.02f, 1), release(1.02f), release(1.01f)});
+    const auto &rows = view.rows();
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0].name->text(), QStringLiteral("2026-11-30  Heron V1.02 beta 1"));
+    EXPECT_EQ(rows[3].name->text(), QStringLiteral("2026-11-30  Heron V1.00"));
+    ASSERT_NE(rows[0].newMark, nullptr);
+    EXPECT_EQ(rows[0].newMark->text(), QString()) << "the device runs 1.02";
+    EXPECT_EQ(rows[1].newMark, nullptr);
+    EXPECT_TRUE(rows[0].checkbox->isChecked());
+    EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    // Geometry: rows of 738 x 40 hanging from the top, elements where the table puts them.
+    QWidget *document = view.scrollView()->widget();
+    ASSERT_EQ(document->height(), 278);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(frameIn(rows[i].row, document), QRectF(0, 278 - 40 * (i + 1), 738, 40)) << i;
+    EXPECT_EQ(frameIn(rows[0].checkbox, rows[0].row), QRectF(738 - 50, 10, 20, 20));
+    EXPECT_EQ(frameIn(rows[0].name, rows[0].row).x(), 35);
+    // (Bottom-up frames: y + height is the top edge.)
+    EXPECT_EQ(frameIn(rows[0].name, rows[0].row).bottom(), 30) << "10 points below the row's top";
+    EXPECT_EQ(frameIn(rows[0].notes, rows[0].row).right(), 738 - 50 - 10);
+    EXPECT_EQ(frameIn(rows[0].separator, rows[0].row), QRectF(35, 0, 738 - 60, 1));
+    EXPECT_EQ(frameIn(view.firmwaerListVist(), &view), QRectF(81, 161, 738, 278));
+
+    // Clicking a checkbox moves the single tick; clicking it again keeps it.
+    QTest::mouseClick(rows[2].checkbox, Qt::LeftButton);
+    QTest::mouseClick(rows[2].checkbox, Qt::LeftButton);
+    int ticked = 0;
+    for (const auto &r : rows)
+        ticked += r.checkbox->isChecked() ? 1 : 0;
+    EXPECT_EQ(ticked, 1);
+    EXPECT_TRUE(rows[2].checkbox->isChecked());
+    EXPECT_EQ(view.controller().m_targerVersion, 1.01f);
+}
+
+TEST_F(UpdateViewTest, SevenRowsGetTheScrollerAndOpenAtTheTop)
+{
+    show(device(0x3011, 1.0f), releases(6));
+    EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    server.answer(releases(7)); // a second answer replaces the rows
+    view.controller().updateFirmwaers = releases(9);
+    view.controller().refreshFirmwaerList();
+    EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(view.scrollView()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(view.scrollView()->widget()->height(), 9 * 40 - 2);
+    EXPECT_EQ(view.rows().size(), 9);
+    screenshot("state0_scroller");
+}
+
+TEST_F(UpdateViewTest, EmptyListShowsNotFirmware)
+{
+    show(device(0x3011, 1.0f), {});
+    EXPECT_TRUE(view.notFirmware()->isVisible());
+    EXPECT_TRUE(view.rows().isEmpty());
+    EXPECT_EQ(frameIn(view.notFirmware(), &view).bottom(), 600 - 180) << "its top edge, 180 below the screen's";
+    EXPECT_EQ(frameIn(view.notFirmware(), &view).width(), 900);
+}
+
+TEST_F(UpdateViewTest, AlertsAreWindowModalAndOpen)
+{
+    show(device(0x3011, 1.0f), {release(1.05f)});
+    view.controller().SHIDBootErrorString(nullptr, QStringLiteral("erase reply for 0x08014000 missing"));
+    QMessageBox *box = view.alert();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible()) << "opened, not run";
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->text(), QStringLiteral("erase reply for 0x08014000 missing"));
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons().first()->text(), tr("sure"));
+    EXPECT_EQ(view.state(), State::kStateReady) << "the state changes when the alert is shown";
+    EXPECT_TRUE(view.firmwaerListVist()->isVisible());
+    box->buttons().first()->click();
+}
+
+TEST_F(UpdateViewTest, ReceiverPictureSwitchesTheList)
+{
+    show(device(0x2000, 1.0f), {release(1.0f, 0, 48)}, 1);
+    EXPECT_TRUE(view.miniRRImageView()->isVisible());
+    EXPECT_EQ(view.miniRRImageView()->image().name(), QStringLiteral("receiver_48"));
+    EXPECT_EQ(frameIn(view.miniImageView(), &view).x(), 450 - 55 - 60);
+    EXPECT_EQ(frameIn(view.miniRRImageView(), &view).x(), 450 - 55 - 60 + 115);
+    QTest::mouseClick(view.miniRRImageView(), Qt::LeftButton);
+    EXPECT_EQ(server.lists.back().type, 49);
+    EXPECT_TRUE(view.miniRRImageView()->isSelect());
+    EXPECT_TRUE(view.rows().isEmpty());
+    QTest::mouseClick(view.miniImageView(), Qt::LeftButton);
+    EXPECT_EQ(server.lists.back().type, 48);
+}
+
+TEST_F(UpdateViewTest, GuideForTheHardwareRevisionAndTheManualSwitch)
+{
+    show(device(0x3020, 1.0f, false), {release(1.05f, 0, 2)});
+    view.noV1AndV2();
+    ASSERT_NE(view.manualView(), nullptr);
+    EXPECT_TRUE(view.manualView()->isVisible());
+    EXPECT_FALSE(view.manualView()->error());
+    view.setState(State::kStateReady);
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
+    EXPECT_EQ(view.state(), State::kStateManual);
+    EXPECT_TRUE(view.manualView()->isVisible());
+    // The bootloader's arrival takes the guide away.
+    models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{0x2DC8, 0x3208, QStringLiteral("Boot")}));
+    models.back()->plug();
+    clock.runPending();
+    EXPECT_FALSE(view.manualView()->isVisible());
+}
+
+TEST_F(UpdateViewTest, LeavingAndReEntering)
+{
+    auto d = device(0x3011, 1.0f);
+    show(d, {release(1.05f)});
+    ASSERT_EQ(server.lists.size(), 1u);
+    view.removeFromSuperview();
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_FALSE(view.controller().updateFirmwaers);
+    show(d, {release(1.06f)});
+    EXPECT_EQ(server.lists.size(), 2u) << "the list is fetched again";
+    ASSERT_EQ(view.rows().size(), 1);
+    EXPECT_EQ(view.rows()[0].name->text(), QStringLiteral("2026-11-30  Heron V1.06"));
+}
+
+TEST_F(UpdateViewTest, SwitchReportThroughTheScreen)
+{
+    auto d = device(0x3116, 2.0f);
+    show(d, {release(2.1f, 0, 18)});
+    bus.clearLog();
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
+    ASSERT_EQ(bus.outputLog().size(), 1u);
+    EXPECT_EQ(test::hex(bus.outputLog()[0].bytes, 8), "06 00 50 01 00 00 00 00");
+}
+
+TEST_F(UpdateViewTest, NotesButtonOpensTheReleaseNotesCentred)
+{
+    ScopedTranslations english(QStringLiteral("en"));
+    Firmware notes = release(1.05f);
+    notes.readme_en = QStringLiteral("Fixes the triggers\nx\n\nFaster pairing");
+    show(device(0x3011, 1.0f), {notes});
+    const QWidgetList before = QApplication::topLevelWidgets();
+    QTest::mouseClick(view.rows()[0].notes, Qt::LeftButton);
+    QWidget *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!before.contains(w) && w->isVisible())
+            window = w;
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->frameGeometry().center(), view.window()->frameGeometry().center());
+    const QList<QLabel *> labels = window->findChildren<QLabel *>();
+    const bool titled = std::any_of(labels.begin(), labels.end(),
+                                    [](QLabel *l) { return l->text() == QStringLiteral("2026-11-30  Heron V1.05"); });
+    EXPECT_TRUE(titled);
+    const QList<QTextEdit *> texts = window->findChildren<QTextEdit *>();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(texts[0]->toPlainText(), QStringLiteral("Fixes the triggers\n\nFaster pairing\n\n"));
+    window->hide();
+}
+
+TEST_F(UpdateViewTest, AViewOfAControllerOwnedElsewhere)
+{
+    UpdateSessionController &controller = view.controller();
+    show(device(0x3011, 1.0f), {release(1.05f), release(1.04f)});
+    std::optional<int> handled;
+    {
+        UpdateView second(controller);
+        second.resize(900, 600);
+        ASSERT_EQ(second.rows().size(), 2) << "the rows the controller already has";
+        EXPECT_TRUE(second.rows()[0].checkbox->isChecked());
+        controller.chengeboxClick(1);
+        EXPECT_TRUE(second.rows()[1].checkbox->isChecked());
+        second.setTerminateHandler([&](int status) { handled = status; });
+        controller.setState(State::kStateFinished);
+        controller.SButtonClick(State::Button::Left);
+    }
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(terminated, 0) << "the first view (the controller's owner) is told too";
+    controller.chengeboxClick(0); // the controller outlives the second view
+    EXPECT_TRUE(view.rows()[0].checkbox->isChecked());
+}
