@@ -1,5 +1,6 @@
 #include "VirtualDinputController.h"
 #include "device/SHIDDinput.h"
+#include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
@@ -53,6 +54,7 @@ BENCHMARK(BM_DinputArrivalToAnnounce)->Unit(benchmark::kMicrosecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ApplicationContext context;
     QTemporaryDir dir;
     UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
     benchmark::Initialize(&argc, argv);

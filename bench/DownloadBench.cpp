@@ -53,7 +53,7 @@ void BM_DownloadFromLabServer(benchmark::State &state)
         QFile::remove(SHttp::downloadFolder() + QStringLiteral("/image.bin"));
         bool done = false;
         SHttp::dowmFirmwaerFile(
-            QStringLiteral("http://files/image.bin"), [&](const QString &) { done = true; },
+            QStringLiteral("http://files/image.bin"), nullptr, [&](const QString &) { done = true; },
             [&](const HttpError &e) {
                 state.SkipWithError(qPrintable(e.description));
                 done = true;

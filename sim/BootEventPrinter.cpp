@@ -13,89 +13,106 @@ QString version(const SFenwykDevicePtr &device)
 }
 } // namespace
 
-void BootEventPrinter::emitEvent(std::initializer_list<std::pair<QString, QJsonValue>> fields)
+bool BootEventPrinter::announce(const char *event)
 {
-    QJsonObject o;
+    if (seen)
+        seen(event);
+    return sink && (!wanted || wanted());
+}
+
+void BootEventPrinter::emitEvent(const char *event, std::initializer_list<std::pair<QString, QJsonValue>> fields)
+{
+    QJsonObject o{{QStringLiteral("event"), QString::fromLatin1(event)}};
     for (const auto &[k, v] : fields)
         o.insert(k, v);
-    if (sink)
-        sink(o);
+    sink(o);
 }
 
 void BootEventPrinter::SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootRemoveDevice"}});
+    if (announce("SHIDBootRemoveDevice"))
+        emitEvent("SHIDBootRemoveDevice");
 }
 
 void BootEventPrinter::SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootGetVersion"}, {"version", version(device)}, {"beta", device ? device->beta : 0}});
+    if (announce("SHIDBootGetVersion"))
+        emitEvent("SHIDBootGetVersion", {{"version", version(device)}, {"beta", device ? device->beta : 0}});
 }
 
 void BootEventPrinter::SHIDBootGetFirmwaerType(uint32_t type, SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootGetFirmwaerType"}, {"firmwareType", static_cast<qint64>(type)}});
+    if (announce("SHIDBootGetFirmwaerType"))
+        emitEvent("SHIDBootGetFirmwaerType", {{"firmwareType", static_cast<qint64>(type)}});
 }
 
 void BootEventPrinter::SHIDBootStartUpdate(SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootStartUpdate"}});
+    if (announce("SHIDBootStartUpdate"))
+        emitEvent("SHIDBootStartUpdate");
 }
 
 void BootEventPrinter::SHIDBootStartUpdateing(int32_t progress, SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootStartUpdateing"}, {"progress", progress}});
+    if (announce("SHIDBootStartUpdateing"))
+        emitEvent("SHIDBootStartUpdateing", {{"progress", progress}});
 }
 
 void BootEventPrinter::SHIDBootStartUpdateed(SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootStartUpdateed"}});
+    if (announce("SHIDBootStartUpdateed"))
+        emitEvent("SHIDBootStartUpdateed");
 }
 
 void BootEventPrinter::SHIDBootNotSupportFirmware(SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootNotSupportFirmware"}});
+    if (announce("SHIDBootNotSupportFirmware"))
+        emitEvent("SHIDBootNotSupportFirmware");
 }
 
 void BootEventPrinter::SHIDBootErrorString(SHIDManager *, const QString &msg)
 {
-    emitEvent({{"event", "SHIDBootErrorString"}, {"message", msg}});
+    if (announce("SHIDBootErrorString"))
+        emitEvent("SHIDBootErrorString", {{"message", msg}});
 }
 
 void BootEventPrinter::SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid)
 {
-    emitEvent({{"event", "SHIDBootErrorNOEqualPID"},
-               {"gamepadType", static_cast<qint64>(gamepadType)},
-               {"pid", static_cast<qint64>(pid)}});
+    if (announce("SHIDBootErrorNOEqualPID"))
+        emitEvent("SHIDBootErrorNOEqualPID",
+                  {{"gamepadType", static_cast<qint64>(gamepadType)}, {"pid", static_cast<qint64>(pid)}});
 }
 
 void BootEventPrinter::SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *)
 {
-    emitEvent({{"event", "SHIDBootAddDevice"},
-               {"pid", hex4(device ? device->pid : 0)},
-               {"vid", hex4(device ? device->vid : 0)}});
+    if (announce("SHIDBootAddDevice"))
+        emitEvent("SHIDBootAddDevice",
+                  {{"pid", hex4(device ? device->pid : 0)}, {"vid", hex4(device ? device->vid : 0)}});
 }
 
 void BootEventPrinter::SHIDBootHJZUpdate(SHIDBootHJZ *, const SFenwykDevicePtr &device)
 {
-    emitEvent({{"event", "SHIDBootHJZUpdate"},
-               {"pid", hex4(device ? device->pid : 0)},
-               {"vid", hex4(device ? device->vid : 0)}});
+    if (announce("SHIDBootHJZUpdate"))
+        emitEvent("SHIDBootHJZUpdate",
+                  {{"pid", hex4(device ? device->pid : 0)}, {"vid", hex4(device ? device->vid : 0)}});
 }
 
 void BootEventPrinter::SHIDBootHJZGetVersion(const SFenwykDevicePtr &device)
 {
-    emitEvent({{"event", "SHIDBootHJZGetVersion"}, {"version", version(device)}});
+    if (announce("SHIDBootHJZGetVersion"))
+        emitEvent("SHIDBootHJZGetVersion", {{"version", version(device)}});
 }
 
 void BootEventPrinter::SHIDBootHJZUpdateSuccess(SHIDBootHJZ *)
 {
-    emitEvent({{"event", "SHIDBootHJZUpdateSuccess"}});
+    if (announce("SHIDBootHJZUpdateSuccess"))
+        emitEvent("SHIDBootHJZUpdateSuccess");
 }
 
 void BootEventPrinter::SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg)
 {
-    emitEvent({{"event", "SHIDBootHJZUpdateFail"}, {"message", msg}});
+    if (announce("SHIDBootHJZUpdateFail"))
+        emitEvent("SHIDBootHJZUpdateFail", {{"message", msg}});
 }
 
 } // namespace flashwell::lab

@@ -16,6 +16,10 @@ class BootEventPrinter final : public QObject, public SHIDBootDelegate, public S
 {
 public:
     std::function<void(const QJsonObject &)> sink;
+    // Every callback's name, whether or not it is printed.
+    std::function<void(const char *event)> seen;
+    // The JSON is built only while this holds (when it is set).
+    std::function<bool()> wanted;
 
     void SHIDBootRemoveDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override;
     void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *hid) override;
@@ -33,7 +37,8 @@ public:
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
 
 private:
-    void emitEvent(std::initializer_list<std::pair<QString, QJsonValue>> fields);
+    bool announce(const char *event);
+    void emitEvent(const char *event, std::initializer_list<std::pair<QString, QJsonValue>> fields = {});
 };
 
 } // namespace flashwell::lab

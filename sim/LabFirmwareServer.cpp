@@ -1,5 +1,6 @@
 #include "LabFirmwareServer.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 
 namespace flashwell::lab {
@@ -63,6 +65,12 @@ void LabFirmwareServer::addRelease(QJsonObject release, const QString &filePath)
         release.insert(QStringLiteral("fileName"), name);
     if (!release.contains(QStringLiteral("fileSize")))
         release.insert(QStringLiteral("fileSize"), QFileInfo(filePath).size());
+    if (!release.contains(QStringLiteral("md5"))) {
+        QFile file(filePath);
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        if (file.open(QIODevice::ReadOnly) && hash.addData(&file))
+            release.insert(QStringLiteral("md5"), QString::fromLatin1(hash.result().toHex()));
+    }
     m_releases.append({release, filePath, {}});
 }
 
@@ -73,6 +81,9 @@ void LabFirmwareServer::addRelease(QJsonObject release, const QByteArray &bytes)
         release.insert(QStringLiteral("fileURL"), QStringLiteral("http://files.fenwyk.example/firmware/%1").arg(name));
     if (!release.contains(QStringLiteral("fileSize")))
         release.insert(QStringLiteral("fileSize"), bytes.size());
+    if (!release.contains(QStringLiteral("md5")))
+        release.insert(QStringLiteral("md5"),
+                       QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
     m_releases.append({release, {}, bytes});
 }
 
@@ -167,8 +178,48 @@ void LabFirmwareServer::sendJson(QTcpSocket *socket, const QJsonObject &object)
     sendBody(socket, 200, "application/json", QJsonDocument(reply).toJson(QJsonDocument::Compact));
 }
 
+QJsonObject LabFirmwareServer::listed(const Release &release) const
+{
+    QJsonObject json = release.json;
+    if (faults.wrongMd5) {
+        // Another valid digest: the file's own with every digit moved on by one.
+        QByteArray digest = json.value(QStringLiteral("md5")).toString().toLatin1();
+        if (digest.size() != 32)
+            digest = QByteArray(32, '0');
+        for (char &c : digest)
+            c = "123456789abcdef0"[QByteArray("0123456789abcdef").indexOf(static_cast<char>(std::tolower(c))) & 0xF];
+        json.insert(QStringLiteral("md5"), QString::fromLatin1(digest));
+    }
+    return json;
+}
+
+void LabFirmwareServer::sendEndless(QTcpSocket *socket)
+{
+    // No length and no end: the client has to stop reading by itself.
+    socket->write(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n{\"msgState\":1,\"list\":[");
+    const QByteArray piece(kPiece, ' ');
+    connect(socket, &QTcpSocket::bytesWritten, socket, [socket, piece] {
+        if (socket->bytesToWrite() < kPiece)
+            socket->write(piece);
+    });
+    socket->write(piece);
+}
+
 void LabFirmwareServer::respond(QTcpSocket *socket, const Request &request)
 {
+    if (faults.neverAnswer)
+        return; // the connection stays open until the client gives up
+    if (faults.cutAfterStatusLine) {
+        socket->write("HTTP/1.1 200 OK\r\n");
+        socket->flush();
+        socket->disconnectFromHost();
+        return;
+    }
+    if (faults.endlessBody) {
+        sendEndless(socket);
+        return;
+    }
     if (faults.http500) {
         sendBody(socket, 500, "text/html", "<html><body><h1>500 Internal Server Error</h1></body></html>");
         return;
@@ -179,7 +230,7 @@ void LabFirmwareServer::respond(QTcpSocket *socket, const Request &request)
         QList<QJsonObject> out;
         for (const Release &r : m_releases)
             if (r.json.value(QStringLiteral("type")).toInt() == type)
-                out.append(r.json);
+                out.append(listed(r));
         return out;
     };
     if (path == "/firmware/select") {
@@ -238,7 +289,8 @@ void LabFirmwareServer::sendFile(QTcpSocket *socket, const Release &release)
     // The pump refers to itself weakly; the socket's connection below keeps it alive as long as
     // the socket lives.
     std::weak_ptr<std::function<void()>> self = pump;
-    *pump = [socket, source, memory, sent, size, piece, delay, self, filePath = release.filePath]() {
+    *pump = [socket, source, memory, sent, size, piece, delay, self, total = m_bodyBytesSent,
+             filePath = release.filePath]() {
         if (socket->state() != QAbstractSocket::ConnectedState)
             return;
         if (*sent >= size) {
@@ -248,6 +300,7 @@ void LabFirmwareServer::sendFile(QTcpSocket *socket, const Release &release)
         const qint64 n = std::min(piece, size - *sent);
         const QByteArray bytes = filePath.isEmpty() ? memory->mid(*sent, n) : source->read(n);
         *sent += bytes.size();
+        *total += bytes.size();
         socket->write(bytes);
         if (bytes.isEmpty())
             *sent = size;

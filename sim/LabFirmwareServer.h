@@ -9,6 +9,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -32,12 +34,16 @@ public:
 
     struct Faults
     {
-        int contentLengthDelta = 0; // downloads state their size this much off
-        bool shortBody = false;     // downloads are cut to 1999 bytes (and say so)
-        bool http500 = false;       // every reply is a 500 with an HTML body
-        bool nonJson = false;       // firmware replies are not JSON
-        bool msgState0 = false;     // firmware replies carry msgState 0
-        int slowBodyMs = 0;         // downloads trickle out, one 1 KiB piece per this many ms
+        int contentLengthDelta = 0;      // downloads state their size this much off
+        bool shortBody = false;          // downloads are cut to 1999 bytes (and say so)
+        bool http500 = false;            // every reply is a 500 with an HTML body
+        bool nonJson = false;            // firmware replies are not JSON
+        bool msgState0 = false;          // firmware replies carry msgState 0
+        int slowBodyMs = 0;              // downloads trickle out, one 1 KiB piece per this many ms
+        bool cutAfterStatusLine = false; // every reply is a status line, then the connection closes
+        bool neverAnswer = false;        // requests are read and never answered
+        bool endlessBody = false;        // every reply is a 200 whose body never ends
+        bool wrongMd5 = false;           // listed releases carry an "md5" that is not their file's
     };
 
     explicit LabFirmwareServer(QObject *parent = nullptr);
@@ -48,8 +54,8 @@ public:
     // "http://127.0.0.1:<port>/"
     QUrl baseUrl() const;
 
-    // A release (the JSON fields of one list entry) and its file. `fileURL` and `fileSize` are
-    // filled in from the file when absent.
+    // A release (the JSON fields of one list entry) and its file. `fileURL`, `fileSize` and `md5`
+    // are filled in from the file when absent.
     void addRelease(QJsonObject release, const QString &filePath);
     void addRelease(QJsonObject release, const QByteArray &bytes);
     // Loads "releases.json" (an array of release objects naming their "fileName") from `dir`.
@@ -60,6 +66,8 @@ public:
 
     Faults faults;
     const QList<Request> &requests() const { return m_requests; }
+    // Download body bytes handed to sockets so far.
+    qint64 bodyBytesSent() const { return *m_bodyBytesSent; }
     QList<Request> requestsTo(const QByteArray &path) const;
     void clearRequests() { m_requests.clear(); }
 
@@ -76,11 +84,14 @@ private:
     void sendJson(QTcpSocket *socket, const QJsonObject &object);
     void sendBody(QTcpSocket *socket, int status, const QByteArray &type, const QByteArray &body);
     void sendFile(QTcpSocket *socket, const Release &release);
+    void sendEndless(QTcpSocket *socket);
+    QJsonObject listed(const Release &release) const;
 
     QTcpServer *m_server;
     QList<Release> m_releases;
     QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    std::shared_ptr<qint64> m_bodyBytesSent = std::make_shared<qint64>(0);
     QString m_ipPage = QStringLiteral("<html><body>Your address: 203.0.113.7 Fenwyk Harbour</body></html>");
     QString m_ipPage2 = QStringLiteral("<html><body>IP 198.51.100.20 Fenwyk Bay</body></html>");
 };

@@ -56,7 +56,7 @@ public:
         ++inFlight;
         QPointer<QObject> guard(context);
         SHttp::getUpdateFirmwaerWithType(
-            type,
+            type, context,
             [this, guard, success](const std::optional<QList<Firmware>> &list) {
                 --inFlight;
                 if (guard && list && success)
@@ -74,7 +74,7 @@ public:
         ++inFlight;
         QPointer<QObject> guard(context);
         SHttp::dowmFirmwaerFile(
-            release.fileURL,
+            release.fileURL, context,
             [this, guard, success](const QString &path) {
                 --inFlight;
                 if (onDownloaded)
@@ -87,7 +87,7 @@ public:
                 if (guard && failure)
                     failure(error);
             },
-            release.id, release.fileSize);
+            release.id, release.fileSize, release.md5);
     }
 };
 
@@ -320,11 +320,12 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.setUpBootloader();
     s.setUpNormalDevice();
 
-    s.printer.sink = [&s](const QJsonObject &event) {
-        if (event.value(QStringLiteral("event")).toString() == QLatin1String("SHIDBootRemoveDevice")
+    s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
+    s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
+    s.printer.seen = [&s](const char *event) {
+        if (qstrcmp(event, "SHIDBootRemoveDevice") == 0
             && s.controller.state() == UpdateSessionController::kStateWriting)
             s.failureCause = QStringLiteral("the bootloader device left while writing");
-        s.print(event);
     };
     s.controller.setBootTap(&s.printer, &s.printer);
     s.controller.setDelegate(&s.root);

@@ -197,7 +197,7 @@ void UMockdevHidraw::onPlugged(HidDevice *device)
     device->open();
     device->registerInputReportCallback(
         raw->inputBuffer.data(), raw->inputBuffer.size(),
-        [this, raw](HidDevice *, std::span<const uint8_t> report) { queueForHost(*raw, report); });
+        [this, raw](HidDevice *, std::span<const uint8_t> report) { queueForHost(*raw, report); }, this);
     m_nodes.push_back(std::move(node));
 }
 
@@ -253,6 +253,10 @@ static gboolean onWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpoint
     const std::vector<uint8_t> written(arg->data, arg->data + arg->data_len);
     if (written.size() < 2) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
+        return TRUE;
+    }
+    if (int error = 0; node->bridge->takeWriteFault(error)) {
+        umockdev_ioctl_client_complete(client, -1, error);
         return TRUE;
     }
     node->bridge->recordWrite(node->identity.productId, written);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
+#include <cerrno>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -46,6 +48,25 @@ public:
     };
     std::vector<Write> writes() const;
 
+    // The next `count` writes to any node fail with `error` (as a busy endpoint gives EAGAIN),
+    // without reaching the device.
+    void failWrites(int count, int error = EAGAIN)
+    {
+        m_writeError = error;
+        m_failWrites = count;
+    }
+    // Called from the testbed's thread: true (and `error` set) when this write is to fail.
+    bool takeWriteFault(int &error)
+    {
+        int left = m_failWrites.load();
+        while (left > 0)
+            if (m_failWrites.compare_exchange_weak(left, left - 1)) {
+                error = m_writeError;
+                return true;
+            }
+        return false;
+    }
+
     struct Node;
     // Called from the testbed's thread for every write.
     void recordWrite(uint16_t productId, const std::vector<uint8_t> &bytes)
@@ -63,6 +84,8 @@ private:
 
     _UMockdevTestbed *m_testbed;
     std::vector<std::unique_ptr<Node>> m_nodes; // kept until the end: the testbed may still call them
+    std::atomic<int> m_failWrites{0};
+    std::atomic<int> m_writeError{EAGAIN};
     mutable std::mutex m_writesMutex;
     std::vector<Write> m_writes;
 };

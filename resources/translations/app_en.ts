@@ -71,7 +71,7 @@
         <source>aboutText</source>
         <translation>Version %1
 Firmware updater for Fenwyk controllers, arcade sticks, receivers and mod kits.
-Released under the MIT License.</translation>
+All rights reserved.</translation>
     </message>
     <message id="quit">
         <source>quit</source>

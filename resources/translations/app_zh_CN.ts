@@ -71,7 +71,7 @@
         <source>aboutText</source>
         <translation>版本 %1
 适用于 Fenwyk 手柄、摇杆、接收器和改装套件的固件升级工具。
-以 MIT 许可证发布。</translation>
+保留所有权利。</translation>
     </message>
     <message id="quit">
         <source>quit</source>

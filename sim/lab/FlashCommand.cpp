@@ -184,20 +184,32 @@ int runFlash(const QStringList &args)
         return usageError(QStringLiteral("cannot read %1: %2").arg(o.run.file, probe.errorString()));
     probe.close();
 
-    LabFlashRun flash(o.run);
-    flash.onEvent = [](const QJsonObject &event) { printJsonLine(event); };
-    const FlashRunResult result = flash.run();
-    printJsonLine(
+    // The run is torn down before the result line, so whatever its end still causes (the
+    // device leaving, a reset) is printed before it, never after.
+    FlashRunResult result;
+    QJsonObject dump;
+    {
+        LabFlashRun flash(o.run);
+        flash.onEvent = [](const QJsonObject &event) { printJsonLine(event); };
+        result = flash.run();
+        if (!o.dumpFlash.isEmpty())
+            dump = flash.flashDump();
+    }
+    bool dumpWritten = true;
+    if (!o.dumpFlash.isEmpty()) {
+        QFile out(o.dumpFlash);
+        dumpWritten = out.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                      && out.write(QJsonDocument(dump).toJson(QJsonDocument::Compact) + '\n') >= 0;
+        if (!dumpWritten)
+            usageError(QStringLiteral("cannot write %1").arg(o.dumpFlash));
+    }
+    printResultLine(
         QJsonObject{{QStringLiteral("result"), result.success ? QStringLiteral("success") : QStringLiteral("failed")},
                     {QStringLiteral("message"), result.message},
                     {QStringLiteral("reports_out"), static_cast<qint64>(result.reportsOut)},
                     {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)}});
-    if (!o.dumpFlash.isEmpty()) {
-        QFile out(o.dumpFlash);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || out.write(QJsonDocument(flash.flashDump()).toJson(QJsonDocument::Compact) + '\n') < 0)
-            return usageError(QStringLiteral("cannot write %1").arg(o.dumpFlash));
-    }
+    if (!dumpWritten)
+        return 2;
     return result.success ? 0 : 1;
 }
 

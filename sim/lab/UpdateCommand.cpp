@@ -4,8 +4,10 @@
 #include "lab/JsonLines.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -266,6 +268,9 @@ int runUpdate(const QStringList &args)
     if (!o.language.isEmpty())
         UserDefaults::standard().setObject(QStringList{o.language}, QStringLiteral("AppleLanguages"));
     UserDefaults::standard().setObject(o.betaBuilds, QStringLiteral("UserDefaults_isBeta"));
+    // Alerts print their texts in the run's language.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        Bundle::installTranslations(*app);
 
     QUrl base = o.server;
     if (!base.path().endsWith(QLatin1Char('/')))
@@ -277,16 +282,14 @@ int runUpdate(const QStringList &args)
     if (QHostAddress(base.host()).isLoopback() || base.host() == QLatin1String("localhost"))
         SHttp::network().setProxy(QNetworkProxy::NoProxy);
 
+    // The run is torn down before the result line, so whatever its end still causes (the device
+    // leaving) is printed before it, never after.
     int status = 1;
+    UpdateRunResult result;
     {
         LabUpdateRun run(o.run);
         run.onLine = [](const QJsonObject &line) { printJsonLine(line); };
-        const UpdateRunResult result = run.run();
-        printJsonLine(QJsonObject{
-            {QStringLiteral("result"), result.success ? QStringLiteral("success") : QStringLiteral("failed")},
-            {QStringLiteral("state"), static_cast<qint64>(result.state)},
-            {QStringLiteral("message"), result.message},
-            {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)}});
+        result = run.run();
         status = result.success ? 0 : 1;
         if (!o.dumpFlash.isEmpty()) {
             QFile out(o.dumpFlash);
@@ -297,6 +300,11 @@ int runUpdate(const QStringList &args)
             }
         }
     }
+    printResultLine(
+        QJsonObject{{QStringLiteral("result"), result.success ? QStringLiteral("success") : QStringLiteral("failed")},
+                    {QStringLiteral("state"), static_cast<qint64>(result.state)},
+                    {QStringLiteral("message"), result.message},
+                    {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)}});
     ServerConfig::install(std::nullopt);
     UserDefaults::useFileForStandard({});
     return status;

@@ -164,13 +164,17 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
         break;
     }
     case AllDataSent:
-        if (isUSBRR_PS_classic)
+        // Leave the state first: a device that acknowledges again must not get a second finish or
+        // restart the settings step.
+        if (isUSBRR_PS_classic) {
+            m_state = SettingsStep;
             startReceiverSettings(device);
-        else
+        } else {
             finish(device);
+        }
         break;
     default:
-        break; // an ended update ignores stray acknowledgements
+        break; // an ended or finished update ignores stray acknowledgements until the next one
     }
 }
 
@@ -190,6 +194,7 @@ bool SHIDBoot::sendNextPiece(HidDevice *device)
 
 void SHIDBoot::finish(HidDevice *device)
 {
+    m_state = Finished;
     transport::sendFramedPacket(device, transport::kGuard, classic::kCommandFinish, {});
     if (SHIDBootDelegate *d = bootDelegate())
         d->SHIDBootStartUpdateed(this);

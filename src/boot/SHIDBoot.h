@@ -25,6 +25,8 @@ public:
         HeaderSent = 1,
         SendingData = 2,
         AllDataSent = 3,
+        SettingsStep = 4, // the receiver settings step runs; acknowledgements are ignored
+        Finished = 5,     // the finish command went out; acknowledgements are ignored
     };
 
     explicit SHIDBoot(PlatformServices services = PlatformServices::shared(), QObject *parent = nullptr);

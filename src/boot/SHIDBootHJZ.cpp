@@ -1,6 +1,7 @@
 #include "boot/SHIDBootHJZ.h"
 
 #include "device/HidTransport.h"
+#include "platform/ApplicationContext.h"
 #include "platform/Logging.h"
 
 #include <array>
@@ -9,8 +10,8 @@ namespace flashwell {
 
 SHIDBootHJZ &SHIDBootHJZ::sharedInstance()
 {
-    static SHIDBootHJZ instance(PlatformServices::shared());
-    return instance;
+    return ApplicationContext::current().shared<SHIDBootHJZ>(
+        [] { return std::make_unique<SHIDBootHJZ>(PlatformServices::shared()); });
 }
 
 SHIDBootHJZ::SHIDBootHJZ(PlatformServices services, QObject *parent)

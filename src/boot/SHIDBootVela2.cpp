@@ -2,6 +2,7 @@
 #include "boot/SHIDBootVela2.h"
 
 #include "device/HidTransport.h"
+#include "platform/ApplicationContext.h"
 #include "platform/Logging.h"
 #include "platform/Scheduler.h"
 
@@ -17,8 +18,8 @@ constexpr int kMaxInfoRequests = 2;
 
 SHIDBootVela2 &SHIDBootVela2::sharedInstance()
 {
-    static SHIDBootVela2 instance(PlatformServices::shared());
-    return instance;
+    return ApplicationContext::current().shared<SHIDBootVela2>(
+        [] { return std::make_unique<SHIDBootVela2>(PlatformServices::shared()); });
 }
 
 SHIDBootVela2::SHIDBootVela2(PlatformServices services, QObject *parent)

@@ -88,6 +88,7 @@ public:
     uint32_t mainLength() const { return m_mainLength; }
     uint32_t bytesWritten() const { return m_bytesWritten; }
     uint32_t radioLength() const { return m_radioHeader.length(); }
+    const std::array<uint8_t, vela2::kBootSerialSize> &bootSerial() const { return m_bootSerial; }
     // 0..100 over both images.
     int32_t progress() const;
 

@@ -87,7 +87,9 @@ bool SHIDBootVela2::imageCheck()
     }
 
     qint64 headerAt = stream->pos();
+    bool foundBySearch = false;
     if (vela2::searchesRecords(bootType)) {
+        foundBySearch = true;
         const uint32_t found = walkRecords(*stream, m_info.searchKey(), header);
         if (found == kNotFound) {
             if (SHIDBootDelegate *d = bootDelegate())
@@ -117,10 +119,32 @@ bool SHIDBootVela2::imageCheck()
     m_mainPayloadAt = headerAt + static_cast<qint64>(kHeaderSize);
     m_bytesWritten = 0;
 
-    if (bootType_PID != (header.pid() & 0xFFFF)) {
+    // The wired bootloaders 0x2003 and 0x2006 keep their records under 0x2002: the record search
+    // is mapped for no other reason, so the record it found that way is theirs.
+    const uint32_t recordPid = header.pid() & 0xFFFF;
+    const bool wiredFamilyRecord = foundBySearch && isSummitWired(bootType_PID) && recordPid == 0x2002;
+    if (bootType_PID != recordPid && !wiredFamilyRecord) {
         if (SHIDBootDelegate *d = bootDelegate())
             d->SHIDBootErrorNOEqualPID(this, header.pid(), bootType_PID);
         return false;
+    }
+    // The radio record is found and bounded here too, so that a file the update cannot finish is
+    // refused before anything is erased. Each update starts from its own images: no radio length
+    // of an earlier update survives into this one's progress.
+    m_radioHeader = {};
+    m_radioFile.reset();
+    if (!vela2::isChecksummedBootType(bootType) && vela2::hasRadioStage(bootType)) {
+        const uint32_t found = radioRecordSearch(bootType == 21 ? 1 : 0);
+        if (found == kNotFound) {
+            m_radioHeader = {};
+        } else {
+            if (!verifyRecordFits(*m_radioFile, found, m_radioHeader)) {
+                m_radioHeader = {};
+                m_radioFile.reset();
+                return false;
+            }
+            m_radioFile->seek(static_cast<qint64>(found) + static_cast<qint64>(kHeaderSize));
+        }
     }
     offset = 0;
     pfile = std::move(stream);

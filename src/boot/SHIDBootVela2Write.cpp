@@ -7,7 +7,6 @@
 namespace flashwell {
 
 namespace {
-constexpr uint32_t kNotFound = 0xFFFFFFFF;
 constexpr uint32_t kRadioBit = 0x80000000;
 constexpr uint32_t kRadioMarkerAddress = 0x80010006;
 constexpr uint32_t kRadioVersionAddress = 0x80010004;
@@ -43,18 +42,7 @@ void SHIDBootVela2::earseFlash()
             earseFlashVela2Version();
             return;
         }
-        m_radioHeader = {};
-        if (vela2::hasRadioStage(bootType)) {
-            const uint32_t found = radioRecordSearch(bootType == 21 ? 1 : 0);
-            if (found == kNotFound) {
-                m_radioHeader = {};
-            } else {
-                const qint64 headerAt = found;
-                if (!verifyRecordFits(*m_radioFile, headerAt, m_radioHeader))
-                    return;
-                m_radioFile->seek(headerAt + static_cast<qint64>(classic::kHeaderSize));
-            }
-        }
+        // The radio record was found and bounded by the image check.
         writeFirmware();
     });
 }

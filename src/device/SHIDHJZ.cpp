@@ -1,11 +1,13 @@
 #include "device/SHIDHJZ.h"
 
+#include "platform/ApplicationContext.h"
+
 namespace flashwell {
 
 SHIDHJZ &SHIDHJZ::sharedInstance()
 {
-    static SHIDHJZ instance(PlatformServices::shared());
-    return instance;
+    return ApplicationContext::current().shared<SHIDHJZ>(
+        [] { return std::make_unique<SHIDHJZ>(PlatformServices::shared()); });
 }
 
 SHIDHJZ::SHIDHJZ(PlatformServices services, QObject *parent)

@@ -9,10 +9,22 @@ SHIDManager::SHIDManager(PlatformServices services, QObject *parent)
     , m_services(services)
 {}
 
-SHIDManager::~SHIDManager() = default;
+SHIDManager::~SHIDManager()
+{
+    // Devices usually outlive their watchers and sessions: stop matching, then take the shared
+    // buffer and the callbacks into `this` back from every device still registered with them.
+    if (m_hidManager)
+        m_hidManager->close();
+    m_hidManager.reset();
+    for (const HidDeviceRef &device : std::as_const(m_listening))
+        if (device)
+            device->unregisterInputReportCallback(this);
+}
 
 void SHIDManager::openWithMatching(QList<HidMatch> matching)
 {
+    if (m_hidManager)
+        m_hidManager->close();
     m_hidManager = std::make_unique<HidManager>(*m_services.hid, *m_services.scheduler);
     m_hidManager->setDeviceMatchingMultiple(std::move(matching));
     m_hidManager->open();
@@ -44,7 +56,15 @@ void SHIDManager::openAndListen(HidDevice *device)
     device->open();
     device->registerInputReportCallback(
         gpReportBufB.data(), reportSizeIn,
-        [this](HidDevice *sender, std::span<const uint8_t> report) { inputReport(sender, report); });
+        [this](HidDevice *sender, std::span<const uint8_t> report) { inputReport(sender, report); }, this);
+    m_listening.removeAll(HidDeviceRef());
+    if (!m_listening.contains(HidDeviceRef(device)))
+        m_listening.append(device);
+}
+
+bool SHIDManager::isListeningTo(const HidDevice *device) const
+{
+    return device && m_listening.contains(HidDeviceRef(const_cast<HidDevice *>(device)));
 }
 
 SFenwykDevicePtr SHIDManager::recordForRef(const HidDevice *device) const

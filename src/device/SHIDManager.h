@@ -32,6 +32,8 @@ public:
     DeviceDelegate *delegate() const { return m_delegate.get(); }
     void setDelegate(DeviceDelegate *delegate) { m_delegate.set(delegate); }
     const QList<SFenwykDevicePtr> &devices() const { return m_devices; }
+    // True while `device` hands its input reports to this manager.
+    bool isListeningTo(const HidDevice *device) const;
 
 protected:
     // Creates the manager with `matching` and routes its callbacks to the virtuals below.
@@ -57,6 +59,7 @@ protected:
 private:
     PlatformServices m_services;
     std::unique_ptr<HidManager> m_hidManager;
+    QList<HidDeviceRef> m_listening; // devices holding our buffer and callback
 };
 
 } // namespace flashwell

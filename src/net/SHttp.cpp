@@ -3,14 +3,17 @@
 #include "device/Language.h"
 #include "mapping/JsonMapping.h"
 #include "net/ServerConfig.h"
+#include "platform/ApplicationContext.h"
 #include "platform/Logging.h"
 #include "platform/UserDefaults.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QMessageAuthenticationCode>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -19,6 +22,7 @@
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <QTemporaryFile>
+#include <QUuid>
 
 #include <memory>
 
@@ -28,12 +32,23 @@ namespace {
 
 constexpr qint64 kMinimumDownload = 2000;
 constexpr qint64 kDownloadBuffer = 256 * 1024;
+// Replies read whole are capped: a release list is a few KiB, an IP page less.
+constexpr qint64 kJsonReplyLimit = 4 * 1024 * 1024;
+constexpr qint64 kPageReplyLimit = 512 * 1024;
+// Report replies are thrown away as they come; past this the server is misbehaving.
+constexpr qint64 kIgnoredReplyLimit = 1024 * 1024;
+constexpr int kIpPageTimeoutMs = 5000 * 1000;
 constexpr int kSizeMismatch = 1010;
 constexpr int kTooShort = 1011;
 constexpr int kCacheMove = 1012;
 constexpr int kBadFileName = 1013;
+constexpr int kDigestMismatch = 1014;
 constexpr double kDaySeconds = 86400;
 const char *const kUnknownRegion = "未识别地区";
+const char *const kAbortReason = "flashwellAbortReason";
+// Fixed key of the machine identifier's keyed hash: the same machine always gives the same
+// value, and it cannot be turned back into the machine's own ID.
+const char *const kMachineIdKey = "Fenwyk Flashwell activity report v1";
 
 QString &region()
 {
@@ -49,6 +64,7 @@ double nowSeconds()
 QNetworkRequest request(const QString &url, std::initializer_list<std::pair<const char *, QString>> headers)
 {
     QNetworkRequest r{QUrl(url)};
+    r.setTransferTimeout(ServerConfig::current().transferTimeoutMs);
     for (const auto &[name, value] : headers)
         r.setRawHeader(name, value.toUtf8());
     return r;
@@ -69,28 +85,124 @@ std::optional<QJsonObject> successfulReply(const QByteArray &body)
     return object;
 }
 
-// Only a failure to get any response counts as a transport error: an HTTP error status with its
-// page is an answer like any other, judged by its body (or, for downloads, its size).
+// An HTTP error status with its page is an answer like any other, judged by its body (or, for
+// downloads, its size). Everything else that went wrong - no connection, a reply cut off after its
+// status line, a time-out, a reply we aborted - is a failure of the transfer.
 bool transportFailed(const QNetworkReply *reply)
 {
-    return reply->error() != QNetworkReply::NoError
-           && !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    const QNetworkReply::NetworkError e = reply->error();
+    if (e == QNetworkReply::NoError)
+        return false;
+    const bool statusOnly = (e >= QNetworkReply::ContentAccessDenied && e <= QNetworkReply::UnknownContentError)
+                            || (e >= QNetworkReply::InternalServerError && e <= QNetworkReply::UnknownServerError);
+    return !statusOnly;
 }
 
 HttpError networkError(const QNetworkReply *reply)
 {
+    const QString reason = reply->property(kAbortReason).toString();
+    if (!reason.isEmpty())
+        return {QStringLiteral("Network"), static_cast<int>(QNetworkReply::OperationCanceledError), reason};
+    if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
+        return {QStringLiteral("Network"), static_cast<int>(reply->error()),
+                QStringLiteral("the server at %1 sent nothing for %2 seconds")
+                    .arg(reply->url().host())
+                    .arg(reply->request().transferTimeout() / 1000)};
     return {QStringLiteral("Network"), static_cast<int>(reply->error()), reply->errorString()};
+}
+
+void abortWith(QNetworkReply *reply, const QString &reason)
+{
+    if (reply->property(kAbortReason).isNull())
+        reply->setProperty(kAbortReason, reason);
+    reply->abort();
+}
+
+// Replies read whole: aborted as soon as they state or bring more than `limit` bytes.
+void capReply(QNetworkReply *reply, qint64 limit)
+{
+    const auto over = [reply, limit](qint64 bytes) {
+        if (bytes > limit)
+            abortWith(reply, QStringLiteral("the reply from %1 is larger than %2 bytes; not read")
+                                 .arg(reply->url().host())
+                                 .arg(limit));
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, over] {
+        const QVariant stated = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (stated.isValid())
+            over(stated.toLongLong());
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [over](qint64 received, qint64) { over(received); });
+}
+
+// Replies nobody reads: dropped as they arrive, aborted past the limit.
+void discardReply(QNetworkReply *reply)
+{
+    auto received = std::make_shared<qint64>(0);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, received] {
+        *received += reply->skip(reply->bytesAvailable());
+        if (*received > kIgnoredReplyLimit)
+            abortWith(reply, QStringLiteral("the reply from %1 does not end").arg(reply->url().host()));
+    });
+}
+
+// Runs `handler` once `reply` has finished, unless `context` is given and destroyed first: then
+// the reply is aborted and nothing is called.
+void whenFinished(QNetworkReply *reply, const QObject *context, std::function<void()> handler)
+{
+    QObject::connect(reply, &QNetworkReply::finished, context ? context : reply, [reply, handler = std::move(handler)] {
+        reply->deleteLater();
+        handler();
+    });
+    if (context)
+        QObject::connect(context, &QObject::destroyed, reply, [reply, context] {
+            // Our own connections only: the manager keeps its own on the reply.
+            QObject::disconnect(reply, nullptr, context, nullptr);
+            QObject::disconnect(reply, nullptr, reply, nullptr);
+            reply->abort();
+            reply->deleteLater();
+        });
+}
+
+// A name from the server becomes a file directly inside `folder`, or nothing.
+bool acceptableFileName(const QString &name, const QString &folder)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+    const QString path = QDir::cleanPath(folder + QLatin1Char('/') + name);
+    return QFileInfo(path).dir() == QDir(QDir::cleanPath(folder)) && QFileInfo(path).fileName() == name
+           && !QFileInfo(path).isSymLink();
+}
+
+// The release's digest when it is one (32 hexadecimal digits), lower case; else empty.
+QByteArray expectedDigest(const QString &md5)
+{
+    static const QRegularExpression hex32(QStringLiteral("^[0-9A-Fa-f]{32}$"));
+    return hex32.match(md5).hasMatch() ? md5.toLatin1().toLower() : QByteArray();
+}
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result().toHex();
 }
 
 } // namespace
 
 QNetworkAccessManager &SHttp::network()
 {
-    static QNetworkAccessManager *manager = [] {
+    return ApplicationContext::current().shared<QNetworkAccessManager>([] {
         QNetworkProxyFactory::setUseSystemConfiguration(true);
-        return new QNetworkAccessManager;
-    }();
-    return *manager;
+        return std::make_unique<QNetworkAccessManager>();
+    });
 }
 
 QString SHttp::baseURL()
@@ -111,15 +223,16 @@ QString SHttp::downloadFolder()
     return QStringLiteral("%1/%2").arg(root, QStringLiteral("Fenwyk Flashwell"));
 }
 
-void SHttp::getUpdateFirmwaerWithType(int type, ListSuccess success, Failure failure)
+void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure)
 {
     QNetworkReply *reply =
         network().post(request(baseURL() + QStringLiteral("firmware/select"),
                                {{"type", QString::asprintf("%d", type)}, {"beta", QStringLiteral("1")}}),
                        QByteArray());
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, success, failure] {
-        reply->deleteLater();
+    capReply(reply, kJsonReplyLimit);
+    whenFinished(reply, context, [reply, success, failure] {
         if (transportFailed(reply)) {
+            qCWarning(lcNet).noquote() << "release list:" << networkError(reply).description;
             if (failure)
                 failure(networkError(reply));
             return;
@@ -136,7 +249,8 @@ void SHttp::getUpdateFirmwaerWithType(int type, ListSuccess success, Failure fai
     });
 }
 
-void SHttp::getNewVersion(int type, float version, int beta, FirmwareSuccess success, Failure failure)
+void SHttp::getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
+                          Failure failure)
 {
     Q_UNUSED(failure); // the newest release is a hint: a failure tells nobody anything
     QNetworkReply *reply = network().post(request(baseURL() + QStringLiteral("firmware/loadNewVersion"),
@@ -145,8 +259,8 @@ void SHttp::getNewVersion(int type, float version, int beta, FirmwareSuccess suc
                                                    {"beta", QString::asprintf("%d", beta)},
                                                    {"isLoadBeta", QStringLiteral("1")}}),
                                           QByteArray());
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, success] {
-        reply->deleteLater();
+    capReply(reply, kJsonReplyLimit);
+    whenFinished(reply, context, [reply, success] {
         if (transportFailed(reply))
             return;
         const auto object = successfulReply(reply->readAll());
@@ -159,29 +273,37 @@ void SHttp::getNewVersion(int type, float version, int beta, FirmwareSuccess suc
     });
 }
 
-void SHttp::dowmFirmwaerFile(const QString &fileURL, PathSuccess success, Failure failure, int downLoadID, int maxSize)
+void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,
+                             int downLoadID, int maxSize, const QString &md5)
 {
     const auto fail = [failure](HttpError error) {
-        qCWarning(lcDevice).noquote() << "download:" << error.description;
+        qCWarning(lcNet).noquote() << "download:" << error.description;
         if (failure)
             failure(error);
     };
-    const QString fileName = QUrl(fileURL).fileName();
-    if (fileName.isEmpty() || fileName == QLatin1String(".") || fileName == QLatin1String("..")) {
+    const QString folder = downloadFolder();
+    // The name as the server wrote it goes back into the URL; the decoded one names the file.
+    const QString encodedName = QUrl(fileURL).fileName(QUrl::FullyEncoded);
+    const QString fileName = QUrl::fromPercentEncoding(encodedName.toUtf8());
+    if (!acceptableFileName(fileName, folder)) {
         fail({QStringLiteral("Download Error"), kBadFileName,
-              QStringLiteral("the release's file address \"%1\" names no file").arg(fileURL)});
+              QStringLiteral("the release's file address \"%1\" does not name a plain file").arg(fileURL)});
         return;
     }
-    const QString url = baseURL() + QStringLiteral("firmwareFile/upload/") + fileName;
-    const QString folder = downloadFolder();
+    const QString url = baseURL() + QStringLiteral("firmwareFile/upload/") + encodedName;
     QDir().mkpath(folder);
     const QString localPath = QStringLiteral("%1/%2").arg(folder, fileName);
+    const QByteArray digest = expectedDigest(md5);
 
-    // A cached file is used only when it is exactly the release's size; anything else is fetched again.
+    // A cached file is used only when it is exactly the release's size (and digest, when the
+    // release gives one); anything else is fetched again.
     if (QFileInfo(localPath).isFile() && QFileInfo(localPath).size() == maxSize) {
-        if (success)
-            success(localPath);
-        return;
+        if (digest.isEmpty() || fileDigest(localPath) == digest) {
+            if (success)
+                success(localPath);
+            return;
+        }
+        QFile::remove(localPath); // damaged: never to be flashed
     }
 
     // Streamed into a temporary file beside the final one, renamed only once it passed every test,
@@ -192,34 +314,66 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, PathSuccess success, Failur
               QStringLiteral("cannot write into the download folder %1: %2").arg(folder, temp->errorString())});
         return;
     }
-    QNetworkReply *reply = network().get(QNetworkRequest{QUrl(url)});
+    QNetworkRequest r{QUrl(url)};
+    r.setTransferTimeout(ServerConfig::current().transferTimeoutMs); // counts from the last byte received
+    QNetworkReply *reply = network().get(r);
     reply->setReadBufferSize(kDownloadBuffer); // memory stays flat whatever the file's size
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, temp] { temp->write(reply->readAll()); });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [=] {
-        reply->deleteLater();
-        temp->write(reply->readAll());
+    auto hash = std::make_shared<QCryptographicHash>(QCryptographicHash::Md5);
+    // Set when the headers already condemn the download; reported instead of the abort.
+    auto refused = std::make_shared<std::optional<HttpError>>();
+    const auto store = [reply, temp, hash] {
+        const QByteArray bytes = reply->readAll();
+        hash->addData(bytes);
+        temp->write(bytes);
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [=] {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 300 && status < 400)
+            return; // a redirection; the headers of the file come next
+        const QVariant stated = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!stated.isValid() || stated.toLongLong() < kMinimumDownload) {
+            *refused =
+                HttpError{QStringLiteral("Download Error"), kTooShort,
+                          stated.isValid()
+                              ? QStringLiteral("download of %1 is only %2 bytes").arg(fileName).arg(stated.toLongLong())
+                              : QStringLiteral("download of %1 did not state its size").arg(fileName)};
+        } else if (stated.toLongLong() != maxSize) {
+            *refused = HttpError{QStringLiteral("Download Error"), kSizeMismatch,
+                                 QStringLiteral("download of %1 is %2 bytes, the release says %3")
+                                     .arg(fileName)
+                                     .arg(stated.toLongLong())
+                                     .arg(maxSize)};
+        }
+        if (*refused)
+            abortWith(reply, refused->value().description);
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, store);
+    whenFinished(reply, context, [=] {
+        if (*refused) {
+            fail(refused->value());
+            return;
+        }
+        store();
         if (transportFailed(reply)) {
             fail(networkError(reply));
             return;
         }
-        const QVariant stated = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (!stated.isValid() || stated.toLongLong() < kMinimumDownload) {
-            fail({QStringLiteral("Download Error"), kTooShort,
-                  stated.isValid()
-                      ? QStringLiteral("download of %1 is only %2 bytes").arg(fileName).arg(stated.toLongLong())
-                      : QStringLiteral("download of %1 did not state its size").arg(fileName)});
-            return;
-        }
         temp->flush();
-        if (stated.toLongLong() != maxSize || temp->size() != maxSize) {
+        if (temp->size() != maxSize) {
             fail({QStringLiteral("Download Error"), kSizeMismatch,
                   QStringLiteral("download of %1 is %2 bytes, the release says %3")
                       .arg(fileName)
-                      .arg(stated.toLongLong() != maxSize ? stated.toLongLong() : temp->size())
+                      .arg(temp->size())
                       .arg(maxSize)});
             return;
         }
-        QFile::remove(localPath); // a stale file of the wrong size
+        if (!digest.isEmpty() && hash->result().toHex() != digest) {
+            fail({QStringLiteral("Download Error"), kDigestMismatch,
+                  QStringLiteral("download of %1 is damaged: its MD5 is %2, the release says %3")
+                      .arg(fileName, QString::fromLatin1(hash->result().toHex()), QString::fromLatin1(digest))});
+            return;
+        }
+        QFile::remove(localPath); // a stale file of the wrong size or digest
         if (!temp->rename(localPath)) {
             fail({QStringLiteral("Download Error"), kCacheMove,
                   QStringLiteral("cannot move the download into %1: %2").arg(localPath, temp->errorString())});
@@ -238,17 +392,20 @@ void SHttp::StatistcsFirmware(bool send, int id)
         return;
     QNetworkReply *reply = network().get(request(baseURL() + QStringLiteral("firmware/StatisticsFirmware"),
                                                  {{"id", QString::asprintf("%d", id)}, {"type", QStringLiteral("2")}}));
+    discardReply(reply);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 
-void SHttp::recordActivity(int type)
+bool SHttp::recordActivity(int type)
 {
     const double now = nowSeconds();
     const double last = UserDefaults::standard().objectForKey(QStringLiteral("localActivityTimer")).toDouble();
     const QString list = UserDefaults::standard().stringForKey(QStringLiteral("localActivityController"));
     // A plain substring test: "1" is found in "21,".
-    if (now - last > kDaySeconds || !list.contains(QString::number(type)))
-        sendRecordActivity(type);
+    if (now - last <= kDaySeconds && list.contains(QString::number(type)))
+        return false;
+    sendRecordActivity(type);
+    return true;
 }
 
 void SHttp::sendRecordActivity(int type)
@@ -277,6 +434,7 @@ void SHttp::sendRecordActivity_IP(int type, const QString &ip)
                                                                   {"controller", QString::asprintf("%d", type)},
                                                                   {"ip", ip},
                                                                   {"region", region()}}));
+    discardReply(reply);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, type, started] {
         reply->deleteLater();
         if (transportFailed(reply))
@@ -290,7 +448,15 @@ void SHttp::sendRecordActivity_IP(int type, const QString &ip)
 
 QString SHttp::getID()
 {
-    return QString::fromLatin1(QSysInfo::machineUniqueId()).remove(QLatin1Char('\n'));
+    // The machine ID must not leave the machine: send a keyed hash of it, shaped as a UUID.
+    const QByteArray machine = QSysInfo::machineUniqueId().trimmed();
+    if (machine.isEmpty())
+        return {};
+    QByteArray id =
+        QMessageAuthenticationCode::hash(machine, QByteArray(kMachineIdKey), QCryptographicHash::Sha256).left(16);
+    id[6] = static_cast<char>((id[6] & 0x0F) | 0x80); // version 8: an application-defined UUID
+    id[8] = static_cast<char>((id[8] & 0x3F) | 0x80); // RFC variant
+    return QUuid::fromRfc4122(id).toString(QUuid::WithoutBraces).toUpper();
 }
 
 QString SHttp::getComputerName()
@@ -317,8 +483,9 @@ void SHttp::HttpGetPageHtml(std::function<void(const QString &)> block, const QU
                             QStringConverter::Encoding encoding)
 {
     QNetworkRequest r(url);
-    r.setTransferTimeout(5000 * 1000);
+    r.setTransferTimeout(kIpPageTimeoutMs);
     QNetworkReply *reply = network().get(r);
+    capReply(reply, kPageReplyLimit);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, block, encoding] {
         reply->deleteLater();
         const QString fallback =

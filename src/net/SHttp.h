@@ -3,6 +3,7 @@
 #include "net/Firmware.h"
 #include "net/HttpError.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringConverter>
 
@@ -33,14 +34,22 @@ public:
     // "<Downloads>/Fenwyk Flashwell".
     static QString downloadFolder();
 
-    static void getUpdateFirmwaerWithType(int type, ListSuccess success, Failure failure);
-    static void getNewVersion(int type, float version, int beta, FirmwareSuccess success, Failure failure);
-    static void dowmFirmwaerFile(const QString &fileURL, PathSuccess success, Failure failure, int downLoadID,
-                                 int maxSize);
+    // `context` is the object the blocks belong to (the screen that asked): once it is destroyed
+    // the request is aborted and no block runs. Null only where the blocks outlive every request.
+    // A request that receives nothing for 60 seconds fails; a reply that is cut off, or larger than
+    // a reply of its kind can be, fails too.
+    static void getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure);
+    static void getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
+                              Failure failure);
+    // `md5` is the release's digest; when it is 32 hexadecimal digits the file must match it
+    // (error 1014 otherwise, and the file is removed), and a cached file is reused only if it does.
+    static void dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,
+                                 int downLoadID, int maxSize, const QString &md5 = QString());
     static void StatistcsFirmware(bool send, int id);
 
     // Activity reports.
-    static void recordActivity(int type);
+    // True when a report was started (the once-per-day rule let it through).
+    static bool recordActivity(int type);
     static void sendRecordActivity(int type);
     static void sendRecordActivity_IP(int type, const QString &ip);
     static QString getID();

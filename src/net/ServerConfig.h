@@ -18,6 +18,8 @@ struct ServerConfig
     QUrl ipEchoPage1;      // read as UTF-8
     QUrl ipEchoPage2;      // read as ASCII
     QString downloadsRoot; // empty: the user's Downloads directory
+    // A request with nothing received for this long fails (the IP-echo pages keep their own).
+    int transferTimeoutMs = 60 * 1000;
 
     static ServerConfig defaults();
     static ServerConfig current();

@@ -10,17 +10,43 @@ HidDevice::HidDevice(QVariantMap properties, QObject *parent)
     , m_properties(std::move(properties))
 {}
 
-HidDevice::~HidDevice() = default;
-
-void HidDevice::registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback)
+HidDevice::~HidDevice()
 {
+    disconnect(m_contextDeath);
+}
+
+void HidDevice::registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback,
+                                            const QObject *context)
+{
+    disconnect(m_contextDeath);
     m_buffer = buffer;
     m_bufferLength = buffer ? length : 0;
     m_callback = std::move(callback);
+    m_context = context;
+    m_contextRaw = context;
+    if (context)
+        m_contextDeath =
+            connect(context, &QObject::destroyed, this, [this, context] { unregisterInputReportCallback(context); });
+}
+
+void HidDevice::unregisterInputReportCallback(const QObject *context)
+{
+    if (!context || m_contextRaw != context)
+        return;
+    disconnect(m_contextDeath);
+    m_buffer = nullptr;
+    m_bufferLength = 0;
+    m_callback = nullptr;
+    m_context = nullptr;
+    m_contextRaw = nullptr;
 }
 
 void HidDevice::deliverInputReport(std::span<const uint8_t> bytes)
 {
+    if (m_contextRaw && !m_context) {
+        unregisterInputReportCallback(m_contextRaw); // its owner is being destroyed
+        return;
+    }
     if (!m_callback || !m_buffer || m_bufferLength == 0)
         return;
     const std::size_t n = std::min(bytes.size(), m_bufferLength);

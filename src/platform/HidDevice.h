@@ -39,8 +39,13 @@ public:
     virtual IOReturn setReport(std::span<const uint8_t> report) = 0;
 
     // Reports are copied into `buffer` (at most `length` bytes, the rest zeroed) before the
-    // callback runs. Registering again replaces the previous callback, as on IOKit.
-    void registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback);
+    // callback runs. Registering again replaces the previous callback, as on IOKit. When `context`
+    // is given, the registration ends by itself as soon as the context is destroyed: the buffer and
+    // the callback usually belong to it.
+    void registerInputReportCallback(uint8_t *buffer, std::size_t length, InputReportCallback callback,
+                                     const QObject *context = nullptr);
+    // Ends the registration made with `context`; one made by anybody else stays.
+    void unregisterInputReportCallback(const QObject *context);
 
 protected:
     // Backends call this on the UI thread for every report the device sends.
@@ -51,6 +56,9 @@ private:
     uint8_t *m_buffer = nullptr;
     std::size_t m_bufferLength = 0;
     InputReportCallback m_callback;
+    QPointer<const QObject> m_context;
+    const QObject *m_contextRaw = nullptr; // identity only, never dereferenced
+    QMetaObject::Connection m_contextDeath;
 };
 
 // The "not retained" handle of IOKit: null once the device has gone.

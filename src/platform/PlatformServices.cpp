@@ -1,36 +1,17 @@
 #include "platform/PlatformServices.h"
 
-#include "platform/HidApiBackend.h"
-#include "platform/QtScheduler.h"
+#include "platform/ApplicationContext.h"
 
 namespace flashwell {
 
-namespace {
-PlatformServices &slot()
+PlatformServices PlatformServices::shared()
 {
-    static PlatformServices services;
-    return services;
-}
-} // namespace
-
-PlatformServices &PlatformServices::shared()
-{
-    PlatformServices &s = slot();
-    if (!s.scheduler) {
-        static QtScheduler scheduler;
-        s.scheduler = &scheduler;
-    }
-    if (!s.hid) {
-        static HidApiBackend backend;
-        s.hid = &backend;
-    }
-    return s;
+    return ApplicationContext::current().services();
 }
 
 void PlatformServices::installShared(Scheduler &scheduler, HidBackend &hid)
 {
-    slot().scheduler = &scheduler;
-    slot().hid = &hid;
+    ApplicationContext::current().installServices(scheduler, hid);
 }
 
 } // namespace flashwell

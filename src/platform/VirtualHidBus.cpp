@@ -145,10 +145,13 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
     HidDeviceRef ref(device);
     if (unplugNow) {
         // Never destroy the device under the caller's feet: it is inside setReport.
-        m_scheduler.after(0, [this, ref] {
-            if (ref)
-                unplug(ref.data());
-        });
+        m_scheduler.after(
+            0,
+            [this, ref] {
+                if (ref)
+                    unplug(ref.data());
+            },
+            this);
         return kIOReturnSuccess;
     }
     for (const auto &d : deliveries) {
@@ -170,10 +173,13 @@ void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report
     const auto deliveries = route(HidFault::Direction::DeviceToHost, report, failSend, unplugNow);
     HidDeviceRef ref(device);
     if (unplugNow) {
-        m_scheduler.after(0, [this, ref] {
-            if (ref)
-                unplug(ref.data());
-        });
+        m_scheduler.after(
+            0,
+            [this, ref] {
+                if (ref)
+                    unplug(ref.data());
+            },
+            this);
         return;
     }
     for (const auto &d : deliveries) {

@@ -2,6 +2,7 @@
 
 #include "device/SFenwykDevice.h"
 #include "ui/SView.h"
+#include "update/ManualGuideTable.h"
 
 #include <array>
 #include <span>
@@ -18,24 +19,17 @@ class DeviceManualView : public SView
     Q_OBJECT
 
 public:
-    // One row of the guide: a picture and the localisation keys of its lines (a null third key
-    // leaves the third line empty). `pictureWithF` is used instead of `picture` when the model
-    // part of the catalogue name (after "Fenwyk ") contains "F".
-    struct GuideRow
-    {
-        int key;
-        const char *picture;
-        const char *pictureWithF;
-        std::array<const char *, 3> lines;
-        // Type 1: the main picture at a fixed frame and a second picture beside it.
-        bool withSecondPicture = false;
-    };
+    // The guide's table lives without widgets (the command line prints the same lines).
+    using GuideRow = guide_table::GuideRow;
     // Rows chosen by the catalogue type alone, applied first.
-    static std::span<const GuideRow> typeRows();
+    static std::span<const GuideRow> typeRows() { return guide_table::typeRows(); }
     // Rows chosen by the type plus 1 for a receiver's guide; they replace a type row.
-    static std::span<const GuideRow> keyedRows();
+    static std::span<const GuideRow> keyedRows() { return guide_table::keyedRows(); }
     // The picture a row shows for a catalogue name.
-    static const char *pictureFor(const GuideRow &row, const QString &catalogueName);
+    static const char *pictureFor(const GuideRow &row, const QString &catalogueName)
+    {
+        return guide_table::pictureFor(row, catalogueName);
+    }
 
     explicit DeviceManualView(QWidget *parent = nullptr);
 

@@ -2,8 +2,6 @@
 
 #include "net/SHttp.h"
 
-#include <QPointer>
-
 namespace flashwell {
 
 namespace {
@@ -13,37 +11,32 @@ class SHttpCatalogueClient final : public FirmwareCatalogueClient
 public:
     void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
     {
-        QPointer<QObject> guard(context);
+        // The request belongs to `context`: it is aborted, and calls nothing, once that is gone.
         SHttp::getUpdateFirmwaerWithType(
-            type,
-            [guard, context, success](const std::optional<QList<Firmware>> &list) {
-                if ((context && !guard) || !list || !success)
-                    return;
-                success(*list);
+            type, context,
+            [success](const std::optional<QList<Firmware>> &list) {
+                if (list && success)
+                    success(*list);
             },
-            [guard, context, failure](const HttpError &error) {
-                if ((context && !guard) || !failure)
-                    return;
-                failure(error);
+            [failure](const HttpError &error) {
+                if (failure)
+                    failure(error);
             });
     }
 
     void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
     {
-        QPointer<QObject> guard(context);
         SHttp::dowmFirmwaerFile(
-            release.fileURL,
-            [guard, context, success](const QString &path) {
-                if ((context && !guard) || !success)
-                    return;
-                success(path);
+            release.fileURL, context,
+            [success](const QString &path) {
+                if (success)
+                    success(path);
             },
-            [guard, context, failure](const HttpError &error) {
-                if ((context && !guard) || !failure)
-                    return;
-                failure(error);
+            [failure](const HttpError &error) {
+                if (failure)
+                    failure(error);
             },
-            release.id, release.fileSize);
+            release.id, release.fileSize, release.md5);
     }
 };
 

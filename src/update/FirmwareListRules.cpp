@@ -145,4 +145,9 @@ int32_t v2Type(int32_t type)
     return type;
 }
 
+bool readsHardwareRevision(const SFenwykDataDetails &entry)
+{
+    return entry.type == 3 || (entry.type == 2 && entry.name().contains(QStringLiteral("Wren")));
+}
+
 } // namespace flashwell::firmware_list

@@ -50,4 +50,8 @@ inline int visibleRows(qsizetype count)
 // firmware type 200; the type itself otherwise.
 int32_t v2Type(int32_t type);
 
+// A product chosen by hand whose hardware revision must be read from its bootloader before its
+// releases are known (type 3, or type 2 named "Wren"): the update screen shows the guide at once.
+bool readsHardwareRevision(const SFenwykDataDetails &entry);
+
 } // namespace flashwell::firmware_list

@@ -151,7 +151,20 @@ private:
 
 UpdateView::UpdateView(UpdateServices services, QWidget *parent)
     : SView(parent)
-    , m_controller(std::make_unique<UpdateSessionController>(services))
+    , m_ownedController(std::make_unique<UpdateSessionController>(services))
+    , m_controller(m_ownedController.get())
+{
+    build();
+}
+
+UpdateView::UpdateView(UpdateSessionController &controller, QWidget *parent)
+    : SView(parent)
+    , m_controller(&controller)
+{
+    build();
+}
+
+void UpdateView::build()
 {
     m_miniImageView = new SMiniImageView(this);
     m_miniImageView->setImageNamed(QStringLiteral("device_default"));
@@ -200,16 +213,19 @@ UpdateView::UpdateView(UpdateServices services, QWidget *parent)
     m_rightButton = new SButton(this);
     m_rightButton->setDelegate(this);
 
-    UpdateSessionController *c = m_controller.get();
+    UpdateSessionController *c = m_controller;
     connect(c, &UpdateSessionController::modelChanged, this, &UpdateView::refresh);
     connect(c, &UpdateSessionController::rowsRebuilt, this, &UpdateView::rebuildRows);
     connect(c, &UpdateSessionController::alertRequested, this, &UpdateView::showAlert);
     connect(c, &UpdateSessionController::terminateRequested, this, [this](int status) {
         if (m_terminate)
             m_terminate(status);
-        else
+        else if (m_ownedController)
             QCoreApplication::exit(status);
     });
+    // A controller that was already in use may have rows to show.
+    if (!m_controller->model().rows.isEmpty())
+        rebuildRows();
     refresh();
 }
 
@@ -354,7 +370,12 @@ void UpdateView::refresh()
     } else if (m_manualView) {
         m_manualView->hide();
     }
-    layoutControls();
+    // Progress reports come with every chunk: lay out again only when the geometry can change.
+    const LayoutKey key{m.sideButtons, m_controller->isShowMiniRRImage, m.panelLine};
+    if (key != m_laidOutFor) {
+        m_laidOutFor = key;
+        layoutControls();
+    }
 }
 
 void UpdateView::showGuide()

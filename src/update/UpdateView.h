@@ -33,7 +33,11 @@ class UpdateView : public SView, public SButtonDelegate, public SMiniImageViewDe
     Q_OBJECT
 
 public:
+    // A screen with its own controller, made on `services`.
     explicit UpdateView(UpdateServices services = UpdateServices::shared(), QWidget *parent = nullptr);
+    // A view of a controller that someone else owns (and that outlives the view). Its owner
+    // decides what the left button of state 6 does, unless a terminate handler is set here.
+    explicit UpdateView(UpdateSessionController &controller, QWidget *parent = nullptr);
     ~UpdateView() override;
 
     UpdateSessionController &controller() { return *m_controller; }
@@ -109,7 +113,10 @@ private:
     void showAlert(const QString &buttonTitle, const QString &message);
     void showGuide();
 
-    std::unique_ptr<UpdateSessionController> m_controller;
+    void build();
+
+    std::unique_ptr<UpdateSessionController> m_ownedController;
+    UpdateSessionController *m_controller;
     SMiniImageView *m_miniImageView;
     SMiniImageView *m_miniRRImageView;
     SView *m_firmwaerListVist;
@@ -128,6 +135,15 @@ private:
     DeviceManualView *m_manualView = nullptr;
     QList<Row> m_rows;
     QPointer<QMessageBox> m_alert;
+    // What the geometry depends on besides the size.
+    struct LayoutKey
+    {
+        UpdateScreenModel::Placement sideButtons = UpdateScreenModel::Placement::Choice;
+        bool receiverShown = false;
+        QString panelLine;
+        bool operator==(const LayoutKey &) const = default;
+    };
+    LayoutKey m_laidOutFor;
     std::function<void(int)> m_terminate;
 };
 

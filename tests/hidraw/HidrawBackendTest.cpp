@@ -134,6 +134,36 @@ TEST_F(HidrawTest, ReportWhoseFirstByteIsZeroStillArrivesWhole)
     ASSERT_TRUE(waitUntil([&] { return crane.received().back() == report; }));
 }
 
+// A write the node refuses once (a busy endpoint) is reported as failed to its sender, and the
+// device goes on: the next write reaches it, its replies still arrive, and it is not re-announced.
+TEST_F(HidrawTest, TransientWriteFailureIsReportedAndTheDeviceGoesOn)
+{
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.answersQueries = false;
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return dinput.devices().size() == 1 && !crane.received().empty(); }));
+    HidDevice *host = dinput.devices().front()->deviceRef.data();
+    ASSERT_NE(host, nullptr);
+    const std::size_t before = crane.received().size();
+
+    hidraw.failWrites(1, EAGAIN);
+    EXPECT_EQ(host->setReport(test::report({0x06, 0x00, 0x21, 0x01})), kIOReturnError) << "this write failed";
+    const HidReport next = test::report({0x00, 0x42, 0x43});
+    EXPECT_EQ(host->setReport(next), kIOReturnSuccess) << "the device still takes writes";
+    ASSERT_TRUE(waitUntil([&] { return crane.received().size() == before + 1; }));
+    EXPECT_EQ(crane.received().back(), next);
+
+    // Replies still reach the host, and after the backend has looked again the device is the same.
+    crane.answersQueries = true;
+    crane.versionHundredths = 140;
+    const int added = delegate.addCount();
+    EXPECT_EQ(transport::sendShortFrame(host, transport::kGuard, 0x21, 1), kIOReturnSuccess);
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() > added; })) << "the version reply was read";
+    test::settle(400);
+    ASSERT_EQ(backend.devices().size(), 1);
+    EXPECT_EQ(backend.devices().front(), host) << "not removed and announced again";
+}
+
 TEST_F(HidrawTest, NumberedDeviceGetsItsReportIdByteAsSent)
 {
     VirtualVendorModeController pro(deviceBus, VirtualVendorModeController::Identity::Switch, 0x3101);

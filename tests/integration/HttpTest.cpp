@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,7 +40,6 @@ QJsonObject release(int id, int type, double version, int beta, const char *file
             {QStringLiteral("beta"), beta},
             {QStringLiteral("date"), QStringLiteral("2026-11-30")},
             {QStringLiteral("fileName"), QString::fromLatin1(fileName)},
-            {QStringLiteral("md5"), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e")},
             {QStringLiteral("readme"), QStringLiteral("说明")},
             {QStringLiteral("readme_en"), QStringLiteral("Notes")}};
 }
@@ -59,6 +59,7 @@ protected:
         config.ipEchoPage1 = primary.baseUrl().resolved(QUrl(QStringLiteral("ip")));
         config.ipEchoPage2 = primary.baseUrl().resolved(QUrl(QStringLiteral("ip2")));
         config.downloadsRoot = downloads.path();
+        config.transferTimeoutMs = 3000;
         ServerConfig::install(config);
         for (const char *key : {"UserDefaults_isBeta", "localActivityTimer", "localActivityController"})
             UserDefaults::standard().removeObjectForKey(QString::fromLatin1(key));
@@ -70,6 +71,7 @@ protected:
     }
 
     QTemporaryDir downloads;
+    QObject screen; // the object the blocks belong to
     LabFirmwareServer primary;
     LabFirmwareServer china;
     LabFirmwareServer beta;
@@ -101,11 +103,11 @@ TEST_P(HttpServerChoice, EveryOperationAddressesTheChosenServer)
     bool newest = false;
     QString path;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { listed = true; }, nullptr);
+        21, &screen, [&](const auto &) { listed = true; }, nullptr);
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &) { newest = true; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://x/fw.bin"), [&](const QString &p) { path = p; }, nullptr, 5, 3000);
+        QStringLiteral("http://x/fw.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 5, 3000);
     ASSERT_TRUE(waitUntil([&] { return listed && newest && !path.isEmpty(); }));
     ASSERT_TRUE(waitUntil([&] { return servers[c.expected]->requests().size() == 4; })) << "the download report too";
     for (int i = 0; i < 3; ++i)
@@ -128,11 +130,11 @@ TEST_F(HttpTest, RequestsCarryTheirHeaderFieldsExactly)
     primary.addRelease(release(9, 21, 1.5, 0, "fw.bin"), lab::patternBytes(2500));
     bool done = false;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { done = true; }, nullptr);
+        21, &screen, [&](const auto &) { done = true; }, nullptr);
     SHttp::getNewVersion(
-        21, 1.2f, 3, [&](const Firmware &) {}, nullptr);
+        21, 1.2f, 3, &screen, [&](const Firmware &) {}, nullptr);
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/a/b/fw.bin"), [](const QString &) {}, nullptr, 9, 2500);
+        QStringLiteral("http://files/a/b/fw.bin"), &screen, [](const QString &) {}, nullptr, 9, 2500);
     ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 4; }));
 
     const auto select = primary.requestsTo("/firmware/select");
@@ -167,7 +169,7 @@ TEST_F(HttpTest, ReleaseListMapsEveryFieldInServerOrder)
     std::optional<QList<Firmware>> list;
     bool called = false;
     SHttp::getUpdateFirmwaerWithType(
-        21,
+        21, &screen,
         [&](const auto &l) {
             list = l;
             called = true;
@@ -192,14 +194,14 @@ TEST_F(HttpTest, EmptyListSucceedsEmptyAndNewestOfNothingSaysNothing)
     bool listed = false;
     bool newest = false;
     SHttp::getUpdateFirmwaerWithType(
-        33,
+        33, &screen,
         [&](const auto &l) {
             list = l;
             listed = true;
         },
         nullptr);
     SHttp::getNewVersion(
-        33, 1.0f, 0, [&](const Firmware &) { newest = true; }, nullptr);
+        33, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return listed && primary.requests().size() == 2; }));
     settle();
     ASSERT_TRUE(list);
@@ -214,7 +216,7 @@ TEST_F(HttpTest, NewestReleaseIsTheHighestVersionAndBeta)
     primary.addRelease(release(3, 21, 1.20, 0, "c.bin"), lab::patternBytes(2100));
     int id = 0;
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &f) { id = f.id; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &f) { id = f.id; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return id != 0; }));
     EXPECT_EQ(id, 2);
 }
@@ -235,9 +237,9 @@ TEST_P(HttpReplyFaults, NoResultMeansNoCallback)
     primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
     int calls = 0;
     SHttp::getUpdateFirmwaerWithType(
-        21, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
+        21, &screen, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
     SHttp::getNewVersion(
-        21, 1.0f, 0, [&](const Firmware &) { ++calls; }, nullptr);
+        21, 1.0f, 0, &screen, [&](const Firmware &) { ++calls; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
     settle();
     EXPECT_EQ(calls, 0) << GetParam().what;
@@ -256,7 +258,7 @@ TEST_F(HttpTest, TransportFailureOfTheListReachesTheFailureBlock)
     ServerConfig::install(config);
     bool failed = false;
     SHttp::getUpdateFirmwaerWithType(
-        21, [](const auto &) {}, [&](const HttpError &e) { failed = !e.description.isEmpty(); });
+        21, &screen, [](const auto &) {}, [&](const HttpError &e) { failed = !e.description.isEmpty(); });
     EXPECT_TRUE(waitUntil([&] { return failed; }));
 }
 
@@ -266,7 +268,7 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     primary.addRelease(release(44, 21, 1.5, 0, "exact.bin"), bytes);
     QString path;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/exact.bin"), [&](const QString &p) { path = p; }, nullptr, 44, 2000);
+        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 44, 2000);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty(); }));
     EXPECT_EQ(path, downloads.filePath(QStringLiteral("Fenwyk Flashwell/exact.bin")));
     QFile file(path);
@@ -282,7 +284,7 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     primary.clearRequests();
     QString again;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/exact.bin"), [&](const QString &p) { again = p; }, nullptr, 44, 2000);
+        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { again = p; }, nullptr, 44, 2000);
     EXPECT_EQ(again, path) << "synchronously";
     settle();
     EXPECT_TRUE(primary.requests().isEmpty());
@@ -300,7 +302,7 @@ TEST_F(HttpTest, CachedFileOfAnotherSizeIsDownloadedAgain)
     primary.addRelease(release(8, 21, 1.5, 0, "fw.bin"), bytes);
     QString path;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/fw.bin"), [&](const QString &p) { path = p; }, nullptr, 8, 3000);
+        QStringLiteral("http://files/fw.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 8, 3000);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty(); }));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -329,7 +331,7 @@ TEST_P(HttpDownloadSizes, SizeRules)
     QString path;
     std::optional<HttpError> error;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/sized.bin"), [&](const QString &p) { path = p; },
+        QStringLiteral("http://files/sized.bin"), &screen, [&](const QString &p) { path = p; },
         [&](const HttpError &e) { error = e; }, 3, c.releaseSize);
     ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error.has_value(); }, 8000)) << c.what;
     const QString finalName = downloads.filePath(QStringLiteral("Fenwyk Flashwell/sized.bin"));
@@ -359,12 +361,15 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"slow body", 4000, 4000, [](auto &f) { f.slowBodyMs = 5; }, 0}),
     [](const auto &info) { return flashwell::test::testName(info.param.what); });
 
-TEST_F(HttpTest, FileNamesThatAreNoFileAreRefused)
+TEST_F(HttpTest, FileNamesThatAreNoPlainFileAreRefused)
 {
-    for (const char *url : {"http://files/", "http://files/a/.", "http://files/a/..", ""}) {
+    for (const char *url :
+         {"http://files/", "http://files/a/.", "http://files/a/..", "", "http://files/..%5C..%5Cevil.bin",
+          "http://files/a%5Cb.bin", "http://files/a%2Fb.bin", "http://files/%2E%2E", "http://files/.hidden.bin",
+          "http://files/line%0Abreak.bin", "http://files/tab%09.bin", "http://files/del%7F.bin"}) {
         std::optional<HttpError> error;
         SHttp::dowmFirmwaerFile(
-            QString::fromLatin1(url), [](const QString &) {}, [&](const HttpError &e) { error = e; }, 1, 3000);
+            QString::fromLatin1(url), &screen, [](const QString &) {}, [&](const HttpError &e) { error = e; }, 1, 3000);
         ASSERT_TRUE(error) << url;
         EXPECT_EQ(error->code, 1013) << url;
     }
@@ -379,12 +384,228 @@ TEST_F(HttpTest, FailedMoveIntoTheCacheIsAFailure)
     std::optional<HttpError> error;
     bool succeeded = false;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/blocked.bin"), [&](const QString &) { succeeded = true; },
+        QStringLiteral("http://files/blocked.bin"), &screen, [&](const QString &) { succeeded = true; },
         [&](const HttpError &e) { error = e; }, 6, 2500);
     ASSERT_TRUE(waitUntil([&] { return succeeded || error.has_value(); }));
     EXPECT_FALSE(succeeded);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, 1012);
+}
+
+TEST_F(HttpTest, EncodedFileNameGoesBackEncoded)
+{
+    QJsonObject r = release(12, 21, 1.5, 0, "fw?v2.bin");
+    r.insert(QStringLiteral("fileURL"), QStringLiteral("http://files.fenwyk.example/firmware/fw%3Fv2.bin"));
+    const QByteArray bytes = lab::patternBytes(2400, 2);
+    primary.addRelease(r, bytes);
+    QString path;
+    std::optional<HttpError> error;
+    SHttp::dowmFirmwaerFile(
+        r.value(QStringLiteral("fileURL")).toString(), &screen, [&](const QString &p) { path = p; },
+        [&](const HttpError &e) { error = e; }, 12, 2400);
+    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error; }));
+    ASSERT_FALSE(error) << error->description.toStdString();
+    EXPECT_EQ(path, downloads.filePath(QStringLiteral("Fenwyk Flashwell/fw?v2.bin")));
+    ASSERT_EQ(primary.requests().first().path, "/firmwareFile/upload/fw%3Fv2.bin")
+        << "the name is sent as the server wrote it, not as a query";
+}
+
+// Faults of the transfer itself: whatever the list, newest-release and download requests meet,
+// they end, the list and the download in their failure blocks.
+struct TransferFault
+{
+    const char *what;
+    void (*apply)(LabFirmwareServer::Faults &);
+};
+
+class HttpTransferFaults : public HttpTest, public ::testing::WithParamInterface<TransferFault>
+{
+};
+
+TEST_P(HttpTransferFaults, EveryRequestEndsAndFailuresAreReported)
+{
+    ServerConfig config = ServerConfig::current();
+    config.transferTimeoutMs = 400;
+    ServerConfig::install(config);
+    GetParam().apply(primary.faults);
+    primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
+    std::optional<HttpError> listFailure;
+    std::optional<HttpError> downloadFailure;
+    int successes = 0;
+    SHttp::getUpdateFirmwaerWithType(
+        21, &screen, [&](const auto &) { ++successes; }, [&](const HttpError &e) { listFailure = e; });
+    SHttp::getNewVersion(
+        21, 1.0f, 0, &screen, [&](const Firmware &) { ++successes; }, nullptr);
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/a.bin"), &screen, [&](const QString &) { ++successes; },
+        [&](const HttpError &e) { downloadFailure = e; }, 1, 2100);
+    ASSERT_TRUE(waitUntil([&] { return listFailure && downloadFailure; }, 10000)) << GetParam().what;
+    EXPECT_EQ(successes, 0);
+    EXPECT_FALSE(listFailure->description.isEmpty());
+    EXPECT_FALSE(downloadFailure->description.isEmpty());
+    EXPECT_TRUE(
+        QDir(downloads.filePath(QStringLiteral("Fenwyk Flashwell"))).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << "nothing is left in the cache folder";
+    EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, HttpTransferFaults,
+                         ::testing::Values(TransferFault{"cut after the status line",
+                                                         [](auto &f) { f.cutAfterStatusLine = true; }},
+                                           TransferFault{"never answered", [](auto &f) { f.neverAnswer = true; }},
+                                           TransferFault{"endless body", [](auto &f) { f.endlessBody = true; }}),
+                         [](const auto &info) { return flashwell::test::testName(info.param.what); });
+
+TEST_F(HttpTest, EndlessListReplyIsAbortedAtItsCap)
+{
+    primary.faults.endlessBody = true;
+    std::optional<HttpError> failure;
+    SHttp::getUpdateFirmwaerWithType(
+        21, &screen, [](const auto &) {}, [&](const HttpError &e) { failure = e; });
+    ASSERT_TRUE(waitUntil([&] { return failure.has_value(); }, 10000));
+    EXPECT_TRUE(failure->description.contains(QStringLiteral("larger than"))) << failure->description.toStdString();
+}
+
+TEST_F(HttpTest, SlowButLivingDownloadOutlastsTheTimeOut)
+{
+    ServerConfig config = ServerConfig::current();
+    config.transferTimeoutMs = 300;
+    ServerConfig::install(config);
+    primary.faults.slowBodyMs = 20; // 1 KiB every 20 ms: 0.6 s in all, twice the time-out
+    const QByteArray bytes = lab::patternBytes(30 * 1024, 6);
+    primary.addRelease(release(2, 21, 1.5, 0, "slow.bin"), bytes);
+    QString path;
+    std::optional<HttpError> error;
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/slow.bin"), &screen, [&](const QString &p) { path = p; },
+        [&](const HttpError &e) { error = e; }, 2, static_cast<int>(bytes.size()));
+    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error; }, 10000));
+    EXPECT_FALSE(error) << error->description.toStdString();
+}
+
+TEST_F(HttpTest, WrongStatedLengthIsRefusedAtTheHeaders)
+{
+    primary.faults.slowBodyMs = 5; // the whole body would take about 2 s
+    const QByteArray bytes = lab::patternBytes(400 * 1024, 5);
+    primary.addRelease(release(3, 21, 1.5, 0, "big.bin"), bytes);
+    std::optional<HttpError> error;
+    qint64 sentAtFailure = -1;
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/big.bin"), &screen, [](const QString &) {},
+        [&](const HttpError &e) {
+            error = e;
+            sentAtFailure = primary.bodyBytesSent();
+        },
+        3, static_cast<int>(bytes.size()) - 1);
+    ASSERT_TRUE(waitUntil([&] { return error.has_value(); }, 10000));
+    EXPECT_EQ(error->code, 1010);
+    EXPECT_LT(sentAtFailure, bytes.size() / 4) << "the body was not waited for";
+}
+
+TEST_F(HttpTest, NoBlockRunsForAnObjectDestroyedBeforeTheReply)
+{
+    // The server never answers, so each request ends in its time-out; by then its object is gone.
+    ServerConfig config = ServerConfig::current();
+    config.transferTimeoutMs = 200;
+    ServerConfig::install(config);
+    primary.faults.neverAnswer = true;
+    int calls = 0;
+    {
+        QObject owner;
+        SHttp::getUpdateFirmwaerWithType(
+            21, &owner, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
+        SHttp::dowmFirmwaerFile(
+            QStringLiteral("http://files/gone.bin"), &owner, [&](const QString &) { ++calls; },
+            [&](const HttpError &) { ++calls; }, 4, 100 * 1024);
+        ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
+    }
+    settle(500);
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(
+        QDir(downloads.filePath(QStringLiteral("Fenwyk Flashwell"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // The same requests with a living object do end in its failure blocks.
+    SHttp::getUpdateFirmwaerWithType(
+        21, &screen, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/gone.bin"), &screen, [&](const QString &) { ++calls; },
+        [&](const HttpError &) { ++calls; }, 4, 100 * 1024);
+    EXPECT_TRUE(waitUntil([&] { return calls == 2; }));
+}
+
+struct DigestCase
+{
+    const char *what;
+    const char *md5; // "good": the file's own digest
+    bool cachedCopyDiffers;
+    int code; // 0: success
+};
+
+class HttpDigests : public HttpTest, public ::testing::WithParamInterface<DigestCase>
+{
+};
+
+TEST_P(HttpDigests, DownloadMatchesTheReleaseDigest)
+{
+    const DigestCase &c = GetParam();
+    const QByteArray bytes = lab::patternBytes(2600, 11);
+    const QString good = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    const QString md5 = QString::fromLatin1(c.md5) == QLatin1String("good")   ? good
+                        : QString::fromLatin1(c.md5) == QLatin1String("GOOD") ? good.toUpper()
+                                                                              : QString::fromLatin1(c.md5);
+    const QString folder = downloads.filePath(QStringLiteral("Fenwyk Flashwell"));
+    if (c.cachedCopyDiffers) {
+        QDir().mkpath(folder);
+        QFile stale(folder + QStringLiteral("/d.bin"));
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write(lab::patternBytes(2600, 12)); // right size, other bytes
+    }
+    primary.addRelease(release(9, 21, 1.5, 0, "d.bin"), bytes);
+    QString path;
+    std::optional<HttpError> error;
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/d.bin"), &screen, [&](const QString &p) { path = p; },
+        [&](const HttpError &e) { error = e; }, 9, 2600, md5);
+    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error; })) << c.what;
+    if (c.code == 0) {
+        ASSERT_FALSE(error) << c.what << ": " << error->description.toStdString();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes) << c.what;
+        return;
+    }
+    ASSERT_TRUE(error) << c.what;
+    EXPECT_EQ(error->domain, QStringLiteral("Download Error"));
+    EXPECT_EQ(error->code, c.code) << c.what;
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << c.what << ": the file is removed";
+    EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Digests, HttpDigests,
+    ::testing::Values(DigestCase{"matching", "good", false, 0}, DigestCase{"upper case", "GOOD", false, 0},
+                      DigestCase{"different", "00112233445566778899aabbccddeeff", false, 1014},
+                      DigestCase{"empty", "", false, 0}, DigestCase{"malformed", "not-a-digest", false, 0},
+                      DigestCase{"31 digits", "0011223344556677889900aabbccddeef", false, 0},
+                      DigestCase{"stale cache replaced", "good", true, 0},
+                      DigestCase{"stale cache and wrong digest", "00112233445566778899aabbccddeeff", true, 1014}),
+    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+
+TEST_F(HttpTest, ReleaseListedWithAWrongDigestFailsItsDownload)
+{
+    primary.faults.wrongMd5 = true;
+    primary.addRelease(release(5, 21, 1.5, 0, "w.bin"), lab::patternBytes(2200));
+    std::optional<QList<Firmware>> list;
+    SHttp::getUpdateFirmwaerWithType(
+        21, &screen, [&](const auto &l) { list = l.value_or(QList<Firmware>{}); }, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return list.has_value(); }));
+    ASSERT_EQ(list->size(), 1);
+    const Firmware f = list->first();
+    std::optional<HttpError> error;
+    SHttp::dowmFirmwaerFile(
+        f.fileURL, &screen, [](const QString &) {}, [&](const HttpError &e) { error = e; }, f.id, f.fileSize, f.md5);
+    ASSERT_TRUE(waitUntil([&] { return error.has_value(); }));
+    EXPECT_EQ(error->code, 1014);
 }
 
 TEST(JsonMapping, EnvelopeMapsItsListOfRecords)

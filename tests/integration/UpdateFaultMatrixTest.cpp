@@ -131,11 +131,17 @@ protected:
 
     // Runs the path with `faults` injected when update is pressed; fills `log` with what the
     // host sent from then on.
-    UpdateRunResult runWith(const std::vector<HidFault> &faults, std::vector<VirtualHidBus::Record> *log,
-                            bool &flashMatches, int64_t &sincePress)
+    // Runs the path with `fault` (if any). A fault on the host's reports is injected when update is
+    // pressed and counted from there; a fault on the device's reports is injected once the host
+    // has sent its `fault->index`-th report since the press, and hits the device's next report.
+    // Fills `log` with what the host sent from the press on.
+    UpdateRunResult runWith(std::optional<HidFault> fault, std::vector<VirtualHidBus::Record> *log, bool &flashMatches,
+                            int64_t &sincePress)
     {
         LabUpdateOptions o = GetParam().options;
-        o.faults = faults;
+        const bool onReplies = fault && fault->direction == HidFault::Direction::DeviceToHost;
+        if (fault && !onReplies)
+            o.faults = {*fault};
         LabUpdateRun run(o);
         UpdateRunResult r;
         if (!run.showScreen())
@@ -144,6 +150,13 @@ protected:
         const std::size_t before = run.bus().outputLog().size();
         const int64_t pressed = run.clock().nowMs();
         run.pressUpdate();
+        if (onReplies) {
+            const std::size_t at = before + static_cast<std::size_t>(fault->index);
+            run.runUntil([&] { return run.bus().outputLog().size() >= at || run.result().state != 0; });
+            HidFault next = *fault;
+            next.index = 1;
+            run.bus().injectFault(next);
+        }
         r = run.finish();
         sincePress = r.virtualMs - pressed;
         if (log)
@@ -178,7 +191,7 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
     std::vector<VirtualHidBus::Record> clean;
     bool matches = false;
     int64_t took = 0;
-    const UpdateRunResult reference = runWith({}, &clean, matches, took);
+    const UpdateRunResult reference = runWith(std::nullopt, &clean, matches, took);
     ASSERT_TRUE(reference.success && matches) << qPrintable(reference.message);
 
     const uint16_t bootPid = c.options.boot.bootloader == LabBootloader::Classic     ? c.options.boot.pid
@@ -198,35 +211,44 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
 
     std::set<std::string> wrong;
     std::string table = std::string(c.name) + "\n";
-    for (const HidFault::Kind kind : kKinds) {
-        table += std::string("  ") + name(kind) + ":";
-        for (const Phase phase : kPhases) {
-            const std::string cell = std::string(name(kind)) + "/" + name(phase);
-            SCOPED_TRACE(cell);
-            HidFault fault{kind, HidFault::Direction::HostToDevice, marks.at(phase)};
-            fault.delayMs = 5000;
-            fault.corruptByte = phase == Phase::Identification ? 1 : 20;
-            bool flashMatches = false;
-            int64_t sincePress = 0;
-            const UpdateRunResult r = runWith({fault}, nullptr, flashMatches, sincePress);
-            Outcome outcome = Outcome::FailedIn0;
-            if (r.success)
-                outcome = flashMatches ? Outcome::Flashed : Outcome::WrongFlash;
-            else if (r.state == State::kStateFailed)
-                outcome = Outcome::FailedIn7;
-            else
-                EXPECT_EQ(r.state, State::kStateReady) << qPrintable(r.message);
-            EXPECT_FALSE(r.message.contains(QStringLiteral("wall time"))) << "a hang";
-            // Ends within the watchdog: at most 23 s after the last sign of life, itself at most a
-            // clean update plus the 5 s delay later.
-            EXPECT_LT(sincePress, took + 5000 + 23'000);
-            if (outcome == Outcome::WrongFlash)
-                wrong.insert(cell);
-            table += std::string(" ") + name(phase) + "=" + name(outcome) + ";";
+    int cells = 0;
+    for (const auto direction : {HidFault::Direction::HostToDevice, HidFault::Direction::DeviceToHost})
+        for (const HidFault::Kind kind : kKinds) {
+            const bool reply = direction == HidFault::Direction::DeviceToHost;
+            // A failed send and an unplug belong to the host's side.
+            if (reply && (kind == HidFault::Kind::FailSend || kind == HidFault::Kind::Unplug))
+                continue;
+            const std::string row = std::string(reply ? "reply " : "") + name(kind);
+            table += "  " + row + ":";
+            for (const Phase phase : kPhases) {
+                const std::string cell = row + "/" + name(phase);
+                SCOPED_TRACE(cell);
+                HidFault fault{kind, direction, marks.at(phase)};
+                fault.delayMs = 5000;
+                fault.corruptByte = reply ? 5 : phase == Phase::Identification ? 1 : 20;
+                bool flashMatches = false;
+                int64_t sincePress = 0;
+                ++cells;
+                const UpdateRunResult r = runWith(fault, nullptr, flashMatches, sincePress);
+                Outcome outcome = Outcome::FailedIn0;
+                if (r.success)
+                    outcome = flashMatches ? Outcome::Flashed : Outcome::WrongFlash;
+                else if (r.state == State::kStateFailed)
+                    outcome = Outcome::FailedIn7;
+                else
+                    EXPECT_EQ(r.state, State::kStateReady) << qPrintable(r.message);
+                EXPECT_FALSE(r.message.contains(QStringLiteral("wall time"))) << "a hang";
+                // Ends within the watchdog: at most 23 s after the last sign of life, itself at most a
+                // clean update plus the 5 s delay later.
+                EXPECT_LT(sincePress, took + 5000 + 23'000);
+                if (outcome == Outcome::WrongFlash)
+                    wrong.insert(cell);
+                table += std::string(" ") + name(phase) + "=" + name(outcome) + ";";
+            }
+            table += "\n";
         }
-        table += "\n";
-    }
-    std::fputs(table.c_str(), stdout);
+    std::fputs((table + "  cells: " + std::to_string(cells) + "\n").c_str(), stdout);
+    EXPECT_EQ(cells, 40);
     const auto allowed = kUnverifiedCells.find(c.name);
     EXPECT_EQ(wrong, allowed == kUnverifiedCells.end() ? std::set<std::string>{} : allowed->second);
 }

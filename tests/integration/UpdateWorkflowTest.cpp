@@ -2,6 +2,7 @@
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
 #include "LabUpdateRun.h"
+#include "VirtualClassicBootloader.h"
 #include "VirtualVela2Bootloader.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
@@ -197,6 +198,31 @@ TEST_F(UpdateWorkflowTest, RemovalWhileWritingEndsInState7AndTheReturningBootloa
     run.vela2Bootloader()->plug();
     ASSERT_TRUE(run.runUntil([&] { return run.controller().state() == State::kStateFinished; }));
     EXPECT_FALSE(run.controller().model().guideShown);
+    EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
+}
+
+TEST_F(UpdateWorkflowTest, AClassicBootloaderComingBackAfterState7IsFlashedFromTheStart)
+{
+    PathCase c = classicPath();
+    // Large enough that the short frame 0x1A sent 0.5 s after the return lands mid-image.
+    ClassicFirmware fw;
+    fw.version = 105;
+    fw.address = 0x08004000;
+    fw.data = patternBytes(400'000, 8);
+    c.file = fw.build();
+    c.image = fw.data;
+    c.options.boot.unplugAfter = 6; // inside the data
+    serve(c);
+    LabUpdateRun run(c.options);
+    ASSERT_TRUE(run.showScreen());
+    ASSERT_TRUE(run.pressUpdate());
+    const UpdateRunResult r = run.finish();
+    ASSERT_EQ(r.state, State::kStateFailed) << qPrintable(r.message);
+
+    run.classicBootloader()->unplugAfter.reset();
+    run.classicBootloader()->plug();
+    ASSERT_TRUE(run.runUntil([&] { return run.controller().state() == State::kStateFinished; }));
+    run.clock().advance(2000);
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
 }
 

@@ -286,6 +286,43 @@ TEST_F(ClassicSessionTest, OversizedSettingsReplyFillsTheBlockAndNothingMore)
     EXPECT_EQ(recorder.events.back(), "done");
 }
 
+// A device that keeps acknowledging after the last piece gets one finish command, and the screen
+// hears of success once; during the settings step's wait an acknowledgement restarts nothing.
+TEST_F(ClassicSessionTest, FinishGoesOutOnceWhateverFollows)
+{
+    for (const bool receiver : {false, true}) {
+        SCOPED_TRACE(receiver ? "receiver" : "controller");
+        bus.clearLog();
+        recorder.events.clear();
+        OversizedSettingsDevice endpoint(bus); // answers the settings reads
+        HidDevice *device = bus.plug({0x2DC8, 0x5750, {}}, &endpoint);
+        session.filePath = writeFile(header64());
+        session.isUSBRR_PS_classic = receiver;
+        clock.runPending();
+        bus.sendInput(device, classic::deviceInfoFrame({0x0100, 0, 1}));
+        // Header, two pieces, then the acknowledgement that finishes (or starts the settings step)
+        // and three more.
+        for (int i = 0; i < 3 + 1 + 3; ++i) {
+            bus.sendInput(device, classic::statusFrame(classic::kStatusAcknowledge));
+            clock.advance(5);
+        }
+        clock.advance(2000);
+        int finishes = 0;
+        int settingsStarts = 0;
+        const HidReport firstRead = classic::memoryReadReport(classic::kFirstReadLength, classic::kSettingsAddress);
+        for (const auto &r : bus.outputLog()) {
+            finishes += hex(r.bytes, 9) == "05 00 16 01 00 02 00 00 00" ? 1 : 0;
+            settingsStarts += r.bytes == firstRead ? 1 : 0;
+        }
+        EXPECT_EQ(finishes, 1);
+        EXPECT_EQ(settingsStarts, receiver ? 1 : 0);
+        EXPECT_EQ(endpoint.reads, receiver ? 1 : 0);
+        EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), "done"), 1);
+        bus.unplug(device);
+        clock.runUntilIdle();
+    }
+}
+
 TEST_F(ClassicSessionTest, IncompleteSettingsBlockIsNeverWrittenBack)
 {
     session.filePath = writeFile(header64());

@@ -146,6 +146,29 @@ TEST_F(Vela2SessionTest, ReplyDispatchMatchesTheEchoAndRunsAStillRegisteredHandl
     EXPECT_EQ(runs, 2) << "the 0x05 echo does not answer 0xC0";
 }
 
+// The version read and the boot serial read share command 0x05 and there is one pending handler:
+// a version reply later than the half second is taken for the boot serial, and the boot serial
+// reply that follows answers nothing and is dropped.
+TEST_F(Vela2SessionTest, LateVersionReplyIsTakenByTheBootSerialHandler)
+{
+    VirtualVela2Bootloader device(bus, 0x9020);
+    device.seedFlash(0);
+    device.bootSerial.fill(0xB5);
+    // Replies to the host: 1 product ID, 2 version, 3 boot serial.
+    bus.injectFault({HidFault::Kind::Delay, HidFault::Direction::DeviceToHost, 2, 600});
+    bus.injectFault({HidFault::Kind::Delay, HidFault::Direction::DeviceToHost, 3, 900});
+    run(device, oneRecord(0x9020, 10), 400);
+    EXPECT_TRUE(sent(vela2::kErase).empty()) << "still waiting for the boot serial";
+    clock.advance(300); // the version reply arrives
+    ASSERT_FALSE(sent(vela2::kErase).empty()) << "the version reply moved the chain on";
+    EXPECT_FALSE(std::any_of(recorder.events.begin(), recorder.events.end(), [](const std::string &e) {
+        return e.rfind("version ", 0) == 0;
+    })) << "the version handler never ran";
+    EXPECT_NE(session.bootSerial()[0], 0xB5) << "the boot serial is the version reply's bytes";
+    clock.advance(60'000);
+    EXPECT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+}
+
 TEST_F(Vela2SessionTest, UnlistedProductIdKeepsThePreviousBootType)
 {
     session.bootType = 14;
@@ -165,8 +188,24 @@ TEST_F(Vela2SessionTest, WiredSummitIsBootType6AndItsRecordSearchUsesProduct2002
     EXPECT_EQ(session.bootType, 6);
     EXPECT_EQ(session.bootType_PID, 0x2003u);
     EXPECT_EQ(session.gamepadInfo().productId(), 0x2002);
-    // The record for 0x2002 + sub-type 1 is the main image; its pid's low half is not 0x2003.
-    EXPECT_TRUE(recorder.has("wrong pid " + std::to_string(0x12002) + " " + std::to_string(0x2003)));
+    // The record for 0x2002 + sub-type 1 is the main image, and it is this device's.
+    ASSERT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+    EXPECT_EQ(device.flash().read(0x08030000 + 28, 22), patternBytes(50).mid(28, 22));
+}
+
+// Each wired bootloader, whatever product its info record names, takes the 0x2002 record.
+TEST_F(Vela2SessionTest, WiredSummitBootloadersAreUpdatedFromTheir2002Record)
+{
+    for (const uint16_t reported : {0x2003, 0x2006, 0x2002}) {
+        SCOPED_TRACE(reported);
+        recorder.events.clear();
+        VirtualVela2Bootloader device(bus, reported);
+        infoAddressed(device, reported, 0);
+        run(device, buildVela2File({{100, 0, 0x08020000, 0x2002, patternBytes(64)}}));
+        EXPECT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+        device.unplug();
+        clock.runUntilIdle();
+    }
 }
 
 TEST_F(Vela2SessionTest, InfoAddressedIdentificationReadsVersionAtZeroThenTheInfoRecord)
@@ -269,7 +308,7 @@ TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
 {
     const RadioCase c = GetParam();
     VirtualVela2Bootloader device(bus, c.reportedPid);
-    infoAddressed(device, c.reportedPid == 0x2000 ? 0x2000 : 0x9029, 0);
+    infoAddressed(device, c.reportedPid == 0x2000 || c.reportedPid == 0x2002 ? c.reportedPid : 0x9029, 0);
     device.seedFlash(0);
     const bool type21 = c.reportedPid == 0x3103;
     const uint32_t mainPid = type21 ? c.reportedPid : device.info.searchKey();
@@ -304,8 +343,72 @@ TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
 
 INSTANTIATE_TEST_SUITE_P(BootTypes, Vela2Radio,
                          ::testing::Values(RadioCase{0x9029, 0x88004034}, RadioCase{0x2000, 0x80010004},
-                                           RadioCase{0x3103, 0x80010004}),
+                                           RadioCase{0x2002, 0x80010004}, RadioCase{0x3103, 0x80010004}),
                          [](const auto &info) { return "pid" + std::to_string(info.param.reportedPid); });
+
+// When the radio record is not the file's last, its last chunk is still a whole 46 bytes: the
+// radio payload's last bytes and then the bytes that follow it in the file.
+TEST_F(Vela2SessionTest, LastRadioChunkCarriesTheBytesThatFollowThePayload)
+{
+    VirtualVela2Bootloader device(bus, 0x9029);
+    infoAddressed(device, 0x9029, 0);
+    device.seedFlash(0);
+    const std::vector<Vela2Record> records{{500, 0, 0x08010000, device.info.searchKey(), patternBytes(100, 3)},
+                                           {700, 0, 0x00020000, 0, patternBytes(500, 4)},
+                                           {900, 0, 0x00030000, 7, patternBytes(60, 5)}};
+    const QByteArray file = buildVela2File(records);
+    run(device, file);
+    ASSERT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+    std::vector<Sent> radio;
+    for (const Sent &s : sent(vela2::kWriteChunk))
+        if (s.address & 0x80000000)
+            radio.push_back(s);
+    ASSERT_EQ(radio.size(), 11u);
+    EXPECT_EQ(radio.back().address, 0x80020000u + 460);
+    const qsizetype radioPayloadAt = 28 + 100 + 28;
+    const QByteArray expected = file.mid(radioPayloadAt + 460, 46); // 40 radio bytes, 6 of the next header
+    const QByteArray carried(reinterpret_cast<const char *>(radio.back().bytes.data()) + 17, 46);
+    EXPECT_EQ(carried, expected);
+    EXPECT_EQ(carried.mid(40), file.mid(radioPayloadAt + 500, 6)) << "the next record's header bytes";
+}
+
+TEST_F(Vela2SessionTest, RadioRecordRunningPastTheFileIsRefusedBeforeTheErase)
+{
+    VirtualVela2Bootloader device(bus, 0x9029);
+    infoAddressed(device, 0x9029, 0);
+    device.seedFlash(0);
+    run(device, buildVela2File({{500, 0, 0x08010000, device.info.searchKey(), patternBytes(100, 3)},
+                                {700, 0, 0x00020000, 0, patternBytes(50, 4), 5000}}));
+    EXPECT_EQ(recorder.events.back(), "error");
+    EXPECT_TRUE(recorder.lastError.contains(QStringLiteral("header length 5000 runs past end of file")))
+        << qPrintable(recorder.lastError);
+    EXPECT_TRUE(sent(vela2::kErase).empty()) << "nothing was erased";
+    EXPECT_TRUE(sent(vela2::kWriteChunk).empty());
+}
+
+// A radio-stage update and then one without a radio image, on the same session: the second one's
+// progress is its own and reaches 100.
+TEST_F(Vela2SessionTest, EachUpdateCountsProgressFromItsOwnImages)
+{
+    {
+        VirtualVela2Bootloader radio(bus, 0x9029);
+        infoAddressed(radio, 0x9029, 0);
+        radio.seedFlash(0);
+        run(radio, buildVela2File({{500, 0, 0x08010000, radio.info.searchKey(), patternBytes(1000, 3)},
+                                   {700, 0, 0x00020000, 0, patternBytes(500, 4)}}));
+        ASSERT_TRUE(recorder.has("done"));
+        ASSERT_EQ(progress().back(), 100);
+        radio.unplug();
+        clock.runUntilIdle();
+    }
+    recorder.events.clear();
+    VirtualVela2Bootloader plain(bus, 0x9020);
+    plain.seedFlash(0);
+    run(plain, oneRecord(0x9020, 600));
+    ASSERT_TRUE(recorder.has("done")) << (recorder.events.empty() ? "" : recorder.events.back());
+    EXPECT_EQ(session.radioLength(), 0u);
+    EXPECT_EQ(progress().back(), 100);
+}
 
 TEST_F(Vela2SessionTest, BootType21SkipsTheFirstRecordForTheMainImage)
 {

@@ -224,6 +224,25 @@ TEST_F(WatchersTest, RemovalReportsTheRecordThenDropsEveryRecordWithThatHandle)
     EXPECT_TRUE(d->deviceRef.isNull());
 }
 
+// Opening the watcher again announces the attached device a second time, so two records share its
+// handle; its removal is reported once and takes both records away.
+TEST_F(WatchersTest, RemovalDropsEveryRecordWhenSeveralShareTheHandle)
+{
+    VirtualDinputController crane(bus, 0x3100);
+    crane.plug();
+    clock.advance(10);
+    dinput.open();
+    clock.advance(10);
+    ASSERT_EQ(dinput.devices().size(), 2);
+    EXPECT_EQ(dinput.devices()[0]->deviceRef, dinput.devices()[1]->deviceRef);
+    delegate.events.clear();
+    crane.unplug();
+    ASSERT_EQ(delegate.events.size(), 1u);
+    EXPECT_FALSE(delegate.events[0].added);
+    EXPECT_NE(delegate.events[0].device, nullptr);
+    EXPECT_TRUE(dinput.devices().isEmpty());
+}
+
 TEST_F(WatchersTest, DelayedQueryIsSkippedWhenTheDeviceHasLeft)
 {
     VirtualDinputController wren(bus, 0x3020);

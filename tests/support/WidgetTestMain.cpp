@@ -1,3 +1,4 @@
+#include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -5,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-// Widget tests run inside a QApplication (offscreen), with the settings store pointed at a
+// Widget tests run inside a QApplication (offscreen) and an application context, with the settings store pointed at a
 // temporary file so no test reads or writes the user's settings.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    flashwell::ApplicationContext context;
     QTemporaryDir dir;
     flashwell::UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
     ::testing::InitGoogleTest(&argc, argv);

@@ -388,3 +388,25 @@ TEST_F(UpdateViewTest, NotesButtonOpensTheReleaseNotesCentred)
     EXPECT_EQ(texts[0]->toPlainText(), QStringLiteral("Fixes the triggers\n\nFaster pairing\n\n"));
     window->hide();
 }
+
+TEST_F(UpdateViewTest, AViewOfAControllerOwnedElsewhere)
+{
+    UpdateSessionController &controller = view.controller();
+    show(device(0x3011, 1.0f), {release(1.05f), release(1.04f)});
+    std::optional<int> handled;
+    {
+        UpdateView second(controller);
+        second.resize(900, 600);
+        ASSERT_EQ(second.rows().size(), 2) << "the rows the controller already has";
+        EXPECT_TRUE(second.rows()[0].checkbox->isChecked());
+        controller.chengeboxClick(1);
+        EXPECT_TRUE(second.rows()[1].checkbox->isChecked());
+        second.setTerminateHandler([&](int status) { handled = status; });
+        controller.setState(State::kStateFinished);
+        controller.SButtonClick(State::Button::Left);
+    }
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(terminated, 0) << "the first view (the controller's owner) is told too";
+    controller.chengeboxClick(0); // the controller outlives the second view
+    EXPECT_TRUE(view.rows()[0].checkbox->isChecked());
+}

@@ -1,0 +1,645 @@
+#include "cli/FlashwellCli.h"
+
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "cli/CliCatalogueClient.h"
+#include "device/DeviceDelegate.h"
+#include "device/HidTransport.h"
+#include "device/SFenwykDeviceDetailsTools.h"
+#include "device/SHIDDinput.h"
+#include "device/SHIDSwitchAndMac.h"
+#include "device/SHIDXinput.h"
+#include "net/ServerConfig.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Scheduler.h"
+#include "update/FirmwareListRules.h"
+#include "update/ManualGuideTable.h"
+#include "update/UpdateHistory.h"
+#include "update/UpdateHistoryRecorder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+namespace flashwell::cli {
+
+namespace {
+
+QString text(const char *key)
+{
+    return Bundle::localizedString(key);
+}
+
+QString hex4(uint16_t v)
+{
+    return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
+}
+
+QString versionText(float version, int beta)
+{
+    return UpdateHistoryRecord::versionText(version, beta);
+}
+
+// A device as `devices` lists it: an identified device, or a bootloader waiting for its product.
+struct Found
+{
+    SFenwykDevicePtr device; // the watcher's record (identified devices)
+    HidDeviceRef boot;       // the bootloader's handle (bootloader mode)
+    uint16_t vid = 0;
+    uint16_t pid = 0;
+    QString name;
+};
+
+QString deviceName(const SFenwykDevicePtr &device)
+{
+    const SFenwykDataDetailsPtr entry = device->details();
+    const QString name = entry ? entry->name() : QString();
+    return name.isEmpty() ? device->deviceName : name;
+}
+
+} // namespace
+
+struct FlashwellCli::Options
+{
+    QString command;
+    QStringList positional;
+    bool json = false;
+    bool yes = false;
+    bool betaBuilds = false;
+    QString release;
+    QString product;
+};
+
+// What one command runs on: the watchers the window runs, its update controller and the history
+// recorder beside it.
+struct FlashwellCli::Session final : public QObject, public DeviceDelegate
+{
+    explicit Session(const Environment &env)
+        : dinput(env.update.platform)
+        , switchAndMac(env.update.platform)
+        , xinput(env.update.platform)
+        , controller(env.update)
+        , recorder(controller, UpdateHistory(env.historyPath))
+    {
+        dinput.setDelegate(this);
+        switchAndMac.setDelegate(this);
+        dinput.open();
+        switchAndMac.open();
+        xinput.open();
+        // As on the window: a report that cannot be sent while writing fails the update.
+        NotificationCenter::defaultCenter().addObserver(this, QString::fromLatin1(transport::kUpdateErrorNotification),
+                                                        [this] { controller.updateingError(); });
+    }
+    ~Session() override
+    {
+        NotificationCenter::defaultCenter().removeObserver(this);
+        dinput.setDelegate(nullptr);
+        switchAndMac.setDelegate(nullptr);
+    }
+
+    void addSFenwykDevice(const SFenwykDevicePtr &device) override
+    {
+        if (device && !announced.contains(device))
+            announced.append(device);
+    }
+    void removeSFenwykDevice(const SFenwykDevicePtr &device) override { announced.removeAll(device); }
+
+    // Identified devices in arrival order, then bootloaders.
+    QList<Found> found(const Environment &env)
+    {
+        QList<Found> list;
+        for (const SFenwykDevicePtr &d : std::as_const(announced)) {
+            if (d->deviceRef)
+                list.append({d, {}, d->vid, d->pid, deviceName(d)});
+        }
+        QList<HidDevice *> boots;
+        for (const SFenwykDevicePtr &d : controller.shidBoot().devices()) {
+            if (d->deviceRef)
+                boots.append(d->deviceRef.data());
+        }
+        if (env.update.vela2 && env.update.vela2->device())
+            boots.append(env.update.vela2->device());
+        if (env.update.hjz && env.update.hjz->device())
+            boots.append(env.update.hjz->device());
+        for (HidDevice *h : boots) {
+            if (std::any_of(list.begin(), list.end(), [h](const Found &f) { return f.boot.data() == h; }))
+                continue;
+            const transport::Identity id = transport::identityOf(h);
+            list.append({nullptr, h, id.vendorId, id.productId, h->property(kHidProductKey).toString()});
+        }
+        return list;
+    }
+
+    SHIDDinput dinput;
+    SHIDSwitchAndMac switchAndMac;
+    SHIDXinput xinput;
+    UpdateSessionController controller;
+    UpdateHistoryRecorder recorder;
+    QList<SFenwykDevicePtr> announced;
+};
+
+FlashwellCli::FlashwellCli(Environment environment, QObject *parent)
+    : QObject(parent)
+    , m_env(std::move(environment))
+{}
+
+FlashwellCli::~FlashwellCli() = default;
+
+QString FlashwellCli::usage()
+{
+    return text("cliUsage");
+}
+
+int64_t FlashwellCli::now() const
+{
+    return m_env.update.platform.scheduler->nowMs();
+}
+
+bool FlashwellCli::waitFor(const std::function<bool()> &done, int64_t timeoutMs)
+{
+    const int64_t deadline = now() + timeoutMs;
+    m_env.runUntil([&] { return done() || m_stop || now() >= deadline; });
+    return done();
+}
+
+void FlashwellCli::print(const Options &o, const QString &line, const QJsonObject &json)
+{
+    if (o.json)
+        m_env.out(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    else if (!line.isNull())
+        m_env.out(line + QLatin1Char('\n'));
+}
+
+int FlashwellCli::fail(const Options &o, int status, const QString &message)
+{
+    if (m_lastProgress >= 0 && m_env.terminal && !o.json)
+        m_env.out(QStringLiteral("\n"));
+    m_lastProgress = -1;
+    if (o.json)
+        print(o, {}, QJsonObject{{QStringLiteral("error"), message}, {QStringLiteral("status"), status}});
+    else
+        m_env.err(message + QLatin1Char('\n'));
+    return status;
+}
+
+int FlashwellCli::run(const QStringList &args)
+{
+    Options o;
+    o.json = args.contains(QStringLiteral("--json"));
+    auto usageError = [&](const QString &message) {
+        if (!o.json)
+            m_env.err(message + QLatin1Char('\n') + usage() + QLatin1Char('\n'));
+        else
+            fail(o, BadUsage, message);
+        return static_cast<int>(BadUsage);
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
+                return std::nullopt;
+            return args[++i];
+        };
+        if (a == QLatin1String("--json")) {
+            continue;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            m_env.out(usage() + QLatin1Char('\n'));
+            return Success;
+        } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
+            o.yes = true;
+        } else if (a == QLatin1String("--beta-builds")) {
+            o.betaBuilds = true;
+        } else if (a == QLatin1String("--release") || a == QLatin1String("--product")) {
+            const auto v = value();
+            if (!v || v->isEmpty())
+                return usageError(text("cliOptionNeedsValue").arg(a));
+            (a == QLatin1String("--release") ? o.release : o.product) = *v;
+        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
+            return usageError(text("cliUnknownOption").arg(a));
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            o.positional.append(a);
+        }
+    }
+
+    const bool takesDevice = o.command == QLatin1String("releases") || o.command == QLatin1String("update");
+    if (o.command.isEmpty())
+        return usageError(text("cliNoCommand"));
+    if (o.command != QLatin1String("devices") && !takesDevice && o.command != QLatin1String("history"))
+        return usageError(text("cliUnknownCommand").arg(o.command));
+    if (o.positional.size() > (takesDevice ? 1 : 0))
+        return usageError(text("cliTooManyArguments").arg(o.positional.last()));
+    if (takesDevice && o.positional.isEmpty() && o.product.isEmpty())
+        return usageError(text("cliNameDevice"));
+    if (o.command != QLatin1String("update") && (o.yes || !o.release.isEmpty() || !o.product.isEmpty()))
+        return usageError(text("cliUpdateOnlyOptions"));
+    if (o.command != QLatin1String("releases") && o.command != QLatin1String("update") && o.betaBuilds)
+        return usageError(text("cliBetaOnlyOptions"));
+
+    if (o.command == QLatin1String("history"))
+        return history(o);
+
+    // Beta builds for this run only: the beta server answers every list, as with the window's switch.
+    std::optional<ServerConfig> previous;
+    if (o.betaBuilds) {
+        previous = ServerConfig::current();
+        ServerConfig beta = *previous;
+        beta.primary = beta.china = beta.beta;
+        ServerConfig::install(beta);
+    }
+    m_session = std::make_unique<Session>(m_env);
+    int status = Failure;
+    if (o.command == QLatin1String("devices"))
+        status = devices(o);
+    else if (o.command == QLatin1String("releases"))
+        status = releases(o);
+    else
+        status = update(o);
+    m_session.reset();
+    if (previous)
+        ServerConfig::install(previous);
+    return status;
+}
+
+// --- devices ---
+
+int FlashwellCli::devices(const Options &o)
+{
+    waitFor([] { return false; }, kDiscoveryMs);
+    const QList<Found> found = m_session->found(m_env);
+    if (found.isEmpty()) {
+        print(o, text("cliNoDevices"), QJsonObject{{QStringLiteral("devices"), 0}});
+        return Success;
+    }
+    for (int i = 0; i < found.size(); ++i) {
+        const Found &f = found[i];
+        const QString ids = hex4(f.vid) + QLatin1Char(':') + hex4(f.pid);
+        QJsonObject json{{QStringLiteral("index"), i + 1},
+                         {QStringLiteral("name"), f.name},
+                         {QStringLiteral("vid"), hex4(f.vid)},
+                         {QStringLiteral("pid"), hex4(f.pid)},
+                         {QStringLiteral("bootloader"), !f.device}};
+        QString line = QStringLiteral("%1  %2  %3").arg(i + 1).arg(f.name, ids);
+        if (f.device) {
+            const SFenwykDevice &d = *f.device;
+            json.insert(QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(d.version())));
+            json.insert(QStringLiteral("beta"), d.beta);
+            json.insert(QStringLiteral("bootVersion"), QStringLiteral("0x") + hex4(d.bootVersion));
+            json.insert(QStringLiteral("switchable"), d.isChangeBoot);
+            line += QStringLiteral("  ") + text("cliVersion").arg(versionText(d.version(), d.beta));
+            if (d.bootVersion != 0)
+                line += QStringLiteral("  ") + text("cliBootVersion").arg(QStringLiteral("0x") + hex4(d.bootVersion));
+            line += QStringLiteral("  ") + text(d.isChangeBoot ? "cliSwitchable" : "cliSwitchByHand");
+        } else {
+            line += QStringLiteral("  ") + text("cliBootloaderMode");
+        }
+        print(o, line, json);
+    }
+    return Success;
+}
+
+int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &bootloader)
+{
+    waitFor([] { return false; }, kDiscoveryMs);
+    const QList<Found> found = m_session->found(m_env);
+    std::optional<Found> chosen;
+    if (!o.positional.isEmpty()) {
+        const QString wanted = o.positional.first();
+        static const QRegularExpression ids(QStringLiteral("^([0-9A-Fa-f]{1,4}):([0-9A-Fa-f]{1,4})$"));
+        const auto match = ids.match(wanted);
+        bool isIndex = false;
+        const int index = wanted.toInt(&isIndex);
+        if (match.hasMatch()) {
+            const uint16_t vid = static_cast<uint16_t>(match.captured(1).toUInt(nullptr, 16));
+            const uint16_t pid = static_cast<uint16_t>(match.captured(2).toUInt(nullptr, 16));
+            for (const Found &f : found) {
+                if (f.vid == vid && f.pid == pid) {
+                    chosen = f;
+                    break;
+                }
+            }
+        } else if (isIndex) {
+            if (index >= 1 && index <= found.size())
+                chosen = found[index - 1];
+        } else {
+            return fail(o, BadUsage, text("cliBadDevice").arg(wanted));
+        }
+        if (!chosen)
+            return fail(o, NoSuchDevice, text("cliNoSuchDevice").arg(wanted));
+    } else {
+        // --product alone: the one bootloader attached.
+        QList<Found> boots;
+        for (const Found &f : found) {
+            if (!f.device)
+                boots.append(f);
+        }
+        if (boots.isEmpty())
+            return fail(o, NoSuchDevice, text("cliNoBootloader"));
+        if (boots.size() > 1)
+            return fail(o, BadUsage, text("cliSeveralBootloaders"));
+        chosen = boots.first();
+    }
+
+    bootloader = !chosen->device;
+    if (!bootloader) {
+        if (!o.product.isEmpty())
+            return fail(o, BadUsage, text("cliProductForBootloaderOnly"));
+        device = chosen->device;
+        return Success;
+    }
+    if (o.product.isEmpty())
+        return fail(o, BadUsage, text("cliBootloaderNeedsProduct").arg(o.positional.value(0)));
+    // The chooser's choice: a record whose only field is the catalogue entry.
+    static const QString maker = QStringLiteral("Fenwyk ");
+    auto bare = [](const QString &name) {
+        return (name.startsWith(maker, Qt::CaseInsensitive) ? name.mid(maker.size()) : name).trimmed();
+    };
+    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs()) {
+        for (const QString &name : {entry->name(), entry->storedName()}) {
+            if (bare(name).compare(bare(o.product), Qt::CaseInsensitive) == 0) {
+                device = std::make_shared<SFenwykDevice>();
+                device->setDetails(entry);
+                return Success;
+            }
+        }
+    }
+    return fail(o, BadUsage, text("cliUnknownProduct").arg(o.product));
+}
+
+// Shows the update screen for the device, as the window's root controller does, and waits for
+// its release list.
+int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device, bool bootloader)
+{
+    UpdateSessionController &c = m_session->controller;
+    c.setDevice(device);
+    c.setminiImageposition(bootloader ? 1 : 0);
+    c.setState(UpdateSessionController::kStateReady);
+    c.loadViews();
+    // As the root controller does for a product chosen by hand.
+    const SFenwykDataDetailsPtr entry = device->details();
+    if (bootloader && entry && firmware_list::readsHardwareRevision(*entry))
+        c.noV1AndV2();
+    const bool answered = waitFor(
+        [&] {
+            return m_env.client->inFlight() == 0
+                   && (c.updateFirmwaers || m_env.client->listEnd() != CliCatalogueClient::ListEnd::Pending);
+        },
+        kListTimeoutMs);
+    if (m_stop)
+        return fail(o, Failure, text("cliStopped"));
+    if (!answered)
+        return fail(o, Failure, text("cliListTimeout"));
+    if (!c.updateFirmwaers) {
+        const auto &error = m_env.client->lastError();
+        if (m_env.client->listEnd() == CliCatalogueClient::ListEnd::Failed && error)
+            return fail(o, Failure, text("cliListFailed").arg(error->description));
+        return fail(o, Failure, text("cliNoList"));
+    }
+    return Success;
+}
+
+// --- releases ---
+
+int FlashwellCli::releases(const Options &o)
+{
+    SFenwykDevicePtr device;
+    bool bootloader = false;
+    if (const int status = pickDevice(o, device, bootloader); status != Success)
+        return status;
+    if (const int status = loadReleases(o, device, bootloader); status != Success)
+        return status;
+    const UpdateSessionController &c = m_session->controller;
+    const QList<Firmware> &list = *c.updateFirmwaers;
+    if (list.isEmpty()) {
+        print(o, text("cliNoReleases").arg(deviceName(device)), QJsonObject{{QStringLiteral("releases"), 0}});
+        return Success;
+    }
+    for (const ReleaseRow &row : c.model().rows) {
+        const auto release = c.releaseAt(row.tag);
+        if (!release)
+            continue;
+        QString line = QStringLiteral("%1  %2").arg(row.tag + 1).arg(row.name);
+        if (!row.newMark.isEmpty())
+            line += QStringLiteral("  ") + row.newMark;
+        print(o, line,
+              QJsonObject{{QStringLiteral("index"), row.tag + 1},
+                          {QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(release->version))},
+                          {QStringLiteral("beta"), release->beta},
+                          {QStringLiteral("date"), release->date},
+                          {QStringLiteral("file"), release->fileName()},
+                          {QStringLiteral("size"), release->fileSize},
+                          {QStringLiteral("text"), row.name},
+                          {QStringLiteral("new"), !row.newMark.isEmpty()}});
+    }
+    return Success;
+}
+
+// --- update ---
+
+void FlashwellCli::printGuide(const Options &o, bool error)
+{
+    const SFenwykDevicePtr device = m_session->controller.model().guideDevice;
+    const QStringList lines = device ? guide_table::lines(*device, error) : QStringList();
+    QJsonArray array;
+    QString block = text(error ? "cliGuideAfterFailure" : "cliGuide");
+    for (const QString &line : lines) {
+        array.append(line);
+        block += QStringLiteral("\n  ") + line;
+    }
+    if (!error)
+        block += QLatin1Char('\n') + text("cliWaitingForDevice");
+    print(o, block,
+          QJsonObject{{QStringLiteral("event"), QStringLiteral("guide")},
+                      {QStringLiteral("error"), error},
+                      {QStringLiteral("lines"), array}});
+}
+
+void FlashwellCli::showProgress(const Options &o, int percent)
+{
+    if (percent == m_lastProgress)
+        return;
+    const int previous = m_lastProgress;
+    m_lastProgress = percent;
+    if (o.json) {
+        print(o, {},
+              QJsonObject{{QStringLiteral("event"), QStringLiteral("progress")}, {QStringLiteral("percent"), percent}});
+    } else if (m_env.terminal) {
+        constexpr int kWidth = 40;
+        const int filled = percent * kWidth / 100;
+        m_env.out(QStringLiteral("\r[%1%2] %3 %")
+                      .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('-')))
+                      .arg(percent, 3));
+    } else if (previous < 0 || percent / 10 != previous / 10) {
+        // Not a terminal (a log, a pipe): one line per tenth.
+        m_env.out(text("cliWritten").arg(percent) + QLatin1Char('\n'));
+    }
+}
+
+int FlashwellCli::update(const Options &o)
+{
+    // VERSION[-beta N]
+    std::optional<std::pair<QString, int>> wanted;
+    if (!o.release.isEmpty()) {
+        static const QRegularExpression form(
+            QStringLiteral("^v?(\\d{1,3}(?:\\.\\d{1,2})?)(?:[- ]?beta[- ]?(\\d{1,5}))?$"),
+            QRegularExpression::CaseInsensitiveOption);
+        const auto match = form.match(o.release.trimmed());
+        if (!match.hasMatch())
+            return fail(o, BadUsage, text("cliBadRelease").arg(o.release));
+        wanted = std::make_pair(QString::asprintf("%.2f", match.captured(1).toDouble()),
+                                match.captured(2).isEmpty() ? 0 : match.captured(2).toInt());
+    }
+
+    SFenwykDevicePtr device;
+    bool bootloader = false;
+    if (const int status = pickDevice(o, device, bootloader); status != Success)
+        return status;
+    if (const int status = loadReleases(o, device, bootloader); status != Success)
+        return status;
+    UpdateSessionController &c = m_session->controller;
+    const QList<Firmware> &list = *c.updateFirmwaers;
+    const QString name = deviceName(device);
+    if (list.isEmpty())
+        return fail(o, Failure, text("cliNoReleases").arg(name));
+
+    int row = 0; // the screen checks the top row
+    if (wanted) {
+        row = -1;
+        for (int i = 0; i < list.size(); ++i) {
+            if (QString::asprintf("%.2f", static_cast<double>(list[i].version)) == wanted->first
+                && list[i].beta == wanted->second) {
+                row = i;
+                break;
+            }
+        }
+        if (row < 0)
+            return fail(o, Failure, text("cliUnknownRelease").arg(o.release, name));
+    }
+    const Firmware release = list[row];
+    const QString to = versionText(release.version, release.beta);
+    const QString from = bootloader || device->version() == 0.0f ? text("cliUnknownVersion")
+                                                                 : versionText(device->version(), device->beta);
+
+    if (!o.yes) {
+        m_env.err(text("cliConfirm").arg(to, name, from));
+        const std::optional<QString> answer = m_env.readLine ? m_env.readLine() : std::nullopt;
+        const QString a = answer.value_or(QString()).trimmed().toLower();
+        const bool agreed = a == QLatin1String("y") || a == QLatin1String("yes") || a == text("cliYesWord");
+        if (!agreed || m_stop)
+            return fail(o, Failure, text("cliNotConfirmed"));
+    }
+
+    print(o, text("cliDownloading").arg(release.fileName()),
+          QJsonObject{{QStringLiteral("event"), QStringLiteral("start")},
+                      {QStringLiteral("device"), name},
+                      {QStringLiteral("from"), from},
+                      {QStringLiteral("to"), to},
+                      {QStringLiteral("file"), release.fileName()}});
+
+    std::optional<QString> alert;
+    bool ended = false;
+    int64_t waitingSince = -1;
+    QObject guard;
+    connect(&c, &UpdateSessionController::alertRequested, &guard,
+            [&](const QString &button, const QString &message) { alert = message.isEmpty() ? button : message; });
+    connect(&c, &UpdateSessionController::guideShown, &guard, [&](bool error) {
+        printGuide(o, error);
+        if (!error)
+            waitingSince = now();
+    });
+    connect(&c, &UpdateSessionController::stateChanged, &guard, [&](quint64 state) {
+        if (state == UpdateSessionController::kStateWriting && m_lastProgress < 0) {
+            waitingSince = -1;
+            print(o, text("cliWriting"), QJsonObject{{QStringLiteral("event"), QStringLiteral("writing")}});
+            showProgress(o, 0);
+        }
+        if (state == UpdateSessionController::kStateFinished || state == UpdateSessionController::kStateFailed)
+            ended = true;
+    });
+    connect(&c, &UpdateSessionController::modelChanged, &guard, [&] {
+        // The button turns into the progress bar (no title) once the session reports writing.
+        const ScreenButton &button = c.model().updateButton;
+        if (c.state() == UpdateSessionController::kStateWriting && m_lastProgress >= 0 && button.title.isEmpty())
+            showProgress(o, button.progress);
+    });
+
+    c.chengeboxClick(row);
+    c.SButtonClick(UpdateSessionController::Button::Update);
+    m_env.runUntil(
+        [&] { return ended || alert || m_stop || (waitingSince >= 0 && now() - waitingSince >= kManualWaitMs); });
+
+    if (m_lastProgress >= 0 && m_env.terminal && !o.json)
+        m_env.out(QStringLiteral("\n"));
+    const bool writing = c.state() == UpdateSessionController::kStateWriting;
+    if (m_stop && !ended && !alert) {
+        m_session->recorder.end(writing ? UpdateHistoryRecord::Outcome::Interrupted
+                                        : UpdateHistoryRecord::Outcome::Cancelled,
+                                text("cliStopped"));
+        return fail(o, Failure, text("cliStopped"));
+    }
+    if (!ended && !alert) {
+        m_session->recorder.end(UpdateHistoryRecord::Outcome::Cancelled, text("cliGaveUpWaiting"));
+        return fail(o, Failure, text("cliGaveUpWaiting"));
+    }
+    if (!m_session->recorder.lastError().isEmpty())
+        m_env.err(text("cliHistoryWriteFailed").arg(m_session->recorder.lastError()) + QLatin1Char('\n'));
+    if (alert)
+        return fail(o, Failure, text("cliFailed").arg(*alert));
+    if (c.state() != UpdateSessionController::kStateFinished)
+        return fail(o, Failure, text("cliFailed").arg(UpdateHistoryRecorder::failureMessage(c)));
+    m_lastProgress = -1;
+    print(o, text("cliSuccess").arg(name, to),
+          QJsonObject{{QStringLiteral("result"), QStringLiteral("success")},
+                      {QStringLiteral("device"), name},
+                      {QStringLiteral("from"), from},
+                      {QStringLiteral("to"), to},
+                      {QStringLiteral("file"), release.fileName()}});
+    return Success;
+}
+
+void FlashwellCli::interrupt()
+{
+    const bool writing = m_session && m_session->controller.state() == UpdateSessionController::kStateWriting;
+    if (writing && !m_stopAsked) {
+        m_stopAsked = true;
+        m_env.err(QStringLiteral("\n") + text("cliStopAsk") + QLatin1Char('\n'));
+        return;
+    }
+    m_stop = true;
+}
+
+// --- history ---
+
+int FlashwellCli::history(const Options &o)
+{
+    const UpdateHistory::Contents contents = UpdateHistory(m_env.historyPath).read();
+    if (!contents.error.isEmpty())
+        return fail(o, Failure, text("cliHistoryUnreadable").arg(contents.error));
+    if (contents.records.isEmpty())
+        print(o, text("cliHistoryEmpty"), QJsonObject{{QStringLiteral("records"), 0}});
+    for (const UpdateHistoryRecord &r : contents.records) {
+        static const char *const kOutcomeKeys[] = {"historySuccess", "historyFailed", "historyCancelled",
+                                                   "historyInterrupted"};
+        QString line = QStringLiteral("%1  %2 (%3:%4)  %5 -> %6  %7  %8")
+                           .arg(r.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.deviceName,
+                                hex4(r.vid), hex4(r.pid), r.fromVersion.isEmpty() ? QStringLiteral("?") : r.fromVersion,
+                                r.toVersion, r.fileName, text(kOutcomeKeys[static_cast<int>(r.outcome)]));
+        if (!r.error.isEmpty())
+            line += QStringLiteral(": ") + r.error;
+        print(o, line, r.toJson());
+    }
+    if (contents.skippedLines > 0) {
+        const QString warning = text("cliHistorySkipped").arg(contents.skippedLines);
+        if (o.json)
+            print(
+                o, {},
+                QJsonObject{{QStringLiteral("warning"), warning}, {QStringLiteral("skipped"), contents.skippedLines}});
+        else
+            m_env.err(warning + QLatin1Char('\n'));
+    }
+    return Success;
+}
+
+} // namespace flashwell::cli

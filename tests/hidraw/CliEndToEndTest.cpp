@@ -1,0 +1,191 @@
+// The real flashwell-cli program, run as a separate process, updating a device that umockdev
+// emulates as a hidraw node. The device model and the firmware server live in this process; the
+// program finds the node through the preloaded testbed it inherits. Run under umockdev-wrapper.
+#include "FirmwareFileBuilder.h"
+#include "FlashMemory.h"
+#include "LabFirmwareServer.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualDinputController.h"
+#include "platform/QtScheduler.h"
+#include "platform/VirtualHidBus.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include <csignal>
+#include <sys/types.h>
+
+#include "UMockdevHidraw.h"
+#include "support/EventLoop.h"
+
+using namespace flashwell;
+using namespace flashwell::lab;
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CliEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(UMockdevHidraw::inMockEnvironment()) << "run this binary under umockdev-wrapper";
+        ASSERT_TRUE(server.listen());
+        ClassicFirmware fw;
+        fw.version = 105;
+        fw.address = 0x08004000;
+        fw.data = patternBytes(4096, 9);
+        image = fw.data;
+        server.addRelease(QJsonObject{{QStringLiteral("id"), 1},
+                                      {QStringLiteral("type"), 12},
+                                      {QStringLiteral("version"), 1.05},
+                                      {QStringLiteral("beta"), 0},
+                                      {QStringLiteral("date"), QStringLiteral("2026-12-01")},
+                                      {QStringLiteral("fileName"), QStringLiteral("Heron_V1.05.bin")},
+                                      {QStringLiteral("readme"), QStringLiteral("说明")},
+                                      {QStringLiteral("readme_en"), QStringLiteral("Notes")}},
+                          fw.build());
+
+        // The program's own settings: the lab's server, a scratch download folder, English.
+        QSettings settings(home.filePath(QStringLiteral("config/Fenwyk/Flashwell.conf")), QSettings::IniFormat);
+        const QString base = server.baseUrl().toString();
+        settings.setValue(QStringLiteral("ServerPrimary"), base);
+        settings.setValue(QStringLiteral("ServerChina"), base);
+        settings.setValue(QStringLiteral("ServerBeta"), base);
+        settings.setValue(QStringLiteral("DownloadsRoot"), home.filePath(QStringLiteral("downloads")));
+        settings.setValue(QStringLiteral("AppleLanguages"), QStringList{QStringLiteral("en-US")});
+        settings.sync();
+
+        deviceBus.setLatencyMs(0);
+        heron.versionHundredths = 100;
+        boot.normalIdentity = heron.identity();
+        heron.setBootTarget(boot.identity(), &boot);
+    }
+
+    void prepare(QProcess &process)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("no_proxy"), QStringLiteral("127.0.0.1"));
+        env.remove(QStringLiteral("http_proxy"));
+        env.remove(QStringLiteral("HTTP_PROXY"));
+        process.setProcessEnvironment(env);
+    }
+
+    Result cli(const QStringList &args)
+    {
+        QProcess process;
+        prepare(process);
+        process.start(QStringLiteral(FLASHWELL_CLI_PATH), args);
+        Result r;
+        if (!process.waitForStarted(10000))
+            return r;
+        // The device and the server answer from this process's event loop.
+        const bool ended = test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, 90000);
+        if (!ended) {
+            process.kill();
+            process.waitForFinished();
+            return r;
+        }
+        r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        // A transcript of the session, as a user would see it.
+        std::cout << "$ flashwell-cli " << qPrintable(args.join(QLatin1Char(' '))) << "\n"
+                  << qPrintable(r.out) << qPrintable(r.err) << "[exit " << r.status << "]\n";
+        return r;
+    }
+
+    QTemporaryDir home;
+    LabFirmwareServer server;
+    QByteArray image;
+    QtScheduler deviceClock;
+    VirtualHidBus deviceBus{deviceClock};
+    UMockdevHidraw hidraw{deviceBus};
+    VirtualDinputController heron{deviceBus, 0x3011, 0x2DC8, QStringLiteral("Fenwyk Heron")};
+    VirtualClassicBootloader boot{deviceBus};
+};
+
+} // namespace
+
+TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
+{
+    heron.plug();
+
+    const Result devices = cli({QStringLiteral("devices")});
+    ASSERT_EQ(devices.status, 0) << qPrintable(devices.err);
+    EXPECT_TRUE(devices.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.00")))
+        << qPrintable(devices.out);
+
+    const Result releases = cli({QStringLiteral("releases"), QStringLiteral("2dc8:3011")});
+    ASSERT_EQ(releases.status, 0) << qPrintable(releases.err);
+    EXPECT_EQ(releases.out, QStringLiteral("1  2026-12-01  Heron V1.05  NEW\n"));
+
+    const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")});
+    ASSERT_EQ(update.status, 0) << qPrintable(update.out + update.err);
+    EXPECT_TRUE(update.out.endsWith(QStringLiteral("Fenwyk Heron updated to 1.05.\n"))) << qPrintable(update.out);
+    EXPECT_EQ(boot.flash().read(0x08004000, static_cast<uint32_t>(image.size())), image)
+        << "the image in the emulated device's flash";
+
+    // Back in its normal mode, the device reports the version it was given.
+    const Result after = cli({QStringLiteral("devices")});
+    EXPECT_TRUE(after.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.05")))
+        << qPrintable(after.out);
+
+    const Result text = cli({QStringLiteral("history")});
+    ASSERT_EQ(text.status, 0) << qPrintable(text.err);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Fenwyk Heron (2dc8:3011)  1.00 -> 1.05  Heron_V1.05.bin  succeeded")))
+        << qPrintable(text.out);
+    const Result history = cli({QStringLiteral("history"), QStringLiteral("--json")});
+    ASSERT_EQ(history.status, 0) << qPrintable(history.err);
+    const QJsonObject record = QJsonDocument::fromJson(history.out.trimmed().toUtf8()).object();
+    EXPECT_EQ(record.value(QStringLiteral("outcome")).toString(), QStringLiteral("success"));
+    EXPECT_EQ(record.value(QStringLiteral("from")).toString(), QStringLiteral("1.00"));
+    EXPECT_EQ(record.value(QStringLiteral("to")).toString(), QStringLiteral("1.05"));
+    EXPECT_EQ(record.value(QStringLiteral("pid")).toString(), QStringLiteral("3011"));
+
+    // An unknown device is status 3, from the real program as well.
+    EXPECT_EQ(cli({QStringLiteral("releases"), QStringLiteral("7")}).status, 3);
+}
+
+TEST_F(CliEndToEnd, CtrlCAtThePromptWritesNothing)
+{
+    heron.plug();
+    QProcess process;
+    prepare(process);
+    process.start(QStringLiteral(FLASHWELL_CLI_PATH), {QStringLiteral("update"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray err;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            err += process.readAllStandardError();
+            return err.contains("[y/N]") || process.state() == QProcess::NotRunning;
+        },
+        60000))
+        << err.constData();
+    ASSERT_TRUE(err.contains("[y/N]")) << err.constData();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "the program ends by itself, not by the signal";
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.endsWith("Nothing was written.\n")) << err.constData();
+    EXPECT_TRUE(boot.flash().regions().empty());
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("state/Fenwyk Flashwell/update-history.jsonl"))));
+}
