@@ -4,6 +4,7 @@
 #include "demo/LabMenu.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/ApplicationContext.h"
 #include "platform/PlatformServices.h"
 #include "platform/QtScheduler.h"
 #include "platform/UserDefaults.h"
@@ -133,12 +134,17 @@ int main(int argc, char **argv)
         return 1;
     }
     ServerConfig::install(lab.serverConfig());
+    // The process-wide services (shared sessions, network) run on the lab's bus and die first:
+    // before the lab whose devices they listen to, and before the application.
+    ApplicationContext context;
+    context.installServices(scheduler, lab.bus());
     SHttp::network().setProxy(QNetworkProxy::NoProxy);
-    PlatformServices::installShared(scheduler, lab.bus());
 
     quitOnSignals(&lab);
     AppDelegate delegate;
-    std::unique_ptr<QMainWindow> window = Application::createMainWindow({}, delegate);
+    ViewController::Services services;
+    services.historyPath = folder.filePath(QStringLiteral("update-history.jsonl"));
+    std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), delegate);
     window->setWindowTitle(QStringLiteral("Fenwyk Flashwell (demo)"));
     auto *labMenu = new lab::LabMenu(lab, window->menuBar());
     window->menuBar()->addMenu(labMenu);

@@ -5,6 +5,7 @@
 #include "platform/Bundle.h"
 #include "ui/Picture.h"
 #include "ui/SLoadXIB.h"
+#include "update/UpdateHistoryDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,7 +45,7 @@ void Application::prepare(QApplication &app)
     QApplication::setApplicationName(QStringLiteral("Fenwyk Flashwell"));
     QApplication::setApplicationDisplayName(QStringLiteral("Fenwyk Flashwell"));
     QApplication::setApplicationVersion(QStringLiteral(FLASHWELL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("flashwell"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.fenwyk.Flashwell"));
     // The main window's close quits, and nothing else does (a notes window or a dialog may be last).
     QApplication::setQuitOnLastWindowClosed(false);
     Bundle::installTranslations(app);
@@ -79,6 +80,7 @@ std::unique_ptr<QMainWindow> Application::createMainWindow(ViewController::Servi
     if (QAction *check = SMainMenu::getCheckUpdateMenuItem())
         QObject::connect(check, &QAction::triggered, &delegate, &AppDelegate::checkUpdate);
     QMainWindow *raw = window.get();
+    const QString historyPath = controller->historyPath();
     if (auto *about = raw->findChild<QAction *>(QStringLiteral("actionAbout"))) {
         about->setText(localized("about"));
         QObject::connect(about, &QAction::triggered, raw, [raw] { showAbout(raw); });
@@ -89,6 +91,17 @@ std::unique_ptr<QMainWindow> Application::createMainWindow(ViewController::Servi
         // Quitting from the menu goes through the window's close, so that a running update is
         // asked about first.
         QObject::connect(quit, &QAction::triggered, raw, &QWidget::close);
+    }
+    if (auto *history = raw->findChild<QAction *>(QStringLiteral("actionHistory"))) {
+        history->setText(localized("historyMenu"));
+        history->setVisible(!historyPath.isEmpty());
+        QObject::connect(history, &QAction::triggered, raw, [raw, historyPath] {
+            auto *dialog = new UpdateHistoryDialog(UpdateHistory(historyPath), raw);
+            dialog->setObjectName(QStringLiteral("historyDialog"));
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->setWindowModality(Qt::WindowModal);
+            dialog->open();
+        });
     }
     controller->viewDidLoad();
     return window;

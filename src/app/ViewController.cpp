@@ -13,6 +13,7 @@
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
+#include "update/UpdateHistoryRecorder.h"
 #include "update/UpdateView.h"
 
 #include <QAction>
@@ -188,6 +189,8 @@ UpdateView *ViewController::updateView()
         m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
         m_updateView->setDelegate(this);
         m_updateView->setTerminateHandler([this](int status) { terminate(status); });
+        if (!m_services.historyPath.isEmpty())
+            new UpdateHistoryRecorder(m_updateView->controller(), UpdateHistory(m_services.historyPath), this);
     }
     return m_updateView;
 }

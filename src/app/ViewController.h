@@ -44,6 +44,8 @@ public:
         // Created on first use of the update screen, so that tests and the lab can hand in theirs.
         std::function<UpdateServices()> update = [] { return UpdateServices::shared(); };
         HomeView::Server home;
+        // Where update attempts are recorded (the history file); empty: not recorded.
+        QString historyPath;
         // Ends the application with a status.
         std::function<void(int status)> terminate;
     };
@@ -91,6 +93,8 @@ public:
     // The main window is closing: quits, except while firmware is being written, when it asks
     // first (and keeps the window open on "cancel").
     void closeWindow(QCloseEvent *event);
+
+    const QString &historyPath() const { return m_services.historyPath; }
 
     double m_widht = 0;
     double m_height = 0;

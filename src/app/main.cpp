@@ -1,8 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
-#include "platform/HidApiBackend.h"
-#include "platform/PlatformServices.h"
-#include "platform/QtScheduler.h"
+#include "platform/ApplicationContext.h"
+#include "update/UpdateHistory.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -20,13 +19,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     Application::prepare(app);
 
-    // Real devices through hidapi; the firmware servers come from the settings.
-    QtScheduler scheduler;
-    HidApiBackend hid;
-    PlatformServices::installShared(scheduler, hid);
+    // The process-wide services: real devices through hidapi, the Qt scheduler, the network and
+    // the shared sessions; they die before the application. The firmware servers come from the
+    // settings.
+    ApplicationContext context;
 
     AppDelegate delegate;
-    std::unique_ptr<QMainWindow> window = Application::createMainWindow({}, delegate);
+    ViewController::Services services;
+    services.historyPath = UpdateHistory::defaultPath();
+    std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), delegate);
     window->show();
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();

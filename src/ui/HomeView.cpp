@@ -205,7 +205,7 @@ void HomeView::loadNewGameVersion(int32_t type, float version, int32_t beta)
     const float rounded = QString::asprintf("%.2lf", static_cast<double>(version)).toFloat();
     QPointer<HomeView> self(this);
     m_server.getNewVersion(
-        type, rounded, beta,
+        type, rounded, beta, this,
         [self](const Firmware &firmware) {
             if (!self)
                 return;
@@ -226,7 +226,8 @@ void HomeView::firmwaerUpdateClick()
 void HomeView::helpButtonClick()
 {
     QWidget *host = parentWidget() ? parentWidget()->window() : window();
-    auto *alert = new QMessageBox(QMessageBox::Warning, localized("MacOS"), localized("MacOS"), QMessageBox::NoButton, host);
+    auto *alert =
+        new QMessageBox(QMessageBox::Warning, localized("MacOS"), localized("MacOS"), QMessageBox::NoButton, host);
     alert->setObjectName(QStringLiteral("helpAlert"));
     alert->setInformativeText(localized("MacOSTisp"));
     alert->addButton(localized("sure"), QMessageBox::AcceptRole);

@@ -21,9 +21,12 @@ namespace flashwell {
 struct HomeServer
 {
     std::function<void(int type)> recordActivity = [](int type) { SHttp::recordActivity(type); };
-    std::function<void(int type, float version, int beta, SHttp::FirmwareSuccess, SHttp::Failure)> getNewVersion =
-        [](int type, float version, int beta, SHttp::FirmwareSuccess ok, SHttp::Failure fail) {
-            SHttp::getNewVersion(type, version, beta, std::move(ok), std::move(fail));
+    // The answer never arrives once `context` is gone.
+    std::function<void(int type, float version, int beta, const QObject *context, SHttp::FirmwareSuccess,
+                       SHttp::Failure)>
+        getNewVersion = [](int type, float version, int beta, const QObject *context, SHttp::FirmwareSuccess ok,
+                           SHttp::Failure fail) {
+            SHttp::getNewVersion(type, version, beta, context, std::move(ok), std::move(fail));
         };
 };
 

@@ -13,6 +13,7 @@
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateHistory.h"
 #include "update/UpdateView.h"
 
 #include <QCoreApplication>
@@ -95,6 +96,7 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
         return UpdateServices{{&clock, &lab.bus()}, &vela2, &hjz, &hjzWatcher, &FirmwareCatalogueClient::shared()};
     };
     services.terminate = [&](int status) { terminated.push_back(status); };
+    services.historyPath = dir.filePath(QStringLiteral("history.jsonl"));
     AppDelegate appDelegate;
     std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), appDelegate);
     ViewController *vc = Application::controllerOf(*window);
@@ -170,6 +172,12 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
         EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.10f);
     }
     EXPECT_TRUE(terminated.empty());
+
+    // The attempt is in the update history, as a success from 1.00 to 1.10.
+    const UpdateHistory::Contents history = UpdateHistory(dir.filePath(QStringLiteral("history.jsonl"))).read();
+    ASSERT_EQ(history.records.size(), 1);
+    EXPECT_EQ(history.records[0].outcome, UpdateHistoryRecord::Outcome::Success);
+    EXPECT_EQ(history.records[0].toVersion, QStringLiteral("1.10"));
 
     window.reset();
     SMainMenu::setMainMenu(nullptr);

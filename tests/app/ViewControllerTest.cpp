@@ -26,6 +26,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -98,9 +99,8 @@ protected:
         services.platform = {&clock, &bus};
         services.update = [this] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
         services.home.recordActivity = [](int) {};
-        services.home.getNewVersion = [this](int, float, int, SHttp::FirmwareSuccess ok, SHttp::Failure) {
-            offer = std::move(ok);
-        };
+        services.home.getNewVersion = [this](int, float, int, const QObject *, SHttp::FirmwareSuccess ok,
+                                             SHttp::Failure) { offer = std::move(ok); };
         services.terminate = [this](int status) { terminated.push_back(status); };
         window = Application::createMainWindow(std::move(services), appDelegate);
         vc = Application::controllerOf(*window);
@@ -429,6 +429,41 @@ TEST_F(ViewControllerTest, ADeviceTheCatalogueDoesNotKnowIsListedAndCanBeOpened)
     vc->back();
     vc->removeSFenwykDevice(stranger);
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());
+}
+
+TEST(ViewControllerMenu, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
+{
+    VirtualScheduler clock;
+    VirtualHidBus bus(clock);
+    SHIDBootVela2 vela2({&clock, &bus});
+    SHIDBootHJZ hjz({&clock, &bus});
+    SHIDHJZ hjzWatcher({&clock, &bus});
+    SilentCatalogue server;
+    QTemporaryDir dir;
+    for (const bool withHistory : {false, true}) {
+        SCOPED_TRACE(withHistory);
+        ViewController::Services services;
+        services.platform = {&clock, &bus};
+        services.update = [&] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
+        services.home.recordActivity = [](int) {};
+        services.home.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
+        if (withHistory)
+            services.historyPath = dir.filePath(QStringLiteral("history.jsonl"));
+        AppDelegate appDelegate;
+        std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), appDelegate);
+        auto *item = window->findChild<QAction *>(QStringLiteral("actionHistory"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->isVisible(), withHistory);
+        EXPECT_EQ(item->text(), localized("historyMenu"));
+        if (withHistory) {
+            item->trigger();
+            auto *dialog = window->findChild<QDialog *>(QStringLiteral("historyDialog"));
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+        }
+        window.reset();
+        SMainMenu::setMainMenu(nullptr);
+    }
 }
 
 } // namespace

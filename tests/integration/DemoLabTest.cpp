@@ -106,8 +106,9 @@ TEST_F(DemoLabTest, ReleaseServerOffersTheNewerReleaseAndBetaServerTheBeta)
         UserDefaults::standard().setObject(row.beta, QStringLiteral("UserDefaults_isBeta"));
         std::optional<Firmware> got;
         bool failed = false;
+        QObject context;
         SHttp::getNewVersion(
-            17, 1.0f, 0, [&](const Firmware &f) { got = f; }, [&](const HttpError &) { failed = true; });
+            17, 1.0f, 0, &context, [&](const Firmware &f) { got = f; }, [&](const HttpError &) { failed = true; });
         ASSERT_TRUE(test::waitUntil([&] { return got || failed; }));
         ASSERT_TRUE(got) << "beta " << row.beta;
         EXPECT_FLOAT_EQ(got->version, row.version);

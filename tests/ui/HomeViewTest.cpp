@@ -69,7 +69,7 @@ protected:
         ASSERT_NE(home, nullptr);
         HomeView::Server server;
         server.recordActivity = [this](int type) { activity.push_back(type); };
-        server.getNewVersion = [this](int type, float version, int beta, SHttp::FirmwareSuccess ok,
+        server.getNewVersion = [this](int type, float version, int beta, const QObject *, SHttp::FirmwareSuccess ok,
                                       SHttp::Failure fail) {
             queries.push_back({type, version, beta});
             pendingOk = std::move(ok);
@@ -282,7 +282,7 @@ TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
     test::WarningCounter warnings;
     HomeView::Server quiet;
     quiet.recordActivity = [](int) {};
-    quiet.getNewVersion = [](int, float, int, SHttp::FirmwareSuccess, SHttp::Failure) {};
+    quiet.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
     bare.awakeFromNib(clock, quiet);
     EXPECT_EQ(warnings.count(), 8);
     auto d = device(0x3100, 1.0f);
