@@ -1,5 +1,6 @@
 #include "LabFlashRun.h"
 
+#include "BootEventPrinter.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
@@ -30,14 +31,20 @@ QString hex4(uint32_t v)
     return QStringLiteral("0x%1").arg(v, 4, 16, QLatin1Char('0'));
 }
 
-// Plays the update screen's part.
-class LabUpdateScreen final : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
+// Plays the update screen's part: prints every callback (as the update run's printer does) and
+// ends the run on the callbacks that end an update.
+class LabUpdateScreen final : public BootEventPrinter
 {
 public:
-    LabUpdateScreen(VirtualScheduler &clock, std::function<void(const QJsonObject &)> &sink)
+    LabUpdateScreen(VirtualScheduler &clock, std::function<void(const QJsonObject &)> &lineSink)
         : m_clock(clock)
-        , m_sink(sink)
     {
+        // The sink is handed in later (after the run is made), so it is looked up at each line.
+        sink = [&lineSink](const QJsonObject &line) {
+            if (lineSink)
+                lineSink(line);
+        };
+        seen = [this](const char *) { lastLife = m_clock.nowMs(); };
         NotificationCenter::defaultCenter().addObserver(
             this, QString::fromLatin1(transport::kUpdateErrorNotification),
             [this] { end(false, QStringLiteral("a data report could not be sent")); });
@@ -49,68 +56,46 @@ public:
     int64_t lastLife = 0;
     std::function<void(const SFenwykDevicePtr &)> onBootloaderArrived;
 
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
+    void SHIDBootStartUpdateed(SHIDManager *hid) override
     {
-        emitEvent({{"event", "SHIDBootRemoveDevice"}});
-    }
-    void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *) override
-    {
-        emitEvent({{"event", "SHIDBootGetVersion"},
-                   {"version", QString::asprintf("%.2f", static_cast<double>(device->version()))},
-                   {"beta", device->beta}});
-    }
-    void SHIDBootGetFirmwaerType(uint32_t type, SHIDManager *) override
-    {
-        emitEvent({{"event", "SHIDBootGetFirmwaerType"}, {"firmwareType", static_cast<qint64>(type)}});
-    }
-    void SHIDBootStartUpdate(SHIDManager *) override { emitEvent({{"event", "SHIDBootStartUpdate"}}); }
-    void SHIDBootStartUpdateing(int32_t progress, SHIDManager *) override
-    {
-        emitEvent({{"event", "SHIDBootStartUpdateing"}, {"progress", progress}});
-    }
-    void SHIDBootStartUpdateed(SHIDManager *) override
-    {
-        emitEvent({{"event", "SHIDBootStartUpdateed"}});
+        BootEventPrinter::SHIDBootStartUpdateed(hid);
         end(true, QStringLiteral("update finished"));
     }
-    void SHIDBootNotSupportFirmware(SHIDManager *) override
+    void SHIDBootNotSupportFirmware(SHIDManager *hid) override
     {
-        emitEvent({{"event", "SHIDBootNotSupportFirmware"}});
+        BootEventPrinter::SHIDBootNotSupportFirmware(hid);
         end(false, QStringLiteral("firmware not supported by this device"));
     }
-    void SHIDBootErrorString(SHIDManager *, const QString &msg) override
+    void SHIDBootErrorString(SHIDManager *hid, const QString &msg) override
     {
-        emitEvent({{"event", "SHIDBootErrorString"}, {"message", msg}});
+        BootEventPrinter::SHIDBootErrorString(hid, msg);
         end(false, msg);
     }
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid) override
+    void SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t gamepadType, uint32_t pid) override
     {
-        emitEvent({{"event", "SHIDBootErrorNOEqualPID"},
-                   {"gamepadType", static_cast<qint64>(gamepadType)},
-                   {"pid", static_cast<qint64>(pid)}});
+        BootEventPrinter::SHIDBootErrorNOEqualPID(hid, gamepadType, pid);
         end(false, QStringLiteral("firmware is for product %1, device is %2").arg(hex4(gamepadType), hex4(pid)));
     }
-    void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *) override
+    void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override
     {
-        emitEvent({{"event", "SHIDBootAddDevice"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        BootEventPrinter::SHIDBootAddDevice(device, hid);
         if (onBootloaderArrived)
             onBootloaderArrived(device);
     }
-
     void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdate"}, {"pid", hex4(device->pid)}, {"vid", hex4(device->vid)}});
+        BootEventPrinter::SHIDBootHJZUpdate(hjz, device);
         // No screen starts an HJZ update; the lab does.
         hjz->startUpdate();
     }
-    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *) override
+    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdateSuccess"}});
+        BootEventPrinter::SHIDBootHJZUpdateSuccess(hjz);
         end(true, QStringLiteral("update finished"));
     }
-    void SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg) override
+    void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override
     {
-        emitEvent({{"event", "SHIDBootHJZUpdateFail"}, {"message", msg}});
+        BootEventPrinter::SHIDBootHJZUpdateFail(hjz, msg);
         end(false, msg);
     }
 
@@ -121,15 +106,6 @@ public:
     }
 
 private:
-    void emitEvent(std::initializer_list<std::pair<QString, QJsonValue>> fields)
-    {
-        lastLife = m_clock.nowMs();
-        QJsonObject o;
-        for (const auto &[k, v] : fields)
-            o.insert(k, v);
-        if (m_sink)
-            m_sink(o);
-    }
     void end(bool ok, const QString &text)
     {
         if (success)
@@ -140,7 +116,6 @@ private:
     }
 
     VirtualScheduler &m_clock;
-    std::function<void(const QJsonObject &)> &m_sink;
 };
 
 } // namespace

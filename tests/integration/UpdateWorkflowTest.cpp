@@ -20,6 +20,7 @@
 
 #include "UpdatePathCases.h"
 #include "support/EventLoop.h"
+#include "support/LabServerTest.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
@@ -29,27 +30,13 @@ using namespace flashwell::test;
 
 namespace {
 
-class UpdateWorkflowTest : public ::testing::Test
+class UpdateWorkflowTest : public LabServerTest
 {
 protected:
-    void SetUp() override
-    {
-        SHttp::network().setProxy(QNetworkProxy::NoProxy);
-        ASSERT_TRUE(server.listen());
-        ServerConfig config;
-        config.primary = config.china = config.beta = server.baseUrl();
-        config.downloadsRoot = downloads.path();
-        ServerConfig::install(config);
-    }
-    void TearDown() override { ServerConfig::install(std::nullopt); }
-
     void serve(const PathCase &c, const char *fileName = "fw_V1.05.bin")
     {
         server.addRelease(releaseJson(1, c.releaseType, 1.05, QString::fromLatin1(fileName)), c.file);
     }
-
-    QTemporaryDir downloads;
-    LabFirmwareServer server;
 };
 
 class UpdatePaths : public UpdateWorkflowTest, public ::testing::WithParamInterface<PathCase>
