@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,6 +74,12 @@ struct DemoDevice
     bool reportsProgress;
     bool returnsInNormalMode;
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const DemoDevice &c, std::ostream *os)
+{
+    *os << "demo device " << c.slot;
+}
 
 class ApplicationTest : public ::testing::TestWithParam<DemoDevice>
 {

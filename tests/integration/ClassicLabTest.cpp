@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -86,6 +88,12 @@ struct FaultRun
     LabFlashOptions options;
     const char *message; // empty: any failure
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const FaultRun &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class ClassicLabFaults : public ClassicLabTest, public ::testing::WithParamInterface<FaultRun>
 {

@@ -12,6 +12,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/EventLoop.h"
@@ -136,6 +138,12 @@ struct ReleasesFailure
     const char *message;
 };
 
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const ReleasesFailure &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class LabReleasesFailure : public LabClientTest, public ::testing::WithParamInterface<ReleasesFailure>
 {
 };
@@ -250,6 +258,11 @@ struct FlashEnd
     int status;
     const char *message; // of the result line
 };
+
+inline void PrintTo(const FlashEnd &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class LabFlashResultLast : public ::testing::TestWithParam<FlashEnd>
 {

@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "UpdatePathCases.h"
@@ -86,6 +88,12 @@ struct AlertCase
     std::function<void(LabFirmwareServer &, LabUpdateOptions &, QByteArray &, int &)> arrange;
     const char *message; // the alert's message starts with this
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const AlertCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class UpdateAlerts : public UpdateWorkflowTest, public ::testing::WithParamInterface<AlertCase>
 {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -21,6 +23,12 @@ struct BootloaderCase
     uint32_t flashBase;    // where the bootloader's plan puts it
     int radioSize;
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const BootloaderCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class Vela2LabTest : public ::testing::TestWithParam<BootloaderCase>
 {
@@ -86,6 +94,11 @@ struct Vela2Fault
     int n;
     const char *message;
 };
+
+inline void PrintTo(const Vela2Fault &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class Vela2LabFaults : public ::testing::TestWithParam<Vela2Fault>
 {

@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/FakeCatalogue.h"
@@ -145,6 +147,12 @@ struct ButtonCase
     bool postsBack;
     int64_t stateAfter; // -1: whatever the press led to is checked by the counts
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const ButtonCase &c, std::ostream *os)
+{
+    *os << "state " << c.state << ", button " << static_cast<int>(c.button);
+}
 
 class UpdateButtons : public UpdateControllerTest, public ::testing::WithParamInterface<ButtonCase>
 {
@@ -480,6 +488,11 @@ struct SwitchCase
     float releaseVersion;
     std::vector<std::string> reports; // first 6 bytes of each report sent by the switch
 };
+
+inline void PrintTo(const SwitchCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class BootSwitching : public UpdateControllerTest, public ::testing::WithParamInterface<SwitchCase>
 {
