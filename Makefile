@@ -1,13 +1,13 @@
 # One-word entry points. Each sets the machine up first (idempotent), then builds with the
 # CMake workflow presets in CMakePresets.json.
-.PHONY: setup run test bench fuzz format tidy clean
+.PHONY: setup run test bench fuzz package format tidy clean
 
 setup:
 	./scripts/setup-debian.sh
 
 run: setup
 	cmake --workflow --preset release
-	./build/release/sim/flashwell-lab discover
+	./build/release/sim/flashwell-demo
 
 test: setup
 	cmake --workflow --preset test
@@ -15,6 +15,12 @@ test: setup
 bench: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-bench
+	umockdev-wrapper ./build/release/bench/flashwell-hotplug-bench
+
+# The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
+package: setup
+	cmake --workflow --preset package
+	lintian --info --display-info --fail-on error build/package/flashwell_*.deb
 
 # A short run of every fuzz target (FUZZ_SECONDS each); not part of `make test`.
 FUZZ_SECONDS ?= 30

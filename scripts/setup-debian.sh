@@ -16,6 +16,8 @@ PACKAGES=(
   libhidapi-dev libudev-dev libplist-dev libplist++-dev
   # tests and benchmarks (umockdev emulates hidraw nodes for the hidapi backend's test)
   googletest libgtest-dev libgmock-dev libbenchmark-dev umockdev libumockdev-dev
+  # desktop integration and the Debian package: validators, icon rendering, packaging tools
+  desktop-file-utils appstream librsvg2-bin gzip dpkg-dev file lintian
 )
 
 missing=()

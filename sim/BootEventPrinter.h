@@ -11,8 +11,8 @@
 namespace flashwell::lab {
 
 // Turns every bootloader callback into one JSON object ({"event": name, ...}), the lab's
-// printed form of a session's reports.
-class BootEventPrinter final : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
+// printed form of a session's reports. A subclass that acts on a callback calls this one's first.
+class BootEventPrinter : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
 {
 public:
     std::function<void(const QJsonObject &)> sink;

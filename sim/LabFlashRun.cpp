@@ -1,6 +1,7 @@
 #include "LabFlashRun.h"
 #include "platform/Bytes.h"
 
+#include "BootEventPrinter.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
@@ -31,14 +32,20 @@ QString hex4(uint32_t v)
     return QStringLiteral("0x%1").arg(v, 4, 16, QLatin1Char('0'));
 }
 
-// Plays the update screen's part.
-class LabUpdateScreen final : public QObject, public SHIDBootDelegate, public SHIDBootHJZDelegate
+// Plays the update screen's part: prints every callback (as the update run's printer does) and
+// ends the run on the callbacks that end an update.
+class LabUpdateScreen final : public BootEventPrinter
 {
 public:
-    LabUpdateScreen(VirtualScheduler &clock, std::function<void(const QJsonObject &)> &sink)
+    LabUpdateScreen(VirtualScheduler &clock, std::function<void(const QJsonObject &)> &lineSink)
         : m_clock(clock)
-        , m_sink(sink)
     {
+        // The sink is handed in later (after the run is made), so it is looked up at each line.
+        sink = [&lineSink](const QJsonObject &line) {
+            if (lineSink)
+                lineSink(line);
+        };
+        seen = [this](const char *) { lastLife = m_clock.nowMs(); };
         NotificationCenter::defaultCenter().addObserver(
             this, QString::fromLatin1(transport::kUpdateErrorNotification),
             [this] { end(false, QStringLiteral("a data report could not be sent")); });
@@ -52,78 +59,46 @@ public:
     // The session's own account of the step it is in, for the stall message.
     std::function<QString()> currentStep;
 
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override
+    void SHIDBootStartUpdateed(SHIDManager *hid) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootRemoveDevice")}});
-    }
-    void SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *) override
-    {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootGetVersion")},
-                   {QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(device->version()))},
-                   {QStringLiteral("beta"), device->beta}});
-    }
-    void SHIDBootGetFirmwaerType(uint32_t type, SHIDManager *) override
-    {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootGetFirmwaerType")},
-                   {QStringLiteral("firmwareType"), static_cast<qint64>(type)}});
-    }
-    void SHIDBootStartUpdate(SHIDManager *) override
-    {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdate")}});
-    }
-    void SHIDBootStartUpdateing(int32_t progress, SHIDManager *) override
-    {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdateing")},
-                   {QStringLiteral("progress"), progress}});
-    }
-    void SHIDBootStartUpdateed(SHIDManager *) override
-    {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootStartUpdateed")}});
+        BootEventPrinter::SHIDBootStartUpdateed(hid);
         end(true, QStringLiteral("update finished"));
     }
-    void SHIDBootNotSupportFirmware(SHIDManager *) override
+    void SHIDBootNotSupportFirmware(SHIDManager *hid) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootNotSupportFirmware")}});
+        BootEventPrinter::SHIDBootNotSupportFirmware(hid);
         end(false, QStringLiteral("firmware not supported by this device"));
     }
-    void SHIDBootErrorString(SHIDManager *, const QString &msg) override
+    void SHIDBootErrorString(SHIDManager *hid, const QString &msg) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootErrorString")}, {QStringLiteral("message"), msg}});
+        BootEventPrinter::SHIDBootErrorString(hid, msg);
         end(false, msg);
     }
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid) override
+    void SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t gamepadType, uint32_t pid) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootErrorNOEqualPID")},
-                   {QStringLiteral("gamepadType"), static_cast<qint64>(gamepadType)},
-                   {QStringLiteral("pid"), static_cast<qint64>(pid)}});
+        BootEventPrinter::SHIDBootErrorNOEqualPID(hid, gamepadType, pid);
         end(false, QStringLiteral("firmware is for product %1, device is %2").arg(hex4(gamepadType), hex4(pid)));
     }
-    void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *) override
+    void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootAddDevice")},
-                   {QStringLiteral("pid"), hex4(device->pid)},
-                   {QStringLiteral("vid"), hex4(device->vid)}});
+        BootEventPrinter::SHIDBootAddDevice(device, hid);
         if (onBootloaderArrived)
             onBootloaderArrived(device);
     }
-
     void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdate")},
-                   {QStringLiteral("pid"), hex4(device->pid)},
-                   {QStringLiteral("vid"), hex4(device->vid)}});
+        BootEventPrinter::SHIDBootHJZUpdate(hjz, device);
         // No screen starts an HJZ update; the lab does.
         hjz->startUpdate();
     }
-    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *) override
+    void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override
     {
-        emitEvent({{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdateSuccess")}});
+        BootEventPrinter::SHIDBootHJZUpdateSuccess(hjz);
         end(true, QStringLiteral("update finished"));
     }
-    void SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg) override
+    void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override
     {
-        emitEvent(
-            {{QStringLiteral("event"), QStringLiteral("SHIDBootHJZUpdateFail")}, {QStringLiteral("message"), msg}});
+        BootEventPrinter::SHIDBootHJZUpdateFail(hjz, msg);
         end(false, msg);
     }
 
@@ -134,15 +109,6 @@ public:
     }
 
 private:
-    void emitEvent(std::initializer_list<std::pair<QString, QJsonValue>> fields)
-    {
-        lastLife = m_clock.nowMs();
-        QJsonObject o;
-        for (const auto &[k, v] : fields)
-            o.insert(k, v);
-        if (m_sink)
-            m_sink(o);
-    }
     void end(bool ok, const QString &text)
     {
         if (success)
@@ -153,7 +119,6 @@ private:
     }
 
     VirtualScheduler &m_clock;
-    std::function<void(const QJsonObject &)> &m_sink;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "lab/UpdateCommand.h"
 
 #include "LabUpdateRun.h"
+#include "lab/BootloaderArguments.h"
 #include "lab/JsonLines.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
@@ -27,10 +28,8 @@ namespace {
 struct Options
 {
     QUrl server;
-    QString bootloader;
     bool pidGiven = false;
     bool versionGiven = false;
-    bool usbPidGiven = false;
     QString downloads;
     QString language;
     bool betaBuilds = false;
@@ -48,16 +47,6 @@ int usageError(const QString &message)
                  "       [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n",
                  qPrintable(message));
     return 2;
-}
-
-std::optional<uint32_t> number(const QString &text, int base)
-{
-    bool ok = false;
-    QString t = text;
-    if (base == 16 && (t.startsWith(QLatin1String("0x")) || t.startsWith(QLatin1String("0X"))))
-        t = t.mid(2);
-    const uint32_t v = t.toUInt(&ok, base);
-    return ok ? std::optional<uint32_t>(v) : std::nullopt;
 }
 
 // "1.02" -> 102; at most two decimals, at most 655.35.
@@ -78,6 +67,7 @@ std::optional<uint16_t> hundredths(const QString &text)
 QString parse(const QStringList &args, Options &o)
 {
     LabFlashOptions &b = o.run.boot;
+    BootloaderArguments boot(b);
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         auto value = [&]() -> std::optional<QString> {
@@ -85,25 +75,24 @@ QString parse(const QStringList &args, Options &o)
                 return std::nullopt;
             return args[++i];
         };
-        auto hexValue = [&](uint32_t max) -> std::optional<uint32_t> {
-            const auto v = value();
-            const auto n = v ? number(*v, 16) : std::nullopt;
-            return n && *n <= max ? n : std::nullopt;
-        };
         auto decValue = [&](uint32_t max) -> std::optional<uint32_t> {
             const auto v = value();
-            const auto n = v ? number(*v, 10) : std::nullopt;
+            const auto n = v ? parseNumber(*v, 10) : std::nullopt;
             return n && *n <= max ? n : std::nullopt;
         };
-        if (a == QLatin1String("--server")) {
+        if (QString error; boot.take(args, i, error)) {
+            if (!error.isEmpty())
+                return error;
+        } else if (a == QLatin1String("--server")) {
             const auto v = value();
             const QUrl url = v ? QUrl(*v) : QUrl();
             if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
                 return QStringLiteral("--server needs a URL such as http://127.0.0.1:8080/");
             o.server = url;
         } else if (a == QLatin1String("--pid")) {
-            const auto n = hexValue(0xFFFF);
-            if (!n)
+            const auto v = value();
+            const auto n = v ? parseNumber(*v, 16) : std::nullopt;
+            if (!n || *n > 0xFFFF)
                 return QStringLiteral("--pid needs a 16-bit hex number");
             o.run.pid = static_cast<uint16_t>(*n);
             o.pidGiven = true;
@@ -119,58 +108,6 @@ QString parse(const QStringList &args, Options &o)
             if (!n)
                 return QStringLiteral("--beta needs a number from 0 to 65535");
             o.run.beta = static_cast<uint16_t>(*n);
-        } else if (a == QLatin1String("--bootloader")) {
-            const auto v = value();
-            if (!v)
-                return QStringLiteral("--bootloader needs a value");
-            o.bootloader = *v;
-        } else if (a == QLatin1String("--usb-pid") || a == QLatin1String("--usb-vid")
-                   || a == QLatin1String("--boot-version")) {
-            const auto n = hexValue(0xFFFF);
-            if (!n)
-                return QStringLiteral("%1 needs a 16-bit hex number").arg(a);
-            o.usbPidGiven = o.usbPidGiven || a == QLatin1String("--usb-pid");
-            (a == QLatin1String("--usb-pid")   ? b.pid
-             : a == QLatin1String("--usb-vid") ? b.vid
-                                               : b.bootVersion) = static_cast<uint16_t>(*n);
-        } else if (a == QLatin1String("--reported-pid")) {
-            const auto n = hexValue(0xFFFF);
-            if (!n)
-                return QStringLiteral("--reported-pid needs a 16-bit hex number");
-            b.reportedPid = static_cast<uint16_t>(*n);
-            o.run.reportedPidGiven = true;
-        } else if (a == QLatin1String("--hw-code") || a == QLatin1String("--fw-type")) {
-            const auto n = decValue(255);
-            if (!n)
-                return QStringLiteral("%1 needs a number from 0 to 255").arg(a);
-            (a == QLatin1String("--hw-code") ? b.hwCode : b.fwType) = static_cast<uint8_t>(*n);
-        } else if (a == QLatin1String("--info-pid")) {
-            const auto n = hexValue(0xFFFF);
-            if (!n)
-                return QStringLiteral("--info-pid needs a 16-bit hex number");
-            b.infoPid = static_cast<uint16_t>(*n);
-        } else if (a == QLatin1String("--info-subtype")) {
-            const auto n = decValue(255);
-            if (!n)
-                return QStringLiteral("--info-subtype needs a number from 0 to 255");
-            b.subType = static_cast<uint8_t>(*n);
-        } else if (a == QLatin1String("--app-zone")) {
-            const auto n = hexValue(0xFFFFFFFF);
-            if (!n)
-                return QStringLiteral("--app-zone needs a hex number");
-            b.appZone = *n;
-        } else if (a == QLatin1String("--erase-unit")) {
-            const auto n = decValue(0xFFFFFFFF);
-            if (!n)
-                return QStringLiteral("--erase-unit needs a number");
-            b.eraseUnit = *n;
-        } else if (a == QLatin1String("--dev-id")) {
-            const auto n = decValue(0xFFFFFFFF);
-            if (!n || (*n != 386 && *n != 387))
-                return QStringLiteral("--dev-id is 386 or 387");
-            b.devId = *n;
-        } else if (a == QLatin1String("--receiver-settings")) {
-            b.receiverSettings = true;
         } else if (a == QLatin1String("--row")) {
             const auto n = decValue(100000);
             if (!n)
@@ -190,29 +127,6 @@ QString parse(const QStringList &args, Options &o)
             o.betaBuilds = true;
         } else if (a == QLatin1String("--manual")) {
             o.run.manual = true;
-        } else if (a == QLatin1String("--dump-flash")) {
-            const auto v = value();
-            if (!v)
-                return QStringLiteral("--dump-flash needs a path");
-            o.dumpFlash = *v;
-        } else if (a == QLatin1String("--fault")) {
-            const auto v = value();
-            const QStringList parts = v ? v->split(QLatin1Char(':')) : QStringList();
-            const auto n = parts.size() == 2 ? number(parts[1], 10) : std::nullopt;
-            if (!n || *n == 0 || *n > 1000000)
-                return QStringLiteral("--fault takes KIND:N with N >= 1");
-            const int count = static_cast<int>(*n);
-            if (parts[0] == QLatin1String("drop-reply"))
-                b.dropReply = count;
-            else if (parts[0] == QLatin1String("corrupt-write"))
-                b.corruptWrite = count;
-            else if (parts[0] == QLatin1String("unplug-after"))
-                b.unplugAfter = count;
-            else if (parts[0] == QLatin1String("fail-send"))
-                o.run.faults.push_back({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, count});
-            else
-                return QStringLiteral("unknown fault %1 (drop-reply, corrupt-write, unplug-after, fail-send)")
-                    .arg(parts[0]);
         } else {
             return QStringLiteral("unknown option %1").arg(a);
         }
@@ -223,32 +137,17 @@ QString parse(const QStringList &args, Options &o)
         return QStringLiteral("--pid is required");
     if (!o.versionGiven)
         return QStringLiteral("--version is required");
-    if (o.bootloader == QLatin1String("classic"))
-        b.bootloader = LabBootloader::Classic;
-    else if (o.bootloader == QLatin1String("second-gen"))
-        b.bootloader = LabBootloader::SecondGen;
-    else if (o.bootloader == QLatin1String("hjz"))
-        b.bootloader = LabBootloader::Hjz;
-    else
-        return o.bootloader.isEmpty()
-                   ? QStringLiteral("--bootloader is required (classic, second-gen, hjz)")
-                   : QStringLiteral("unknown bootloader %1 (classic, second-gen, hjz)").arg(o.bootloader);
-    if (b.bootloader == LabBootloader::SecondGen) {
-        // The 0x2000 pad's second-generation bootloader interface sits beside its normal one.
-        o.run.bootloaderAttached = o.run.pid == 0x2000;
-        if (o.usbPidGiven) {
-            if (b.pid != 0x3208 && b.pid != 0x3002)
-                return QStringLiteral("a second-generation bootloader is USB 0x3208 or 0x3002");
-            b.usbPid = b.pid;
-        }
-    } else if (b.bootloader == LabBootloader::Classic) {
-        const bool classicIdentity = (b.vid == 0x2DC8 && (b.pid == 0x5750 || b.pid == 0x3206))
-                                     || (b.vid == 0x0483 && (b.pid == 0x5750 || b.pid == 0x5760));
-        if (!classicIdentity)
-            return QStringLiteral("0x%1/0x%2 is not a classic bootloader identity")
-                .arg(b.pid, 4, 16, QLatin1Char('0'))
-                .arg(b.vid, 4, 16, QLatin1Char('0'));
+    if (const QString error = boot.finish(); !error.isEmpty())
+        return error;
+    o.dumpFlash = boot.dumpFlash();
+    o.run.reportedPidGiven = boot.reportedPidGiven();
+    // The update's bus carries the host's send faults.
+    if (b.failSend) {
+        o.run.faults.push_back({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, *b.failSend});
+        b.failSend.reset();
     }
+    // The 0x2000 pad's second-generation bootloader interface sits beside its normal one.
+    o.run.bootloaderAttached = b.bootloader == LabBootloader::SecondGen && o.run.pid == 0x2000;
     return {};
 }
 
@@ -282,16 +181,14 @@ int runUpdate(const QStringList &args)
     if (QHostAddress(base.host()).isLoopback() || base.host() == QLatin1String("localhost"))
         SHttp::network().setProxy(QNetworkProxy::NoProxy);
 
+    // The run is torn down before the result line, so whatever its end still causes (the device
+    // leaving) is printed before it, never after.
     int status = 1;
+    UpdateRunResult result;
     {
         LabUpdateRun run(o.run);
         run.onLine = [](const QJsonObject &line) { printJsonLine(line); };
-        const UpdateRunResult result = run.run();
-        printJsonLine(QJsonObject{
-            {QStringLiteral("result"), result.success ? QStringLiteral("success") : QStringLiteral("failed")},
-            {QStringLiteral("state"), static_cast<qint64>(result.state)},
-            {QStringLiteral("message"), result.message},
-            {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)}});
+        result = run.run();
         status = result.success ? 0 : 1;
         if (!o.dumpFlash.isEmpty()) {
             QFile out(o.dumpFlash);
@@ -302,6 +199,11 @@ int runUpdate(const QStringList &args)
             }
         }
     }
+    printResultLine(
+        QJsonObject{{QStringLiteral("result"), result.success ? QStringLiteral("success") : QStringLiteral("failed")},
+                    {QStringLiteral("state"), static_cast<qint64>(result.state)},
+                    {QStringLiteral("message"), result.message},
+                    {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)}});
     ServerConfig::install(std::nullopt);
     UserDefaults::useFileForStandard({});
     return status;

@@ -1,50 +1,51 @@
 #include "lab/BuildFirmwareCommand.h"
+#include "lab/ClientCommands.h"
 #include "lab/DiscoverCommand.h"
 #include "lab/FlashCommand.h"
 #include "lab/ServerCommand.h"
 #include "lab/UpdateCommand.h"
 #include "platform/ApplicationContext.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
-void usage()
+void usage(std::FILE *out)
 {
     std::fprintf(
-        stderr, "usage: flashwell-lab <command> [options]\n"
-                "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n"
-                "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
-                "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
-                "  flash --bootloader second-gen --file PATH [--usb-pid 3208|3002] [--reported-pid HEX]\n"
-                "        [--info-pid HEX] [--info-subtype N] [--app-zone HEX] [--erase-unit N]\n"
-                "  flash --bootloader hjz --file PATH [--dev-id 386|387]\n"
-                "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
-                "                                       update a virtual bootloader and print each callback as JSON\n"
-                "  build-firmware --out PATH [--format classic|second-gen|hjz] [--version N] [--beta N]\n"
-                "        [--address HEX] [--pid HEX] [--size N] [--radio-size N] [--dev-id N] [--page-size N]\n"
-                "                                       write a firmware file of patterned data\n"
-                "  server [--port N] [--dir PATH]      run the lab firmware server on 127.0.0.1 (PATH/releases.json)\n"
-                "  update --server URL --pid HEX --version X.YY [--beta N] --bootloader classic|second-gen|hjz\n"
-                "        [bootloader options of flash] [--row N] [--downloads DIR] [--language TAG] [--beta-builds]\n"
-                "        [--manual] [--dump-flash PATH] [--fault SPEC]...\n"
-                "                                       one whole update through the update workflow, as JSON lines\n");
+        out, "usage: flashwell-lab <command> [options]\n"
+             "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n"
+             "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
+             "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
+             "  flash --bootloader second-gen --file PATH [--usb-pid 3208|3002] [--reported-pid HEX]\n"
+             "        [--info-pid HEX] [--info-subtype N] [--app-zone HEX] [--erase-unit N]\n"
+             "  flash --bootloader hjz --file PATH [--dev-id 386|387]\n"
+             "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
+             "                                       update a virtual bootloader and print each callback as JSON\n"
+             "  build-firmware --out PATH [--format classic|second-gen|hjz] [--version N] [--beta N]\n"
+             "        [--address HEX] [--pid HEX] [--size N] [--radio-size N] [--dev-id N] [--page-size N]\n"
+             "                                       write a firmware file of patterned data\n"
+             "  server [--port N] [--dir PATH]      run the lab firmware server on 127.0.0.1 (PATH/releases.json)\n"
+             "  releases --type N [--server URL] [--beta-builds] [--language TAG]\n"
+             "                                       print the server's release list, one JSON object a release\n"
+             "  newest --type N --version X --beta N [--server URL] [--beta-builds] [--language TAG]\n"
+             "                                       print the newest release as JSON, or nothing\n"
+             "  download --file-url URL --id N --size N [--server URL] [--downloads DIR]\n"
+             "                                       download into DIR/Fenwyk Flashwell, print {\"path\":...}\n"
+             "  update --server URL --pid HEX --version X.YY [--beta N] --bootloader classic|second-gen|hjz\n"
+             "        [bootloader options of flash] [--row N] [--downloads DIR] [--language TAG] [--beta-builds]\n"
+             "        [--manual] [--dump-flash PATH] [--fault SPEC]...\n"
+             "                                       one whole update through the update workflow, as JSON lines\n"
+             "  --server URL stands for all three firmware servers, --downloads DIR for the Downloads directory,\n"
+             "  --language TAG for the first preferred language, --beta-builds for the beta switch (this run only).\n");
 }
-} // namespace
 
-int main(int argc, char **argv)
+int run(const QString &command, const QStringList &args)
 {
-    QCoreApplication app(argc, argv);
-    flashwell::ApplicationContext context; // dies before the application
-    QStringList args = app.arguments();
-    args.removeFirst();
-    if (args.isEmpty()) {
-        usage();
-        return 2;
-    }
-    const QString command = args.takeFirst();
     if (command == QLatin1String("discover"))
         return flashwell::lab::runDiscover(args);
     if (command == QLatin1String("flash"))
@@ -55,6 +56,43 @@ int main(int argc, char **argv)
         return flashwell::lab::runUpdate(args);
     if (command == QLatin1String("build-firmware"))
         return flashwell::lab::runBuildFirmware(args);
-    usage();
+    if (command == QLatin1String("releases"))
+        return flashwell::lab::runReleases(args);
+    if (command == QLatin1String("newest"))
+        return flashwell::lab::runNewest(args);
+    if (command == QLatin1String("download"))
+        return flashwell::lab::runDownload(args);
+    usage(stderr);
     return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    flashwell::ApplicationContext context; // dies before the application
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (args.isEmpty()) {
+        usage(stderr);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        usage(stdout);
+        return 0;
+    }
+    // A lab run has settings of its own, in a temporary store: nothing it sets (the beta switch,
+    // a language) reaches the user's settings, and the user's settings do not steer it.
+    QTemporaryDir settings;
+    if (!settings.isValid()) {
+        std::fprintf(stderr, "flashwell-lab: cannot create a temporary settings store\n");
+        return 2;
+    }
+    flashwell::UserDefaults::useFileForStandard(settings.filePath(QStringLiteral("defaults.ini")));
+
+    const int status = run(command, args);
+    flashwell::UserDefaults::useFileForStandard({}); // closed before its folder goes
+    return status;
 }

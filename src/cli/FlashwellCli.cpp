@@ -105,6 +105,19 @@ struct FlashwellCli::Session final : public QObject, public DeviceDelegate
     }
     void removeSFenwykDevice(const SFenwykDevicePtr &device) override { announced.removeAll(device); }
 
+    // A watcher has a device it has not announced yet: it is still waiting for its version.
+    bool identifying() const
+    {
+        for (const SHIDManager *watcher :
+             {static_cast<const SHIDManager *>(&dinput), static_cast<const SHIDManager *>(&switchAndMac)}) {
+            for (const SFenwykDevicePtr &d : watcher->devices()) {
+                if (d->deviceRef && !announced.contains(d))
+                    return true;
+            }
+        }
+        return false;
+    }
+
     // Identified devices in arrival order, then bootloaders.
     QList<Found> found(const Environment &env)
     {
@@ -161,6 +174,17 @@ bool FlashwellCli::waitFor(const std::function<bool()> &done, int64_t timeoutMs)
     const int64_t deadline = now() + timeoutMs;
     m_env.runUntil([&] { return done() || m_stop || now() >= deadline; });
     return done();
+}
+
+void FlashwellCli::discover()
+{
+    const int64_t start = now();
+    waitFor(
+        [&] {
+            const int64_t elapsed = now() - start;
+            return elapsed >= kDiscoveryLimitMs || (elapsed >= kDiscoveryMs && !m_session->identifying());
+        },
+        kDiscoveryLimitMs);
 }
 
 void FlashwellCli::print(const Options &o, const QString &line, const QJsonObject &json)
@@ -267,7 +291,7 @@ int FlashwellCli::run(const QStringList &args)
 
 int FlashwellCli::devices(const Options &o)
 {
-    waitFor([] { return false; }, kDiscoveryMs);
+    discover();
     const QList<Found> found = m_session->found(m_env);
     if (found.isEmpty()) {
         print(o, text("cliNoDevices"), QJsonObject{{QStringLiteral("devices"), 0}});
@@ -302,7 +326,7 @@ int FlashwellCli::devices(const Options &o)
 
 int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &bootloader)
 {
-    waitFor([] { return false; }, kDiscoveryMs);
+    discover();
     const QList<Found> found = m_session->found(m_env);
     std::optional<Found> chosen;
     if (!o.positional.isEmpty()) {

@@ -41,8 +41,10 @@ public:
         bool terminal = false;
     };
 
-    // How long the watchers are given to find and identify devices, in scheduler time.
+    // How long the watchers are given to find devices, in scheduler time; a device found but not
+    // yet identified by then is waited for up to kDiscoveryLimitMs (a loaded machine answers late).
     static constexpr int64_t kDiscoveryMs = 1500;
+    static constexpr int64_t kDiscoveryLimitMs = 15000;
     // How long a release list may take.
     static constexpr int64_t kListTimeoutMs = 60000;
     // How long the update waits for a device switched by hand.
@@ -70,6 +72,8 @@ private:
     int fail(const Options &o, int status, const QString &message);
     void print(const Options &o, const QString &text, const QJsonObject &json);
     bool waitFor(const std::function<bool()> &done, int64_t timeoutMs);
+    // Runs the watchers until discovery has settled (see kDiscoveryMs).
+    void discover();
     int64_t now() const;
     // Resolves DEVICE (and --product) after discovery; returns a status other than Success on error.
     int pickDevice(const Options &o, SFenwykDevicePtr &device, bool &bootloader);

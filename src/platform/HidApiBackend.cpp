@@ -1,6 +1,7 @@
 #include "platform/HidApiBackend.h"
 
 #include "platform/HidApiDevice.h"
+#include "platform/HidrawSignature.h"
 #include "platform/Logging.h"
 
 #include <QFileInfo>
@@ -13,8 +14,6 @@
 namespace flashwell {
 
 namespace {
-constexpr int kDebounceMs = 150;
-
 // hid_init once per process, on the thread that enumerates.
 void ensureHidInit()
 {
@@ -29,16 +28,16 @@ void ensureHidInit()
 }
 } // namespace
 
-HidApiBackend::HidApiBackend(int pollIntervalMs, QObject *parent)
+HidApiBackend::HidApiBackend(int pollIntervalMs, QObject *parent, Hotplug hotplug)
     : HidBackend(parent)
     , m_pollIntervalMs(pollIntervalMs)
 {
     ensureHidInit();
     m_debounce = new QTimer(this);
     m_debounce->setSingleShot(true);
-    m_debounce->setInterval(kDebounceMs);
+    m_debounce->setInterval(kUdevSettleMs);
     connect(m_debounce, &QTimer::timeout, this, &HidApiBackend::rescan);
-    startHotplug();
+    startHotplug(hotplug);
     rescan();
 }
 
@@ -59,10 +58,11 @@ QList<HidDevice *> HidApiBackend::devices() const
     return out;
 }
 
-void HidApiBackend::startHotplug()
+void HidApiBackend::startHotplug(Hotplug hotplug)
 {
     // Without a running udev daemon the monitor would stay silent; poll instead.
-    const bool udevRunning = QFileInfo::exists(QStringLiteral("/run/udev/control"));
+    const bool udevRunning = hotplug == Hotplug::Udev
+                             || (hotplug == Hotplug::Auto && QFileInfo::exists(QStringLiteral("/run/udev/control")));
     if (udevRunning) {
         m_udev = udev_new();
         if (m_udev)
@@ -77,7 +77,7 @@ void HidApiBackend::startHotplug()
     }
     m_pollTimer = new QTimer(this);
     m_pollTimer->setInterval(m_pollIntervalMs);
-    connect(m_pollTimer, &QTimer::timeout, this, &HidApiBackend::rescan);
+    connect(m_pollTimer, &QTimer::timeout, this, &HidApiBackend::poll);
     m_pollTimer->start();
 }
 
@@ -89,8 +89,17 @@ void HidApiBackend::onUdevEvent()
     m_debounce->start();
 }
 
+void HidApiBackend::poll()
+{
+    const std::optional<QByteArray> signature = hidrawSignature();
+    if (signature && signature == m_hidrawSignature)
+        return;
+    rescan();
+}
+
 void HidApiBackend::rescan()
 {
+    m_hidrawSignature = hidrawSignature(); // taken first: a change during the enumeration shows next time
     struct Seen
     {
         QString path;

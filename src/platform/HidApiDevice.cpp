@@ -59,8 +59,8 @@ IOReturn HidApiDevice::open()
             return kIOReturnError;
         reported.insert(m_path);
         qCWarning(lcHid).noquote() << "cannot open" << m_path << ":" << lastHidError(nullptr)
-                                   << "- if this is a permission problem, install packaging/70-flashwell.rules into"
-                                      " /etc/udev/rules.d and re-plug the device";
+                                   << "- if this is a permission problem, install the udev rules 70-flashwell.rules"
+                                      " (the package does; see the README) and re-plug the device";
         return kIOReturnError;
     }
     m_numberedReports = nodeUsesReportIds(m_path);

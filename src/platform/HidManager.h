@@ -33,6 +33,7 @@ public:
     ~HidManager() override;
 
     void setDeviceMatchingMultiple(QList<HidMatch> matching);
+    const QList<HidMatch> &deviceMatching() const { return m_matching; }
     void registerDeviceMatchingCallback(DeviceCallback callback);
     void registerDeviceRemovalCallback(DeviceCallback callback);
     IOReturn open();

@@ -183,6 +183,9 @@ private:
     void updateFinished();
     void hjzReadVersion();
     std::optional<Firmware> checkedRelease() const;
+    // A bootloader's version report (either kind): the device's version and the hint against the
+    // checked release.
+    void takeBootloaderVersion(const SFenwykDevicePtr &device);
     void touch() { Q_EMIT modelChanged(); }
     Scheduler &scheduler() const { return *m_services.platform.scheduler; }
 

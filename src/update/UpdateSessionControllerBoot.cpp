@@ -184,6 +184,11 @@ void UpdateSessionController::SHIDBootGetVersion(const SFenwykDevicePtr &device,
 {
     if (SHIDBootDelegate *tap = m_bootTap.get())
         tap->SHIDBootGetVersion(device, hid);
+    takeBootloaderVersion(device);
+}
+
+void UpdateSessionController::takeBootloaderVersion(const SFenwykDevicePtr &device)
+{
     if (!device || device->version() == 0.0f)
         return;
     m_version = device->version();
@@ -201,16 +206,7 @@ void UpdateSessionController::SHIDBootHJZGetVersion(const SFenwykDevicePtr &devi
 {
     if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
         tap->SHIDBootHJZGetVersion(device);
-    if (!device || device->version() == 0.0f)
-        return;
-    m_version = device->version();
-    m_beta = static_cast<float>(device->beta);
-    if (const auto release = checkedRelease()) {
-        m_targerVersion = release->version;
-        m_targetBeta = release->beta;
-    }
-    m_model.hint = getFirmwaerHintVersion(m_version, static_cast<int32_t>(m_beta), m_targerVersion);
-    touch();
+    takeBootloaderVersion(device);
 }
 
 void UpdateSessionController::SHIDBootStartUpdate(SHIDManager *hid)

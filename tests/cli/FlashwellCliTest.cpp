@@ -5,6 +5,7 @@
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
 #include "VirtualClassicBootloader.h"
+#include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
@@ -30,6 +31,8 @@
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +103,24 @@ protected:
         server.addRelease(releaseJson(1, 1.03, "Heron_V1.03.bin"), classicFile(103, 1));
         server.addRelease(releaseJson(2, 1.05, "Heron_V1.05.bin"), classicFile(105, 2));
         server.addRelease(releaseJson(3, 1.02, "Heron_V1.02.bin"), classicFile(102, 3));
+    }
+
+    // The Wren (type 2) and its release 2.10: it cannot be switched by a report, so once the
+    // program asks for it, the user re-plugs it in its bootloader.
+    void switchWrenByHand(VirtualDinputController &wren)
+    {
+        QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
+        json.insert(QStringLiteral("type"), 2);
+        server.addRelease(json, classicFile(210, 4));
+        wren.plug();
+        onOut = [this, &wren](const QString &t) {
+            if (t.contains(QStringLiteral("Waiting for the device"))) {
+                clock.after(1500, [this, &wren] {
+                    wren.unplug();
+                    clock.after(500, [this] { boot.plug(); });
+                });
+            }
+        };
     }
 
     // Runs the command line; `answers` are the lines the user types.
@@ -224,6 +245,28 @@ TEST_F(CliTest, DevicesWithNothingAttachedSaysSo)
     EXPECT_EQ(out, QStringLiteral("No devices found.\n"));
 }
 
+// A loaded machine answers late: a device found but not yet identified when the discovery
+// window closes is waited for; one that never answers is given up at the limit.
+TEST_F(CliTest, DiscoveryWaitsForADeviceStillBeingIdentified)
+{
+    bus.setLatencyMs(FlashwellCli::kDiscoveryMs);
+    heron.plug();
+    const int64_t start = clock.nowMs();
+    ASSERT_EQ(run({QStringLiteral("devices")}), 0) << qPrintable(err);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.00"))) << qPrintable(out);
+    EXPECT_LT(clock.nowMs() - start, FlashwellCli::kDiscoveryLimitMs) << "ends once the device is identified";
+
+    bus.setLatencyMs(1);
+    heron.unplug();
+    lab::SilentDevice mute(bus, HidIdentity{0x2DC8, 0x3011, QStringLiteral("Fenwyk Heron")});
+    mute.plug();
+    const int64_t again = clock.nowMs();
+    ASSERT_EQ(run({QStringLiteral("devices")}), 0);
+    EXPECT_EQ(out, QStringLiteral("No devices found.\n"));
+    EXPECT_GE(clock.nowMs() - again, FlashwellCli::kDiscoveryLimitMs);
+    EXPECT_LT(clock.nowMs() - again, FlashwellCli::kDiscoveryLimitMs + 1000);
+}
+
 TEST_F(CliTest, ReleasesInTheScreensOrderWithTheNewMark)
 {
     serveReleases();
@@ -258,6 +301,12 @@ struct FailureCase
     int status;
     const char *message; // stderr starts with this
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class CliFailures : public CliTest, public ::testing::WithParamInterface<FailureCase>
 {
@@ -484,18 +533,7 @@ TEST_F(CliTest, DeviceSwitchedByHandGetsTheGuidesLines)
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     wren.versionHundredths = 200;
     boot.normalIdentity = wren.identity();
-    QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
-    json.insert(QStringLiteral("type"), 2);
-    server.addRelease(json, classicFile(210, 4));
-    wren.plug();
-    onOut = [&](const QString &t) {
-        if (t.contains(QStringLiteral("Waiting for the device"))) {
-            clock.after(1500, [&] {
-                wren.unplug();
-                clock.after(500, [&] { boot.plug(); });
-            });
-        }
-    };
+    switchWrenByHand(wren);
     ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 0) << qPrintable(err);
     EXPECT_TRUE(out.contains(QStringLiteral("Put the device into its update mode by hand:\n"
                                             "  1. Unplug the USB cable and wait 3 seconds.\n"
@@ -525,18 +563,7 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     boot.normalIdentity = wren.identity();
     boot.unplugAfter = 30;
-    QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
-    json.insert(QStringLiteral("type"), 2);
-    server.addRelease(json, classicFile(210, 4));
-    wren.plug();
-    onOut = [&](const QString &t) {
-        if (t.contains(QStringLiteral("Waiting for the device"))) {
-            clock.after(1500, [&] {
-                wren.unplug();
-                clock.after(500, [&] { boot.plug(); });
-            });
-        }
-    };
+    switchWrenByHand(wren);
     EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
     // The error guide: the same lines, the first one's "3" reading "8".
     EXPECT_TRUE(out.contains(QStringLiteral("The update failed. Put the device into its update mode by hand, then "

@@ -143,7 +143,10 @@ TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
     EXPECT_EQ(boot.flash().read(0x08004000, static_cast<uint32_t>(image.size())), image)
         << "the image in the emulated device's flash";
 
-    // Back in its normal mode, the device reports the version it was given.
+    // Back in its normal mode, the device reports the version it was given. It comes back a
+    // moment after the program ends; the next program is started once it is on the bus.
+    ASSERT_TRUE(test::waitUntil([&] { return boot.normalMode() && boot.normalMode()->device(); }, 30000))
+        << "the device did not come back in its normal mode";
     const Result after = cli({QStringLiteral("devices")});
     EXPECT_TRUE(after.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.05")))
         << qPrintable(after.out);

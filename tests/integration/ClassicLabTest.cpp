@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -87,8 +89,8 @@ struct FaultRun
     const char *message;
 };
 
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const FaultRun &c, std::ostream *os)
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const FaultRun &c, std::ostream *os)
 {
     *os << c.what;
 }
@@ -194,7 +196,11 @@ TEST_F(ClassicLabTest, CommandLinePrintsEventsResultAndExitStatus)
           QStringList{QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
                       QStringLiteral("--file"), dir.filePath(QStringLiteral("missing"))},
           QStringList{QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
-                      QStringLiteral("--file"), path, QStringLiteral("--fault"), QStringLiteral("melt:1")}}) {
+                      QStringLiteral("--file"), path, QStringLiteral("--fault"), QStringLiteral("melt:1")},
+          // A count past an int's range is refused, not wrapped to a negative one.
+          QStringList{QStringLiteral("flash"), QStringLiteral("--bootloader"), QStringLiteral("classic"),
+                      QStringLiteral("--file"), path, QStringLiteral("--fault"),
+                      QStringLiteral("drop-reply:4294967295")}}) {
         lab.start(QStringLiteral(FLASHWELL_LAB_PATH), bad);
         ASSERT_TRUE(lab.waitForFinished(30'000));
         EXPECT_EQ(lab.exitCode(), 2) << qPrintable(bad.join(u' '));

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "UpdatePathCases.h"
+#include "support/LabServerTest.h"
 #include "support/TestSupport.h"
 
 #include <cstdio>
@@ -113,22 +114,17 @@ const char *name(Outcome o)
     return "0+alert";
 }
 
-class UpdateFaultMatrix : public ::testing::TestWithParam<PathCase>
+class UpdateFaultMatrix : public LabServerTest, public ::testing::WithParamInterface<PathCase>
 {
 protected:
     void SetUp() override
     {
-        SHttp::network().setProxy(QNetworkProxy::NoProxy);
-        ASSERT_TRUE(server.listen());
-        ServerConfig config;
-        config.primary = config.china = config.beta = server.baseUrl();
-        config.downloadsRoot = downloads.path();
-        ServerConfig::install(config);
+        LabServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
         server.addRelease(releaseJson(1, GetParam().releaseType, 1.05, QStringLiteral("fw_V1.05.bin")),
                           GetParam().file);
     }
-    void TearDown() override { ServerConfig::install(std::nullopt); }
-
     // Runs the path with `faults` injected when update is pressed; fills `log` with what the
     // host sent from then on.
     // Runs the path with `fault` (if any). A fault on the host's reports is injected when update is
@@ -166,9 +162,6 @@ protected:
         flashMatches = run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())) == c.image;
         return r;
     }
-
-    QTemporaryDir downloads;
-    lab::LabFirmwareServer server;
 };
 
 // Cells that end in state 6 with flash that differs from the file, because the protocol cannot

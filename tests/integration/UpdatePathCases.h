@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 
+#include <ostream>
 #include <vector>
 
 // The protocol paths of a whole update, shared by the workflow tests and the fault matrix.
@@ -35,6 +36,12 @@ struct PathCase
     uint32_t flashAddress;
     QByteArray image;
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const PathCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 inline LabUpdateOptions dinput(uint16_t pid, LabBootloader bootloader)
 {

@@ -16,10 +16,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "UpdatePathCases.h"
 #include "support/EventLoop.h"
+#include "support/LabServerTest.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
@@ -29,27 +32,13 @@ using namespace flashwell::test;
 
 namespace {
 
-class UpdateWorkflowTest : public ::testing::Test
+class UpdateWorkflowTest : public LabServerTest
 {
 protected:
-    void SetUp() override
-    {
-        SHttp::network().setProxy(QNetworkProxy::NoProxy);
-        ASSERT_TRUE(server.listen());
-        ServerConfig config;
-        config.primary = config.china = config.beta = server.baseUrl();
-        config.downloadsRoot = downloads.path();
-        ServerConfig::install(config);
-    }
-    void TearDown() override { ServerConfig::install(std::nullopt); }
-
     void serve(const PathCase &c, const char *fileName = "fw_V1.05.bin")
     {
         server.addRelease(releaseJson(1, c.releaseType, 1.05, QString::fromLatin1(fileName)), c.file);
     }
-
-    QTemporaryDir downloads;
-    LabFirmwareServer server;
 };
 
 class UpdatePaths : public UpdateWorkflowTest, public ::testing::WithParamInterface<PathCase>
@@ -99,6 +88,12 @@ struct AlertCase
     std::function<void(LabFirmwareServer &, LabUpdateOptions &, QByteArray &, int &)> arrange;
     const char *message; // the alert's message starts with this
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const AlertCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class UpdateAlerts : public UpdateWorkflowTest, public ::testing::WithParamInterface<AlertCase>
 {

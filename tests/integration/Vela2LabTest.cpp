@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -22,8 +24,8 @@ struct BootloaderCase
     int radioSize;
 };
 
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const BootloaderCase &c, std::ostream *os)
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const BootloaderCase &c, std::ostream *os)
 {
     *os << c.what;
 }
@@ -93,8 +95,7 @@ struct Vela2Fault
     const char *message;
 };
 
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const Vela2Fault &c, std::ostream *os)
+inline void PrintTo(const Vela2Fault &c, std::ostream *os)
 {
     *os << c.what;
 }

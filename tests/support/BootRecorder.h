@@ -43,6 +43,8 @@ public:
     {
         lastAdded = d;
         log("add");
+        if (onAdd)
+            onAdd(d);
     }
 
     bool has(const std::string &event) const
@@ -60,6 +62,8 @@ public:
     SFenwykDevicePtr lastVersion;
     QString lastError;
     std::function<int64_t()> clock;
+    // Plays the update screen's part on arrival (the version query that starts a classic update).
+    std::function<void(const SFenwykDevicePtr &)> onAdd;
 
 private:
     void log(const std::string &e)

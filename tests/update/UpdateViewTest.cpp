@@ -26,6 +26,7 @@
 
 #include "support/FakeCatalogue.h"
 #include "support/TestSupport.h"
+#include "support/UpdateRig.h"
 #include "support/WidgetTestSupport.h"
 
 using namespace flashwell;
@@ -44,17 +45,13 @@ QString tr(const char *key)
     return Bundle::localizedString(key);
 }
 
-class UpdateViewTest : public ::testing::Test
+class UpdateViewTest : public ::testing::Test, protected test::UpdateRig
 {
 protected:
     UpdateViewTest()
         : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"),
                      entry(0x3020, 0x2DC8, 2, "Fenwyk Wren")})
-        , bus(clock)
-        , vela2({&clock, &bus})
-        , hjz({&clock, &bus})
-        , hjzWatcher({&clock, &bus})
-        , view(UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server})
+        , view(services())
     {
         view.resize(900, 600);
         view.setTerminateHandler([this](int status) { terminated = status; });
@@ -62,15 +59,7 @@ protected:
 
     SFenwykDevicePtr device(uint16_t pid, float version, bool switchable = true)
     {
-        models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{0x2DC8, pid, QStringLiteral("Pad")}));
-        auto record = std::make_shared<SFenwykDevice>();
-        record->pid = pid;
-        record->vid = 0x2DC8;
-        record->deviceRef = models.back()->plug();
-        record->setVersion(version);
-        record->isChangeBoot = switchable;
-        clock.runPending();
-        return record;
+        return plugDevice(pid, 0x2DC8, version, switchable);
     }
     // The root's showing: device, picture mode, state 0, shown; then the server's answer.
     void show(const SFenwykDevicePtr &d, const QList<Firmware> &list, int32_t chosenByHand = 0)
@@ -97,13 +86,6 @@ protected:
     }
 
     ScopedCatalogue catalogue;
-    VirtualScheduler clock;
-    VirtualHidBus bus;
-    FakeCatalogue server;
-    SHIDBootVela2 vela2;
-    SHIDBootHJZ hjz;
-    SHIDHJZ hjzWatcher;
-    std::vector<std::unique_ptr<lab::VirtualDeviceModel>> models;
     UpdateView view;
     std::optional<int> terminated;
 };

@@ -1,6 +1,8 @@
 #include "update/FirmwareListRules.h"
 #include "device/SFenwykDevice.h"
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -71,6 +73,12 @@ struct MinimumCase
     uint16_t bootVersion;
     QStringList kept;
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const MinimumCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class FirmwareListMinimum : public ::testing::TestWithParam<MinimumCase>
 {

@@ -15,10 +15,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/FakeCatalogue.h"
 #include "support/TestSupport.h"
+#include "support/UpdateRig.h"
 
 using namespace flashwell;
 using flashwell::test::entry;
@@ -45,42 +48,18 @@ public:
     void goHome(UpdateSessionController *) override { ++goHomes; }
 };
 
-class UpdateControllerTest : public ::testing::Test
+class UpdateControllerTest : public ::testing::Test, protected test::UpdateRig
 {
 protected:
     UpdateControllerTest()
         : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x3100, 0x2DC8, 17, "Fenwyk Crane"),
                      entry(0x3020, 0x2DC8, 2, "Fenwyk Wren"), entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"),
                      entry(0x23FB, 0x2DC8, 47, "Fenwyk Grebe"), entry(0x9020, 0x2DC8, 36, "Fenwyk Tern")})
-        , bus(clock)
-        , vela2({&clock, &bus})
-        , hjz({&clock, &bus})
-        , hjzWatcher({&clock, &bus})
-        , controller(UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server})
+        , controller(services())
     {
         controller.setDelegate(&root);
     }
 
-    // A normal-mode device on the bus, with its record as a watcher would build it.
-    SFenwykDevicePtr plugDevice(uint16_t pid, uint16_t vid, float version, bool switchable = true)
-    {
-        models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{vid, pid, QStringLiteral("Pad")}));
-        auto record = std::make_shared<SFenwykDevice>();
-        record->pid = pid;
-        record->vid = vid;
-        record->deviceRef = models.back()->plug();
-        record->setVersion(version);
-        record->isChangeBoot = switchable;
-        clock.runPending();
-        return record;
-    }
-    HidDevice *plugSilent(uint16_t pid, uint16_t vid = 0x2DC8)
-    {
-        models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{vid, pid, QStringLiteral("Boot")}));
-        HidDevice *d = models.back()->plug();
-        clock.runPending();
-        return d;
-    }
     // Shows the screen for `device` the way the root does, with `list` as the server's answer.
     void show(const SFenwykDevicePtr &device, const QList<Firmware> &list)
     {
@@ -99,15 +78,8 @@ protected:
     }
 
     ScopedCatalogue catalogue;
-    VirtualScheduler clock;
-    VirtualHidBus bus;
-    FakeCatalogue server;
-    SHIDBootVela2 vela2;
-    SHIDBootHJZ hjz;
-    SHIDHJZ hjzWatcher;
     RootSpy root;
     UpdateSessionController controller;
-    std::vector<std::unique_ptr<lab::VirtualDeviceModel>> models;
 };
 
 const std::string kVersionQuery = "05 00 16 01 00 04";
@@ -175,6 +147,12 @@ struct ButtonCase
     bool postsBack;
     int64_t stateAfter; // -1: whatever the press led to is checked by the counts
 };
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const ButtonCase &c, std::ostream *os)
+{
+    *os << "state " << c.state << ", button " << static_cast<int>(c.button);
+}
 
 class UpdateButtons : public UpdateControllerTest, public ::testing::WithParamInterface<ButtonCase>
 {
@@ -510,6 +488,11 @@ struct SwitchCase
     float releaseVersion;
     std::vector<std::string> reports; // first 6 bytes of each report sent by the switch
 };
+
+inline void PrintTo(const SwitchCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class BootSwitching : public UpdateControllerTest, public ::testing::WithParamInterface<SwitchCase>
 {

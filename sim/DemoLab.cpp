@@ -1,0 +1,493 @@
+#include "DemoLab.h"
+
+#include "FirmwareFileBuilder.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualDinputController.h"
+#include "VirtualHjzBootloader.h"
+#include "VirtualVela2Bootloader.h"
+#include "VirtualVendorModeController.h"
+#include "boot/HjzProtocol.h"
+#include "boot/Vela2Protocol.h"
+#include "device/SFenwykDeviceDetailsTools.h"
+#include "platform/Scheduler.h"
+
+#include <QDir>
+#include <QJsonObject>
+#include <QSet>
+
+namespace flashwell::lab {
+
+namespace {
+
+constexpr uint16_t kVendor = 0x2DC8;
+constexpr uint32_t kClassicAddress = 0x08004000;
+constexpr uint32_t kInfoBootSerial = 0x08003000;
+constexpr uint32_t kInfoVersionWord = 0x08003040;
+constexpr uint32_t kHjzDeviceId = 387;
+constexpr uint32_t kHjzPageSize = 1024;
+// The demo devices' own releases are large enough that writing them takes a few seconds at the
+// bus's round trip, so the progress is worth watching; the other products' releases stay small.
+constexpr int kDemoImageSize = 48 * 1024;
+constexpr int kOtherImageSize = 8 * 1024;
+constexpr int64_t kReplugDelayMs = 300;
+
+QString versionText(uint16_t hundredths)
+{
+    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+LabBootloader demoBootloaderFor(const SFenwykDataDetails &entry)
+{
+    if (entry.pid == 0x23FB)
+        return LabBootloader::Hjz;
+    if (vela2::bootTypeForPid(entry.pid))
+        return LabBootloader::SecondGen;
+    return LabBootloader::Classic;
+}
+
+// One demo device: its normal-mode model and every bootloader model it has run (a bootloader
+// model serves one update; each later update gets a fresh one, reached from the normal-mode
+// model that the previous one came back as).
+struct DemoLab::Slot
+{
+    QString name;
+    int type = 0;
+    uint16_t pid = 0;
+    LabBootloader bootloader = LabBootloader::Classic;
+    HidIdentity normalIdentity;
+    HidIdentity bootIdentity;
+    std::unique_ptr<VirtualDeviceModel> normal;
+    std::vector<std::unique_ptr<VirtualDeviceModel>> bootloaders;
+    VirtualDeviceModel *lastUsed = nullptr;
+    QSet<VirtualDeviceModel *> wired;
+};
+
+DemoLab::DemoLab(Scheduler &scheduler, QString folder, QObject *parent)
+    : QObject(parent)
+    , m_scheduler(scheduler)
+    , m_folder(std::move(folder))
+    , m_bus(scheduler)
+{
+    m_bus.setLatencyMs(kLatencyMs);
+    connect(&m_bus, &HidBackend::deviceArrived, this, &DemoLab::onArrived);
+    connect(&m_bus, &HidBackend::deviceRemoved, this, &DemoLab::changed);
+
+    struct Plan
+    {
+        uint16_t pid;
+        LabBootloader bootloader;
+        bool switchMode;
+    };
+    // One device per bootloader family, and one that arrives in Switch mode.
+    const Plan plans[] = {
+        {0x3112, LabBootloader::Classic, false},
+        {0x9025, LabBootloader::SecondGen, false},
+        {0x23FB, LabBootloader::Hjz, false},
+        {0x3101, LabBootloader::Classic, true},
+    };
+    for (const Plan &p : plans) {
+        auto slot = std::make_unique<Slot>();
+        slot->pid = p.pid;
+        slot->bootloader = p.bootloader;
+        for (const SFenwykDataDetailsPtr &e : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
+            if (e->pid == p.pid) {
+                slot->name = e->storedName();
+                slot->type = e->type;
+                break;
+            }
+        }
+        if (slot->name.isEmpty())
+            slot->name = QStringLiteral("Fenwyk 0x%1").arg(p.pid, 4, 16, QLatin1Char('0'));
+        slot->normalIdentity = HidIdentity{kVendor, p.pid, slot->name};
+        switch (p.bootloader) {
+        case LabBootloader::Classic:
+            slot->bootIdentity = HidIdentity{kVendor, 0x5750, QStringLiteral("Fenwyk Bootloader")};
+            break;
+        case LabBootloader::SecondGen:
+            slot->bootIdentity = HidIdentity{kVendor, 0x3208, QStringLiteral("Fenwyk Bootloader")};
+            break;
+        case LabBootloader::Hjz:
+            slot->bootIdentity = HidIdentity{kVendor, 0x3209, QStringLiteral("Fenwyk HJZ Bootloader")};
+            break;
+        }
+        if (p.switchMode) {
+            auto vendor = std::make_unique<VirtualVendorModeController>(
+                m_bus, VirtualVendorModeController::Identity::Switch, p.pid);
+            vendor->versionHundredths = kDeviceVersion;
+            slot->normal = std::move(vendor);
+            slot->name += QStringLiteral(" (Switch mode)");
+        } else {
+            auto dinput = std::make_unique<VirtualDinputController>(m_bus, p.pid, kVendor, slot->name);
+            dinput->versionHundredths = kDeviceVersion;
+            slot->normal = std::move(dinput);
+        }
+        slot->normal->setReenumerateDelayMs(kReplugDelayMs);
+        VirtualDeviceModel *boot = freshBootloader(*slot);
+        slot->normal->setBootTarget(slot->bootIdentity, boot);
+        m_slots.push_back(std::move(slot));
+    }
+}
+
+DemoLab::~DemoLab()
+{
+    disconnect(&m_bus, nullptr, this, nullptr);
+    // Bootloaders own the normal-mode models they came back as; unplug everything first.
+    for (auto &slot : m_slots) {
+        for (auto &b : slot->bootloaders)
+            b->unplug();
+        slot->normal->unplug();
+    }
+}
+
+VirtualDeviceModel *DemoLab::freshBootloader(Slot &slot)
+{
+    std::unique_ptr<VirtualDeviceModel> model;
+    switch (slot.bootloader) {
+    case LabBootloader::Classic: {
+        auto classic = std::make_unique<VirtualClassicBootloader>(m_bus, slot.bootIdentity.productId, kVendor);
+        classic->normalIdentity = slot.normalIdentity;
+        classic->normalIdentity.product = slot.name.section(QStringLiteral(" ("), 0, 0);
+        for (std::size_t i = 0; i < classic->settings.size(); ++i)
+            classic->settings[i] = static_cast<uint8_t>(0xA0 + i);
+        model = std::move(classic);
+        break;
+    }
+    case LabBootloader::SecondGen: {
+        auto vela2 = std::make_unique<VirtualVela2Bootloader>(m_bus, slot.pid, slot.bootIdentity.productId);
+        vela2->normalIdentity = slot.normalIdentity;
+        wire::putLe32(vela2->info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
+        wire::putLe32(vela2->info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+        vela2->info.setProductId(slot.pid);
+        for (std::size_t i = 0; i < vela2->bootSerial.size(); ++i)
+            vela2->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+        vela2->seedFlash(kDeviceVersion);
+        model = std::move(vela2);
+        break;
+    }
+    case LabBootloader::Hjz: {
+        const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
+        model =
+            std::make_unique<VirtualHjzBootloader>(m_bus, geometry.flashBase, kHjzPageSize, geometry.packetsPerPage);
+        break;
+    }
+    }
+    model->setReenumerateDelayMs(kReplugDelayMs);
+    slot.bootloaders.push_back(std::move(model));
+    return slot.bootloaders.back().get();
+}
+
+VirtualDeviceModel *DemoLab::currentNormal(const Slot &slot) const
+{
+    for (auto it = slot.bootloaders.rbegin(); it != slot.bootloaders.rend(); ++it) {
+        VirtualDeviceModel *back = nullptr;
+        if (auto *c = dynamic_cast<VirtualClassicBootloader *>(it->get()))
+            back = c->normalMode();
+        else if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(it->get()))
+            back = v->normalMode();
+        if (back)
+            return back;
+    }
+    return slot.normal.get();
+}
+
+void DemoLab::buildReleases()
+{
+    QSet<int> types;
+    int id = 1;
+    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
+        if (types.contains(entry->type))
+            continue;
+        types.insert(entry->type);
+        bool demoDevice = false;
+        for (const auto &slot : m_slots)
+            demoDevice = demoDevice || slot->type == entry->type;
+        const int size = demoDevice ? kDemoImageSize : kOtherImageSize;
+        const LabBootloader bootloader = demoBootloaderFor(*entry);
+        struct Version
+        {
+            uint16_t version;
+            uint16_t beta;
+            QString date;
+        };
+        const Version versions[] = {{kDeviceVersion, 0, QStringLiteral("2026-06-15")},
+                                    {kNewerVersion, 0, QStringLiteral("2026-10-20")},
+                                    {kBetaVersion, kBetaNumber, QStringLiteral("2026-11-30")}};
+        for (const Version &v : versions) {
+            DemoRelease r;
+            r.type = entry->type;
+            r.versionHundredths = v.version;
+            r.beta = v.beta;
+            r.bootloader = bootloader;
+            r.payload = patternBytes(size, static_cast<uint32_t>(entry->type * 1000 + v.version + v.beta));
+            switch (bootloader) {
+            case LabBootloader::Classic: {
+                ClassicFirmware f;
+                f.version = v.version;
+                f.beta = v.beta;
+                f.address = kClassicAddress;
+                f.data = r.payload;
+                r.file = f.build();
+                r.flashAddress = kClassicAddress;
+                r.flashImage = r.payload;
+                break;
+            }
+            case LabBootloader::SecondGen: {
+                vela2::GamepadInfo info;
+                info.setProductId(entry->pid);
+                wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
+                wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+                const int32_t bootType = vela2::bootTypeForPid(entry->pid).value_or(0);
+                const uint32_t address = vela2::addressPlan(bootType, info).mainImage.value_or(kClassicAddress);
+                r.file = buildVela2File({Vela2Record(v.version, v.beta, address, entry->pid, r.payload)});
+                r.flashAddress = address;
+                r.flashImage = r.payload;
+                break;
+            }
+            case LabBootloader::Hjz: {
+                HjzFirmware f;
+                f.deviceId = kHjzDeviceId;
+                f.pageSize = kHjzPageSize;
+                f.data = r.payload;
+                r.file = f.build();
+                const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
+                r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
+                r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize * geometry.firstPage));
+                break;
+            }
+            }
+            const QString model =
+                entry->storedName().section(QLatin1Char(' '), 1).replace(QLatin1Char(' '), QLatin1Char('_'));
+            const QString version = versionText(v.version);
+            QJsonObject json{
+                {QStringLiteral("id"), id++},
+                {QStringLiteral("type"), entry->type},
+                {QStringLiteral("version"), v.version / 100.0},
+                {QStringLiteral("beta"), v.beta},
+                {QStringLiteral("date"), v.date},
+                {QStringLiteral("fileName"), QStringLiteral("%1_V%2%3.bin")
+                                                 .arg(model.isEmpty() ? QStringLiteral("Fenwyk") : model, version,
+                                                      v.beta ? QStringLiteral("_beta%1").arg(v.beta) : QString())},
+                {QStringLiteral("readme"),
+                 v.beta ? QStringLiteral("V%1 测试版 %2：试用新的摇杆曲线。\n可能仍有问题。").arg(version).arg(v.beta)
+                 : v.version == kNewerVersion
+                     ? QStringLiteral("V%1：改进无线连接稳定性。\n修复按键偶尔失灵。").arg(version)
+                     : QStringLiteral("V%1：首个正式版本。").arg(version)},
+                {QStringLiteral("readme_en"),
+                 v.beta ? QStringLiteral("V%1 beta %2: tries out a new stick curve.\nMay still have rough edges.")
+                              .arg(version)
+                              .arg(v.beta)
+                 : v.version == kNewerVersion
+                     ? QStringLiteral("V%1: steadier wireless connection.\nFixes a button that sometimes stuck.")
+                           .arg(version)
+                     : QStringLiteral("V%1: first release.").arg(version)},
+            };
+            // Release builds are on both servers; the beta build only where beta builds are asked for.
+            if (v.beta == 0)
+                m_server.addRelease(json, r.file);
+            m_betaServer.addRelease(json, r.file);
+            m_releases.push_back(std::move(r));
+        }
+    }
+}
+
+bool DemoLab::start(QString *error)
+{
+    if (!QDir().mkpath(m_folder + QStringLiteral("/Downloads"))) {
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(m_folder);
+        return false;
+    }
+    if (!m_server.listen() || !m_betaServer.listen()) {
+        if (error)
+            *error = QStringLiteral("cannot listen on 127.0.0.1");
+        return false;
+    }
+    buildReleases();
+    return true;
+}
+
+ServerConfig DemoLab::serverConfig() const
+{
+    ServerConfig c;
+    c.primary = m_server.baseUrl();
+    c.china = m_server.baseUrl();
+    c.beta = m_betaServer.baseUrl();
+    c.ipEchoPage1 = m_server.baseUrl().resolved(QUrl(QStringLiteral("ip")));
+    c.ipEchoPage2 = m_server.baseUrl().resolved(QUrl(QStringLiteral("ip2")));
+    c.downloadsRoot = m_folder + QStringLiteral("/Downloads");
+    return c;
+}
+
+QString DemoLab::settingsFile() const
+{
+    return m_folder + QStringLiteral("/settings.ini");
+}
+
+const DemoRelease *DemoLab::release(int type, uint16_t versionHundredths, uint16_t beta) const
+{
+    for (const DemoRelease &r : m_releases)
+        if (r.type == type && r.versionHundredths == versionHundredths && r.beta == beta)
+            return &r;
+    return nullptr;
+}
+
+int DemoLab::deviceCount() const
+{
+    return static_cast<int>(m_slots.size());
+}
+
+QString DemoLab::deviceName(int index) const
+{
+    return index >= 0 && index < deviceCount() ? m_slots[index]->name : QString();
+}
+
+int DemoLab::deviceType(int index) const
+{
+    return index >= 0 && index < deviceCount() ? m_slots[index]->type : 0;
+}
+
+LabBootloader DemoLab::deviceBootloader(int index) const
+{
+    return index >= 0 && index < deviceCount() ? m_slots[index]->bootloader : LabBootloader::Classic;
+}
+
+bool DemoLab::isInBootloader(int index) const
+{
+    if (index < 0 || index >= deviceCount())
+        return false;
+    for (const auto &b : m_slots[index]->bootloaders)
+        if (b->device())
+            return true;
+    return false;
+}
+
+bool DemoLab::isPlugged(int index) const
+{
+    if (index < 0 || index >= deviceCount())
+        return false;
+    const Slot &slot = *m_slots[index];
+    return isInBootloader(index) || slot.normal->device() || currentNormal(slot)->device();
+}
+
+void DemoLab::plug(int index)
+{
+    if (index < 0 || index >= deviceCount() || isPlugged(index))
+        return;
+    currentNormal(*m_slots[index])->plug();
+}
+
+void DemoLab::unplug(int index)
+{
+    if (index < 0 || index >= deviceCount())
+        return;
+    Slot &slot = *m_slots[index];
+    for (auto &b : slot.bootloaders)
+        b->unplug();
+    currentNormal(slot)->unplug();
+    slot.normal->unplug();
+}
+
+void DemoLab::plugInBootloader(int index)
+{
+    if (index < 0 || index >= deviceCount())
+        return;
+    unplug(index);
+    Slot &slot = *m_slots[index];
+    VirtualDeviceModel *boot = freshBootloader(slot);
+    currentNormal(slot)->setBootTarget(slot.bootIdentity, boot);
+    slot.wired.insert(currentNormal(slot));
+    // Comes back after the time a real device takes to re-enumerate.
+    m_scheduler.after(
+        kReplugDelayMs, [boot] { boot->plug(); }, this);
+}
+
+void DemoLab::plugAll()
+{
+    for (int i = 0; i < deviceCount(); ++i)
+        plug(i);
+}
+
+const FlashMemory *DemoLab::flash(int index) const
+{
+    if (index < 0 || index >= deviceCount() || !m_slots[index]->lastUsed)
+        return nullptr;
+    VirtualDeviceModel *used = m_slots[index]->lastUsed;
+    if (auto *c = dynamic_cast<VirtualClassicBootloader *>(used))
+        return &c->flash();
+    if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(used))
+        return &v->flash();
+    if (auto *h = dynamic_cast<VirtualHjzBootloader *>(used))
+        return &h->flash();
+    return nullptr;
+}
+
+void DemoLab::applyFault(Slot &slot, VirtualDeviceModel *bootloader)
+{
+    if (m_armedFault == Fault::None)
+        return;
+    // Half-way through writing the image: the requests before the data are few, so half the
+    // data requests is a point well inside the writing phase.
+    int at = 0;
+    switch (slot.bootloader) {
+    case LabBootloader::Classic:
+        at = kDemoImageSize / 32 / 2;
+        break;
+    case LabBootloader::SecondGen:
+        at = kDemoImageSize / 46 / 2;
+        break;
+    case LabBootloader::Hjz:
+        at = static_cast<int>(kDemoImageSize / kHjzPageSize) * 3 / 2;
+        break;
+    }
+    std::optional<int> unplugAfter;
+    std::optional<int> dropAt;
+    if (m_armedFault == Fault::UnplugWhileWriting)
+        unplugAfter = at;
+    else
+        dropAt = at;
+    if (auto *c = dynamic_cast<VirtualClassicBootloader *>(bootloader)) {
+        c->unplugAfter = unplugAfter;
+        c->dropReplyAt = dropAt;
+    } else if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(bootloader)) {
+        v->unplugAfter = unplugAfter;
+        v->dropReplyAt = dropAt;
+    } else if (auto *h = dynamic_cast<VirtualHjzBootloader *>(bootloader)) {
+        h->unplugAfter = unplugAfter;
+        h->dropReplyAt = dropAt;
+    }
+    m_armedFault = Fault::None;
+}
+
+void DemoLab::onArrived(HidDevice *device)
+{
+    // The model learns its handle only when the bus's plug call returns; look at it a turn later.
+    m_scheduler.after(
+        0, [this, ref = HidDeviceRef(device)] { identifyArrival(ref.data()); }, this);
+}
+
+void DemoLab::identifyArrival(HidDevice *device)
+{
+    if (!device)
+        return;
+    for (auto &slotPtr : m_slots) {
+        Slot &slot = *slotPtr;
+        for (auto &b : slot.bootloaders) {
+            if (b->device() == device) {
+                slot.lastUsed = b.get();
+                applyFault(slot, b.get());
+            }
+        }
+        // A device back from an update gets a fresh bootloader for its next one.
+        VirtualDeviceModel *normal = currentNormal(slot);
+        if (normal->device() == device && normal != slot.normal.get() && !slot.wired.contains(normal)) {
+            slot.wired.insert(normal);
+            normal->setReenumerateDelayMs(kReplugDelayMs);
+            normal->setBootTarget(slot.bootIdentity, freshBootloader(slot));
+        }
+    }
+    Q_EMIT changed();
+}
+
+} // namespace flashwell::lab

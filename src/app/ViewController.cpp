@@ -1,0 +1,407 @@
+#include "app/ViewController.h"
+
+#include "app/SMainMenu.h"
+#include "device/HidTransport.h"
+#include "device/SHIDDinput.h"
+#include "device/SHIDSwitchAndMac.h"
+#include "device/SHIDXinput.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "ui/AppKitFrame.h"
+#include "ui/MoreView.h"
+#include "ui/SBackButton.h"
+#include "ui/SLoadXIB.h"
+#include "ui/SView.h"
+#include "update/UpdateHistoryRecorder.h"
+#include "update/UpdateView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+
+namespace flashwell {
+
+namespace {
+const QString kBetaKey = QStringLiteral("UserDefaults_isBeta");
+const QString kUpdateViewBack = QStringLiteral("updateViewBack");
+
+QString localized(const char *key)
+{
+    return Bundle::localizedString(key);
+}
+} // namespace
+
+ViewController::ViewController(Services services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(std::move(services))
+{
+    setObjectName(QStringLiteral("ViewController"));
+}
+
+ViewController::~ViewController()
+{
+    // The screens go before the watchers that might still report to them.
+    if (m_dinput)
+        m_dinput->setDelegate(nullptr);
+    if (m_switchAndMac)
+        m_switchAndMac->setDelegate(nullptr);
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void ViewController::viewDidLoad()
+{
+    m_views.clear();
+    m_widht = width();
+    m_height = height();
+
+    m_dinput = std::make_unique<SHIDDinput>(m_services.platform);
+    m_dinput->setDelegate(this);
+    m_dinput->open();
+    m_xinput = std::make_unique<SHIDXinput>(m_services.platform);
+    m_xinput->open();
+    m_switchAndMac = std::make_unique<SHIDSwitchAndMac>(m_services.platform);
+    m_switchAndMac->setDelegate(this);
+    m_switchAndMac->open();
+
+    m_backButton = new SBackButton(this);
+    m_backButton->setObjectName(QStringLiteral("backButton"));
+    m_backButton->setAccessibleName(localized("back"));
+    m_backButton->setToolTip(localized("back"));
+    m_backButton->resize(30, 30);
+    AppKitFrame::setFrame(m_backButton, QRectF(15, m_height - m_backButton->height() - 10, 30, 30));
+    connect(m_backButton, &QAbstractButton::clicked, this, &ViewController::back);
+
+    initView();
+    addCheckUpdat();
+    addMoreAction();
+    addBetaAction();
+
+    NotificationCenter::defaultCenter().addObserver(this, kUpdateViewBack, [this] { back(); });
+    m_window = window() != this ? window() : nullptr;
+    if (m_window)
+        m_window->installEventFilter(this);
+}
+
+void ViewController::initView()
+{
+    HomeView::registerClass();
+    auto *home = qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), this));
+    // Without its interface file the screen still works, with no controls to show.
+    m_homeView = home ? home : new HomeView(this);
+    m_homeView->setParent(this);
+    m_homeView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
+    m_homeView->awakeFromNib(*m_services.platform.scheduler, m_services.home);
+    m_homeView->setDelegate(this);
+    S_AddView(m_homeView);
+}
+
+void ViewController::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), SView::screenGrey());
+}
+
+// --- screen stack ---
+
+void ViewController::S_AddView(QWidget *view)
+{
+    if (!view)
+        return;
+    // Asking whether this is the update screen creates it, from the very first push on: its
+    // sessions must be listening for bootloader devices while the home screen is shown.
+    UpdateView *updateScreenView = updateView();
+    m_views.append(view);
+    view->setParent(this);
+    if (m_backButton)
+        view->stackUnder(m_backButton);
+    view->show();
+    showAndHideBackButton();
+    if (view != m_homeView) {
+        if (QAction *more = SMainMenu::getMoreMenuItem()) {
+            disconnect(more, &QAction::triggered, this, nullptr);
+            more->setEnabled(false);
+        }
+    }
+    if (view == updateScreenView && !m_updateErrorObserved) {
+        // Stays registered after the screen is popped; once is enough for every later push.
+        m_updateErrorObserved = true;
+        QPointer<UpdateView> screen(m_updateView);
+        NotificationCenter::defaultCenter().addObserver(
+            m_updateView, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
+                if (screen)
+                    screen->updateingError();
+            });
+    }
+    view->setFocus();
+}
+
+void ViewController::S_RemoveView(QWidget *view)
+{
+    if (!view)
+        return;
+    m_views.removeAll(view);
+    if (m_updateView && view == m_updateView)
+        m_updateView->removeFromSuperview();
+    view->hide();
+    showAndHideBackButton();
+    if (view != m_homeView)
+        addMoreAction();
+    if (!m_views.isEmpty())
+        m_views.last()->setFocus();
+}
+
+bool ViewController::onScreen(const QWidget *view) const
+{
+    return view && m_views.contains(const_cast<QWidget *>(view));
+}
+
+void ViewController::showAndHideBackButton()
+{
+    if (m_backButton)
+        m_backButton->setVisible(m_views.size() >= 2);
+}
+
+void ViewController::back()
+{
+    if (m_views.size() < 2)
+        return;
+    if (m_updateView && m_views.last() == m_updateView) {
+        const uint64_t state = updateScreen().state();
+        if (state == UpdateSessionController::kStateWriting)
+            return;
+        if (state == UpdateSessionController::kStateFinished && onScreen(m_moreView))
+            S_RemoveView(m_moreView);
+    }
+    if (m_views.size() >= 2)
+        S_RemoveView(m_views.last());
+}
+
+UpdateView *ViewController::updateView()
+{
+    if (!m_updateView) {
+        m_updateView = new UpdateView(m_services.update(), this);
+        m_updateView->setObjectName(QStringLiteral("UpdateView"));
+        m_updateView->hide();
+        m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
+        m_updateView->setDelegate(this);
+        m_updateView->setTerminateHandler([this](int status) { terminate(status); });
+        if (!m_services.historyPath.isEmpty())
+            new UpdateHistoryRecorder(m_updateView->controller(), UpdateHistory(m_services.historyPath), this);
+    }
+    return m_updateView;
+}
+
+UpdateSessionController &ViewController::updateScreen()
+{
+    return updateView()->controller();
+}
+
+MoreView *ViewController::moreView()
+{
+    if (!m_moreView) {
+        m_moreView = new MoreView(this);
+        m_moreView->setObjectName(QStringLiteral("MoreView"));
+        m_moreView->hide();
+        m_moreView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
+        m_moreView->setDelegate(this);
+    }
+    return m_moreView;
+}
+
+// --- menu items ---
+
+void ViewController::addCheckUpdat()
+{
+    if (QAction *item = SMainMenu::getCheckUpdateMenuItem())
+        item->setText(localized("Checkforupdate"));
+}
+
+void ViewController::addMoreAction()
+{
+    QAction *item = SMainMenu::getMoreMenuItem();
+    if (!item)
+        return;
+    item->setText(localized("Update Manually"));
+    disconnect(item, &QAction::triggered, this, nullptr);
+    connect(item, &QAction::triggered, this, &ViewController::moreClick);
+    item->setEnabled(true);
+}
+
+void ViewController::addBetaAction()
+{
+    chengBeta(UserDefaults::standard().boolForKey(kBetaKey));
+    QAction *item = SMainMenu::getBetaMenuItem();
+    if (!item)
+        return;
+    disconnect(item, &QAction::triggered, this, nullptr);
+    connect(item, &QAction::triggered, this, &ViewController::betaClick);
+    item->setEnabled(true);
+}
+
+void ViewController::moreClick()
+{
+    if (m_updateView && !m_views.isEmpty() && m_views.last() == m_updateView)
+        return;
+    S_AddView(moreView());
+}
+
+void ViewController::betaClick()
+{
+    if (UserDefaults::standard().boolForKey(kBetaKey)) {
+        chengBeta(false);
+        return;
+    }
+    auto *alert = new QMessageBox(QMessageBox::Warning, localized("Includebetabuilds"), localized("Includebetabuilds"),
+                                  QMessageBox::NoButton, window());
+    alert->setObjectName(QStringLiteral("betaAlert"));
+    alert->setInformativeText(localized("isBeta"));
+    QPushButton *sure = alert->addButton(localized("sure"), QMessageBox::AcceptRole);
+    alert->addButton(localized("cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(sure);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    connect(alert, &QMessageBox::buttonClicked, this, [this, sure](QAbstractButton *button) {
+        if (button == sure)
+            chengBeta(true);
+    });
+    alert->open();
+}
+
+void ViewController::chengBeta(bool on)
+{
+    UserDefaults::standard().setObject(on, kBetaKey);
+    // The title is rebuilt rather than edited in place, so that a state word that also occurs in
+    // the title text (in some language) cannot corrupt it.
+    if (QAction *item = SMainMenu::getBetaMenuItem())
+        item->setText(localized("Includebetabuilds") + QStringLiteral("  :    ")
+                      + (on ? localized("on") : localized("off")));
+}
+
+// --- delegates ---
+
+void ViewController::addSFenwykDevice(const SFenwykDevicePtr &device)
+{
+    if (m_homeView)
+        m_homeView->addSFenwykDevice(device);
+}
+
+void ViewController::removeSFenwykDevice(const SFenwykDevicePtr &device)
+{
+    if (m_homeView)
+        m_homeView->removeSFenwykDevice(device);
+}
+
+void ViewController::firmwaerUpdateClick(const SFenwykDevicePtr &device, int32_t from)
+{
+    if (!device)
+        return;
+    UpdateSessionController &screen = updateScreen();
+    screen.setDevice(device);
+    screen.setminiImageposition(from);
+    screen.setState(UpdateSessionController::kStateReady);
+    S_AddView(updateView());
+    m_updateView->loadViews();
+}
+
+void ViewController::hasNewFirmwaerVersion(const SFenwykDevicePtr &device, const Firmware &firmwaer)
+{
+    if (!device || onScreen(m_moreView) || onScreen(m_updateView))
+        return;
+    UpdateSessionController &screen = updateScreen();
+    screen.setDevice(device);
+    screen.setminiImageposition(0);
+    screen.setState(UpdateSessionController::kStateOffer);
+    // The release is handed over before the screen is shown: showing it runs its first layout
+    // pass at once (AppKit defers that pass until after this method), and that pass must already
+    // see the offer as the whole list.
+    screen.setNewFirmwaer(firmwaer);
+    S_AddView(updateView());
+}
+
+void ViewController::MoreViewClick(const SFenwykDevicePtr &device, MoreView *)
+{
+    if (const SFenwykDevicePtr attached = m_homeView ? m_homeView->moreDevice() : nullptr) {
+        firmwaerUpdateClick(attached, 0);
+        return;
+    }
+    if (!device)
+        return;
+    firmwaerUpdateClick(device, 1);
+    const SFenwykDataDetailsPtr entry = device->details();
+    if (entry && ((entry->type == 2 && entry->name().contains(QStringLiteral("Wren"))) || entry->type == 3))
+        updateScreen().noV1AndV2();
+}
+
+void ViewController::addBootDevice(UpdateSessionController *)
+{
+    moreClick();
+}
+
+void ViewController::goHome(UpdateSessionController *)
+{
+    back();
+}
+
+// --- closing ---
+
+bool ViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Close) {
+        auto *close = static_cast<QCloseEvent *>(event);
+        closeWindow(close);
+        // A close that was refused must not reach the window, which would accept it.
+        if (!close->isAccepted())
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ViewController::closeWindow(QCloseEvent *event)
+{
+    const bool writing = m_updateView && !m_views.isEmpty() && m_views.last() == m_updateView
+                         && updateScreen().state() == UpdateSessionController::kStateWriting;
+    if (!writing || m_closing) {
+        event->accept();
+        terminate(0);
+        return;
+    }
+    // Leaving now stops the update half-way and leaves the device in its bootloader: ask first.
+    event->ignore();
+    if (m_stopQuestion)
+        return;
+    auto *question = new QMessageBox(QMessageBox::Warning, localized("stopUpdateTitle"), localized("stopUpdateTitle"),
+                                     QMessageBox::NoButton, m_window);
+    question->setObjectName(QStringLiteral("stopUpdateQuestion"));
+    question->setInformativeText(localized("stopUpdateInfo"));
+    QPushButton *stop = question->addButton(localized("stopUpdate"), QMessageBox::DestructiveRole);
+    QPushButton *keep = question->addButton(localized("cancel"), QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    question->setWindowModality(Qt::WindowModal);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton *button) {
+        if (button != stop)
+            return;
+        m_closing = true;
+        if (m_window)
+            m_window->close();
+        else
+            terminate(0);
+    });
+    m_stopQuestion = question;
+    question->open();
+}
+
+void ViewController::terminate(int status)
+{
+    if (m_services.terminate)
+        m_services.terminate(status);
+    else
+        QCoreApplication::exit(status);
+}
+
+} // namespace flashwell

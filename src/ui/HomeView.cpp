@@ -1,0 +1,262 @@
+#include "ui/HomeView.h"
+
+#include "platform/Bundle.h"
+#include "ui/AppKitFrame.h"
+#include "ui/ImageView.h"
+#include "ui/Picture.h"
+#include "ui/SLabel.h"
+#include "ui/SLoadXIB.h"
+#include "ui/UiLogging.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMessageBox>
+#include <QToolButton>
+
+namespace flashwell {
+
+namespace {
+constexpr int64_t kAnimationPeriodMs = 1800;
+constexpr int64_t kAnimationStepMs = 500;
+constexpr int kLineSpacing = 25;
+
+QString localized(const char *key)
+{
+    return Bundle::localizedString(key);
+}
+} // namespace
+
+HomeView::HomeView(QWidget *parent)
+    : QWidget(parent)
+{}
+
+HomeView::~HomeView()
+{
+    if (m_scheduler && m_animation)
+        m_scheduler->cancel(m_animation);
+}
+
+void HomeView::registerClass()
+{
+    SLoadXIB::registerClass<HomeView>(QStringLiteral("HomeView"));
+}
+
+QWidget *HomeView::outlet(const char *name)
+{
+    auto *widget = findChild<QWidget *>(QString::fromLatin1(name));
+    if (!widget)
+        qCWarning(lcUi).noquote() << "HomeView: the interface file has no" << name << "- that control is left out";
+    return widget;
+}
+
+void HomeView::awakeFromNib(Scheduler &scheduler, Server server)
+{
+    m_server = std::move(server);
+    m_devices.clear();
+    firmwaerUpdaterButton = qobject_cast<QAbstractButton *>(outlet("firmwaerUpdaterButton"));
+    usb = qobject_cast<QLabel *>(outlet("usb"));
+    FindsView = outlet("FindsView");
+    usbView = outlet("usbView");
+    arrow01 = outlet("arrow01");
+    arrow02 = outlet("arrow02");
+    arrow03 = outlet("arrow03");
+    helpButton = qobject_cast<QAbstractButton *>(outlet("helpButton"));
+
+    // Pictures the interface file leaves to us.
+    // The arrows start hidden; the animation brings them in one by one.
+    for (QWidget *arrow : {arrow01.data(), arrow02.data(), arrow03.data()}) {
+        if (auto *image = qobject_cast<ImageView *>(arrow))
+            image->setImageNamed(QStringLiteral("usb_arrow"));
+        if (arrow)
+            arrow->hide();
+    }
+    if (auto *picture = findChild<ImageView *>(QStringLiteral("usbImage")))
+        picture->setImageNamed(QStringLiteral("usb"));
+
+    // The arrow animation runs for the life of the screen.
+    if (m_scheduler && m_animation)
+        m_scheduler->cancel(m_animation);
+    m_scheduler = &scheduler;
+    m_animation = scheduler.every(
+        kAnimationPeriodMs, [this] { usbAniamtion(); }, this);
+    usbAniamtion();
+
+    if (firmwaerUpdaterButton) {
+        const Picture normal = Picture::imageNamed(QStringLiteral("updateButton_normal"));
+        const Picture pressed = Picture::imageNamed(QStringLiteral("updateButton_highlight"));
+        const QSize iconSize(64, 64);
+        const qreal ratio = devicePixelRatioF();
+        firmwaerUpdaterButton->setIcon(QIcon(normal.pixmap(iconSize, ratio)));
+        firmwaerUpdaterButton->setIconSize(iconSize);
+        // The pressed picture shows while the button is held down.
+        connect(firmwaerUpdaterButton, &QAbstractButton::pressed, this,
+                [this, pressed, iconSize, ratio] { firmwaerUpdaterButton->setIcon(pressed.pixmap(iconSize, ratio)); });
+        connect(firmwaerUpdaterButton, &QAbstractButton::released, this,
+                [this, normal, iconSize, ratio] { firmwaerUpdaterButton->setIcon(normal.pixmap(iconSize, ratio)); });
+        if (auto *tool = qobject_cast<QToolButton *>(firmwaerUpdaterButton.data()))
+            tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        firmwaerUpdaterButton->setText(localized("firmwareUpdate"));
+        firmwaerUpdaterButton->setAccessibleName(localized("firmwareUpdate"));
+        QFont font = firmwaerUpdaterButton->font();
+        font.setPointSizeF(18);
+        firmwaerUpdaterButton->setFont(font);
+        QPalette palette = firmwaerUpdaterButton->palette();
+        palette.setColor(QPalette::ButtonText, QColor(139, 139, 139));
+        firmwaerUpdaterButton->setPalette(palette);
+        connect(firmwaerUpdaterButton, &QAbstractButton::clicked, this, &HomeView::firmwaerUpdateClick);
+    }
+    if (usb) {
+        usb->setText(localized("usbHint"));
+        QPalette palette = usb->palette();
+        palette.setColor(QPalette::WindowText, Qt::black);
+        usb->setPalette(palette);
+    }
+    if (helpButton) {
+        helpButton->setText(localized("helpButton"));
+        helpButton->setAccessibleName(localized("helpButton"));
+        connect(helpButton, &QAbstractButton::clicked, this, &HomeView::helpButtonClick);
+    }
+}
+
+void HomeView::setState(unsigned state)
+{
+    if (state == 0 || state == 1)
+        findStateUI(state == 1);
+}
+
+void HomeView::findStateUI(bool found)
+{
+    for (QWidget *w : {static_cast<QWidget *>(helpButton.data()), usbView.data(), static_cast<QWidget *>(usb.data())})
+        if (w)
+            w->setVisible(!found);
+    for (QWidget *w : {FindsView.data(), static_cast<QWidget *>(firmwaerUpdaterButton.data())})
+        if (w)
+            w->setVisible(found);
+}
+
+void HomeView::addSFenwykDevice(const SFenwykDevicePtr &device)
+{
+    if (!device)
+        return;
+    // A device the catalogue does not know has no product type to report or ask about.
+    const SFenwykDataDetailsPtr entry = device->details();
+    if (entry && m_server.recordActivity)
+        m_server.recordActivity(entry->type);
+    if (m_devices.contains(device)) {
+        refresh();
+        if (entry)
+            loadNewGameVersion(entry->type, device->version(), device->beta);
+        return;
+    }
+    m_devices.append(device);
+    refresh();
+}
+
+void HomeView::removeSFenwykDevice(const SFenwykDevicePtr &device)
+{
+    if (device && m_devices.removeAll(device) > 0)
+        refresh();
+}
+
+void HomeView::refresh()
+{
+    if (FindsView)
+        qDeleteAll(FindsView->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
+    if (m_devices.isEmpty()) {
+        setState(0);
+    } else {
+        setState(1);
+        addDevicesTextFileld();
+    }
+}
+
+QString HomeView::deviceLine(SFenwykDevice &device)
+{
+    const SFenwykDataDetailsPtr entry = device.details();
+    const QString name = entry ? entry->name() : device.deviceName;
+    if (entry && entry->type == 21 && device.version() == 0.0f)
+        return QStringLiteral("%1 %2").arg(name, localized("Connect"));
+    const QString beta = device.beta != 0 ? QStringLiteral("beta %1").arg(device.beta) : QString();
+    return QStringLiteral("%1 V%2 %3 %4")
+        .arg(name, QString::asprintf("%.2f", static_cast<double>(device.version())), beta, localized("Connect"));
+}
+
+void HomeView::addDevicesTextFileld()
+{
+    if (!FindsView)
+        return;
+    const qreal originY = AppKitFrame::frame(FindsView).y();
+    int line = 0;
+    for (const SFenwykDevicePtr &device : std::as_const(m_devices)) {
+        ++line;
+        auto *label = new SLabel(FindsView);
+        label->setStringValue(deviceLine(*device));
+        label->sizeToFit();
+        const qreal height = label->height();
+        AppKitFrame::setFrame(label, QRectF(0, originY - kLineSpacing * line, FindsView->width(), height));
+        label->show();
+    }
+}
+
+void HomeView::loadNewGameVersion(int32_t type, float version, int32_t beta)
+{
+    if (version == 0.0f || !m_server.getNewVersion)
+        return;
+    const float rounded = QString::asprintf("%.2lf", static_cast<double>(version)).toFloat();
+    QPointer<HomeView> self(this);
+    m_server.getNewVersion(
+        type, rounded, beta, this,
+        [self](const Firmware &firmware) {
+            if (!self)
+                return;
+            const SFenwykDevicePtr first = self->moreDevice();
+            if (first && self->delegate())
+                self->delegate()->hasNewFirmwaerVersion(first, firmware);
+        },
+        [](const HttpError &) {});
+}
+
+void HomeView::firmwaerUpdateClick()
+{
+    const SFenwykDevicePtr first = moreDevice();
+    if (first && delegate())
+        delegate()->firmwaerUpdateClick(first, 0);
+}
+
+void HomeView::helpButtonClick()
+{
+    QWidget *host = parentWidget() ? parentWidget()->window() : window();
+    auto *alert =
+        new QMessageBox(QMessageBox::Warning, localized("MacOS"), localized("MacOS"), QMessageBox::NoButton, host);
+    alert->setObjectName(QStringLiteral("helpAlert"));
+    alert->setInformativeText(localized("MacOSTisp"));
+    alert->addButton(localized("sure"), QMessageBox::AcceptRole);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
+}
+
+void HomeView::usbAniamtion()
+{
+    if (!m_scheduler)
+        return;
+    auto show = [](QWidget *w, bool visible) {
+        if (w)
+            w->setVisible(visible);
+    };
+    show(arrow03, true);
+    m_scheduler->after(
+        kAnimationStepMs, [this, show] { show(arrow02, true); }, this);
+    m_scheduler->after(
+        2 * kAnimationStepMs, [this, show] { show(arrow01, true); }, this);
+    m_scheduler->after(
+        3 * kAnimationStepMs,
+        [this, show] {
+            show(arrow01, false);
+            show(arrow02, false);
+            show(arrow03, false);
+        },
+        this);
+}
+
+} // namespace flashwell

@@ -1,0 +1,469 @@
+#include "app/ViewController.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualDinputController.h"
+#include "app/AppDelegate.h"
+#include "app/Application.h"
+#include "app/SMainMenu.h"
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "device/SFenwykDeviceDetailsTools.h"
+#include "device/SHIDHJZ.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/VirtualHidBus.h"
+#include "platform/VirtualScheduler.h"
+#include "ui/AppKitFrame.h"
+#include "ui/MoreView.h"
+#include "ui/SBackButton.h"
+#include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+#include <memory>
+
+using namespace flashwell;
+using State = UpdateSessionController;
+
+namespace {
+
+QString localized(const char *key)
+{
+    return Bundle::localizedString(key);
+}
+
+// A server that records what it is asked and never answers.
+class SilentCatalogue final : public FirmwareCatalogueClient
+{
+public:
+    int lists = 0;
+    void getUpdateFirmwaerWithType(int, QObject *, ListSuccess, Failure) override { ++lists; }
+    void dowmFirmwaerFile(const Firmware &, QObject *, PathSuccess, Failure) override {}
+};
+
+SFenwykDataDetailsPtr entryForPid(uint16_t pid)
+{
+    for (const auto &e : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs())
+        if (e->pid == pid)
+            return e;
+    return nullptr;
+}
+
+SFenwykDevicePtr picked(uint16_t pid)
+{
+    auto d = std::make_shared<SFenwykDevice>();
+    d->setDetails(entryForPid(pid));
+    return d;
+}
+
+SFenwykDevicePtr attached(uint16_t pid, float version = 1.0f)
+{
+    auto d = picked(pid);
+    d->pid = pid;
+    d->vid = 0x2DC8;
+    d->setVersion(version);
+    return d;
+}
+
+QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
+{
+    for (QAbstractButton *b : box->buttons())
+        if (b->text() == title)
+            return b;
+    return nullptr;
+}
+
+class ViewControllerTest : public ::testing::Test
+{
+protected:
+    ViewControllerTest()
+        : bus(clock)
+        , vela2({&clock, &bus})
+        , hjz({&clock, &bus})
+        , hjzWatcher({&clock, &bus})
+    {
+        UserDefaults::standard().removeObjectForKey(QStringLiteral("UserDefaults_isBeta"));
+        ViewController::Services services;
+        services.platform = {&clock, &bus};
+        services.update = [this] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
+        services.home.recordActivity = [](int) {};
+        services.home.getNewVersion = [this](int, float, int, const QObject *, SHttp::FirmwareSuccess ok,
+                                             SHttp::Failure) { offer = std::move(ok); };
+        services.terminate = [this](int status) { terminated.push_back(status); };
+        window = Application::createMainWindow(std::move(services), appDelegate);
+        vc = Application::controllerOf(*window);
+        window->show();
+    }
+    ~ViewControllerTest() override
+    {
+        window.reset();
+        SMainMenu::setMainMenu(nullptr);
+        UserDefaults::standard().removeObjectForKey(QStringLiteral("UserDefaults_isBeta"));
+    }
+
+    QWidget *top() const { return vc->views().isEmpty() ? nullptr : vc->views().last(); }
+    bool moreEnabled() const { return SMainMenu::getMoreMenuItem()->isEnabled(); }
+
+    VirtualScheduler clock;
+    VirtualHidBus bus;
+    SHIDBootVela2 vela2;
+    SHIDBootHJZ hjz;
+    SHIDHJZ hjzWatcher;
+    SilentCatalogue server;
+    AppDelegate appDelegate;
+    SHttp::FirmwareSuccess offer;
+    std::vector<int> terminated;
+    std::unique_ptr<QMainWindow> window;
+    ViewController *vc = nullptr;
+};
+
+TEST_F(ViewControllerTest, StartsWithTheHomeScreenAloneAndArmedMenuItems)
+{
+    ASSERT_NE(vc, nullptr);
+    ASSERT_EQ(vc->views().size(), 1);
+    EXPECT_EQ(vc->views().first(), vc->homeView());
+    EXPECT_TRUE(vc->backButton()->isHidden());
+    EXPECT_EQ(vc->m_widht, Application::kWidth);
+    EXPECT_EQ(vc->m_height, Application::kHeight);
+    // The back button sits at the top left: x 15, 10 points below the top.
+    EXPECT_EQ(AppKitFrame::frame(vc->backButton()), QRectF(15, Application::kHeight - 30 - 10, 30, 30));
+    EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->text(), localized("Checkforupdate"));
+    EXPECT_EQ(SMainMenu::getMoreMenuItem()->text(), localized("Update Manually"));
+    EXPECT_TRUE(moreEnabled());
+    EXPECT_EQ(SMainMenu::getBetaMenuItem()->text(),
+              localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("off"));
+    // The home screen was loaded from its interface file, with its controls.
+    EXPECT_NE(vc->homeView()->firmwaerUpdaterButton, nullptr);
+}
+
+TEST_F(ViewControllerTest, BackButtonAndUpdateManuallyFollowTheStack)
+{
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        int depth;
+        bool backShown;
+        bool moreOn;
+    };
+    const Step steps[] = {
+        {"menu opens the chooser", [&] { SMainMenu::getMoreMenuItem()->trigger(); }, 2, true, false},
+        {"back to home", [&] { vc->backButton()->click(); }, 1, false, true},
+        {"update button opens the update screen", [&] { vc->firmwaerUpdateClick(attached(0x3100), 0); }, 2, true,
+         false},
+        {"the menu item is disabled there", [&] { SMainMenu::getMoreMenuItem()->trigger(); }, 2, true, false},
+        {"back", [&] { vc->back(); }, 1, false, true},
+        {"back on home alone does nothing", [&] { vc->back(); }, 1, false, true},
+        {"updateViewBack goes back",
+         [&] {
+             vc->moreClick();
+             NotificationCenter::defaultCenter().post(QStringLiteral("updateViewBack"));
+         },
+         1, false, true},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(vc->views().size(), step.depth);
+        EXPECT_EQ(vc->backButton()->isHidden(), !step.backShown);
+        EXPECT_EQ(moreEnabled(), step.moreOn);
+        for (QWidget *view : vc->views())
+            EXPECT_EQ(view->parentWidget(), vc);
+    }
+}
+
+TEST_F(ViewControllerTest, ChooserPicksFollowTheAttachedDeviceAndOpenTheGuideForWrenAndType3)
+{
+    struct Row
+    {
+        const char *what;
+        bool deviceAttached;
+        uint16_t pickedPid;
+        bool expectAttached;
+        bool guide;
+    };
+    const Row rows[] = {
+        {"attached device wins over the pick", true, 0x3020, true, false},
+        {"type 3 opens the guide at once", false, 0x3023, false, true},
+        {"type 2 named Wren opens the guide at once", false, 0x3020, false, true},
+        {"another type 2 does not", false, 0x3022, false, false},
+        {"an ordinary product does not", false, 0x3100, false, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const SFenwykDevicePtr device = attached(0x3100);
+        if (row.deviceAttached)
+            vc->addSFenwykDevice(device);
+        vc->moreClick();
+        ASSERT_EQ(top(), vc->moreView());
+        const SFenwykDevicePtr choice = picked(row.pickedPid);
+        vc->MoreViewClick(choice, vc->moreView());
+        ASSERT_EQ(top(), vc->updateView());
+        EXPECT_EQ(vc->updateScreen().device(), row.expectAttached ? device : choice);
+        EXPECT_EQ(vc->updateScreen().state(), row.guide ? State::kStateHardwareRevision : State::kStateReady);
+        vc->back();
+        vc->back();
+        vc->removeSFenwykDevice(device);
+        ASSERT_EQ(vc->views().size(), 1);
+    }
+}
+
+TEST_F(ViewControllerTest, ABootloaderDeviceOnTheBusPushesTheChooserFromTheStart)
+{
+    // Nothing but the home screen was ever shown: the update screen's sessions listen already.
+    lab::VirtualClassicBootloader bootloader(bus);
+    bootloader.plug();
+    clock.advance(1000);
+    EXPECT_EQ(top(), vc->moreView());
+    EXPECT_FALSE(moreEnabled());
+}
+
+TEST_F(ViewControllerTest, ABootloaderDevicePushesTheChooserOnlyFromHome)
+{
+    vc->addBootDevice(&vc->updateScreen());
+    EXPECT_EQ(top(), vc->moreView());
+    vc->back();
+    vc->firmwaerUpdateClick(attached(0x3100), 0);
+    vc->addBootDevice(&vc->updateScreen());
+    EXPECT_EQ(top(), vc->updateView());
+    EXPECT_EQ(vc->views().size(), 2);
+}
+
+TEST_F(ViewControllerTest, BackRespectsWritingAndLeavesAFinishedUpdateStraightHome)
+{
+    struct Row
+    {
+        const char *what;
+        bool viaChooser;
+        uint64_t state;
+        int depthAfterBack;
+    };
+    const Row rows[] = {
+        {"writing: back does nothing", false, State::kStateWriting, 2},
+        {"writing from the chooser: nothing either", true, State::kStateWriting, 3},
+        {"finished from the chooser: straight home", true, State::kStateFinished, 1},
+        {"finished: home", false, State::kStateFinished, 1},
+        {"ready from the chooser: back to the chooser", true, State::kStateReady, 2},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.viaChooser) {
+            vc->moreClick();
+            vc->MoreViewClick(picked(0x3100), vc->moreView());
+        } else {
+            vc->firmwaerUpdateClick(attached(0x3100), 0);
+        }
+        vc->updateScreen().setState(row.state);
+        vc->back();
+        EXPECT_EQ(vc->views().size(), row.depthAfterBack);
+        vc->updateScreen().setState(State::kStateReady);
+        while (vc->views().size() > 1)
+            vc->back();
+    }
+    // goHome is the same back action.
+    vc->firmwaerUpdateClick(attached(0x3100), 0);
+    vc->updateScreen().setState(State::kStateFinished);
+    vc->goHome(&vc->updateScreen());
+    EXPECT_EQ(vc->views().size(), 1);
+}
+
+TEST_F(ViewControllerTest, AnOfferOpensTheUpdateScreenOnlyFromHome)
+{
+    Firmware newer;
+    newer.type = 17;
+    newer.version = 1.1f;
+    const SFenwykDevicePtr device = attached(0x3100);
+    struct Row
+    {
+        const char *what;
+        std::function<void()> before;
+        bool opens;
+    };
+    const Row rows[] = {
+        {"chooser shown: dropped", [&] { vc->moreClick(); }, false},
+        {"update screen shown: dropped", [&] { vc->firmwaerUpdateClick(device, 0); }, false},
+        {"home: opens in state 1", [] {}, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        row.before();
+        const qsizetype depth = vc->views().size();
+        const int listsBefore = server.lists;
+        vc->hasNewFirmwaerVersion(device, newer);
+        if (row.opens) {
+            // Offered, and its first layout pass has run: state 0 with the offer as the whole list.
+            EXPECT_EQ(top(), vc->updateView());
+            EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
+            EXPECT_EQ(vc->updateScreen().state(), State::kStateReady);
+            ASSERT_TRUE(vc->updateScreen().updateFirmwaers.has_value());
+            EXPECT_EQ(vc->updateScreen().updateFirmwaers->size(), 1);
+            EXPECT_EQ(vc->updateScreen().device(), device);
+            EXPECT_EQ(server.lists, listsBefore); // the offer is the list: nothing is fetched
+        } else {
+            EXPECT_EQ(vc->views().size(), depth);
+            EXPECT_FALSE(vc->updateScreen().isSetNewFirmware);
+        }
+        while (vc->views().size() > 1)
+            vc->back();
+    }
+}
+
+TEST_F(ViewControllerTest, BetaOnAsksAndCancelChangesNothingBetaOffNeverAsks)
+{
+    QAction *beta = SMainMenu::getBetaMenuItem();
+    const QString offTitle = localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("off");
+    const QString onTitle = localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("on");
+    struct Row
+    {
+        const char *answer; // null: no question expected
+        bool before;
+        bool after;
+    };
+    const Row rows[] = {{"cancel", false, false}, {"sure", false, true}, {nullptr, true, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.answer ? row.answer : "no question");
+        EXPECT_EQ(UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")), row.before);
+        beta->trigger();
+        auto *alert = window->findChild<QMessageBox *>(QStringLiteral("betaAlert"));
+        if (row.answer) {
+            ASSERT_NE(alert, nullptr);
+            EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+            EXPECT_EQ(alert->informativeText(), localized("isBeta"));
+            EXPECT_EQ(alert->buttons().size(), 2);
+            buttonTitled(alert, localized(row.answer))->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        } else {
+            EXPECT_EQ(alert, nullptr);
+        }
+        EXPECT_EQ(UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")), row.after);
+        EXPECT_EQ(beta->text(), row.after ? onTitle : offTitle);
+    }
+}
+
+TEST_F(ViewControllerTest, ClosingTheMainWindowQuitsButANotesWindowDoesNot)
+{
+    QDialog notes;
+    notes.setWindowTitle(QStringLiteral("Release notes"));
+    notes.show();
+    notes.close();
+    EXPECT_TRUE(terminated.empty());
+    window->close();
+    EXPECT_EQ(terminated, std::vector<int>{0});
+}
+
+TEST_F(ViewControllerTest, ClosingWhileWritingAsksAndCancelKeepsTheUpdateRunning)
+{
+    vc->firmwaerUpdateClick(attached(0x3100), 0);
+    vc->updateScreen().setState(State::kStateWriting);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(terminated.empty());
+    auto *question = window->findChild<QMessageBox *>(QStringLiteral("stopUpdateQuestion"));
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->windowModality(), Qt::WindowModal);
+    // Asking twice does not stack a second question.
+    window->close();
+    EXPECT_EQ(window->findChildren<QMessageBox *>(QStringLiteral("stopUpdateQuestion")).size(), 1);
+
+    buttonTitled(question, localized("cancel"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(vc->updateScreen().state(), State::kStateWriting);
+    EXPECT_TRUE(terminated.empty());
+
+    window->close();
+    question = window->findChild<QMessageBox *>(QStringLiteral("stopUpdateQuestion"));
+    ASSERT_NE(question, nullptr);
+    buttonTitled(question, localized("stopUpdate"))->click();
+    EXPECT_EQ(terminated, std::vector<int>{0});
+}
+
+TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
+{
+    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 150;
+    crane.plug();
+    clock.advance(2000);
+    ASSERT_EQ(vc->homeView()->devices().size(), 1);
+    EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.5f);
+    EXPECT_FALSE(vc->homeView()->firmwaerUpdaterButton->isHidden());
+    // The watcher's repeated reports asked for the newest release; its answer opens the offer.
+    ASSERT_TRUE(offer);
+    Firmware newer;
+    newer.type = 17;
+    newer.version = 1.6f;
+    offer(newer);
+    EXPECT_EQ(top(), vc->updateView());
+    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
+    crane.unplug();
+    clock.advance(10);
+    EXPECT_TRUE(vc->homeView()->devices().isEmpty());
+}
+
+TEST_F(ViewControllerTest, ADeviceTheCatalogueDoesNotKnowIsListedAndCanBeOpened)
+{
+    auto stranger = std::make_shared<SFenwykDevice>();
+    stranger->pid = 0x7777;
+    stranger->vid = 0x2DC8;
+    stranger->deviceName = QStringLiteral("Mystery Pad");
+    stranger->setVersion(1.0f);
+    vc->addSFenwykDevice(stranger);
+    vc->addSFenwykDevice(stranger);
+    EXPECT_FALSE(offer); // no product type: nothing to ask the server about
+    ASSERT_EQ(vc->homeView()->devices().size(), 1);
+    vc->homeView()->firmwaerUpdaterButton->click();
+    EXPECT_EQ(top(), vc->updateView());
+    EXPECT_EQ(vc->updateScreen().device(), stranger);
+    vc->back();
+    vc->removeSFenwykDevice(stranger);
+    EXPECT_TRUE(vc->homeView()->devices().isEmpty());
+}
+
+TEST(ViewControllerMenu, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
+{
+    VirtualScheduler clock;
+    VirtualHidBus bus(clock);
+    SHIDBootVela2 vela2({&clock, &bus});
+    SHIDBootHJZ hjz({&clock, &bus});
+    SHIDHJZ hjzWatcher({&clock, &bus});
+    SilentCatalogue server;
+    QTemporaryDir dir;
+    for (const bool withHistory : {false, true}) {
+        SCOPED_TRACE(withHistory);
+        ViewController::Services services;
+        services.platform = {&clock, &bus};
+        services.update = [&] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
+        services.home.recordActivity = [](int) {};
+        services.home.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
+        if (withHistory)
+            services.historyPath = dir.filePath(QStringLiteral("history.jsonl"));
+        AppDelegate appDelegate;
+        std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), appDelegate);
+        auto *item = window->findChild<QAction *>(QStringLiteral("actionHistory"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->isVisible(), withHistory);
+        EXPECT_EQ(item->text(), localized("historyMenu"));
+        if (withHistory) {
+            item->trigger();
+            auto *dialog = window->findChild<QDialog *>(QStringLiteral("historyDialog"));
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+        }
+        window.reset();
+        SMainMenu::setMainMenu(nullptr);
+    }
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// The lab's command line through the real program: the firmware-server client commands against
+// the lab server on loopback, and the result line of `flash` being the last line.
+#include "FirmwareFileBuilder.h"
+#include "LabFirmwareServer.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+#include <gtest/gtest.h>
+
+#include "support/EventLoop.h"
+#include "support/TestSupport.h"
+
+#ifdef FLASHWELL_LAB_PATH
+
+using flashwell::lab::LabFirmwareServer;
+using flashwell::test::waitUntil;
+
+namespace {
+
+struct LabOutput
+{
+    int status = -1;
+    QList<QJsonObject> lines; // standard output, one object a line
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs flashwell-lab with a home of its own (so a settings file it wrote would be found there)
+// while this process's event loop keeps the lab server answering.
+LabOutput runLab(const QStringList &args, const QString &home)
+{
+    QProcess lab;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    for (const char *proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        env.remove(QString::fromLatin1(proxy));
+    lab.setProcessEnvironment(env);
+    lab.start(QStringLiteral(FLASHWELL_LAB_PATH), args);
+    LabOutput o;
+    if (!lab.waitForStarted(10'000) || !waitUntil([&] { return lab.state() == QProcess::NotRunning; }, 60'000)) {
+        lab.kill();
+        lab.waitForFinished();
+        return o;
+    }
+    o.status = lab.exitStatus() == QProcess::NormalExit ? lab.exitCode() : -1;
+    o.out = lab.readAllStandardOutput();
+    o.err = lab.readAllStandardError();
+    for (const QByteArray &line : o.out.split('\n'))
+        if (!line.isEmpty())
+            o.lines.append(QJsonDocument::fromJson(line).object());
+    return o;
+}
+
+QJsonObject release(int id, int type, double version, int beta, const char *fileName)
+{
+    return {{QStringLiteral("id"), id},
+            {QStringLiteral("type"), type},
+            {QStringLiteral("version"), version},
+            {QStringLiteral("beta"), beta},
+            {QStringLiteral("date"), QStringLiteral("2026-11-30")},
+            {QStringLiteral("fileName"), QString::fromLatin1(fileName)},
+            {QStringLiteral("md5"), QStringLiteral("9e107d9d372bb6826bd81d3542a419d6")},
+            {QStringLiteral("readme"), QStringLiteral("修复")},
+            {QStringLiteral("readme_en"), QStringLiteral("Fixes")}};
+}
+
+class LabClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen());
+        server.addRelease(release(41, 2, 5.02, 0, "fw502.bin"), flashwell::lab::patternBytes(4096, 3));
+        server.addRelease(release(42, 2, 5.1, 1, "fw510.bin"), flashwell::lab::patternBytes(5000, 4));
+        server.addRelease(release(43, 9, 1.0, 0, "other.bin"), flashwell::lab::patternBytes(2500, 5));
+    }
+    QString url() const { return server.baseUrl().toString(); }
+    LabOutput lab(const QStringList &args) { return runLab(args, home.path()); }
+    // Every file under the lab's home: a lab run must leave none.
+    QStringList filesInHome() const
+    {
+        QStringList files;
+        QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        return files;
+    }
+
+    LabFirmwareServer server;
+    QTemporaryDir home;
+    QTemporaryDir downloads;
+};
+
+} // namespace
+
+TEST_F(LabClientTest, ReleasesPrintsEveryPropertyOfEveryRelease)
+{
+    // With and without the trailing slash, with the beta switch and a language: the same request.
+    for (const QString &base : {url(), url().chopped(1)}) {
+        server.clearRequests();
+        const LabOutput o =
+            lab({QStringLiteral("releases"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--server"),
+                 base, QStringLiteral("--beta-builds"), QStringLiteral("--language"), QStringLiteral("zh-Hans")});
+        ASSERT_EQ(o.status, 0) << o.err.constData();
+        ASSERT_EQ(o.lines.size(), 2) << o.out.constData();
+        const QJsonObject first = o.lines[0];
+        EXPECT_EQ(first.keys(), (QStringList{"beta", "date", "fileName", "fileSize", "fileURL", "id", "md5", "readme",
+                                             "readme_en", "type", "version"}));
+        EXPECT_EQ(first.value(QStringLiteral("id")).toInt(), 41);
+        EXPECT_EQ(first.value(QStringLiteral("version")).toDouble(), 5.02) << "printed as the float reads";
+        EXPECT_EQ(first.value(QStringLiteral("fileName")).toString(), QStringLiteral("fw502.bin"));
+        EXPECT_EQ(first.value(QStringLiteral("fileSize")).toInt(), 4096);
+        EXPECT_EQ(first.value(QStringLiteral("readme")).toString(), QStringLiteral("修复"));
+        EXPECT_EQ(o.lines[1].value(QStringLiteral("beta")).toInt(), 1);
+        const auto select = server.requestsTo("/firmware/select");
+        ASSERT_EQ(select.size(), 1) << qPrintable(base);
+        EXPECT_EQ(select[0].method, "POST");
+        EXPECT_EQ(select[0].header("type"), "2");
+    }
+    EXPECT_EQ(filesInHome(), QStringList()) << "the beta switch and the language stay out of the user's settings";
+}
+
+struct ReleasesFailure
+{
+    const char *what;
+    void (*arrange)(LabFirmwareServer &);
+    bool serverDown;
+    const char *message;
+};
+
+// Test names and failure messages show the case, not its bytes.
+inline void PrintTo(const ReleasesFailure &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class LabReleasesFailure : public LabClientTest, public ::testing::WithParamInterface<ReleasesFailure>
+{
+};
+
+TEST_P(LabReleasesFailure, SaysWhyOnStandardErrorWithStatusOne)
+{
+    GetParam().arrange(server);
+    QString base = url();
+    if (GetParam().serverDown) {
+        QTcpServer closed; // a port that was free a moment ago and is closed now
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+        base = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+        closed.close();
+    }
+    const LabOutput o = lab(
+        {QStringLiteral("releases"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--server"), base});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.out.isEmpty()) << o.out.constData();
+    EXPECT_TRUE(o.err.contains(GetParam().message)) << o.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LabReleasesFailure,
+    ::testing::Values(ReleasesFailure{"non-JSON", [](LabFirmwareServer &s) { s.faults.nonJson = true; }, false,
+                                      "the server gave no list"},
+                      ReleasesFailure{"msgState 0", [](LabFirmwareServer &s) { s.faults.msgState0 = true; }, false,
+                                      "the server gave no list"},
+                      ReleasesFailure{"HTTP 500 page", [](LabFirmwareServer &s) { s.faults.http500 = true; }, false,
+                                      "the server gave no list"},
+                      ReleasesFailure{"connection refused", [](LabFirmwareServer &) {}, true, "Connection refused"}),
+    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+
+TEST_F(LabClientTest, NewestPrintsOneReleaseOrNothing)
+{
+    LabOutput o =
+        lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--version"),
+             QStringLiteral("1.2"), QStringLiteral("--beta"), QStringLiteral("3"), QStringLiteral("--server"), url()});
+    ASSERT_EQ(o.status, 0) << o.err.constData();
+    ASSERT_EQ(o.lines.size(), 1) << o.out.constData();
+    EXPECT_EQ(o.lines[0].value(QStringLiteral("id")).toInt(), 42);
+    const auto asked = server.requestsTo("/firmware/loadNewVersion");
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0].header("version"), "1.200000");
+    EXPECT_EQ(asked[0].header("beta"), "3");
+    EXPECT_EQ(asked[0].header("isLoadBeta"), "1");
+
+    o = lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("77"), QStringLiteral("--version"),
+             QStringLiteral("1"), QStringLiteral("--beta"), QStringLiteral("0"), QStringLiteral("--server"), url()});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.out.isEmpty()) << "no release of that type: nothing";
+}
+
+TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
+{
+    const QStringList common{QStringLiteral("--server"), url(), QStringLiteral("--downloads"), downloads.path()};
+    LabOutput o =
+        lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"),
+                        QStringLiteral("http://files.fenwyk.example/firmware/fw502.bin"), QStringLiteral("--id"),
+                        QStringLiteral("41"), QStringLiteral("--size"), QStringLiteral("4096")}
+            + common);
+    ASSERT_EQ(o.status, 0) << o.err.constData();
+    ASSERT_EQ(o.lines.size(), 1);
+    const QString path = o.lines[0].value(QStringLiteral("path")).toString();
+    EXPECT_EQ(path, downloads.filePath(QStringLiteral("Fenwyk Flashwell/fw502.bin")));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), flashwell::lab::patternBytes(4096, 3));
+    const auto reports = server.requestsTo("/firmware/StatisticsFirmware");
+    ASSERT_EQ(reports.size(), 1) << "the download report is sent before the command ends";
+    EXPECT_EQ(reports[0].header("id"), "41");
+
+    o = lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"), QStringLiteral("http://x/fw510.bin"),
+                        QStringLiteral("--id"), QStringLiteral("42"), QStringLiteral("--size"), QStringLiteral("5001")}
+            + common);
+    EXPECT_EQ(o.status, 1);
+    ASSERT_EQ(o.lines.size(), 1);
+    EXPECT_EQ(o.lines[0].value(QStringLiteral("code")).toInt(), 1010);
+    EXPECT_FALSE(o.lines[0].value(QStringLiteral("error")).toString().isEmpty());
+    EXPECT_FALSE(QFile::exists(downloads.filePath(QStringLiteral("Fenwyk Flashwell/fw510.bin"))));
+}
+
+TEST_F(LabClientTest, BadUsageGivesStatusTwoAndAUsageLine)
+{
+    for (const QStringList &bad : {
+             QStringList{"releases"},
+             QStringList{"releases", "--type", "two"},
+             QStringList{"releases", "--type", "2", "--beta"},
+             QStringList{"releases", "--type", "2", "--server"},
+             QStringList{"releases", "--type", "2", "--server", "not a url"},
+             QStringList{"newest", "--type", "2", "--version", "x", "--beta", "0"},
+             QStringList{"newest", "--type", "2", "--version", "1.0"},
+             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1"},
+             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "4k"},
+             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"},
+         }) {
+        const LabOutput o = lab(bad);
+        EXPECT_EQ(o.status, 2) << qPrintable(bad.join(u' '));
+        EXPECT_TRUE(o.err.contains("usage: flashwell-lab " + bad.first().toLatin1())) << o.err.constData();
+        EXPECT_TRUE(o.out.isEmpty());
+    }
+    EXPECT_TRUE(server.requests().isEmpty());
+    const LabOutput help = lab({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    for (const char *command : {"  releases --type N", "  newest --type N", "  download --file-url URL"})
+        EXPECT_TRUE(help.out.contains(command)) << command;
+}
+
+struct FlashEnd
+{
+    const char *what;
+    QStringList args;
+    int status;
+    const char *message; // of the result line
+};
+
+inline void PrintTo(const FlashEnd &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class LabFlashResultLast : public ::testing::TestWithParam<FlashEnd>
+{
+};
+
+// Whatever the run still causes after its outcome (the device leaving, a reset), the result line
+// is the last line on standard output, and the only one.
+TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
+{
+    QTemporaryDir dir;
+    flashwell::lab::ClassicFirmware fw;
+    fw.version = 502;
+    fw.data = flashwell::lab::patternBytes(600, 9);
+    const QString file = flashwell::test::writeTempFile(dir, fw.build());
+    const LabOutput o =
+        runLab(QStringList{QStringLiteral("flash"), QStringLiteral("--file"), file} + GetParam().args, dir.path());
+    EXPECT_EQ(o.status, GetParam().status) << o.err.constData();
+    ASSERT_GE(o.lines.size(), 2) << o.out.constData();
+    for (qsizetype i = 0; i + 1 < o.lines.size(); ++i)
+        EXPECT_TRUE(o.lines[i].contains(QStringLiteral("event"))) << o.out.constData();
+    const QJsonObject last = o.lines.back();
+    EXPECT_EQ(last.value(QStringLiteral("result")).toString(),
+              GetParam().status == 0 ? QStringLiteral("success") : QStringLiteral("failed"));
+    EXPECT_TRUE(last.value(QStringLiteral("message")).toString().contains(QString::fromUtf8(GetParam().message)))
+        << o.out.constData();
+    EXPECT_TRUE(o.out.contains("SHIDBootRemoveDevice")) << "the device's leaving is still reported, before the result";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LabFlashResultLast,
+    ::testing::Values(FlashEnd{"success", {"--bootloader", "classic"}, 0, "update finished"},
+                      FlashEnd{"stalled", {"--bootloader", "classic", "--fault", "drop-reply:3"}, 1, "stalled"},
+                      FlashEnd{"unplugged", {"--bootloader", "classic", "--fault", "unplug-after:5"}, 1, "stalled"},
+                      FlashEnd{
+                          "send failed", {"--bootloader", "classic", "--fault", "fail-send:5"}, 1, "could not be sent"},
+                      FlashEnd{"error callback", {"--bootloader", "second-gen"}, 1, "firmware is for product"}),
+    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+
+#endif

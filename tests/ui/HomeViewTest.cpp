@@ -1,0 +1,296 @@
+#include "ui/HomeView.h"
+#include "device/SFenwykDeviceDetailsTools.h"
+#include "platform/Bundle.h"
+#include "platform/VirtualScheduler.h"
+#include "ui/AppKitFrame.h"
+#include "ui/SLabel.h"
+#include "ui/SLoadXIB.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+#include "support/WidgetTestSupport.h"
+
+#include <memory>
+
+using namespace flashwell;
+
+namespace {
+
+SFenwykDataDetailsPtr entryForPid(uint16_t pid)
+{
+    for (const auto &e : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs())
+        if (e->pid == pid)
+            return e;
+    return nullptr;
+}
+
+SFenwykDevicePtr device(uint16_t pid, float version, uint16_t beta = 0)
+{
+    auto d = std::make_shared<SFenwykDevice>();
+    d->pid = pid;
+    d->vid = 0x2DC8;
+    d->deviceName = QStringLiteral("USB Gamepad");
+    d->setDetails(entryForPid(pid));
+    d->setVersion(version);
+    d->beta = beta;
+    return d;
+}
+
+class RecordingHomeDelegate final : public QObject, public HomeViewDelegate
+{
+public:
+    void firmwaerUpdateClick(const SFenwykDevicePtr &d, int32_t from) override { clicks.push_back({d, from}); }
+    void hasNewFirmwaerVersion(const SFenwykDevicePtr &d, const Firmware &f) override { offers.push_back({d, f}); }
+    std::vector<std::pair<SFenwykDevicePtr, int32_t>> clicks;
+    std::vector<std::pair<SFenwykDevicePtr, Firmware>> offers;
+};
+
+struct Query
+{
+    int type;
+    float version;
+    int beta;
+};
+
+class HomeViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        host.resize(800, 560);
+        HomeView::registerClass();
+        home = qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), &host));
+        ASSERT_NE(home, nullptr);
+        HomeView::Server server;
+        server.recordActivity = [this](int type) { activity.push_back(type); };
+        server.getNewVersion = [this](int type, float version, int beta, const QObject *, SHttp::FirmwareSuccess ok,
+                                      SHttp::Failure fail) {
+            queries.push_back({type, version, beta});
+            pendingOk = std::move(ok);
+            pendingFail = std::move(fail);
+        };
+        home->awakeFromNib(clock, server);
+        home->setDelegate(&delegate);
+    }
+
+    VirtualScheduler clock;
+    QWidget host;
+    HomeView *home = nullptr;
+    RecordingHomeDelegate delegate;
+    std::vector<int> activity;
+    std::vector<Query> queries;
+    SHttp::FirmwareSuccess pendingOk;
+    SHttp::Failure pendingFail;
+};
+
+TEST_F(HomeViewTest, WaitingAndFoundStatesShowTheirControls)
+{
+    ASSERT_TRUE(home->firmwaerUpdaterButton && home->usb && home->FindsView && home->usbView && home->helpButton);
+    struct Row
+    {
+        int devices;
+        bool found;
+    };
+    auto d = device(0x3100, 1.5f);
+    for (const Row row : {Row{0, false}, Row{1, true}, Row{0, false}}) {
+        SCOPED_TRACE(row.devices);
+        if (row.devices == 1)
+            home->addSFenwykDevice(d);
+        else
+            home->removeSFenwykDevice(d);
+        home->refresh();
+        EXPECT_EQ(home->usb->isHidden(), row.found);
+        EXPECT_EQ(home->usbView->isHidden(), row.found);
+        EXPECT_EQ(home->helpButton->isHidden(), row.found);
+        EXPECT_EQ(home->FindsView->isHidden(), !row.found);
+        EXPECT_EQ(home->firmwaerUpdaterButton->isHidden(), !row.found);
+    }
+    // Other state values change nothing.
+    home->setState(7);
+    EXPECT_FALSE(home->usb->isHidden());
+}
+
+TEST_F(HomeViewTest, DeviceLines)
+{
+    const QString connect = Bundle::localizedString("Connect");
+    auto unknown = std::make_shared<SFenwykDevice>();
+    unknown->pid = 0x7777;
+    unknown->deviceName = QStringLiteral("Mystery Pad");
+    unknown->setVersion(2.0f);
+    struct Row
+    {
+        SFenwykDevicePtr device;
+        QString expected;
+    };
+    const Row rows[] = {
+        {device(0x3100, 1.5f), QStringLiteral("Fenwyk Crane V1.50  ") + connect},
+        {device(0x3100, 1.2f, 3), QStringLiteral("Fenwyk Crane V1.20 beta 3 ") + connect},
+        {device(0x3103, 0.0f), QStringLiteral("Fenwyk Swift Receiver ") + connect},
+        {device(0x3103, 1.0f), QStringLiteral("Fenwyk Swift Receiver V1.00  ") + connect},
+        {device(0x3100, 0.0f), QStringLiteral("Fenwyk Crane V0.00  ") + connect},
+        {unknown, QStringLiteral("Mystery Pad V2.00  ") + connect},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(HomeView::deviceLine(*row.device), row.expected);
+}
+
+TEST_F(HomeViewTest, OneLinePerDevice25PointsApart)
+{
+    home->addSFenwykDevice(device(0x3100, 1.5f));
+    home->addSFenwykDevice(device(0x9025, 2.0f));
+    const auto labels = home->FindsView->findChildren<SLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(labels.size(), 2);
+    const qreal originY = AppKitFrame::frame(home->FindsView).y();
+    for (int i = 0; i < 2; ++i) {
+        const QRectF frame = AppKitFrame::frame(labels[i]);
+        EXPECT_EQ(frame.x(), 0);
+        EXPECT_EQ(frame.width(), home->FindsView->width());
+        EXPECT_EQ(frame.y(), originY - 25 * (i + 1)) << i;
+        EXPECT_TRUE(
+            labels[i]->text().startsWith(i == 0 ? QStringLiteral("Fenwyk Crane") : QStringLiteral("Fenwyk Tern")));
+    }
+    // A refresh rebuilds the lines rather than adding more.
+    home->refresh();
+    EXPECT_EQ(home->FindsView->findChildren<SLabel *>(QString(), Qt::FindDirectChildrenOnly).size(), 2);
+}
+
+TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZero)
+{
+    struct Row
+    {
+        const char *what;
+        SFenwykDevicePtr device;
+        int reports;
+        std::vector<float> queried;
+    };
+    const Row rows[] = {
+        {"first report only", device(0x3100, 1.5f), 1, {}},
+        {"second report asks, rounded", device(0x3100, 1.2345f), 2, {1.23f}},
+        {"each repeat asks again", device(0x3100, 1.10f), 3, {1.10f, 1.10f}},
+        {"version 0 never asks", device(0x3100, 0.0f), 3, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        queries.clear();
+        activity.clear();
+        for (int i = 0; i < row.reports; ++i)
+            home->addSFenwykDevice(row.device);
+        ASSERT_EQ(queries.size(), row.queried.size());
+        for (std::size_t i = 0; i < queries.size(); ++i) {
+            EXPECT_EQ(queries[i].type, 17);
+            EXPECT_FLOAT_EQ(queries[i].version, row.queried[i]);
+            EXPECT_EQ(queries[i].beta, 0);
+        }
+        // The activity report goes out on every report, before anything else.
+        EXPECT_EQ(activity, std::vector<int>(static_cast<std::size_t>(row.reports), 17));
+        home->removeSFenwykDevice(row.device);
+    }
+    EXPECT_TRUE(home->devices().isEmpty());
+}
+
+TEST_F(HomeViewTest, TwoDevicesTheButtonAndTheOfferUseTheFirst)
+{
+    auto first = device(0x3100, 1.0f);
+    auto second = device(0x9025, 1.0f, 2);
+    home->addSFenwykDevice(first);
+    home->addSFenwykDevice(second);
+    home->addSFenwykDevice(second); // the second device's repeat asks for its own type...
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_EQ(queries[0].type, 37);
+    EXPECT_EQ(queries[0].beta, 2);
+    Firmware offer;
+    offer.version = 1.1f;
+    pendingOk(offer); // ...but the offer names the first device
+    ASSERT_EQ(delegate.offers.size(), 1u);
+    EXPECT_EQ(delegate.offers[0].first, first);
+    EXPECT_FLOAT_EQ(delegate.offers[0].second.version, 1.1f);
+
+    QTest::mouseClick(home->firmwaerUpdaterButton, Qt::LeftButton);
+    ASSERT_EQ(delegate.clicks.size(), 1u);
+    EXPECT_EQ(delegate.clicks[0].first, first);
+    EXPECT_EQ(delegate.clicks[0].second, 0);
+}
+
+TEST_F(HomeViewTest, FailedServerReplyOrAnEmptyListMakesNoOffer)
+{
+    auto d = device(0x3100, 1.0f);
+    home->addSFenwykDevice(d);
+    home->addSFenwykDevice(d);
+    ASSERT_TRUE(pendingFail);
+    pendingFail(HttpError{});
+    EXPECT_TRUE(delegate.offers.empty());
+    // An answer arriving after the last device left offers nothing either.
+    home->removeSFenwykDevice(d);
+    pendingOk(Firmware{});
+    EXPECT_TRUE(delegate.offers.empty());
+}
+
+TEST_F(HomeViewTest, RemovalOfAnUnknownDeviceIsIgnored)
+{
+    auto d = device(0x3100, 1.0f);
+    home->addSFenwykDevice(d);
+    home->removeSFenwykDevice(device(0x3100, 1.0f)); // same product, another record
+    home->removeSFenwykDevice(nullptr);
+    EXPECT_EQ(home->devices().size(), 1);
+    EXPECT_EQ(home->moreDevice(), d);
+}
+
+TEST_F(HomeViewTest, ArrowsAnimateEvery1800MsIn500MsSteps)
+{
+    struct Row
+    {
+        int64_t atMs;
+        bool a1, a2, a3;
+    };
+    // The animation ran once when the screen woke up, at time 0.
+    const Row rows[] = {
+        {0, false, false, true},     {499, false, false, true},   {500, false, true, true},   {1000, true, true, true},
+        {1500, false, false, false}, {1799, false, false, false}, {1800, false, false, true}, {2300, false, true, true},
+        {2800, true, true, true},    {3300, false, false, false},
+    };
+    for (const Row &row : rows) {
+        clock.advance(row.atMs - clock.nowMs());
+        SCOPED_TRACE(row.atMs);
+        EXPECT_EQ(!home->arrow01->isHidden(), row.a1);
+        EXPECT_EQ(!home->arrow02->isHidden(), row.a2);
+        EXPECT_EQ(!home->arrow03->isHidden(), row.a3);
+    }
+}
+
+TEST_F(HomeViewTest, HelpButtonOpensAWindowModalAlert)
+{
+    QTest::mouseClick(home->helpButton, Qt::LeftButton);
+    auto *alert = host.findChild<QMessageBox *>(QStringLiteral("helpAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(alert->text(), Bundle::localizedString("MacOS"));
+    EXPECT_EQ(alert->informativeText(), Bundle::localizedString("MacOSTisp"));
+    EXPECT_EQ(alert->buttons().size(), 1);
+    alert->close();
+}
+
+TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
+{
+    VirtualScheduler clock;
+    HomeView bare;
+    test::WarningCounter warnings;
+    HomeView::Server quiet;
+    quiet.recordActivity = [](int) {};
+    quiet.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
+    bare.awakeFromNib(clock, quiet);
+    EXPECT_EQ(warnings.count(), 8);
+    auto d = device(0x3100, 1.0f);
+    bare.addSFenwykDevice(d);
+    bare.addSFenwykDevice(d);
+    clock.advance(4000);
+    bare.firmwaerUpdateClick();
+    EXPECT_EQ(bare.moreDevice(), d);
+}
+
+} // namespace
