@@ -18,6 +18,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev umockdev libumockdev-dev
   # desktop integration and the Debian package: validators, icon rendering, packaging tools
   desktop-file-utils appstream librsvg2-bin gzip dpkg-dev file lintian
+  # the sleep lock's test: a private message bus and a mock logind on it
+  dbus dbus-daemon python3-dbusmock
 )
 
 missing=()

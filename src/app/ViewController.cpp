@@ -1,6 +1,7 @@
 #include "app/ViewController.h"
 
 #include "app/SMainMenu.h"
+#include "app/SleepInhibitor.h"
 #include "device/HidTransport.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
@@ -95,6 +96,8 @@ void ViewController::initView()
     m_homeView->setParent(this);
     m_homeView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
     m_homeView->awakeFromNib(*m_services.platform.scheduler, m_services.home);
+    if (m_services.platform.hid)
+        m_homeView->showOpenFailures(*m_services.platform.hid);
     m_homeView->setDelegate(this);
     S_AddView(m_homeView);
 }
@@ -191,6 +194,9 @@ UpdateView *ViewController::updateView()
         m_updateView->setTerminateHandler([this](int status) { terminate(status); });
         if (!m_services.historyPath.isEmpty())
             new UpdateHistoryRecorder(m_updateView->controller(), UpdateHistory(m_services.historyPath), this);
+        // No sleep while firmware is being written.
+        auto *inhibitor = new SleepInhibitor(QDBusConnection::systemBus(), QCoreApplication::applicationName(), this);
+        SleepInhibitor::followWriting(m_updateView->controller(), *inhibitor);
     }
     return m_updateView;
 }

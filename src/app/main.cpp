@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
+#include "app/SingleInstance.h"
 #include "platform/ApplicationContext.h"
 #include "update/UpdateHistory.h"
 
@@ -19,6 +20,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     Application::prepare(app);
 
+    // A second start raises the running window and ends: two would fight over the same device.
+    SingleInstance instance(QStringLiteral("io.github.fenwyk.Flashwell"));
+    if (!instance.claim())
+        return 0;
+
     // The process-wide services: real devices through hidapi, the Qt scheduler, the network and
     // the shared sessions; they die before the application. The firmware servers come from the
     // settings.
@@ -28,6 +34,7 @@ int main(int argc, char **argv)
     ViewController::Services services;
     services.historyPath = UpdateHistory::defaultPath();
     std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), delegate);
+    instance.raiseOnRequest(window.get());
     window->show();
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();

@@ -1,6 +1,7 @@
 #include "platform/HidApiDevice.h"
 #include "platform/Bytes.h"
 
+#include "platform/HidBackend.h"
 #include "platform/HidWriteShaping.h"
 #include "platform/Logging.h"
 
@@ -49,10 +50,13 @@ HidApiDevice::~HidApiDevice()
 
 IOReturn HidApiDevice::open()
 {
+    auto *backend = qobject_cast<HidBackend *>(parent());
     if (m_thread.joinable())
         return m_lost ? kIOReturnError : kIOReturnSuccess;
     hid_device *handle = hid_open_path(m_path.toLocal8Bit().constData());
     if (!handle) {
+        if (backend)
+            Q_EMIT backend->deviceOpenFailed(this);
         // Once per device path: a watcher retries on every re-plug, the log need not.
         static QSet<QString> reported;
         if (reported.contains(m_path))
@@ -67,6 +71,8 @@ IOReturn HidApiDevice::open()
     m_stop = false;
     m_lost = false;
     m_thread = std::thread([this, handle] { ioLoop(handle); });
+    if (backend)
+        Q_EMIT backend->deviceOpened(this);
     return kIOReturnSuccess;
 }
 

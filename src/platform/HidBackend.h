@@ -22,6 +22,10 @@ Q_SIGNALS:
     void deviceArrived(flashwell::HidDevice *device);
     // Emitted while the device object is still alive; it is destroyed right after.
     void deviceRemoved(flashwell::HidDevice *device);
+    // Every `open` of one of its devices reports its outcome here, so a screen can tell the user
+    // about a device that is attached but cannot be used (usually missing permissions).
+    void deviceOpenFailed(flashwell::HidDevice *device);
+    void deviceOpened(flashwell::HidDevice *device);
 };
 
 } // namespace flashwell

@@ -15,7 +15,7 @@ public:
         , m_endpoint(endpoint)
     {}
 
-    IOReturn open() override { return m_endpoint ? kIOReturnSuccess : kIOReturnError; }
+    IOReturn open() override { return m_bus.hostOpen(this); }
     IOReturn setReport(std::span<const uint8_t> report) override
     {
         if (!m_endpoint)
@@ -80,6 +80,29 @@ void VirtualHidBus::unplug(HidDevice *device)
     delete virtualDevice; // every HidDeviceRef to it reads null from here on
 }
 
+void VirtualHidBus::setOpenFails(uint16_t vendorId, uint16_t productId, bool fails)
+{
+    m_unopenable.removeAll(std::pair{vendorId, productId});
+    if (fails)
+        m_unopenable.append({vendorId, productId});
+}
+
+bool VirtualHidBus::opensFail(const HidDevice *device) const
+{
+    return m_unopenable.contains(std::pair{static_cast<uint16_t>(device->property(kHidVendorIDKey).toUInt()),
+                                           static_cast<uint16_t>(device->property(kHidProductIDKey).toUInt())});
+}
+
+IOReturn VirtualHidBus::hostOpen(VirtualHidDevice *device)
+{
+    if (!device->endpoint() || opensFail(device)) {
+        Q_EMIT deviceOpenFailed(device);
+        return kIOReturnError;
+    }
+    Q_EMIT deviceOpened(device);
+    return kIOReturnSuccess;
+}
+
 void VirtualHidBus::injectFault(const HidFault &fault)
 {
     m_faults.push_back({fault, std::max(1, fault.index)});
@@ -129,6 +152,9 @@ std::vector<VirtualHidBus::Delivery> VirtualHidBus::route(HidFault::Direction di
 
 IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8_t> report)
 {
+    // A node the host may not open carries nothing either way.
+    if (opensFail(device))
+        return kIOReturnError;
     bool failSend = false;
     bool unplugNow = false;
     const auto deliveries = route(HidFault::Direction::HostToDevice, report, failSend, unplugNow);
@@ -166,7 +192,7 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
 
 void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report)
 {
-    if (!device || !m_devices.contains(static_cast<VirtualHidDevice *>(device)))
+    if (!device || !m_devices.contains(static_cast<VirtualHidDevice *>(device)) || opensFail(device))
         return;
     bool failSend = false;
     bool unplugNow = false;

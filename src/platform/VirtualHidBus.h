@@ -73,6 +73,10 @@ public:
     void setLatencyMs(int64_t ms) { m_latencyMs = ms; }
     int64_t latencyMs() const { return m_latencyMs; }
     void injectFault(const HidFault &fault);
+    // While set, every `open` of a device with this identity fails and none of its reports travels,
+    // as with hidraw nodes the user has no permission for (set it before plugging: watchers open a
+    // device as it arrives).
+    void setOpenFails(uint16_t vendorId, uint16_t productId, bool fails);
 
     const std::vector<Record> &outputLog() const { return m_log; }
     void clearLog() { m_log.clear(); }
@@ -81,6 +85,7 @@ public:
 private:
     friend class VirtualHidDevice;
     IOReturn hostSend(VirtualHidDevice *device, std::span<const uint8_t> report);
+    IOReturn hostOpen(VirtualHidDevice *device);
     // Applies the faults due for the next report in `direction`; returns the deliveries to
     // make (none when dropped) and sets `failSend` / `unplug` when asked to.
     struct Delivery
@@ -99,6 +104,8 @@ private:
 
     Scheduler &m_scheduler;
     QList<VirtualHidDevice *> m_devices;
+    bool opensFail(const HidDevice *device) const;
+    QList<std::pair<uint16_t, uint16_t>> m_unopenable; // vendor, product
     std::vector<Record> m_log;
     std::vector<PendingFault> m_faults;
     int64_t m_latencyMs = 1;

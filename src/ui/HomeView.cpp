@@ -1,6 +1,8 @@
 #include "ui/HomeView.h"
 
+#include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
+#include "platform/HidBackend.h"
 #include "ui/AppKitFrame.h"
 #include "ui/ImageView.h"
 #include "ui/Picture.h"
@@ -234,6 +236,69 @@ void HomeView::helpButtonClick()
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->open();
+}
+
+void HomeView::showOpenFailures(HidBackend &backend)
+{
+    if (!openFailureLine) {
+        openFailureLine = new QLabel(this);
+        openFailureLine->setObjectName(QStringLiteral("openFailureLine"));
+        openFailureLine->setWordWrap(true);
+        openFailureLine->setAlignment(Qt::AlignCenter);
+        openFailureLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        openFailureLine->setFocusPolicy(Qt::TabFocus);
+        QPalette palette = openFailureLine->palette();
+        palette.setColor(QPalette::WindowText, QColor(176, 32, 32));
+        openFailureLine->setPalette(palette);
+        // Under the device list and the update button, above the window's lower edge.
+        openFailureLine->setGeometry(40, height() - 86, width() - 80, 72);
+        openFailureLine->hide();
+    }
+    connect(&backend, &HidBackend::deviceOpenFailed, this, [this](HidDevice *device) {
+        m_unopened.removeAll(HidDeviceRef());
+        m_unopened.removeAll(HidDeviceRef(device));
+        m_unopened.append(device);
+        refreshOpenFailure();
+    });
+    const auto forget = [this](HidDevice *device) {
+        if (m_unopened.removeAll(HidDeviceRef(device)) > 0)
+            refreshOpenFailure();
+    };
+    connect(&backend, &HidBackend::deviceOpened, this, forget);
+    connect(&backend, &HidBackend::deviceRemoved, this, forget);
+}
+
+QString HomeView::openFailureText(const HidDevice &device)
+{
+    const uint16_t vid = static_cast<uint16_t>(device.property(kHidVendorIDKey).toUInt());
+    const uint16_t pid = static_cast<uint16_t>(device.property(kHidProductIDKey).toUInt());
+    QString name;
+    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
+        if (entry && entry->vid == vid && entry->pid == pid) {
+            name = entry->name();
+            break;
+        }
+    }
+    if (name.isEmpty())
+        name = device.property(kHidProductKey).toString().trimmed();
+    const QString id = QStringLiteral("%1:%2").arg(vid, 4, 16, QLatin1Char('0')).arg(pid, 4, 16, QLatin1Char('0'));
+    name = name.isEmpty() ? id : QStringLiteral("%1 (%2)").arg(name, id);
+    return localized("cannotOpenDevice").arg(name);
+}
+
+void HomeView::refreshOpenFailure()
+{
+    m_unopened.removeAll(HidDeviceRef());
+    if (!openFailureLine)
+        return;
+    if (m_unopened.isEmpty()) {
+        openFailureLine->hide();
+        openFailureLine->clear();
+        return;
+    }
+    openFailureLine->setText(openFailureText(*m_unopened.last()));
+    openFailureLine->show();
+    openFailureLine->raise();
 }
 
 void HomeView::usbAniamtion()

@@ -2,6 +2,7 @@
 
 #include "device/SFenwykDevice.h"
 #include "net/SHttp.h"
+#include "platform/HidDevice.h"
 #include "platform/Scheduler.h"
 #include "platform/WeakDelegate.h"
 #include "ui/HomeViewDelegate.h"
@@ -16,6 +17,8 @@ class QAbstractButton;
 class QLabel;
 
 namespace flashwell {
+
+class HidBackend;
 
 // The two server calls the home screen makes; SHttp unless a test replaces them.
 struct HomeServer
@@ -80,14 +83,24 @@ public:
     // The text of one device line.
     static QString deviceLine(SFenwykDevice &device);
 
+    // Shows, under the device list, a line for the last device of `backend` that could not be
+    // opened, with what to do about it; the line goes once that device is opened or leaves.
+    void showOpenFailures(HidBackend &backend);
+    // The line's label (created by `showOpenFailures`); hidden while every device opened.
+    QPointer<QLabel> openFailureLine;
+    // The text of the line for `device`.
+    static QString openFailureText(const HidDevice &device);
+
 private:
     QWidget *outlet(const char *name);
+    void refreshOpenFailure();
 
     WeakDelegate<HomeViewDelegate> m_delegate;
     QList<SFenwykDevicePtr> m_devices;
     Scheduler *m_scheduler = nullptr;
     Scheduler::TimerId m_animation = 0;
     Server m_server;
+    QList<HidDeviceRef> m_unopened; // oldest first
 };
 
 } // namespace flashwell

@@ -23,14 +23,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "support/WidgetTestSupport.h"
 
 #include <memory>
 
@@ -467,3 +470,58 @@ TEST(ViewControllerMenu, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
 }
 
 } // namespace
+
+TEST_F(ViewControllerTest, ADeviceThatCannotBeOpenedIsNamedUnderTheListUntilItOpensOrLeaves)
+{
+    test::ScopedTranslations english(QStringLiteral("en"));
+    HomeView *home = vc->homeView();
+    ASSERT_NE(home->openFailureLine, nullptr);
+    EXPECT_TRUE(home->openFailureLine->isHidden());
+
+    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    bus.setOpenFails(0x2DC8, 0x3100, true);
+    HidDevice *device = crane.plug();
+    clock.advance(2000);
+    // The watcher's open failed: nothing is listed, the line says which device and what to do.
+    EXPECT_TRUE(home->devices().isEmpty());
+    ASSERT_FALSE(home->openFailureLine->isHidden());
+    const QString text = home->openFailureLine->text();
+    EXPECT_EQ(text, HomeView::openFailureText(*device));
+    EXPECT_TRUE(text.contains(entryForPid(0x3100)->name())) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("3100"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("70-flashwell.rules"))) << text.toStdString();
+    // Under the device list, inside the screen.
+    const QRect line = home->openFailureLine->geometry();
+    EXPECT_GE(line.top(), home->FindsView->geometry().bottom());
+    EXPECT_TRUE(home->rect().contains(line));
+
+    // Opened after all (the rules arrived): the line goes.
+    bus.setOpenFails(0x2DC8, 0x3100, false);
+    EXPECT_EQ(device->open(), kIOReturnSuccess);
+    EXPECT_TRUE(home->openFailureLine->isHidden());
+
+    // Failing again, then unplugged: the line goes with the device.
+    bus.setOpenFails(0x2DC8, 0x3100, true);
+    EXPECT_NE(device->open(), kIOReturnSuccess);
+    EXPECT_FALSE(home->openFailureLine->isHidden());
+    crane.unplug();
+    clock.advance(10);
+    EXPECT_TRUE(home->openFailureLine->isHidden());
+}
+
+TEST_F(ViewControllerTest, TheCannotBeOpenedLineIsWrittenInBothLanguages)
+{
+    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    HidDevice *device = crane.plug();
+    std::map<QString, QString> texts;
+    for (const char *language : {"en", "zh_CN"}) {
+        test::ScopedTranslations translations(QString::fromLatin1(language));
+        const QString text = HomeView::openFailureText(*device);
+        EXPECT_FALSE(text.contains(QStringLiteral("cannotOpenDevice"))) << language;
+        EXPECT_FALSE(text.contains(QStringLiteral("%1"))) << language;
+        EXPECT_TRUE(text.contains(QStringLiteral("70-flashwell.rules"))) << language;
+        texts[QString::fromLatin1(language)] = text;
+    }
+    EXPECT_TRUE(texts[QStringLiteral("zh_CN")].contains(QRegularExpression(QStringLiteral("\\p{Han}"))));
+    EXPECT_NE(texts[QStringLiteral("en")], texts[QStringLiteral("zh_CN")]);
+}

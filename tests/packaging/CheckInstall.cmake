@@ -22,6 +22,9 @@ set(expected
 if(WITH_PROGRAM)
   list(APPEND expected usr/bin/flashwell usr/share/man/man1/flashwell.1.gz)
 endif()
+if(WITH_CLI)
+  list(APPEND expected usr/bin/flashwell-cli usr/share/man/man1/flashwell-cli.1.gz)
+endif()
 # The documentation the Debian package carries.
 list(APPEND expected usr/share/doc/flashwell/changelog.gz usr/share/doc/flashwell/copyright)
 list(SORT expected)

@@ -1,0 +1,119 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QThread>
+#include <QWidget>
+
+namespace flashwell {
+
+namespace {
+Q_LOGGING_CATEGORY(lcInstance, "flashwell.instance", QtInfoMsg)
+
+const QByteArray kRaise = QByteArrayLiteral("raise\n");
+// A first instance that is still starting has its lock but not yet its socket.
+constexpr int kAskForMs = 2000;
+} // namespace
+
+SingleInstance::SingleInstance(QString name, QString directory, QObject *parent)
+    : QObject(parent)
+    , m_name(std::move(name))
+    , m_directory(directory.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                                      : std::move(directory))
+{}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_server)
+        m_server->close();
+}
+
+QString SingleInstance::lockPath() const
+{
+    return QDir(m_directory).filePath(m_name + QStringLiteral(".lock"));
+}
+
+QString SingleInstance::socketPath() const
+{
+    return QDir(m_directory).filePath(m_name + QStringLiteral(".socket"));
+}
+
+bool SingleInstance::claim()
+{
+    if (m_server)
+        return true;
+    if (m_directory.isEmpty() || !QDir().mkpath(m_directory)) {
+        qCWarning(lcInstance).noquote() << "no runtime directory; not checking for another instance";
+        return true;
+    }
+    auto lock = std::make_unique<QLockFile>(lockPath());
+    // A lock left by a process that died is taken over (QLockFile checks the process).
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        if (lock->error() == QLockFile::LockFailedError) {
+            if (!askRunningInstance())
+                qCWarning(lcInstance).noquote() << "another instance holds" << lockPath() << "but does not answer";
+            return false;
+        }
+        qCWarning(lcInstance).noquote() << "cannot create" << lockPath() << "; not checking for another instance";
+        return true;
+    }
+    m_lock = std::move(lock);
+    // Holding the lock, any socket file left at the path is a dead instance's.
+    QLocalServer::removeServer(socketPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(socketPath()))
+        qCWarning(lcInstance).noquote() << "cannot listen on" << socketPath() << ":" << m_server->errorString();
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->readAll().contains('\n'))
+                    Q_EMIT activationRequested();
+                socket->disconnectFromServer();
+            });
+        }
+    });
+    return true;
+}
+
+bool SingleInstance::askRunningInstance() const
+{
+    // Blocking, bounded: this runs at start-up, before any window exists.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < kAskForMs) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(200)) {
+            socket.write(kRaise);
+            const bool sent = socket.waitForBytesWritten(500);
+            socket.disconnectFromServer();
+            if (socket.state() != QLocalSocket::UnconnectedState)
+                socket.waitForDisconnected(200);
+            return sent;
+        }
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void SingleInstance::raiseOnRequest(QWidget *window)
+{
+    connect(this, &SingleInstance::activationRequested, window, [window] { raise(window); });
+}
+
+void SingleInstance::raise(QWidget *window)
+{
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace flashwell
