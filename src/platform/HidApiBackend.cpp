@@ -37,6 +37,9 @@ HidApiBackend::HidApiBackend(int pollIntervalMs, QObject *parent, Hotplug hotplu
     m_debounce->setSingleShot(true);
     m_debounce->setInterval(kUdevSettleMs);
     connect(m_debounce, &QTimer::timeout, this, &HidApiBackend::rescan);
+    connect(this, &HidBackend::deviceOpenFailed, this, &HidApiBackend::onOpenFailed);
+    connect(this, &HidBackend::deviceOpened, this,
+            [this](HidDevice *device) { m_openRetries.remove(static_cast<HidApiDevice *>(device)->path()); });
     startHotplug(hotplug);
     rescan();
 }
@@ -97,6 +100,15 @@ void HidApiBackend::poll()
     rescan();
 }
 
+void HidApiBackend::onOpenFailed(HidDevice *device)
+{
+    int &tries = m_openRetries[static_cast<HidApiDevice *>(device)->path()];
+    if (tries >= kOpenRetries)
+        return; // a lasting failure (no permission): the log and the home screen say what to do
+    ++tries;
+    QTimer::singleShot(kOpenRetryMs, this, &HidApiBackend::rescan);
+}
+
 void HidApiBackend::rescan()
 {
     m_hidrawSignature = hidrawSignature(); // taken first: a change during the enumeration shows next time
@@ -126,8 +138,13 @@ void HidApiBackend::rescan()
     const auto known = m_order;
     for (HidApiDevice *device : known) {
         // A lost handle is replaced: if its path is listed again, a fresh device is announced below.
-        if (paths.contains(device->path()) && !device->lost())
+        // So is one whose open failed while retries remain: announced again, its watcher retries.
+        const int tries = m_openRetries.value(device->path());
+        const bool retry = device->openFailed() && tries > 0 && tries < kOpenRetries;
+        if (paths.contains(device->path()) && !device->lost() && !retry)
             continue;
+        if (!paths.contains(device->path()))
+            m_openRetries.remove(device->path());
         m_order.removeOne(device);
         m_byPath.remove(device->path());
         Q_EMIT deviceRemoved(device);

@@ -42,6 +42,10 @@ public:
     static constexpr int kPollIntervalMs = 250;
     // udev announces an interface per event; events this close together are enumerated once.
     static constexpr int kUdevSettleMs = 5;
+    // A device seen before its node can be opened (created or given its permissions a moment
+    // later) is announced again this often, a few times, so its watcher opens it once it can.
+    static constexpr int kOpenRetryMs = 250;
+    static constexpr int kOpenRetries = 8;
 
     // Enumerates now and announces arrivals and removals.
     void rescan();
@@ -51,6 +55,7 @@ private:
     // A poll enumerates only when the hidraw nodes changed since the last enumeration.
     void poll();
     void onUdevEvent();
+    void onOpenFailed(HidDevice *device);
 
     QHash<QString, HidApiDevice *> m_byPath;
     QList<HidApiDevice *> m_order;
@@ -61,6 +66,7 @@ private:
     QTimer *m_debounce = nullptr;
     int m_pollIntervalMs;
     std::optional<QByteArray> m_hidrawSignature;
+    QHash<QString, int> m_openRetries; // by path, while its opens keep failing
 };
 
 } // namespace flashwell

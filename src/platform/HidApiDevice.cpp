@@ -55,6 +55,7 @@ IOReturn HidApiDevice::open()
         return m_lost ? kIOReturnError : kIOReturnSuccess;
     hid_device *handle = hid_open_path(m_path.toLocal8Bit().constData());
     if (!handle) {
+        m_openFailed = true;
         if (backend)
             Q_EMIT backend->deviceOpenFailed(this);
         // Once per device path: a watcher retries on every re-plug, the log need not.
@@ -67,6 +68,7 @@ IOReturn HidApiDevice::open()
                                       " (the package does; see the README) and re-plug the device";
         return kIOReturnError;
     }
+    m_openFailed = false;
     m_numberedReports = nodeUsesReportIds(m_path);
     m_stop = false;
     m_lost = false;

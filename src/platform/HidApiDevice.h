@@ -33,6 +33,8 @@ public:
     // True once reads have kept failing: the handle no longer reaches a device, even if a device
     // now stands at the same path. The backend then replaces this object.
     bool lost() const { return m_lost; }
+    // True while the last open failed (the node not created yet, or its permissions not set).
+    bool openFailed() const { return m_openFailed; }
 
 Q_SIGNALS:
     // A read or write failed; the backend enumerates again to tell a gone device from a hiccup.
@@ -60,6 +62,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_failureSignalled{false};
+    bool m_openFailed = false;
 };
 
 } // namespace flashwell
