@@ -38,7 +38,7 @@ void usage(std::FILE *out)
              "                                       download into DIR/Fenwyk Flashwell, print {\"path\":...}\n"
              "  update --server URL --pid HEX --version X.YY [--beta N] --bootloader classic|second-gen|hjz\n"
              "        [bootloader options of flash] [--row N] [--downloads DIR] [--language TAG] [--beta-builds]\n"
-             "        [--manual] [--dump-flash PATH] [--fault SPEC]...\n"
+             "        [--manual] [--dump-flash PATH] [--fault KIND:N]...\n"
              "                                       one whole update through the update workflow, as JSON lines\n"
              "  --server URL stands for all three firmware servers, --downloads DIR for the Downloads directory,\n"
              "  --language TAG for the first preferred language, --beta-builds for the beta switch (this run only).\n");
