@@ -27,10 +27,9 @@ struct HomeServer
     // The answer never arrives once `context` is gone.
     std::function<void(int type, float version, int beta, const QObject *context, SHttp::FirmwareSuccess,
                        SHttp::Failure)>
-        getNewVersion = [](int type, float version, int beta, const QObject *context, SHttp::FirmwareSuccess ok,
-                           SHttp::Failure fail) {
-            SHttp::getNewVersion(type, version, beta, context, std::move(ok), std::move(fail));
-        };
+        getNewVersion =
+            [](int type, float version, int beta, const QObject *context, SHttp::FirmwareSuccess ok,
+               const SHttp::Failure &fail) { SHttp::getNewVersion(type, version, beta, context, std::move(ok), fail); };
 };
 
 // The first and lowest screen: a USB hint with an animated arrow while nothing is attached, the
