@@ -277,10 +277,11 @@ int runNewest(const QStringList &args)
 int runDownload(const QStringList &args)
 {
     const Command command{"download",
-                          "--file-url URL --id N --size N [--server URL] [--downloads DIR]",
+                          "--file-url URL --id N --size N [--md5 HEX] [--server URL] [--downloads DIR]",
                           {{QStringLiteral("--file-url"), Value::Text},
                            {QStringLiteral("--id"), Value::Integer},
                            {QStringLiteral("--size"), Value::Integer},
+                           {QStringLiteral("--md5"), Value::Text},
                            {QStringLiteral("--server"), Value::Text},
                            {QStringLiteral("--downloads"), Value::Text}},
                           {QStringLiteral("--file-url"), QStringLiteral("--id"), QStringLiteral("--size")}};
@@ -299,7 +300,7 @@ int runDownload(const QStringList &args)
             printJsonLine({{QStringLiteral("error"), error.description}, {QStringLiteral("code"), error.code}});
             run.answer(1);
         },
-        p.integer("--id"), p.integer("--size"));
+        p.integer("--id"), p.integer("--size"), p.has("--md5") ? p.text("--md5") : QString());
     const int status = run.exec();
     if (status < 0) {
         printJsonLine({{QStringLiteral("error"), QStringLiteral("the server did not answer the download")},

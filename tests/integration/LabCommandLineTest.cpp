@@ -215,6 +215,17 @@ TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
     ASSERT_EQ(reports.size(), 1) << "the download report is sent before the command ends";
     EXPECT_EQ(reports[0].header("id"), "41");
 
+    // A digest that the file does not have: the download fails and nothing is left to flash.
+    o = lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"),
+                        QStringLiteral("http://files.fenwyk.example/firmware/fw502.bin"), QStringLiteral("--id"),
+                        QStringLiteral("41"), QStringLiteral("--size"), QStringLiteral("4096"), QStringLiteral("--md5"),
+                        QStringLiteral("0123456789abcdef0123456789abcdef")}
+            + common);
+    EXPECT_EQ(o.status, 1);
+    ASSERT_EQ(o.lines.size(), 1);
+    EXPECT_EQ(o.lines[0].value(QStringLiteral("code")).toInt(), 1014);
+    EXPECT_FALSE(QFile::exists(path));
+
     o = lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"), QStringLiteral("http://x/fw510.bin"),
                         QStringLiteral("--id"), QStringLiteral("42"), QStringLiteral("--size"), QStringLiteral("5001")}
             + common);
