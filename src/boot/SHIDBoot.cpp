@@ -39,15 +39,13 @@ void SHIDBoot::deviceMatched(HidDevice *device)
     const SFenwykDevicePtr record = makeRecord(device);
     m_devices.append(record);
     openAndListen(device);
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootAddDevice(record, this);
+    tell(&SHIDBootDelegate::SHIDBootAddDevice, record, this);
 }
 
 void SHIDBoot::deviceRemoved(HidDevice *device)
 {
     Q_UNUSED(device);
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootRemoveDevice(nullptr, this);
+    tell(&SHIDBootDelegate::SHIDBootRemoveDevice, nullptr, this);
 }
 
 void SHIDBoot::inputReport(HidDevice *sender, std::span<const uint8_t> report)
@@ -94,8 +92,7 @@ void SHIDBoot::handleStatus(HidDevice *device, const classic::StatusFrame &frame
         record->setVersion(static_cast<float>(frame.version) / 100.0f);
         if (frame.beta != 0)
             record->beta = frame.beta;
-        if (SHIDBootDelegate *d = bootDelegate())
-            d->SHIDBootGetVersion(record, this);
+        tell(&SHIDBootDelegate::SHIDBootGetVersion, record, this);
         transport::sendShortFrame(device, transport::kGuard, classic::kInfoRequestKind, 0);
     } else if (frame.status == classic::kStatusAcknowledge) {
         handleAcknowledge(device);
@@ -105,8 +102,7 @@ void SHIDBoot::handleStatus(HidDevice *device, const classic::StatusFrame &frame
 void SHIDBoot::handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &info)
 {
     m_info = info;
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootGetFirmwaerType(info.firmwareType, this);
+    tell(&SHIDBootDelegate::SHIDBootGetFirmwaerType, info.firmwareType, this);
     // The 0x81-framed receiver flashes every file as type 200.
     const uint8_t type = isPrefixFramed(device) ? 200 : info.firmwareType;
     if (type != 1 && type != 200)
@@ -141,8 +137,7 @@ bool SHIDBoot::sendHeader(HidDevice *device)
     }
     if (m_info.bootloaderVersion == 0x0105
         && !classic::isSupportedByBootloader0105(m_info.hardwareCode, m_header.version(), m_header.beta())) {
-        if (SHIDBootDelegate *d = bootDelegate())
-            d->SHIDBootNotSupportFirmware(nullptr);
+        tell(&SHIDBootDelegate::SHIDBootNotSupportFirmware, nullptr);
         return false;
     }
     file.close();
@@ -168,8 +163,7 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
         }
         if (!sendNextPiece(device))
             return;
-        if (SHIDBootDelegate *d = bootDelegate())
-            d->SHIDBootStartUpdate(this);
+        tell(&SHIDBootDelegate::SHIDBootStartUpdate, this);
         break;
     }
     case SendingData: {
@@ -178,8 +172,7 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
         const int32_t progress =
             m_totalLength == 0 ? 0 : static_cast<int32_t>(uint64_t{m_bytesSent} * 100 / m_totalLength);
         if (progress != lastProgress) {
-            if (SHIDBootDelegate *d = bootDelegate())
-                d->SHIDBootStartUpdateing(progress, this);
+            tell(&SHIDBootDelegate::SHIDBootStartUpdateing, progress, this);
         }
         lastProgress = progress;
         if (m_bytesSent >= m_totalLength) {
@@ -219,8 +212,7 @@ void SHIDBoot::finish(HidDevice *device)
 {
     m_state = Finished;
     transport::sendFramedPacket(device, transport::kGuard, classic::kCommandFinish, {});
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootStartUpdateed(this);
+    tell(&SHIDBootDelegate::SHIDBootStartUpdateed, this);
 }
 
 void SHIDBoot::fail(const QString &message)
@@ -229,8 +221,7 @@ void SHIDBoot::fail(const QString &message)
     m_stream.reset();
     m_settingsReading = false;
     m_state = Ended;
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootErrorString(nullptr, message);
+    tell(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
 }
 
 void SHIDBoot::startReceiverSettings(HidDevice *device)

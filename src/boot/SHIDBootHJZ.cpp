@@ -31,8 +31,7 @@ void SHIDBootHJZ::deviceMatched(HidDevice *device)
 {
     m_device = device;
     openAndListen(device);
-    if (SHIDBootHJZDelegate *d = bootDelegate())
-        d->SHIDBootHJZUpdate(this, makeRecord(device));
+    tell(&SHIDBootHJZDelegate::SHIDBootHJZUpdate, this, makeRecord(device));
 }
 
 void SHIDBootHJZ::deviceRemoved(HidDevice *device)
@@ -87,16 +86,14 @@ void SHIDBootHJZ::fail(const QString &message)
     qCWarning(lcBoot).noquote() << "HJZ update:" << message;
     m_pending.clear();
     pfile.reset();
-    if (SHIDBootHJZDelegate *d = bootDelegate())
-        d->SHIDBootHJZUpdateFail(this, message);
+    tell(&SHIDBootHJZDelegate::SHIDBootHJZUpdateFail, this, message);
 }
 
 void SHIDBootHJZ::succeed()
 {
     m_pending.clear();
     pfile.reset();
-    if (SHIDBootHJZDelegate *d = bootDelegate())
-        d->SHIDBootHJZUpdateSuccess(this);
+    tell(&SHIDBootHJZDelegate::SHIDBootHJZUpdateSuccess, this);
 }
 
 void SHIDBootHJZ::startUpdate()

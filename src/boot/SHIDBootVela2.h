@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace flashwell {
@@ -100,6 +101,11 @@ protected:
     void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
 
 private:
+    // Tells the boot delegate, when one is still alive.
+    template <typename Method, typename... Args> void tell(Method method, Args &&...args) const
+    {
+        m_bootDelegate.call(method, std::forward<Args>(args)...);
+    }
     bool checksummed() const;
     vela2::BootTypeTraits traits() const { return vela2::traitsOf(bootType); }
     vela2::AddressPlan plan() const { return vela2::addressPlan(bootType, m_info); }

@@ -65,10 +65,8 @@ void SHIDBootVela2::writeFirmware()
 
 void SHIDBootVela2::reportMainProgress()
 {
-    if (SHIDBootDelegate *d = bootDelegate()) {
-        d->SHIDBootStartUpdate(nullptr);
-        d->SHIDBootStartUpdateing(progress(), nullptr);
-    }
+    tell(&SHIDBootDelegate::SHIDBootStartUpdate, nullptr);
+    tell(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
 }
 
 void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
@@ -103,8 +101,7 @@ void SHIDBootVela2::earseFlashBLE()
 
 void SHIDBootVela2::writeFirmwareBLE()
 {
-    if (SHIDBootDelegate *d = bootDelegate())
-        d->SHIDBootStartUpdateing(progress(), nullptr);
+    tell(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
     const uint32_t radioLength = m_radioHeader.length();
     if (offset >= radioLength) {
         writeBleMarker();
@@ -155,8 +152,7 @@ void SHIDBootVela2::setVela2Version()
     std::array<uint8_t, 4> word{};
     wire::putLe32(word, 0, m_mainVersionWord);
     BootReadFlash(word, 4, plan().versionWord, 4, vela2::kWrite, [this](std::span<const uint8_t>) {
-        if (SHIDBootDelegate *d = bootDelegate())
-            d->SHIDBootStartUpdateed(nullptr);
+        tell(&SHIDBootDelegate::SHIDBootStartUpdateed, nullptr);
         pfile.reset();
         resetGamepad();
     });

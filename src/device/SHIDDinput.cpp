@@ -148,14 +148,12 @@ void SHIDDinput::applyLayoutB(const SFenwykDevicePtr &record, const frames::Dinp
 
 void SHIDDinput::addSFenwykDeviceRefreshUI(HidDevice *device)
 {
-    if (DeviceDelegate *d = delegate())
-        d->addSFenwykDevice(getDeviceWithRef(device));
+    tellDelegate(&DeviceDelegate::addSFenwykDevice, getDeviceWithRef(device));
 }
 
 void SHIDDinput::removeFenwykDeviceRefreshUI(HidDevice *device)
 {
-    if (DeviceDelegate *d = delegate())
-        d->removeSFenwykDevice(getDeviceWithRef(device));
+    tellDelegate(&DeviceDelegate::removeSFenwykDevice, getDeviceWithRef(device));
 }
 
 } // namespace flashwell

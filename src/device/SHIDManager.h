@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <span>
+#include <utility>
 
 namespace flashwell {
 
@@ -41,6 +42,11 @@ protected:
     virtual void deviceMatched(HidDevice *device) = 0;
     virtual void deviceRemoved(HidDevice *device) = 0;
     virtual void inputReport(HidDevice *sender, std::span<const uint8_t> report);
+    // Tells the delegate, when one is still alive.
+    template <typename Method, typename... Args> void tellDelegate(Method method, Args &&...args) const
+    {
+        m_delegate.call(method, std::forward<Args>(args)...);
+    }
 
     // A new record with the USB identity, product name and handle of `device`.
     static SFenwykDevicePtr makeRecord(HidDevice *device);

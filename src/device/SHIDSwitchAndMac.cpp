@@ -114,14 +114,12 @@ void SHIDSwitchAndMac::inputReport(HidDevice *sender, std::span<const uint8_t> r
 
 void SHIDSwitchAndMac::addSFenwykDeviceRefreshUI(HidDevice *device)
 {
-    if (DeviceDelegate *d = delegate())
-        d->addSFenwykDevice(getDeviceWithRef(device));
+    tellDelegate(&DeviceDelegate::addSFenwykDevice, getDeviceWithRef(device));
 }
 
 void SHIDSwitchAndMac::removeFenwykDeviceRefreshUI(HidDevice *device)
 {
-    if (DeviceDelegate *d = delegate())
-        d->removeSFenwykDevice(getDeviceWithRef(device));
+    tellDelegate(&DeviceDelegate::removeSFenwykDevice, getDeviceWithRef(device));
 }
 
 } // namespace flashwell

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <utility>
+
 namespace flashwell {
 
 // A weak reference to a delegate protocol (an abstract class) implemented by a QObject:
@@ -21,6 +23,13 @@ public:
     Protocol *get() const { return m_object ? m_delegate : nullptr; }
     explicit operator bool() const { return get() != nullptr; }
     Protocol *operator->() const { return get(); }
+
+    // Tells the delegate, when one is still alive: `call(&Protocol::method, args...)`.
+    template <typename Method, typename... Args> void call(Method method, Args &&...args) const
+    {
+        if (Protocol *delegate = get())
+            (delegate->*method)(std::forward<Args>(args)...);
+    }
 
 private:
     QPointer<QObject> m_object;
