@@ -138,13 +138,8 @@ int discoverVirtual()
 
 int discoverReal(int seconds)
 {
-    int argc = 0;
+    // The lab's main() has made the application object.
     QCoreApplication *app = QCoreApplication::instance();
-    std::unique_ptr<QCoreApplication> owned;
-    if (!app) {
-        owned = std::make_unique<QCoreApplication>(argc, nullptr);
-        app = owned.get();
-    }
     QtScheduler clock;
     HidApiBackend backend;
     JsonDeviceDelegate delegate(clock);
