@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <functional>
 
 namespace flashwell::test {
 
-// Runs the event loop until `done` holds or the time-out passes; false on time-out.
+// Runs the event loop until `done` holds or the time-out passes; false on time-out. Between looks
+// it sleeps in the event loop (a few milliseconds at most) rather than spinning.
 inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
 {
     QElapsedTimer timer;
@@ -15,15 +18,11 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
     while (!done()) {
         if (timer.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QEventLoop idle;
+        QTimer::singleShot(2, &idle, &QEventLoop::quit);
+        idle.exec();
     }
     return true;
-}
-
-// Lets the event loop run for a while, to check that nothing (more) happens.
-inline void settle(int ms = 300)
-{
-    waitUntil([] { return false; }, ms);
 }
 
 } // namespace flashwell::test
