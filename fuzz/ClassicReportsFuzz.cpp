@@ -7,6 +7,7 @@
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
 #include "device/UsbIdentities.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -29,8 +30,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     lab::ClassicFirmware fw;
     fw.data = lab::patternBytes(200);
     const QByteArray file = fw.build();
-    firmwarePath =
-        fuzz::writeInput(reinterpret_cast<const uint8_t *>(file.constData()), static_cast<std::size_t>(file.size()));
+    firmwarePath = fuzz::writeInput(bytesOf(file));
     return 0;
 }
 

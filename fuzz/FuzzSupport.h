@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Bytes.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
@@ -7,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace flashwell::fuzz {
 
@@ -19,14 +22,19 @@ inline void initialise(int *argc, char ***argv)
 }
 
 // Writes the input as the firmware file the session will read; returns its path.
-inline QString writeInput(const uint8_t *data, std::size_t size, const char *name = "fw.bin")
+inline QString writeInput(std::span<const uint8_t> bytes, const char *name = "fw.bin")
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QString::fromLatin1(name));
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+        f.write(byteArrayOf(bytes));
     return path;
+}
+
+inline QString writeInput(const uint8_t *data, std::size_t size, const char *name = "fw.bin")
+{
+    return writeInput({data, size}, name);
 }
 
 } // namespace flashwell::fuzz

@@ -3,6 +3,7 @@
 #include "mapping/JsonMapping.h"
 #include "net/FirmwareMessage.h"
 #include "net/SHttp.h"
+#include "platform/Bytes.h"
 
 #include <QJsonDocument>
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = byteArrayOf({data, size});
     const QJsonDocument doc = QJsonDocument::fromJson(bytes);
     if (doc.isObject()) {
         const FirmwareMessage message = mapping::fromJson<FirmwareMessage>(doc.object());

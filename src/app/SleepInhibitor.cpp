@@ -74,7 +74,8 @@ void SleepInhibitor::unavailable(const QString &why)
     if (m_reportedUnavailable)
         return;
     m_reportedUnavailable = true;
-    qCDebug(lcSleep).noquote() << "cannot keep the computer awake while writing (" + why + "); going on without";
+    qCDebug(lcSleep).noquote()
+        << QStringLiteral("cannot keep the computer awake while writing (%1); going on without").arg(why);
 }
 
 void SleepInhibitor::followWriting(UpdateSessionController &controller, SleepInhibitor &inhibitor)

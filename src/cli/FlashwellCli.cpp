@@ -310,7 +310,7 @@ int FlashwellCli::devices(const Options &o)
             const SFenwykDevice &d = *f.device;
             json.insert(QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(d.version())));
             json.insert(QStringLiteral("beta"), d.beta);
-            json.insert(QStringLiteral("bootVersion"), QStringLiteral("0x") + hex4(d.bootVersion));
+            json.insert(QStringLiteral("bootVersion"), QString(QStringLiteral("0x") + hex4(d.bootVersion)));
             json.insert(QStringLiteral("switchable"), d.isChangeBoot);
             line += QStringLiteral("  ") + text("cliVersion").arg(versionText(d.version(), d.beta));
             if (d.bootVersion != 0)

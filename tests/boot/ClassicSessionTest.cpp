@@ -4,6 +4,7 @@
 #include "boot/Crc.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -91,7 +92,7 @@ TEST_F(ClassicSessionTest, WholeUpdateOnTheWire)
     // The header and the data travel exactly as in the file.
     const auto &log = bus.outputLog();
     const auto carried = [&](std::size_t report, int count) {
-        return QByteArray(reinterpret_cast<const char *>(log[report].bytes.data()) + 8, count);
+        return byteArrayOf(std::span(log[report].bytes).subspan(8, static_cast<std::size_t>(count)));
     };
     EXPECT_EQ(carried(2, 28), file.left(28));
     EXPECT_EQ(carried(3, 32), file.mid(28, 32));

@@ -6,6 +6,7 @@
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
@@ -74,7 +75,7 @@ TEST_F(JLTest, ZoneUnitsAndWritesFollowTheApplicationZone)
     // The first chunk carries file byte 28 + 4096, i.e. image byte 0x1000.
     const auto &first = *std::find_if(bus.outputLog().begin(), bus.outputLog().end(),
                                       [](const auto &r) { return wire::le16(r.bytes, 1) == vela2::kWriteChunk; });
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(first.bytes.data()) + 17, 46), image.mid(0x1000, 46));
+    EXPECT_EQ(byteArrayOf(std::span(first.bytes).subspan(17, 46)), image.mid(0x1000, 46));
     EXPECT_EQ(device.flash().read(0, 5904), image.mid(0x1000));
     // Every JL request is checksummed, and the update ends with 0xC2, the head CRC and the reset.
     EXPECT_EQ(device.rejectedChecksums(), 0);
@@ -190,8 +191,7 @@ TEST_F(HjzTest, PagesGoFirstPageThenTheRestThenTheFirstPageAgain)
     EXPECT_EQ(c[0], (std::pair<uint8_t, uint32_t>{0xE3, hjz::negatedAddress(page(1))}));
     EXPECT_EQ(hex(bus.outputLog()[0].bytes, 8), "a5 e3 5a 1c 00 c8 00 f8");
     // The 16 packets of page 1 (file offset 320 + 1024) follow the erase as they are.
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(bus.outputLog()[1].bytes.data()), 64),
-              file.mid(320 + 1024, 64));
+    EXPECT_EQ(byteArrayOf(bus.outputLog()[1].bytes), file.mid(320 + 1024, 64));
     std::vector<uint32_t> erased;
     for (const auto &[command, address] : c)
         if (command == 0xE3)

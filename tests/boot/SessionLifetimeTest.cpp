@@ -86,14 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
                      [](VirtualHidBus &b) { return std::make_unique<VirtualHjzBootloader>(b); }},
         LifetimeCase{"dinput", [](PlatformServices s) { return std::make_unique<SHIDDinput>(s); },
                      [](VirtualHidBus &b) { return std::make_unique<VirtualDinputController>(b, 0x3100); }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 namespace {
 struct Probe
 {
-    Probe(std::vector<int> &log, int id)
-        : log(log)
-        , id(id)
+    Probe(std::vector<int> &into, int number)
+        : log(into)
+        , id(number)
     {}
     ~Probe() { log.push_back(id); }
     std::vector<int> &log;

@@ -348,7 +348,7 @@ TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
 INSTANTIATE_TEST_SUITE_P(BootTypes, Vela2Radio,
                          ::testing::Values(RadioCase{0x9029, 0x88004034}, RadioCase{0x2000, 0x80010004},
                                            RadioCase{0x2002, 0x80010004}, RadioCase{0x3103, 0x80010004}),
-                         [](const auto &info) { return flashwell::test::pidName(info.param.reportedPid); });
+                         [](const auto &row) { return flashwell::test::pidName(row.param.reportedPid); });
 
 // When the radio record is not the file's last, its last chunk is still a whole 46 bytes: the
 // radio payload's last bytes and then the bytes that follow it in the file.
@@ -371,7 +371,7 @@ TEST_F(Vela2SessionTest, LastRadioChunkCarriesTheBytesThatFollowThePayload)
     EXPECT_EQ(radio.back().address, 0x80020000u + 460);
     const qsizetype radioPayloadAt = 28 + 100 + 28;
     const QByteArray expected = file.mid(radioPayloadAt + 460, 46); // 40 radio bytes, 6 of the next header
-    const QByteArray carried(reinterpret_cast<const char *>(radio.back().bytes.data()) + 17, 46);
+    const QByteArray carried = byteArrayOf(std::span(radio.back().bytes).subspan(17, 46));
     EXPECT_EQ(carried, expected);
     EXPECT_EQ(carried.mid(40), file.mid(radioPayloadAt + 500, 6)) << "the next record's header bytes";
 }
@@ -544,7 +544,7 @@ TEST_P(Vela2Verification, ChunksAreCheckedHalfByHalfBeforeTheVersionWord)
 }
 
 INSTANTIATE_TEST_SUITE_P(Pids, Vela2Verification, ::testing::Values(0x9025, 0x9026),
-                         [](const auto &info) { return flashwell::test::pidName(info.param); });
+                         [](const auto &row) { return flashwell::test::pidName(row.param); });
 
 TEST_F(Vela2SessionTest, ChunkCountFollowsTheImageLength)
 {

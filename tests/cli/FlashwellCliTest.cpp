@@ -296,7 +296,7 @@ TEST_F(CliTest, BetaBuildsComeFromTheBetaServerForThisRunOnly)
 struct FailureCase
 {
     const char *name;
-    QStringList args;
+    std::vector<const char *> args;
     std::function<void(LabFirmwareServer &)> arrange;
     int status;
     const char *message; // stderr starts with this
@@ -319,13 +319,13 @@ TEST_P(CliFailures, OneClearLineAndItsStatus)
     if (c.arrange)
         c.arrange(server);
     heron.plug();
-    EXPECT_EQ(run(c.args), c.status) << qPrintable(out);
+    EXPECT_EQ(run(flashwell::test::strings(c.args)), c.status) << qPrintable(out);
     EXPECT_TRUE(err.startsWith(QString::fromUtf8(c.message))) << qPrintable(err);
     EXPECT_TRUE(boot.flash().regions().empty()) << "nothing may be written";
     EXPECT_TRUE(history.read().records.isEmpty());
 
     // The same failure as one JSON object on standard output.
-    QStringList json = c.args;
+    QStringList json = flashwell::test::strings(c.args);
     json << QStringLiteral("--json");
     EXPECT_EQ(run(json), c.status);
     const QList<QJsonObject> lines = jsonLines();
@@ -369,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr,
                     2,
                     "--product is for a device in bootloader mode"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(CliTest, NoNetworkIsOneLine)
 {

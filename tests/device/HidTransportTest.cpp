@@ -154,9 +154,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DataCommandChunking,
                                            ChunkCase{0x5750, 71, {39, 39}}, ChunkCase{0x5750, 72, {39, 39, 1}},
                                            ChunkCase{0x3206, 32, {40}}, ChunkCase{0x3206, 33, {40, 1}},
                                            ChunkCase{0x3206, 72, {40, 40}}),
-                         [](const auto &info) {
-                             return flashwell::test::pidName(info.param.pid) + "_bytes"
-                                    + std::to_string(info.param.dataBytes);
+                         [](const auto &row) {
+                             return flashwell::test::pidName(row.param.pid) + "_bytes"
+                                    + std::to_string(row.param.dataBytes);
                          });
 
 TEST_F(TransportTest, ThirtyTwoByteDataCommandGoldenBytes)

@@ -105,10 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{26, 0x6000, 1.0f, false, true}, VersionCase{12, 0x3011, 0.1f, false, true},
                       VersionCase{2, 0x3020, 3.0f, false, false}, VersionCase{2, 0x3020, 3.0f, true, true},
                       VersionCase{19, 0x3030, 3.0f, false, false}),
-    [](const auto &info) {
-        const VersionCase &c = info.param;
+    [](const auto &row) {
+        const VersionCase &c = row.param;
         return flashwell::test::testName("type" + std::to_string(c.type) + "_v" + std::to_string(c.version)
-                                         + (c.before ? "_wasOn" : "_wasOff") + "_" + std::to_string(info.index));
+                                         + (c.before ? "_wasOn" : "_wasOff") + "_" + std::to_string(row.index));
     });
 
 TEST(SFenwykDevice, RecordWithoutEntryBehavesAsTypeZero)

@@ -100,7 +100,7 @@ TEST_P(DinputReplies, BuildAndParseAgree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DinputReplies, ::testing::ValuesIn(kDinputRows),
-                         [](const auto &info) { return flashwell::test::testName(info.param.what); });
+                         [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST(WatcherFrames, RepliesWithoutTheirMarkerOrTooShortAreNotParsed)
 {

@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "stalled: waiting for a data acknowledgement (128 of 256 bytes sent)"},
         FaultRun{"query send fails", with(&LabFlashOptions::failSend, 1), "stalled: waiting for the version reply"},
         FaultRun{"data send fails", with(&LabFlashOptions::failSend, 5), "a data report could not be sent"}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(ClassicLabTest, CorruptedWriteIsVisibleInFlashSinceTheClassicProtocolDoesNotVerify)
 {

@@ -8,6 +8,7 @@
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "net/SHttp.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
 
 #include <QFile>
@@ -28,11 +29,6 @@ using flashwell::lab::DemoRelease;
 using flashwell::lab::LabBootloader;
 
 namespace {
-
-std::span<const uint8_t> bytesOf(const QByteArray &b)
-{
-    return {reinterpret_cast<const uint8_t *>(b.constData()), static_cast<std::size_t>(b.size())};
-}
 
 class DemoLabTest : public ::testing::Test
 {

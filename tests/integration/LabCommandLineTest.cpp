@@ -114,8 +114,8 @@ TEST_F(LabClientTest, ReleasesPrintsEveryPropertyOfEveryRelease)
         ASSERT_EQ(o.status, 0) << o.err.constData();
         ASSERT_EQ(o.lines.size(), 2) << o.out.constData();
         const QJsonObject first = o.lines[0];
-        EXPECT_EQ(first.keys(), (QStringList{"beta", "date", "fileName", "fileSize", "fileURL", "id", "md5", "readme",
-                                             "readme_en", "type", "version"}));
+        EXPECT_EQ(first.keys(), (flashwell::test::strings({"beta", "date", "fileName", "fileSize", "fileURL", "id",
+                                                           "md5", "readme", "readme_en", "type", "version"})));
         EXPECT_EQ(first.value(QStringLiteral("id")).toInt(), 41);
         EXPECT_EQ(first.value(QStringLiteral("version")).toDouble(), 5.02) << "printed as the float reads";
         EXPECT_EQ(first.value(QStringLiteral("fileName")).toString(), QStringLiteral("fw502.bin"));
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReleasesFailure{"HTTP 500 page", [](LabFirmwareServer &s) { s.faults.http500 = true; }, false,
                                       "the server gave no list"},
                       ReleasesFailure{"connection refused", [](LabFirmwareServer &) {}, true, "Connection refused"}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(LabClientTest, NewestPrintsOneReleaseOrNothing)
 {
@@ -239,20 +239,22 @@ TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
 TEST_F(LabClientTest, BadUsageGivesStatusTwoAndAUsageLine)
 {
     for (const QStringList &bad : {
-             QStringList{"releases"},
-             QStringList{"releases", "--type", "two"},
-             QStringList{"releases", "--type", "2", "--beta"},
-             QStringList{"releases", "--type", "2", "--server"},
-             QStringList{"releases", "--type", "2", "--server", "not a url"},
-             QStringList{"newest", "--type", "2", "--version", "x", "--beta", "0"},
-             QStringList{"newest", "--type", "2", "--version", "1.0"},
-             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1"},
-             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "4k"},
-             QStringList{"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"},
+             flashwell::test::strings({"releases"}),
+             flashwell::test::strings({"releases", "--type", "two"}),
+             flashwell::test::strings({"releases", "--type", "2", "--beta"}),
+             flashwell::test::strings({"releases", "--type", "2", "--server"}),
+             flashwell::test::strings({"releases", "--type", "2", "--server", "not a url"}),
+             flashwell::test::strings({"newest", "--type", "2", "--version", "x", "--beta", "0"}),
+             flashwell::test::strings({"newest", "--type", "2", "--version", "1.0"}),
+             flashwell::test::strings({"download", "--file-url", "http://x/a.bin", "--id", "1"}),
+             flashwell::test::strings({"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "4k"}),
+             flashwell::test::strings(
+                 {"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"}),
          }) {
         const LabOutput o = lab(bad);
         EXPECT_EQ(o.status, 2) << qPrintable(bad.join(u' '));
-        EXPECT_TRUE(o.err.contains("usage: flashwell-lab " + bad.first().toLatin1())) << o.err.constData();
+        EXPECT_TRUE(o.err.contains(QByteArray(QByteArray("usage: flashwell-lab ") + bad.first().toLatin1())))
+            << o.err.constData();
         EXPECT_TRUE(o.out.isEmpty());
     }
     EXPECT_TRUE(server.requests().isEmpty());
@@ -304,12 +306,16 @@ TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LabFlashResultLast,
-    ::testing::Values(FlashEnd{"success", {"--bootloader", "classic"}, 0, "update finished"},
-                      FlashEnd{"stalled", {"--bootloader", "classic", "--fault", "drop-reply:3"}, 1, "stalled"},
-                      FlashEnd{"unplugged", {"--bootloader", "classic", "--fault", "unplug-after:5"}, 1, "stalled"},
-                      FlashEnd{
-                          "send failed", {"--bootloader", "classic", "--fault", "fail-send:5"}, 1, "could not be sent"},
-                      FlashEnd{"error callback", {"--bootloader", "second-gen"}, 1, "firmware is for product"}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    ::testing::Values(
+        FlashEnd{"success", flashwell::test::strings({"--bootloader", "classic"}), 0, "update finished"},
+        FlashEnd{"stalled", flashwell::test::strings({"--bootloader", "classic", "--fault", "drop-reply:3"}), 1,
+                 "stalled"},
+        FlashEnd{"unplugged", flashwell::test::strings({"--bootloader", "classic", "--fault", "unplug-after:5"}), 1,
+                 "stalled"},
+        FlashEnd{"send failed", flashwell::test::strings({"--bootloader", "classic", "--fault", "fail-send:5"}), 1,
+                 "could not be sent"},
+        FlashEnd{"error callback", flashwell::test::strings({"--bootloader", "second-gen"}), 1,
+                 "firmware is for product"}),
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 #endif

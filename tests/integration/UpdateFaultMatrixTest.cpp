@@ -2,6 +2,7 @@
 #include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
 #include "update/UpdateSessionController.h"
 
@@ -90,7 +91,7 @@ struct Landmarks
 bool carriesFileBytes(const HidReport &r, const QByteArray &file)
 {
     for (const std::size_t at : {0u, 1u, 8u, 9u, 17u}) {
-        const QByteArray window(reinterpret_cast<const char *>(r.data()) + at, 16);
+        const QByteArray window = byteArrayOf(std::span(r).subspan(at, 16));
         if (window.count('\0') < 8 && file.contains(window))
             return true;
     }
@@ -247,4 +248,4 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, UpdateFaultMatrix, ::testing::ValuesIn(allPaths()),
-                         [](const auto &info) { return flashwell::test::testName(info.param.name); });
+                         [](const auto &row) { return flashwell::test::testName(row.param.name); });

@@ -80,7 +80,7 @@ TEST_P(UpdatePaths, EndsInState6WithTheFileInFlash)
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, UpdatePaths, ::testing::ValuesIn(allPaths()),
-                         [](const auto &info) { return flashwell::test::testName(info.param.name); });
+                         [](const auto &row) { return flashwell::test::testName(row.param.name); });
 
 struct AlertCase
 {
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     file = buildVela2File({{617, 0, 0x01018000, 0x9025, patternBytes(3000)}});
                                 },
                                 ""}),
-    [](const auto &info) { return flashwell::test::testName(info.param.name); });
+    [](const auto &row) { return flashwell::test::testName(row.param.name); });
 
 TEST_F(UpdateWorkflowTest, SilentBootloaderEndsInState7After20To23Seconds)
 {

@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BootloaderCase{"info addressed", 0x3105, 0x08020000, 0x08020000, 0},
                       BootloaderCase{"info addressed with radio", 0x9029, 0x08020000, 0x08020000, 700},
                       BootloaderCase{"receiver with radio", 0x3103, 0x08020000, 0x08020000, 900}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 struct Vela2Fault
 {
@@ -137,4 +137,4 @@ INSTANTIATE_TEST_SUITE_P(
         Vela2Fault{"corrupted chunk", &LabFlashOptions::corruptWrite, 12, "CRC Error"},
         Vela2Fault{"send fails", &LabFlashOptions::failSend, 8,
                    "stalled: waiting for the chunk write reply (92 of 2000 image bytes written)"}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });

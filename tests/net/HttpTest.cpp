@@ -127,9 +127,9 @@ INSTANTIATE_TEST_SUITE_P(Combinations, HttpServerChoice,
                          ::testing::Values(ServerChoice{true, "zh-Hans-CN", 2}, ServerChoice{true, "en-US", 2},
                                            ServerChoice{false, "zh-Hans", 1}, ServerChoice{false, "zh-Hant-TW", 0},
                                            ServerChoice{false, "en-GB", 0}),
-                         [](const auto &info) {
-                             return std::string(info.param.betaSwitch ? "beta_" : "release_")
-                                    + flashwell::test::testName(info.param.language);
+                         [](const auto &row) {
+                             return std::string(row.param.betaSwitch ? "beta_" : "release_")
+                                    + flashwell::test::testName(row.param.language);
                          });
 
 TEST_F(HttpTest, RequestsCarryTheirHeaderFieldsExactly)
@@ -262,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, HttpReplyFaults,
                          ::testing::Values(ReplyFault{"msgState 0", [](auto &f) { f.msgState0 = true; }},
                                            ReplyFault{"not JSON", [](auto &f) { f.nonJson = true; }},
                                            ReplyFault{"500 with HTML", [](auto &f) { f.http500 = true; }}),
-                         [](const auto &info) { return flashwell::test::testName(info.param.what); });
+                         [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, TransportFailureOfTheListReachesTheFailureBlock)
 {
@@ -378,7 +378,7 @@ INSTANTIATE_TEST_SUITE_P(
                                -1},
                       SizeCase{"500 page", 3000, 3000, [](auto &f) { f.http500 = true; }, 1011},
                       SizeCase{"slow body", 4000, 4000, [](auto &f) { f.slowBodyMs = 5; }, 0}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, FileNamesThatAreNoPlainFileAreRefused)
 {
@@ -479,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, HttpTransferFaults,
                                                          [](auto &f) { f.cutAfterStatusLine = true; }},
                                            TransferFault{"never answered", [](auto &f) { f.neverAnswer = true; }},
                                            TransferFault{"endless body", [](auto &f) { f.endlessBody = true; }}),
-                         [](const auto &info) { return flashwell::test::testName(info.param.what); });
+                         [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, EndlessListReplyIsAbortedAtItsCap)
 {
@@ -620,7 +620,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DigestCase{"31 digits", "0011223344556677889900aabbccddeef", false, 0},
                       DigestCase{"stale cache replaced", "good", true, 0},
                       DigestCase{"stale cache and wrong digest", "00112233445566778899aabbccddeeff", true, 1014}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, ReleaseListedWithAWrongDigestFailsItsDownload)
 {

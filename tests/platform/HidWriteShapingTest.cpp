@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A Report ID item with its data cut off still declares numbered reports.
         DescriptorCase{"truncated id", {0x09, 0x01, 0x85}, true}, DescriptorCase{"truncated long item", {0xFE}, false},
         DescriptorCase{"empty", {}, false}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST(WriteShaping, UnnumberedDeviceAlwaysGetsALeadingZero)
 {

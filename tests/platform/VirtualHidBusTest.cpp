@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"duplicate out", {K::Duplicate, D::HostToDevice, 2}, 4, 4, kIOReturnSuccess},
                       FaultCase{"fail send", {K::FailSend, D::HostToDevice, 2}, 2, 2, kIOReturnError},
                       FaultCase{"delay in", {K::Delay, D::DeviceToHost, 1, 500}, 3, 3, kIOReturnSuccess}),
-    [](const auto &info) { return flashwell::test::testName(info.param.what); });
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(VirtualHidBusTest, DelayedReplyArrivesAfterLaterOnes)
 {

@@ -112,6 +112,15 @@ inline QString writeTempFile(const QTemporaryDir &dir, const QByteArray &bytes, 
     return path;
 }
 
+// Texts written as plain literals, for tables of arguments and expected lists.
+template <typename Texts = std::initializer_list<const char *>> QStringList strings(const Texts &texts)
+{
+    QStringList out;
+    for (const char *text : texts)
+        out << QString::fromUtf8(text);
+    return out;
+}
+
 // A parameterised test's name from free text: letters and digits kept, the rest as '_'.
 inline std::string testName(std::string text)
 {

@@ -2,6 +2,8 @@
 #include "device/SFenwykDevice.h"
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -23,11 +25,14 @@ Firmware release(float version, int beta, const char *fileName = "Pad_V1.bin", c
     return f;
 }
 
-QStringList describe(const QList<Firmware> &list)
+using Described = std::vector<std::string>;
+
+Described describe(const QList<Firmware> &list)
 {
-    QStringList out;
+    Described out;
     for (const Firmware &f : list)
-        out << QString::asprintf("%.2f/%d/%s", static_cast<double>(f.version), f.beta, qPrintable(f.fileName()));
+        out.push_back(QString::asprintf("%.2f/%d/%s", static_cast<double>(f.version), f.beta, qPrintable(f.fileName()))
+                          .toStdString());
     return out;
 }
 
@@ -48,11 +53,11 @@ TEST(FirmwareListRules, OrdersByVersionPlusBetaThenFileName)
     QList<Firmware> list{release(1.00f, 0), release(1.02f, 1), release(1.02f, 0), release(1.01f, 0)};
     firmware_list::sortReleases(list);
     EXPECT_EQ(describe(list),
-              (QStringList{"1.02/1/Pad_V1.bin", "1.02/0/Pad_V1.bin", "1.01/0/Pad_V1.bin", "1.00/0/Pad_V1.bin"}));
+              (Described{"1.02/1/Pad_V1.bin", "1.02/0/Pad_V1.bin", "1.01/0/Pad_V1.bin", "1.00/0/Pad_V1.bin"}));
 
     QList<Firmware> ties{release(1.0f, 0, "A_V1.bin"), release(1.0f, 0, "C_V1.bin"), release(1.0f, 0, "B_V1.bin")};
     firmware_list::sortReleases(ties);
-    EXPECT_EQ(describe(ties), (QStringList{"1.00/0/C_V1.bin", "1.00/0/B_V1.bin", "1.00/0/A_V1.bin"}));
+    EXPECT_EQ(describe(ties), (Described{"1.00/0/C_V1.bin", "1.00/0/B_V1.bin", "1.00/0/A_V1.bin"}));
 }
 
 TEST(FirmwareListRules, OrderKeyIsComputedInSinglePrecision)
@@ -63,7 +68,7 @@ TEST(FirmwareListRules, OrderKeyIsComputedInSinglePrecision)
     EXPECT_EQ(firmware_list::orderKey(release(1.02f, -4)), 1.02f) << "only betas from 1 count";
     QList<Firmware> list{release(1.03f, 0), release(1.02f, 3), release(1.02f, 0)};
     firmware_list::sortReleases(list);
-    EXPECT_EQ(describe(list), (QStringList{"1.03/0/Pad_V1.bin", "1.02/3/Pad_V1.bin", "1.02/0/Pad_V1.bin"}));
+    EXPECT_EQ(describe(list), (Described{"1.03/0/Pad_V1.bin", "1.02/3/Pad_V1.bin", "1.02/0/Pad_V1.bin"}));
 }
 
 struct MinimumCase
@@ -71,7 +76,7 @@ struct MinimumCase
     const char *name;
     uint16_t cataloguePid;
     uint16_t bootVersion;
-    QStringList kept;
+    Described kept;
 };
 
 // Test names and failure messages show the case, not its bytes.
@@ -119,13 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"5.03/0/Pad_V1.bin", "5.02/1/Pad_V1.bin", "5.02/0/Pad_V1.bin", "1.37/2/Pad_V1.bin",
                                    "1.37/0/Pad_V1.bin", "1.36/0/Pad_V1.bin", "1.03/1/Pad_V1.bin", "1.03/0/Pad_V1.bin",
                                    "1.02/0/Pad_V1.bin"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(FirmwareListRules, FilterKeepsReleaseBuildsOfTheMinimumAndNeverReorders)
 {
     const QList<Firmware> list{release(1.02f, 0), release(1.04f, 0), release(1.03f, 1), release(1.03f, 0)};
     EXPECT_EQ(describe(firmware_list::filterVersion(list, 1.03f)),
-              (QStringList{"1.04/0/Pad_V1.bin", "1.03/0/Pad_V1.bin"}));
+              (Described{"1.04/0/Pad_V1.bin", "1.03/0/Pad_V1.bin"}));
     EXPECT_TRUE(firmware_list::filterVersion(list, 9.0f).isEmpty());
 }
 

@@ -85,7 +85,7 @@ TEST_F(HistoryFile, LinesThatAreNotRecordsAreSkipped)
 {
     ASSERT_TRUE(history.append(record("A", UpdateHistoryRecord::Outcome::Success)));
     QJsonObject good = record("B", UpdateHistoryRecord::Outcome::Success).toJson();
-    const auto with = [&](const char *key, const QJsonValue &value) {
+    const auto with = [&](const char *key, const QJsonValue &value) -> QByteArray {
         QJsonObject o = good;
         o.insert(QLatin1String(key), value);
         return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';

@@ -535,7 +535,7 @@ INSTANTIATE_TEST_SUITE_P(
                    2.0f,
                    {"06 00 50 01 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00"}},
         SwitchCase{"dinputPlain", 0x3116, 0x2DC8, 0x3116, 2.0f, 18, 2.0f, {"06 00 50 01 00 00"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(UpdateControllerTest, AKnownBootloaderIsUsedWithoutTheGuide)
 {
