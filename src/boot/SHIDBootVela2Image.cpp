@@ -1,5 +1,5 @@
-// Second-generation session: the firmware file's image records, the product check and the two
-// flash verifications.
+// Second-generation session: the image check (its records found by vela2::locateImages), the
+// product check and the two flash verifications.
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"
 #include "boot/SHIDBootVela2.h"
