@@ -1,7 +1,12 @@
-// Second-generation session fuzzing, the JL path included. With FLASHWELL_FUZZ_FILE: an arbitrary firmware file is
-// updated onto the lab's bootloader (the first input byte picks the reported product ID). Without
-// it: arbitrary reply reports are fed while the session waits for each step.
+// Second-generation fuzzing. With FLASHWELL_FUZZ_FILE: the image records of an arbitrary firmware
+// file are located in memory (the first input bytes pick the boot type and the search key), and
+// what comes back must be consistent with the file. Without it: arbitrary reply reports are fed to
+// the session, the JL path included, while it waits for each step.
 #include "FuzzSupport.h"
+#include "boot/Vela2Records.h"
+#include "platform/Bytes.h"
+
+#ifndef FLASHWELL_FUZZ_FILE
 #include "QuietBootDelegate.h"
 #include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
@@ -10,13 +15,87 @@
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QFile>
+#include <map>
+#include <string>
+#endif
 
+#include <QBuffer>
+
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 using namespace flashwell;
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    fuzz::initialise(argc, argv);
+    return 0;
+}
+
+#ifdef FLASHWELL_FUZZ_FILE
+
+namespace {
+
+// Every listed boot type, and 0 for an unlisted one (no rules at all).
+constexpr std::array<int32_t, 16> kBootTypes = {0, 1, 2, 3, 5, 6, 7, 8, 10, 15, 16, 17, 18, 19, 20, 21};
+constexpr std::size_t kPicks = 4; // boot type, search key product (2 bytes), search key sub-type
+
+void expect(bool holds)
+{
+    if (!holds)
+        std::abort();
+}
+
+// A record found must be the header at its place, and its payload must lie within the file.
+void expectWithin(const std::optional<vela2::ImageRecord> &record, std::span<const uint8_t> file)
+{
+    if (!record)
+        return;
+    const auto size = static_cast<qint64>(file.size());
+    expect(record->headerAt >= 0 && record->end() <= size);
+    const auto stored = file.subspan(static_cast<std::size_t>(record->headerAt), classic::kHeaderSize);
+    expect(std::equal(stored.begin(), stored.end(), record->header.raw.begin()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    if (size < kPicks)
+        return 0;
+    const int32_t bootType = kBootTypes[data[0] % kBootTypes.size()];
+    const uint32_t searchKey = wire::le16(std::span<const uint8_t>(data, size), 1) + data[3] * 0x10000u;
+    const std::span<const uint8_t> file(data + kPicks, size - kPicks);
+    QByteArray bytes = QByteArray::fromRawData(charsOf(file), static_cast<qsizetype>(file.size()));
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return 0;
+
+    const vela2::BootTypeTraits traits = vela2::traitsOf(bootType);
+    QString whyNot;
+    const vela2::FileImages images = vela2::locateImages(buffer, traits, searchKey, whyNot);
+    expectWithin(images.main, file);
+    expectWithin(images.radio, file);
+    switch (images.verdict) {
+    case vela2::FileVerdict::Usable:
+        expect(images.main.has_value() && whyNot.isEmpty());
+        expect(images.foundBySearch == traits.searchesRecords);
+        expect(!images.radio || (traits.radioStage && !traits.checksummed));
+        break;
+    case vela2::FileVerdict::NotThisDevice:
+        expect(!images.main && !images.radio && whyNot.isEmpty());
+        break;
+    case vela2::FileVerdict::Malformed:
+        expect(!images.radio && !whyNot.isEmpty());
+        break;
+    }
+    return 0;
+}
+
+#else
 
 namespace {
 
@@ -25,13 +104,23 @@ constexpr std::array<uint16_t, 15> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x30
 
 using Sink = lab::QuietBootDelegate;
 
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+// A small valid file for `pid`, so the session gets as far as the replies let it. The session
+// reads its file by path; each product's file is written once per process.
+QString fileFor(uint16_t pid)
 {
-    fuzz::initialise(argc, argv);
-    return 0;
+    static std::map<uint16_t, QString> paths;
+    auto found = paths.find(pid);
+    if (found != paths.end())
+        return found->second;
+    std::array<uint8_t, 28 + 64> file{};
+    wire::putLe32(file, 4, 0x01018000);
+    wire::putLe32(file, 8, 64);
+    wire::putLe32(file, 12, pid);
+    const std::string name = "fw-" + std::to_string(pid) + ".bin";
+    return paths.emplace(pid, fuzz::writeInput(file.data(), file.size(), name.c_str())).first->second;
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
@@ -52,20 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     device.seedFlash(100);
     device.appZone = static_cast<uint32_t>(data[1] >> 2) * 64; // the JL variants' zone and unit
     device.eraseUnit = (data[1] & 0x80) ? 0 : 4096;
-#ifdef FLASHWELL_FUZZ_FILE
-    session.filePath = fuzz::writeInput(data + 2, size - 2);
-    HidDevice *hid = device.plug();
-    Q_UNUSED(hid);
-    clock.runPending();
-    session.readPID();
-    clock.advance(120'000);
-#else
-    // A small valid file, so the session gets as far as the replies let it.
-    std::array<uint8_t, 28 + 64> file{};
-    wire::putLe32(file, 4, 0x01018000);
-    wire::putLe32(file, 8, 64);
-    wire::putLe32(file, 12, pid);
-    session.filePath = fuzz::writeInput(file.data(), file.size());
+    session.filePath = fileFor(pid);
     HidDevice *hid = bus.plug({usb::kVendorId, usb::kSecondGenBootloader.productId, {}}, nullptr);
     clock.runPending();
     session.readPID();
@@ -77,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         at += 1 + length;
     }
     clock.advance(2000);
-#endif
     return 0;
 }
+
+#endif

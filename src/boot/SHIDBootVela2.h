@@ -59,10 +59,10 @@ public:
     void resetGamepad();
 
     // --- image check and verification ---
-    // True when `pfile` stands at the main image's payload; false after reporting why.
+    // True when `pfile` stands at the main image's payload (and `m_radioFile` at the radio one's,
+    // when the file has one); false after reporting why. The records are found by
+    // vela2::locateImages.
     bool imageCheck();
-    // Position of the radio record whose 32-bit pid field equals `key`, or 0xFFFFFFFF.
-    uint32_t radioRecordSearch(uint32_t key);
     bool Flash_CRC(int32_t crcIndex_i, int32_t half);
     void flashCRC();
     void writeSave_Head_4K();
@@ -117,9 +117,6 @@ private:
     void sendMainChunk(uint32_t base, std::function<void()> next);
     // Reads the next chunk of an image; reports and returns empty when the file ran out early.
     std::vector<uint8_t> readChunk(QFile &file, std::size_t wanted, const char *image);
-    // Walks the records of `file` from its start; fills `header` as it goes.
-    uint32_t walkRecords(QFile &file, uint32_t key, classic::FirmwareHeader &header);
-    bool verifyRecordFits(const QFile &file, qint64 headerAt, const classic::FirmwareHeader &header);
 
     WeakDelegate<SHIDBootDelegate> m_bootDelegate;
     HidDeviceRef m_device;

@@ -1,8 +1,9 @@
-// Second-generation session: the firmware file's image records, the product check and the two
-// flash verifications.
+// Second-generation session: the image check (its records found by vela2::locateImages), the
+// product check and the two flash verifications.
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"
 #include "boot/SHIDBootVela2.h"
+#include "boot/Vela2Records.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +11,6 @@
 namespace flashwell {
 
 namespace {
-constexpr uint32_t kNotFound = 0xFFFFFFFF;
 constexpr std::size_t kHeaderSize = classic::kHeaderSize;
 constexpr uint32_t kHalf = 256;
 constexpr uint32_t kHeadSize = 4096;
@@ -18,16 +18,6 @@ constexpr uint32_t kHeadSize = 4096;
 QString crcError(uint16_t device, uint16_t file)
 {
     return QString::asprintf("CRC Error: \n crc : %x file_crc: %x ", device, file);
-}
-
-bool readHeader(QFile &file, classic::FirmwareHeader &header, qint64 &got)
-{
-    const QByteArray bytes = file.read(kHeaderSize);
-    got = bytes.size();
-    if (bytes.size() != static_cast<qsizetype>(kHeaderSize))
-        return false;
-    std::copy(bytes.begin(), bytes.end(), header.raw.begin());
-    return true;
 }
 
 // `count` bytes of `file` from `at`, 0xFF where the file has none (as erased flash reads).
@@ -43,18 +33,6 @@ std::vector<uint8_t> readPadded(const QString &path, qint64 at, std::size_t coun
 }
 } // namespace
 
-bool SHIDBootVela2::verifyRecordFits(const QFile &file, qint64 headerAt, const classic::FirmwareHeader &header)
-{
-    const qint64 end = headerAt + static_cast<qint64>(kHeaderSize) + header.length();
-    if (end <= file.size())
-        return true;
-    fail(QStringLiteral("image record at %1: header length %2 runs past end of file (%3 bytes)")
-             .arg(headerAt)
-             .arg(header.length())
-             .arg(file.size()));
-    return false;
-}
-
 bool SHIDBootVela2::imageCheck()
 {
     // No file: identification only (nothing is being updated); the chain stops quietly.
@@ -69,109 +47,60 @@ bool SHIDBootVela2::imageCheck()
         return false;
     }
 
-    classic::FirmwareHeader header;
-    qint64 got = 0;
-    if (traits().skipsFirstRecord) {
-        if (!readHeader(*stream, header, got)) {
-            if (got == 0 && traits().emptyFileUnsupported) {
-                if (SHIDBootDelegate *d = bootDelegate())
-                    d->SHIDBootNotSupportFirmware(nullptr);
-                return false;
-            }
-            fail(QStringLiteral("firmware file ends inside its first image header (%1 bytes)").arg(got));
-            return false;
-        }
-        if (!verifyRecordFits(*stream, 0, header))
-            return false;
-        stream->seek(static_cast<qint64>(kHeaderSize) + header.length());
-    }
-
-    qint64 headerAt = stream->pos();
-    bool foundBySearch = false;
-    if (traits().searchesRecords) {
-        foundBySearch = true;
-        const uint32_t found = walkRecords(*stream, m_info.searchKey(), header);
-        if (found == kNotFound) {
-            if (SHIDBootDelegate *d = bootDelegate())
-                d->SHIDBootNotSupportFirmware(nullptr);
-            return false;
-        }
-        headerAt = found;
-    } else if (!readHeader(*stream, header, got)) {
-        if (got == 0 && traits().emptyFileUnsupported) {
-            if (SHIDBootDelegate *d = bootDelegate())
-                d->SHIDBootNotSupportFirmware(nullptr);
-            return false;
-        }
-        fail(QStringLiteral("firmware file ends inside the main image header (%1 of 28 bytes at %2)")
-                 .arg(got)
-                 .arg(headerAt));
+    QString whyNot;
+    const vela2::FileImages images = vela2::locateImages(*stream, traits(), m_info.searchKey(), whyNot);
+    if (images.verdict == vela2::FileVerdict::NotThisDevice) {
+        if (SHIDBootDelegate *d = bootDelegate())
+            d->SHIDBootNotSupportFirmware(nullptr);
         return false;
     }
-    if (!verifyRecordFits(*stream, headerAt, header))
+    if (!images.main) {
+        fail(whyNot);
         return false;
-
-    m_mainHeader = header;
-    m_mainVersionWord = header.versionWord();
-    m_mainAddress = header.address();
-    m_mainLength = header.length();
-    m_mainPid = header.pid();
-    m_mainPayloadAt = headerAt + static_cast<qint64>(kHeaderSize);
+    }
+    const vela2::ImageRecord &mainRecord = *images.main;
+    m_mainHeader = mainRecord.header;
+    m_mainVersionWord = mainRecord.header.versionWord();
+    m_mainAddress = mainRecord.header.address();
+    m_mainLength = mainRecord.header.length();
+    m_mainPid = mainRecord.header.pid();
+    m_mainPayloadAt = mainRecord.payloadAt();
     m_bytesWritten = 0;
 
     // The wired bootloaders 0x2003 and 0x2006 keep their records under 0x2002: the record search
     // is mapped for no other reason, so the record it found that way is theirs.
-    const uint32_t recordPid = header.pid() & 0xFFFF;
-    const bool wiredFamilyRecord = foundBySearch && isSummitWired(bootType_PID) && recordPid == 0x2002;
+    const uint32_t recordPid = mainRecord.header.pid() & 0xFFFF;
+    const bool wiredFamilyRecord = images.foundBySearch && isSummitWired(bootType_PID) && recordPid == 0x2002;
     if (bootType_PID != recordPid && !wiredFamilyRecord) {
         if (SHIDBootDelegate *d = bootDelegate())
-            d->SHIDBootErrorNOEqualPID(this, header.pid(), bootType_PID);
+            d->SHIDBootErrorNOEqualPID(this, mainRecord.header.pid(), bootType_PID);
         return false;
     }
-    // The radio record is found and bounded here too, so that a file the update cannot finish is
+    // The radio record was found and bounded too, so that a file the update cannot finish is
     // refused before anything is erased. Each update starts from its own images: no radio length
     // of an earlier update survives into this one's progress.
     m_radioHeader = {};
     m_radioFile.reset();
-    if (!traits().checksummed && traits().radioStage) {
-        const uint32_t found = radioRecordSearch(traits().radioRecordKey);
-        if (found == kNotFound) {
-            m_radioHeader = {};
-        } else {
-            if (!verifyRecordFits(*m_radioFile, found, m_radioHeader)) {
-                m_radioHeader = {};
-                m_radioFile.reset();
-                return false;
-            }
-            m_radioFile->seek(static_cast<qint64>(found) + static_cast<qint64>(kHeaderSize));
+    if (images.verdict == vela2::FileVerdict::Malformed) {
+        fail(whyNot);
+        return false;
+    }
+    if (images.radio) {
+        auto radio = std::make_unique<QFile>(filePath);
+        if (!radio->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !radio->seek(images.radio->payloadAt())) {
+            fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, radio->errorString()));
+            return false;
         }
+        m_radioHeader = images.radio->header;
+        m_radioFile = std::move(radio);
+    }
+    if (!stream->seek(m_mainPayloadAt)) {
+        fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, stream->errorString()));
+        return false;
     }
     offset = 0;
     pfile = std::move(stream);
     return true;
-}
-
-uint32_t SHIDBootVela2::walkRecords(QFile &file, uint32_t key, classic::FirmwareHeader &header)
-{
-    const qint64 size = file.size();
-    qint64 position = 0;
-    while (position < size && file.seek(position)) {
-        qint64 got = 0;
-        if (!readHeader(file, header, got))
-            break;
-        if (header.pid() == key)
-            return static_cast<uint32_t>(position);
-        position += static_cast<qint64>(kHeaderSize) + header.length();
-    }
-    return kNotFound;
-}
-
-uint32_t SHIDBootVela2::radioRecordSearch(uint32_t key)
-{
-    m_radioFile = std::make_unique<QFile>(filePath);
-    if (!m_radioFile->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return kNotFound;
-    return walkRecords(*m_radioFile, key, m_radioHeader);
 }
 
 bool SHIDBootVela2::Flash_CRC(int32_t i, int32_t half)

@@ -390,6 +390,19 @@ TEST_F(Vela2SessionTest, RadioRecordRunningPastTheFileIsRefusedBeforeTheErase)
     EXPECT_TRUE(sent(vela2::kWriteChunk).empty());
 }
 
+// The product check comes first: another product's file is reported as such, whatever else is
+// wrong with it further on.
+TEST_F(Vela2SessionTest, AnotherProductsFileWithABrokenRadioRecordIsReportedAsTheWrongProduct)
+{
+    VirtualVela2Bootloader device(bus, 0x9029);
+    infoAddressed(device, 0x2000, 0);
+    device.seedFlash(0);
+    run(device, buildVela2File({{500, 0, 0x08010000, 0x2000, patternBytes(100, 3)},
+                                {700, 0, 0x00020000, 0, patternBytes(50, 4), 5000}}));
+    EXPECT_EQ(recorder.events.back(), "wrong pid " + std::to_string(0x2000) + " " + std::to_string(0x9029));
+    EXPECT_TRUE(sent(vela2::kErase).empty());
+}
+
 // A radio-stage update and then one without a radio image, on the same session: the second one's
 // progress is its own and reaches 100.
 TEST_F(Vela2SessionTest, EachUpdateCountsProgressFromItsOwnImages)
