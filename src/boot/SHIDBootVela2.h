@@ -42,17 +42,39 @@ public:
     uint32_t appZoneAddr = 0;
     uint32_t offset = 0;
 
+    // Starts an update of `filePath` (or identification only, without one) on the device present:
+    // the one step the screens call; every later step is sent by the reply to the one before.
+    void readPID();
+    // Sends one request and waits for its reply (the dispatch's primitive, open to tests).
+    void BootReadFlash(std::span<const uint8_t> data, uint32_t len, uint32_t address, uint32_t totalLen, int32_t cmd,
+                       ReplyHandler block);
+
+    // Held image state, for the steps and for tests.
+    const vela2::GamepadInfo &gamepadInfo() const { return m_info; }
+    const classic::FirmwareHeader &mainHeader() const { return m_mainHeader; }
+    uint32_t mainLength() const { return m_mainLength; }
+    uint32_t radioLength() const { return m_radioHeader.length(); }
+    const std::array<uint8_t, vela2::kBootSerialSize> &bootSerial() const { return m_bootSerial; }
+    // 0..100 over both images.
+    int32_t progress() const;
+    // The step the session is in, for messages: the request whose reply it waits for.
+    QString currentStep() const;
+
+protected:
+    void deviceMatched(HidDevice *device) override;
+    void deviceRemoved(HidDevice *device) override;
+    void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
+
+private:
+    // The steps; each one is sent by the reply to the one before.
     // --- packets and reply dispatch ---
     void Generate_bootCmdPacket(std::span<const uint8_t> data, uint32_t len, uint32_t address, uint32_t totalLen,
                                 int32_t cmd, uint16_t params);
-    void BootReadFlash(std::span<const uint8_t> data, uint32_t len, uint32_t address, uint32_t totalLen, int32_t cmd,
-                       ReplyHandler block);
     void addBlock(ReplyHandler block, uint8_t cmd);
     static void readReadFlash(std::span<const uint8_t> report, int32_t cmd, const ReplyHandler &block);
     static bool isSummitWired(uint32_t pid) { return vela2::isSummitWired(pid); }
 
     // --- identification ---
-    void readPID();
     void readGamepadInfo(bool continueWithBootSerial);
     void readBoot_Serial();
     void getVela2Version();
@@ -83,24 +105,6 @@ public:
     void setBleVersion();
     void setVela2Version();
 
-    // Held image state, for the steps and for tests.
-    const vela2::GamepadInfo &gamepadInfo() const { return m_info; }
-    const classic::FirmwareHeader &mainHeader() const { return m_mainHeader; }
-    uint32_t mainLength() const { return m_mainLength; }
-    uint32_t bytesWritten() const { return m_bytesWritten; }
-    uint32_t radioLength() const { return m_radioHeader.length(); }
-    const std::array<uint8_t, vela2::kBootSerialSize> &bootSerial() const { return m_bootSerial; }
-    // 0..100 over both images.
-    int32_t progress() const;
-    // The step the session is in, for messages: the request whose reply it waits for.
-    QString currentStep() const;
-
-protected:
-    void deviceMatched(HidDevice *device) override;
-    void deviceRemoved(HidDevice *device) override;
-    void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
-
-private:
     // Tells the boot delegate, when one is still alive.
     template <typename Method, typename... Args> void tell(Method method, Args &&...args) const
     {
