@@ -674,7 +674,8 @@ def guide_sub(L):
     for sx in (-1, 1):
         p.rect(160 + sx * 92 - 30, 6, 60, 36, 9, fill=shade(trig, 0.12), stroke=edge, sw=2)
         p.rect(160 + sx * 96 - 38, 30, 76, 24, 10, fill=trig, stroke=edge, sw=2)
-    p.rect(14, 46, 292, 70, 34, fill=body, stroke=edge, sw=2.5)
+    # The pad's top half only, with its lower corners rounded inside the frame.
+    p.rect(14, 46, 292, 50, 22, fill=body, stroke=edge, sw=2.5)
     p.rect(146, 43, 28, 9, 3, fill="#202329")
     p.path("M160 44V6", fill="none", stroke="#3A3F48", sw=6)
     p.text(160 - 92, 20, "L2", 9, shade(trig, 0.55))
