@@ -9,6 +9,7 @@
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
 #include "device/SFenwykDeviceDetailsTools.h"
+#include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
 
 #include <QDir>
@@ -19,7 +20,7 @@ namespace flashwell::lab {
 
 namespace {
 
-constexpr uint16_t kVendor = 0x2DC8;
+constexpr uint16_t kVendor = usb::kVendorId;
 constexpr uint32_t kClassicAddress = 0x08004000;
 constexpr uint32_t kInfoBootSerial = 0x08003000;
 constexpr uint32_t kInfoVersionWord = 0x08003040;

@@ -16,6 +16,7 @@
 #include "device/SHIDDinput.h"
 #include "device/SHIDHJZ.h"
 #include "device/SHIDSwitchAndMac.h"
+#include "device/UsbIdentities.h"
 #include "net/SHttp.h"
 #include "platform/NotificationCenter.h"
 #include "platform/VirtualScheduler.h"
@@ -192,17 +193,17 @@ struct LabUpdateRun::State
         case LabBootloader::Classic:
             return {options.boot.vid, options.boot.pid, QStringLiteral("Fenwyk Bootloader")};
         case LabBootloader::SecondGen:
-            return {0x2DC8, options.boot.usbPid, QStringLiteral("Fenwyk Bootloader")};
+            return {usb::kVendorId, options.boot.usbPid, QStringLiteral("Fenwyk Bootloader")};
         case LabBootloader::Hjz:
             break;
         }
-        return {0x2DC8, 0x3209, QStringLiteral("Fenwyk Bootloader")};
+        return {usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId, QStringLiteral("Fenwyk Bootloader")};
     }
 
     void setUpBootloader()
     {
         const LabFlashOptions &b = options.boot;
-        const HidIdentity normalIdentity{0x2DC8, options.pid, QStringLiteral("Fenwyk Controller")};
+        const HidIdentity normalIdentity{usb::kVendorId, options.pid, QStringLiteral("Fenwyk Controller")};
         switch (b.bootloader) {
         case LabBootloader::Classic:
             classicBoot = std::make_unique<VirtualClassicBootloader>(bus, b.pid, b.vid);

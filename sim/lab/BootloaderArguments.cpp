@@ -1,4 +1,7 @@
 #include "lab/BootloaderArguments.h"
+#include "device/UsbIdentities.h"
+
+#include <algorithm>
 
 namespace flashwell::lab {
 
@@ -138,13 +141,14 @@ QString BootloaderArguments::finish()
                    : QStringLiteral("unknown bootloader %1 (classic, second-gen, hjz)").arg(m_bootloader);
     if (m_o.bootloader == LabBootloader::SecondGen) {
         if (m_usbPidGiven) {
-            if (m_o.pid != 0x3208 && m_o.pid != 0x3002)
+            if (!usb::is(usb::kSecondGenBootloader, m_o.pid, usb::kVendorId)
+                && !usb::is(usb::kSecondGenBootloaderAlt, m_o.pid, usb::kVendorId))
                 return QStringLiteral("a second-generation bootloader is USB 0x3208 or 0x3002");
             m_o.usbPid = m_o.pid;
         }
     } else if (m_o.bootloader == LabBootloader::Classic) {
-        const bool classicIdentity = (m_o.vid == 0x2DC8 && (m_o.pid == 0x5750 || m_o.pid == 0x3206))
-                                     || (m_o.vid == 0x0483 && (m_o.pid == 0x5750 || m_o.pid == 0x5760));
+        const bool classicIdentity = std::any_of(usb::kClassicBootloaders.begin(), usb::kClassicBootloaders.end(),
+                                                 [&](const HidMatch &m) { return usb::is(m, m_o.pid, m_o.vid); });
         if (!classicIdentity)
             return QStringLiteral("0x%1/0x%2 is not a classic bootloader identity")
                 .arg(m_o.pid, 4, 16, QLatin1Char('0'))

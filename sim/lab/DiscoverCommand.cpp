@@ -7,6 +7,7 @@
 #include "device/SHIDHJZ.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "device/SHIDXinput.h"
+#include "device/UsbIdentities.h"
 #include "lab/JsonLines.h"
 #include "platform/HidApiBackend.h"
 #include "platform/QtScheduler.h"
@@ -98,14 +99,14 @@ int discoverVirtual()
     watchers.open(&delegate);
 
     // A controller in D-input mode, answering in layout A.
-    VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    VirtualDinputController crane(bus, 0x3100, usb::kVendorId, QStringLiteral("Fenwyk Crane"));
     crane.versionHundredths = 125;
     // A controller with its bootloader version, layout A.
-    VirtualDinputController condor(bus, 0x6002, 0x2DC8, QStringLiteral("Fenwyk Condor Pro"));
+    VirtualDinputController condor(bus, 0x6002, usb::kVendorId, QStringLiteral("Fenwyk Condor Pro"));
     condor.versionHundredths = 210;
     condor.bootVersion = 0x0105;
     // The two-product receiver, answering in layout B with the 2.4g sub-PID.
-    VirtualDinputController summit(bus, 0x3109, 0x2DC8, QStringLiteral("Fenwyk Summit Adapter"));
+    VirtualDinputController summit(bus, 0x3109, usb::kVendorId, QStringLiteral("Fenwyk Summit Adapter"));
     summit.layout = VirtualDinputController::Layout::B;
     summit.versionHundredths = 302;
     summit.subPid = 0x3013;
@@ -113,7 +114,7 @@ int discoverVirtual()
     VirtualVendorModeController wireless(bus, VirtualVendorModeController::Identity::Switch, 0x3101);
     wireless.versionHundredths = 110;
     // macOS mode, a product that is sent back to D-input mode and announced there.
-    VirtualDinputController craneLite(bus, 0x3105, 0x2DC8, QStringLiteral("Fenwyk Crane Lite"));
+    VirtualDinputController craneLite(bus, 0x3105, usb::kVendorId, QStringLiteral("Fenwyk Crane Lite"));
     craneLite.layout = VirtualDinputController::Layout::B;
     craneLite.versionHundredths = 203;
     VirtualVendorModeController sonyMode(bus, VirtualVendorModeController::Identity::Sony, 0x3105);
