@@ -109,5 +109,9 @@ All rights reserved.</translation>
         <source>labFaultDrop</source>
         <translation>Drop a reply</translation>
     </message>
+    <message id="appDevicesBusy">
+        <source>appDevicesBusy</source>
+        <translation>Fenwyk Flashwell is updating a device from a terminal. Open the window again when that update has ended.</translation>
+    </message>
 </context>
 </TS>

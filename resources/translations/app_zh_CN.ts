@@ -109,5 +109,9 @@
         <source>labFaultDrop</source>
         <translation>丢失一个应答</translation>
     </message>
+    <message id="appDevicesBusy">
+        <source>appDevicesBusy</source>
+        <translation>Fenwyk Flashwell 正在从终端更新设备。请在该更新结束后再打开窗口。</translation>
+    </message>
 </context>
 </TS>

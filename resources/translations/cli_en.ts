@@ -271,5 +271,9 @@ Exit status: 0 success, 1 failure, 2 bad usage, 3 no such device.</translation>
         <source>historyUnreadable</source>
         <translation>The update history cannot be read: %1</translation>
     </message>
+    <message id="cliDevicesBusy">
+        <source>cliDevicesBusy</source>
+        <translation>Another Fenwyk Flashwell is using the devices: its window, or an update from a terminal. Close it, or wait for its update to end.</translation>
+    </message>
 </context>
 </TS>

@@ -271,5 +271,9 @@
         <source>historyUnreadable</source>
         <translation>无法读取更新记录：%1</translation>
     </message>
+    <message id="cliDevicesBusy">
+        <source>cliDevicesBusy</source>
+        <translation>另一个 Fenwyk Flashwell 正在使用设备：它的窗口，或终端中的一次更新。请关闭它，或等它的更新结束。</translation>
+    </message>
 </context>
 </TS>

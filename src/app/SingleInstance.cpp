@@ -1,4 +1,5 @@
 #include "app/SingleInstance.h"
+#include "platform/InstanceLock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,8 +23,7 @@ constexpr int kAskForMs = 2000;
 SingleInstance::SingleInstance(QString name, QString directory, QObject *parent)
     : QObject(parent)
     , m_name(std::move(name))
-    , m_directory(directory.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                      : std::move(directory))
+    , m_directory(directory.isEmpty() ? instance_lock::runtimeDirectory() : std::move(directory))
 {}
 
 SingleInstance::~SingleInstance()
@@ -34,7 +34,7 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::lockPath() const
 {
-    return QDir(m_directory).filePath(m_name + QStringLiteral(".lock"));
+    return instance_lock::path(m_directory, m_name);
 }
 
 QString SingleInstance::socketPath() const
@@ -55,7 +55,8 @@ bool SingleInstance::claim()
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError) {
-            if (!askRunningInstance())
+            m_holderAnswered = askRunningInstance();
+            if (!m_holderAnswered)
                 qCWarning(lcInstance).noquote() << "another instance holds" << lockPath() << "but does not answer";
             return false;
         }

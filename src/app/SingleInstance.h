@@ -32,6 +32,10 @@ public:
     void raiseOnRequest(QWidget *window);
     static void raise(QWidget *window);
 
+    // After a failed claim: whether the lock's holder answered. One that does not is no window
+    // (flashwell-cli updating a device) or a window that hangs.
+    bool holderAnswered() const { return m_holderAnswered; }
+
     QString lockPath() const;
     QString socketPath() const;
 
@@ -46,6 +50,7 @@ private:
     QString m_directory;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    bool m_holderAnswered = false;
 };
 
 } // namespace flashwell

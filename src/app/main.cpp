@@ -2,10 +2,13 @@
 #include "app/Application.h"
 #include "app/SingleInstance.h"
 #include "platform/ApplicationContext.h"
+#include "platform/Bundle.h"
+#include "platform/InstanceLock.h"
 #include "update/UpdateHistory.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -21,9 +24,13 @@ int main(int argc, char **argv)
     Application::prepare(app);
 
     // A second start raises the running window and ends: two would fight over the same device.
-    SingleInstance instance(QStringLiteral("io.github.fenwyk.Flashwell"));
-    if (!instance.claim())
+    SingleInstance instance(instance_lock::name());
+    if (!instance.claim()) {
+        if (!instance.holderAnswered())
+            QMessageBox::information(nullptr, QApplication::applicationDisplayName(),
+                                     Bundle::localizedString("appDevicesBusy"));
         return 0;
+    }
 
     // The process-wide services: real devices through hidapi, the Qt scheduler, the network and
     // the shared sessions; they die before the application. The firmware servers come from the

@@ -18,8 +18,11 @@
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryRecorder.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QRegularExpression>
 
 namespace flashwell::cli {
@@ -503,6 +506,19 @@ void FlashwellCli::showProgress(const Options &o, int percent)
 
 int FlashwellCli::update(const Options &o)
 {
+    // The window, or a second update from a terminal, would talk to the same devices.
+    std::optional<QLockFile> lock;
+    if (!m_env.deviceLockPath.isEmpty()) {
+        QDir().mkpath(QFileInfo(m_env.deviceLockPath).absolutePath());
+        lock.emplace(m_env.deviceLockPath);
+        lock->setStaleLockTime(0); // a lock left by a process that died is taken over
+        if (!lock->tryLock(0)) {
+            if (lock->error() == QLockFile::LockFailedError)
+                return fail(o, Failure, text("cliDevicesBusy"));
+            lock.reset(); // no lock can be made here at all: the update goes on, as the window does
+        }
+    }
+
     // VERSION[-beta N]
     std::optional<std::pair<QString, int>> wanted;
     if (!o.release.isEmpty()) {

@@ -31,6 +31,8 @@ public:
         UpdateServices update;
         CliCatalogueClient *client = nullptr;
         QString historyPath;
+        // The lock held while updating (see instance_lock); empty for none.
+        QString deviceLockPath;
         // Runs the event loop (and, in tests, virtual time) until `done` holds.
         std::function<void(const std::function<bool()> &done)> runUntil;
         // One line of the user's answer; none at the end of input.

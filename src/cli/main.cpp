@@ -7,6 +7,7 @@
 #include "device/SHIDHJZ.h"
 #include "platform/ApplicationContext.h"
 #include "platform/Bundle.h"
+#include "platform/InstanceLock.h"
 #include "platform/PlatformServices.h"
 #include "update/UpdateHistory.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char **argv)
                                 &SHIDBootHJZ::sharedInstance(), &SHIDHJZ::sharedInstance(), &client};
     env.client = &client;
     env.historyPath = UpdateHistory::defaultPath();
+    env.deviceLockPath = instance_lock::path(instance_lock::runtimeDirectory());
     env.runUntil = [](const std::function<bool()> &done) {
         // A tick keeps the loop looking at `done` even when nothing else happens.
         QTimer tick;

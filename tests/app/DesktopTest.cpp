@@ -3,6 +3,7 @@
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SHIDHJZ.h"
+#include "platform/InstanceLock.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 #include "update/UpdateSessionController.h"
@@ -11,6 +12,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QLockFile>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -246,12 +248,27 @@ TEST(SingleInstance, ASecondClaimRaisesTheFirstWindowAndTheLockOutlivesNoInstanc
 
         SingleInstance second(QStringLiteral("flashwell-test"), runtime.path());
         EXPECT_FALSE(second.claim());
+        EXPECT_TRUE(second.holderAnswered());
         ASSERT_TRUE(test::waitUntil([&] { return window.isVisible(); }));
         EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
     }
     // The first instance has ended: the next start runs.
     SingleInstance next(QStringLiteral("flashwell-test"), runtime.path());
     EXPECT_TRUE(next.claim());
+}
+
+// flashwell-cli holds the same lock while it updates, with nobody listening: the window does not
+// start, and knows that no window answered.
+TEST(SingleInstance, ALockHeldByAnUpdateFromATerminalIsNotTakenOver)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    QLockFile update(instance_lock::path(runtime.path()));
+    ASSERT_TRUE(update.tryLock(0));
+    SingleInstance window(instance_lock::name(), runtime.path());
+    EXPECT_EQ(window.lockPath(), instance_lock::path(runtime.path()));
+    EXPECT_FALSE(window.claim());
+    EXPECT_FALSE(window.holderAnswered());
 }
 
 TEST(SingleInstance, TheProgramStartedTwiceRaisesTheRunningWindowAndEnds)

@@ -23,10 +23,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QTcpServer>
@@ -132,6 +134,7 @@ protected:
         env.update = UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &client};
         env.client = &client;
         env.historyPath = history.path();
+        env.deviceLockPath = lockPath;
         env.runUntil = [this](const std::function<bool()> &done) { pump(done); };
         env.readLine = [&answers]() -> std::optional<QString> {
             if (answers.isEmpty())
@@ -194,6 +197,7 @@ protected:
     QString out;
     QString err;
     std::function<void(const QString &)> onOut;
+    QString lockPath; // none unless a test sets it
     FlashwellCli *current = nullptr;
 };
 
@@ -443,6 +447,37 @@ TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
     }
     EXPECT_EQ(last, 100);
     EXPECT_EQ(json.last().value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+}
+
+TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
+{
+    serveReleases();
+    heron.plug();
+    lockPath = dir.filePath(QStringLiteral("runtime/io.github.fenwyk.Flashwell.lock"));
+    const QStringList update{QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")};
+    {
+        // The window, or another update from a terminal, holds the lock.
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
+        QLockFile window(lockPath);
+        ASSERT_TRUE(window.tryLock(0));
+        EXPECT_EQ(run(update), 1);
+        EXPECT_TRUE(err.startsWith(QStringLiteral("Another Fenwyk Flashwell is using the devices"))) << qPrintable(err);
+        EXPECT_TRUE(server.requestsTo("/firmwareFile/upload/Heron_V1.05.bin").isEmpty());
+        EXPECT_TRUE(boot.flash().regions().empty());
+    }
+    // Free again: the update holds the lock while it writes and lets it go when it ends.
+    std::optional<bool> heldWhileWriting;
+    onOut = [&](const QString &t) {
+        if (!heldWhileWriting && t.contains(QStringLiteral("Writing firmware"))) {
+            QLockFile other(lockPath);
+            heldWhileWriting = !other.tryLock(0);
+        }
+    };
+    ASSERT_EQ(run(update), 0) << qPrintable(err);
+    EXPECT_EQ(heldWhileWriting, std::optional<bool>(true));
+    EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
+    QLockFile after(lockPath);
+    EXPECT_TRUE(after.tryLock(0)) << "released when the update ended";
 }
 
 TEST_F(CliTest, DecliningWritesNothing)
