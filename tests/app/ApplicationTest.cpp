@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <ostream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -195,6 +196,7 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
 // One demo device per bootloader family, and the one that arrives in Switch mode.
 INSTANTIATE_TEST_SUITE_P(DemoDevices, ApplicationTest,
                          ::testing::Values(DemoDevice{0, true, true}, DemoDevice{1, true, true},
-                                           DemoDevice{2, false, false}, DemoDevice{3, true, true}));
+                                           DemoDevice{2, false, false}, DemoDevice{3, true, true}),
+                         [](const auto &row) { return "slot" + std::to_string(row.param.slot); });
 
 } // namespace

@@ -15,7 +15,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <array>
 #include <ostream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -154,6 +156,12 @@ inline void PrintTo(const ButtonCase &c, std::ostream *os)
     *os << "state " << c.state << ", button " << static_cast<int>(c.button);
 }
 
+std::string buttonCaseName(const ::testing::TestParamInfo<ButtonCase> &row)
+{
+    static constexpr std::array<const char *, 3> kButtons{"update", "left", "right"};
+    return "state" + std::to_string(row.param.state) + "_" + kButtons.at(static_cast<std::size_t>(row.param.button));
+}
+
 class UpdateButtons : public UpdateControllerTest, public ::testing::WithParamInterface<ButtonCase>
 {
 };
@@ -199,7 +207,8 @@ INSTANTIATE_TEST_SUITE_P(ByState, UpdateButtons,
                                            ButtonCase{0, State::Button::Left, 0, 0, 0, false, false, 0},
                                            ButtonCase{1, State::Button::Right, 1, 0, 0, false, false, 2},
                                            ButtonCase{6, State::Button::Right, 0, 0, 0, false, true, 6},
-                                           ButtonCase{7, State::Button::Right, 0, 0, 0, false, false, 7}));
+                                           ButtonCase{7, State::Button::Right, 0, 0, 0, false, false, 7}),
+                         buttonCaseName);
 
 TEST_F(UpdateControllerTest, RightButtonOfTheOfferDownloadsTheFirstRelease)
 {
