@@ -2,6 +2,7 @@
 #include "device/UsbIdentities.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <umockdev.h>
 
@@ -44,7 +45,9 @@ template <typename T> void answer(UMockdevIoctlClient *client, const T &value)
         umockdev_ioctl_client_complete(client, -1, EFAULT);
         return;
     }
-    umockdev_ioctl_data_update(target, 0, reinterpret_cast<guint8 *>(const_cast<T *>(&value)), sizeof(T));
+    std::array<guint8, sizeof(T)> bytes{};
+    std::memcpy(bytes.data(), &value, sizeof(T));
+    umockdev_ioctl_data_update(target, 0, bytes.data(), sizeof(T));
     g_object_unref(target);
     umockdev_ioctl_client_complete(client, 0, 0);
 }
@@ -64,6 +67,8 @@ struct UMockdevHidraw::Node
     HidReport inputBuffer{};
     UMockdevIoctlBase *handler = nullptr;
     int masterFd = -1;
+    std::string nodeFile;   // set while the node is held back
+    std::string nodeTarget; // what it links to
     std::mutex mutex;
     std::deque<std::vector<uint8_t>> reports; // for the host, in order
     bool gone = false;
@@ -182,25 +187,46 @@ void UMockdevHidraw::onPlugged(HidDevice *device)
     // hidapi reads the hid device's uevent through this link when it filters by VID/PID.
     umockdev_testbed_set_attribute_link(m_testbed, node->rawSyspath.c_str(), "device", "../..");
 
-    node->handler = umockdev_ioctl_base_new();
-    g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(onIoctl), node.get());
-    g_signal_connect(node->handler, "handle-write", G_CALLBACK(onWrite), node.get());
-    g_signal_connect(node->handler, "handle-read", G_CALLBACK(onRead), node.get());
-    umockdev_testbed_attach_ioctl(m_testbed, node->devnode.c_str(), node->handler, &error);
-    g_clear_error(&error);
-    node->masterFd = umockdev_testbed_get_dev_fd(m_testbed, node->devnode.c_str());
+    Node *raw = node.get();
+    if (m_nodeDelayMs > 0) {
+        // Listed, but not there yet: the node (a link to its pty) is put back when it appears.
+        node->nodeFile = std::string(umockdev_testbed_get_root_dir(m_testbed)) + node->devnode;
+        std::array<char, 256> target{};
+        const ssize_t length = ::readlink(node->nodeFile.c_str(), target.data(), target.size() - 1);
+        node->nodeTarget.assign(target.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+        ::unlink(node->nodeFile.c_str());
+        QTimer::singleShot(m_nodeDelayMs, this, [this, raw] {
+            if (!raw->gone)
+                attachNode(*raw);
+        });
+    } else {
+        attachNode(*raw);
+    }
     umockdev_testbed_uevent(m_testbed, node->rawSyspath.c_str(), "add");
     g_free(usb);
     g_free(intf);
     g_free(hid);
 
     // The model's replies come to us as the host of the virtual bus.
-    Node *raw = node.get();
     device->open();
     device->registerInputReportCallback(
         raw->inputBuffer.data(), raw->inputBuffer.size(),
         [this, raw](HidDevice *, std::span<const uint8_t> report) { queueForHost(*raw, report); }, this);
     m_nodes.push_back(std::move(node));
+}
+
+void UMockdevHidraw::attachNode(Node &node)
+{
+    node.handler = umockdev_ioctl_base_new();
+    g_signal_connect(node.handler, "handle-ioctl", G_CALLBACK(onIoctl), &node);
+    g_signal_connect(node.handler, "handle-write", G_CALLBACK(onWrite), &node);
+    g_signal_connect(node.handler, "handle-read", G_CALLBACK(onRead), &node);
+    if (!node.nodeFile.empty() && ::symlink(node.nodeTarget.c_str(), node.nodeFile.c_str()) != 0)
+        qWarning("umockdev bridge: cannot put back %s", node.nodeFile.c_str());
+    GError *error = nullptr;
+    umockdev_testbed_attach_ioctl(m_testbed, node.devnode.c_str(), node.handler, &error);
+    g_clear_error(&error);
+    node.masterFd = umockdev_testbed_get_dev_fd(m_testbed, node.devnode.c_str());
 }
 
 void UMockdevHidraw::onUnplugged(HidDevice *device)

@@ -67,6 +67,10 @@ public:
         return false;
     }
 
+    // Nodes of devices plugged from now on appear `ms` after the device is announced, as udev
+    // creates a node (or gives it its permissions) a moment after the kernel's event.
+    void setNodeDelay(int ms) { m_nodeDelayMs = ms; }
+
     struct Node;
     // Called from the testbed's thread for every write.
     void recordWrite(uint16_t productId, const std::vector<uint8_t> &bytes)
@@ -81,9 +85,12 @@ private:
     void onUnplugged(HidDevice *device);
     void queueForHost(Node &node, std::span<const uint8_t> report);
     void removeNode(Node &node);
+    // Creates the device node and answers on it.
+    void attachNode(Node &node);
 
     _UMockdevTestbed *m_testbed;
     std::vector<std::unique_ptr<Node>> m_nodes; // kept until the end: the testbed may still call them
+    int m_nodeDelayMs = 0;
     std::atomic<int> m_failWrites{0};
     std::atomic<int> m_writeError{EAGAIN};
     mutable std::mutex m_writesMutex;

@@ -119,6 +119,21 @@ TEST_F(HidrawTest, DinputControllerIsFoundQueriedAndAnnounced)
                             [](uint8_t b) { return b == 0; }));
 }
 
+// udev creates a node, or gives it its permissions, a moment after the device is announced: the
+// first open fails, and the backend looks again until it can open it.
+TEST_F(HidrawTest, NodeThatAppearsLateIsOpenedOnceItCanBe)
+{
+    hidraw.setNodeDelay(600);
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 125;
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }, 8000)) << "the late node was never opened";
+    EXPECT_EQ(delegate.addCount(), 1);
+    ASSERT_TRUE(delegate.events.back().added);
+    EXPECT_FLOAT_EQ(delegate.events.back().device->version(), 1.25f) << "identified once it could be opened";
+    EXPECT_EQ(dinput.devices().size(), 1u);
+}
+
 TEST_F(HidrawTest, ReportWhoseFirstByteIsZeroStillArrivesWhole)
 {
     VirtualDinputController crane(deviceBus, 0x3100);
