@@ -104,6 +104,12 @@ void BootEventPrinter::SHIDBootHJZGetVersion(const SFenwykDevicePtr &device)
         emitEvent("SHIDBootHJZGetVersion", {{QStringLiteral("version"), version(device)}});
 }
 
+void BootEventPrinter::SHIDBootHJZUpdateing(SHIDBootHJZ *, int32_t progress)
+{
+    if (announce("SHIDBootHJZUpdateing"))
+        emitEvent("SHIDBootHJZUpdateing", {{QStringLiteral("progress"), progress}});
+}
+
 void BootEventPrinter::SHIDBootHJZUpdateSuccess(SHIDBootHJZ *)
 {
     if (announce("SHIDBootHJZUpdateSuccess"))

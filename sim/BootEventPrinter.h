@@ -33,6 +33,7 @@ public:
     void SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *hid) override;
     void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override;
     void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) override;
+    void SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress) override;
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
 

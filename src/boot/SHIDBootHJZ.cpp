@@ -6,6 +6,7 @@
 #include "platform/ApplicationContext.h"
 #include "platform/Bytes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace flashwell {
@@ -124,6 +125,8 @@ void SHIDBootHJZ::startUpdate()
     m_layout = *layout;
     m_settings = settings;
     pfile = std::move(file);
+    m_pagesVerified = 0;
+    tell(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this, 0);
     EraseFlash();
 }
 
@@ -201,6 +204,11 @@ void SHIDBootHJZ::pageChecksumRead(std::span<const uint8_t> reply)
                  .arg(expected, 8, 16, QLatin1Char('0')));
         return;
     }
+    // Every page is verified once (the first one last), so the count of verified pages is the progress.
+    ++m_pagesVerified;
+    const uint32_t pages = std::max<uint32_t>(m_layout.pageCount, 1);
+    tell(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this,
+         static_cast<int32_t>(std::min<uint32_t>(m_pagesVerified, pages) * 100 / pages));
     // The first page, written again after all others and verified, ends the update.
     if (m_pageNumber >= m_layout.pageCount) {
         succeed();

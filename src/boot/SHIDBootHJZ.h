@@ -82,6 +82,7 @@ private:
     hjz::FileLayout m_layout;
     hjz::PageSettings m_settings; // kept between updates, as the bootloader's geometry
     uint32_t m_pageNumber = 0;
+    uint32_t m_pagesVerified = 0; // of this update, for its progress
 };
 
 } // namespace flashwell

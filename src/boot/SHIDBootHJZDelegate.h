@@ -18,6 +18,13 @@ public:
     virtual void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) = 0;
     // Not sent by this session: `readVersion` does not query the bootloader.
     virtual void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) { Q_UNUSED(device); }
+    // Writing: 0 once the file is accepted and before the first erase, then after every verified
+    // page the share of pages verified (100 with the last one, just before the success).
+    virtual void SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress)
+    {
+        Q_UNUSED(hjz);
+        Q_UNUSED(progress);
+    }
     // Every page was written and verified, the first page last.
     virtual void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) = 0;
     // The update stopped: a refused file, a failed send or a page checksum mismatch.

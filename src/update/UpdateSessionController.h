@@ -152,6 +152,7 @@ public:
     void SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t gamepadType, uint32_t pid) override;
     void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) override;
     void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) override;
+    void SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress) override;
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
 
@@ -182,6 +183,10 @@ private:
     void bootFailed(const QString &buttonTitle, const QString &message);
     void updateFinished();
     void hjzReadVersion();
+    // Writing has begun (state 5, an empty button); then the button fills. Each one is a sign of
+    // life for the watchdog.
+    void writingStarted();
+    void writingProgress(int32_t progress);
     std::optional<Firmware> checkedRelease() const;
     // A bootloader's version report (either kind): the device's version and the hint against the
     // checked release.

@@ -213,6 +213,11 @@ void UpdateSessionController::SHIDBootStartUpdate(SHIDManager *hid)
 {
     if (SHIDBootDelegate *tap = m_bootTap.get())
         tap->SHIDBootStartUpdate(hid);
+    writingStarted();
+}
+
+void UpdateSessionController::writingStarted()
+{
     setState(kStateWriting);
     removeGuide();
     m_model.updateButton.title = QString();
@@ -226,6 +231,11 @@ void UpdateSessionController::SHIDBootStartUpdateing(int32_t progress, SHIDManag
 {
     if (SHIDBootDelegate *tap = m_bootTap.get())
         tap->SHIDBootStartUpdateing(progress, hid);
+    writingProgress(progress);
+}
+
+void UpdateSessionController::writingProgress(int32_t progress)
+{
     m_model.updateButton.progress = progress;
     lastTimer = scheduler().nowMs();
     touch();
@@ -285,6 +295,16 @@ void UpdateSessionController::SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t
     }
     // The alert (and the stopped watchdog) as for the other bootloader failures.
     bootFailed(QStringLiteral("Error"), message);
+}
+
+// The HJZ session reports no separate start: its first report (0) is the start.
+void UpdateSessionController::SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress)
+{
+    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
+        tap->SHIDBootHJZUpdateing(hjz, progress);
+    if (m_state != kStateWriting)
+        writingStarted();
+    writingProgress(progress);
 }
 
 void UpdateSessionController::SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz)

@@ -131,9 +131,11 @@ class HjzRecorder final : public QObject, public SHIDBootHJZDelegate
 {
 public:
     void SHIDBootHJZUpdate(SHIDBootHJZ *, const SFenwykDevicePtr &d) override { arrived = d; }
+    void SHIDBootHJZUpdateing(SHIDBootHJZ *, int32_t p) override { progress.push_back(p); }
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *) override { ++successes; }
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg) override { failures.push_back(msg); }
     SFenwykDevicePtr arrived;
+    std::vector<int32_t> progress;
     int successes = 0;
     std::vector<QString> failures;
 };
@@ -216,11 +218,30 @@ TEST_F(HjzTest, Device386UsesItsOwnGeometry)
     EXPECT_EQ(device.flash().read(0, 20 * 512), file.mid(64 + 80));
 }
 
+// 0 before the first erase, then one step per verified page; the first page, verified last, makes 100.
+TEST_F(HjzTest, ProgressCountsVerifiedPages)
+{
+    VirtualHjzBootloader device(bus);
+    run(device, hjzFile(387, 1024, 8));
+    ASSERT_EQ(recorder.successes, 1);
+    EXPECT_EQ(recorder.progress, (std::vector<int32_t>{0, 12, 25, 37, 50, 62, 75, 87, 100}));
+
+    // The next update counts from its own pages.
+    recorder.progress.clear();
+    session.startUpdate();
+    clock.advance(60'000);
+    ASSERT_EQ(recorder.successes, 2);
+    EXPECT_EQ(recorder.progress.front(), 0);
+    EXPECT_EQ(recorder.progress.back(), 100);
+    EXPECT_EQ(recorder.progress.size(), 9u);
+}
+
 TEST_F(HjzTest, ChecksumMismatchIsAFailure)
 {
     VirtualHjzBootloader device(bus);
     device.corruptWriteAt = 20; // packets 1-16 are page 1, 17-32 page 0
     run(device, hjzFile(387, 1024, 8));
+    EXPECT_EQ(recorder.progress, std::vector<int32_t>{0}) << "page 0, the first one verified, failed";
     EXPECT_EQ(recorder.successes, 0);
     ASSERT_EQ(recorder.failures.size(), 1u);
     EXPECT_TRUE(recorder.failures[0].startsWith(QStringLiteral("page 0 checksum"))) << qPrintable(recorder.failures[0]);

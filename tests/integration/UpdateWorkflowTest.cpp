@@ -60,7 +60,7 @@ TEST_P(UpdatePaths, EndsInState6WithTheFileInFlash)
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
     EXPECT_FALSE(run.controller().updateTimerRunning());
     EXPECT_EQ(run.controller().model().updateButton.background, ScreenColour::Green);
-    // The states in order: 0, 2 (3 on the manual path), 5 where the session reports writing, 6.
+    // The states in order: 0, 2 (3 on the manual path), 5 while writing, 6.
     std::vector<int> states;
     bool guide = false;
     for (const QJsonObject &l : lines) {
@@ -72,8 +72,7 @@ TEST_P(UpdatePaths, EndsInState6WithTheFileInFlash)
     std::vector<int> expected{0, 2};
     if (manual)
         expected.push_back(3);
-    if (c.options.boot.bootloader != LabBootloader::Hjz) // the HJZ session reports no start of writing
-        expected.push_back(5);
+    expected.push_back(5);
     expected.push_back(6);
     EXPECT_EQ(states, expected);
     EXPECT_EQ(guide, manual);
