@@ -267,6 +267,19 @@ void UMockdevHidraw::queueForHost(Node &node, std::span<const uint8_t> report)
         qWarning("umockdev bridge: doorbell write failed");
 }
 
+void UMockdevHidraw::failReads(uint16_t productId, int count, int error)
+{
+    m_readError = error;
+    m_failReads = count;
+    for (auto &node : m_nodes) {
+        if (node->gone || node->identity.productId != productId)
+            continue;
+        const char doorbell = 1;
+        if (node->masterFd >= 0 && ::write(node->masterFd, &doorbell, 1) != 1)
+            qWarning("umockdev bridge: doorbell write failed");
+    }
+}
+
 void UMockdevHidraw::deliverToDevice(int index, std::vector<uint8_t> report)
 {
     Node &node = *m_nodes.at(static_cast<std::size_t>(index));
@@ -305,6 +318,11 @@ static gboolean onRead(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointe
     auto *node = static_cast<UMockdevHidraw::Node *>(data);
     // Consume the doorbell byte of this report from the pty, then hand over the report itself.
     int error = 0;
+    // A failing read leaves the doorbell in place: the next read is announced at once.
+    if (node->bridge->takeReadFault(error)) {
+        umockdev_ioctl_client_complete(client, -1, error);
+        return TRUE;
+    }
     GError *gerror = nullptr;
     umockdev_ioctl_client_execute(client, &error, &gerror);
     g_clear_error(&gerror);

@@ -55,6 +55,21 @@ public:
         m_writeError = error;
         m_failWrites = count;
     }
+    // The next `count` reads from the node of `productId` fail with `error` (as a dying endpoint
+    // gives EIO), one after another: the node stays readable until they are used up.
+    void failReads(uint16_t productId, int count, int error = EIO);
+    int readFaultsLeft() const { return m_failReads.load(); }
+    // Called from the testbed's thread: true (and `error` set) when this read is to fail.
+    bool takeReadFault(int &error)
+    {
+        int left = m_failReads.load();
+        while (left > 0)
+            if (m_failReads.compare_exchange_weak(left, left - 1)) {
+                error = m_readError;
+                return true;
+            }
+        return false;
+    }
     // Called from the testbed's thread: true (and `error` set) when this write is to fail.
     bool takeWriteFault(int &error)
     {
@@ -92,6 +107,8 @@ private:
     std::vector<std::unique_ptr<Node>> m_nodes; // kept until the end: the testbed may still call them
     int m_nodeDelayMs = 0;
     std::atomic<int> m_failWrites{0};
+    std::atomic<int> m_failReads{0};
+    std::atomic<int> m_readError{EIO};
     std::atomic<int> m_writeError{EAGAIN};
     mutable std::mutex m_writesMutex;
     std::vector<Write> m_writes;

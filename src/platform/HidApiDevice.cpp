@@ -106,9 +106,6 @@ void HidApiDevice::ioLoop(void *opaque)
 {
     auto *handle = static_cast<hid_device *>(opaque);
     using Clock = std::chrono::steady_clock;
-    // A transient error (a busy endpoint, a stall reported once) must not end the device; a read
-    // that keeps failing means the handle is dead (the node went away, maybe to come back).
-    constexpr int kReadFailuresUntilLost = 20;
     int readFailures = 0;
     // hid_read_timeout cannot be woken by a new write, so while the device is busy we poll
     // with a 1 ms time-out and relax to 50 ms after a quiet second.

@@ -24,6 +24,10 @@ public:
     HidApiDevice(QString path, QVariantMap properties, QObject *parent = nullptr);
     ~HidApiDevice() override;
 
+    // A transient error (a busy endpoint, a stall reported once) must not end the device; this many
+    // failed reads in a row mean the handle is dead (the node went away, maybe to come back).
+    static constexpr int kReadFailuresUntilLost = 20;
+
     const QString &path() const { return m_path; }
     IOReturn open() override;
     // Waits until the I/O thread has written the report (at most about a second) and returns what

@@ -10,9 +10,11 @@
 #include "device/SHIDSwitchAndMac.h"
 #include "platform/Bytes.h"
 #include "platform/HidApiBackend.h"
+#include "platform/HidApiDevice.h"
 #include "platform/QtScheduler.h"
 #include "platform/VirtualHidBus.h"
 
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -178,6 +180,45 @@ TEST_F(HidrawTest, TransientWriteFailureIsReportedAndTheDeviceGoesOn)
     backend.rescan();
     ASSERT_EQ(backend.devices().size(), 1);
     EXPECT_EQ(backend.devices().front(), host) << "not removed and announced again";
+}
+
+// Reads that fail a few times (a hiccup) leave the device as it is; reads that keep failing mean
+// the handle is dead: the backend drops it and, the node still being listed, opens it afresh, and the
+// watcher identifies the device again.
+TEST_F(HidrawTest, ReadsThatKeepFailingReplaceTheHandleAndAHiccupDoesNot)
+{
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 125;
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }));
+    const QPointer<HidDevice> first = dinput.devices().front()->deviceRef.data();
+    ASSERT_TRUE(first);
+
+    hidraw.failReads(0x3100, 3);
+    ASSERT_TRUE(waitUntil([&] { return hidraw.readFaultsLeft() == 0; }));
+    const int added = delegate.addCount();
+    EXPECT_EQ(transport::sendShortFrame(first.data(), transport::kGuard, 0x21, 1), kIOReturnSuccess);
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() > added; })) << "the version reply was read";
+    backend.rescan();
+    ASSERT_EQ(backend.devices().size(), 1);
+    EXPECT_EQ(backend.devices().front(), first.data()) << "a hiccup keeps the handle";
+    const auto isRemoval = [](const auto &e) { return !e.added; };
+    EXPECT_TRUE(std::none_of(delegate.events.begin(), delegate.events.end(), isRemoval));
+
+    hidraw.failReads(0x3100, HidApiDevice::kReadFailuresUntilLost);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto removal = std::find_if(delegate.events.begin(), delegate.events.end(), isRemoval);
+            return removal != delegate.events.end()
+                   && std::any_of(removal, delegate.events.end(), [](const auto &e) { return e.added; });
+        },
+        10000))
+        << "the device was not found again";
+    EXPECT_TRUE(first.isNull()) << "the dead handle's device object is gone";
+    ASSERT_EQ(backend.devices().size(), 1);
+    ASSERT_EQ(dinput.devices().size(), 1);
+    EXPECT_FLOAT_EQ(dinput.devices().front()->version(), 1.25f);
+    EXPECT_TRUE(delegate.events.back().added);
 }
 
 TEST_F(HidrawTest, NumberedDeviceGetsItsReportIdByteAsSent)
