@@ -22,8 +22,6 @@ namespace {
 
 constexpr uint16_t kVendor = usb::kVendorId;
 constexpr uint32_t kClassicAddress = 0x08004000;
-constexpr uint32_t kInfoBootSerial = 0x08003000;
-constexpr uint32_t kInfoVersionWord = 0x08003040;
 constexpr uint32_t kHjzDeviceId = 387;
 constexpr uint32_t kHjzPageSize = 1024;
 // The demo devices' own releases are large enough that writing them takes a few seconds at the
@@ -158,11 +156,8 @@ VirtualDeviceModel *DemoLab::freshBootloader(Slot &slot)
     case LabBootloader::SecondGen: {
         auto vela2 = std::make_unique<VirtualVela2Bootloader>(m_bus, slot.pid, slot.bootIdentity.productId);
         vela2->normalIdentity = slot.normalIdentity;
-        wire::putLe32(vela2->info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
-        wire::putLe32(vela2->info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+        vela2->useLabLayout();
         vela2->info.setProductId(slot.pid);
-        for (std::size_t i = 0; i < vela2->bootSerial.size(); ++i)
-            vela2->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
         vela2->seedFlash(kDeviceVersion);
         model = std::move(vela2);
         break;
@@ -237,8 +232,7 @@ void DemoLab::buildReleases()
             case LabBootloader::SecondGen: {
                 vela2::GamepadInfo info;
                 info.setProductId(entry->pid);
-                wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
-                wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
+                VirtualVela2Bootloader::putLabInfoAddresses(info);
                 const int32_t bootType = vela2::bootTypeForPid(entry->pid).value_or(0);
                 const uint32_t address = vela2::addressPlan(bootType, info).mainImage.value_or(kClassicAddress);
                 r.file = buildVela2File({Vela2Record(v.version, v.beta, address, entry->pid, r.payload)});

@@ -24,8 +24,6 @@ namespace {
 
 constexpr int64_t kWatchdogTickMs = 3000;
 constexpr int64_t kSettleMs = 1000;
-constexpr uint32_t kInfoBootSerial = 0x08003000;
-constexpr uint32_t kInfoVersionWord = 0x08003040;
 
 QString hex4(uint32_t v)
 {
@@ -180,10 +178,7 @@ struct LabFlashRun::State
         if (options.infoPid)
             info.setProductId(*options.infoPid);
         info.raw[vela2::GamepadInfo::kSubType] = options.subType;
-        wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
-        wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
-        for (std::size_t i = 0; i < vela2Device->bootSerial.size(); ++i)
-            vela2Device->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+        vela2Device->useLabLayout();
         if (!vela2::isJLProductId(options.reportedPid))
             vela2Device->seedFlash(0x00000064); // running 1.00
         vela2Device->appZone = options.appZone;

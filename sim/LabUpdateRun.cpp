@@ -35,8 +35,6 @@ namespace flashwell::lab {
 
 namespace {
 
-constexpr uint32_t kInfoBootSerial = 0x08003000;
-constexpr uint32_t kInfoVersionWord = 0x08003040;
 // How long the lab's "user" takes to re-plug a device shown the guide.
 constexpr int64_t kUserUnplugMs = 1500;
 constexpr int64_t kUserReplugMs = 500;
@@ -223,10 +221,7 @@ struct LabUpdateRun::State
             if (b.infoPid)
                 info.setProductId(*b.infoPid);
             info.raw[vela2::GamepadInfo::kSubType] = b.subType;
-            wire::putLe32(info.raw, vela2::GamepadInfo::kBootSerialAddress, kInfoBootSerial);
-            wire::putLe32(info.raw, vela2::GamepadInfo::kVersionWordAddress, kInfoVersionWord);
-            for (std::size_t i = 0; i < vela2Boot->bootSerial.size(); ++i)
-                vela2Boot->bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+            vela2Boot->useLabLayout();
             if (!vela2::isJLProductId(reported))
                 vela2Boot->seedFlash(options.versionHundredths);
             vela2Boot->appZone = b.appZone;

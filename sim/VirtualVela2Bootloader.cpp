@@ -35,6 +35,19 @@ bool VirtualVela2Bootloader::checksummed() const
     return vela2::isChecksummedBootType(bootType()) || vela2::isJLProductId(reportedPid);
 }
 
+void VirtualVela2Bootloader::putLabInfoAddresses(vela2::GamepadInfo &record)
+{
+    wire::putLe32(record.raw, vela2::GamepadInfo::kBootSerialAddress, 0x08003000);
+    wire::putLe32(record.raw, vela2::GamepadInfo::kVersionWordAddress, 0x08003040);
+}
+
+void VirtualVela2Bootloader::useLabLayout()
+{
+    putLabInfoAddresses(info);
+    for (std::size_t i = 0; i < bootSerial.size(); ++i)
+        bootSerial[i] = static_cast<uint8_t>(0x30 + i);
+}
+
 void VirtualVela2Bootloader::seedFlash(uint32_t versionWord)
 {
     const vela2::AddressPlan p = plan();

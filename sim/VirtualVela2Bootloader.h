@@ -45,6 +45,11 @@ public:
     const FlashMemory &flash() const { return m_flash; }
     // Puts the boot serial and a version word where this boot type keeps them.
     void seedFlash(uint32_t versionWord);
+    // Where the lab's devices keep their boot serial and version word, for the info-addressed
+    // boot types (the release builder needs the same record to place its images).
+    static void putLabInfoAddresses(vela2::GamepadInfo &record);
+    // The lab's layout: those addresses, and the boot serial "0123456789:;".
+    void useLabLayout();
     int requests() const { return m_requests; }
     int rejectedChecksums() const { return m_rejected; }
     bool wasReset() const { return m_reset; }
