@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     session.setBootDelegate(&sink);
     session.open();
     lab::VirtualVela2Bootloader device(bus, pid);
-    VirtualVela2Bootloader::putLabInfoAddresses(device.info);
+    lab::VirtualVela2Bootloader::putLabInfoAddresses(device.info);
     device.info.raw[vela2::GamepadInfo::kSubType] = data[1] & 3;
     device.seedFlash(100);
     device.appZone = static_cast<uint32_t>(data[1] >> 2) * 64; // the JL variants' zone and unit
