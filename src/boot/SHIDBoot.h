@@ -10,7 +10,6 @@
 #include <array>
 #include <memory>
 #include <optional>
-#include <utility>
 
 namespace flashwell {
 
@@ -57,11 +56,6 @@ protected:
     void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
 
 private:
-    // Tells the boot delegate, when one is still alive.
-    template <typename Method, typename... Args> void tell(Method method, Args &&...args) const
-    {
-        m_bootDelegate.call(method, std::forward<Args>(args)...);
-    }
     void handleStatus(HidDevice *device, const classic::StatusFrame &frame);
     void handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &info);
     bool sendHeader(HidDevice *device);

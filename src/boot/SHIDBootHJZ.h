@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <utility>
 #include <vector>
 
 namespace flashwell {
@@ -52,11 +51,6 @@ protected:
     void inputReport(HidDevice *sender, std::span<const uint8_t> report) override;
 
 private:
-    // Tells the boot delegate, when one is still alive.
-    template <typename Method, typename... Args> void tell(Method method, Args &&...args) const
-    {
-        m_bootDelegate.call(method, std::forward<Args>(args)...);
-    }
     IOReturn writeDataCMD(std::span<const uint8_t> packet, ReplyHandler block);
     void addBlock(ReplyHandler block, uint8_t cmd);
     static void readBlock(std::span<const uint8_t> report, const ReplyHandler &block);

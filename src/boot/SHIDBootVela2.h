@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <utility>
 #include <vector>
 
 namespace flashwell {
@@ -105,11 +104,6 @@ private:
     void setBleVersion();
     void setVela2Version();
 
-    // Tells the boot delegate, when one is still alive.
-    template <typename Method, typename... Args> void tell(Method method, Args &&...args) const
-    {
-        m_bootDelegate.call(method, std::forward<Args>(args)...);
-    }
     bool checksummed() const;
     vela2::BootTypeTraits traits() const { return vela2::traitsOf(bootType); }
     vela2::AddressPlan plan() const { return vela2::addressPlan(bootType, m_info); }
