@@ -117,6 +117,11 @@ void ViewController::S_AddView(QWidget *view)
     // Asking whether this is the update screen creates it, from the very first push on: its
     // sessions must be listening for bootloader devices while the home screen is shown.
     UpdateView *updateScreenView = updateView();
+    // Only the top screen is reachable, by pointer, keyboard or the accessibility tree: a covered
+    // screen's buttons must not start anything under the one shown.
+    for (QWidget *covered : std::as_const(m_views))
+        if (covered != view)
+            covered->hide();
     m_views.append(view);
     view->setParent(this);
     if (m_backButton)
@@ -153,8 +158,10 @@ void ViewController::S_RemoveView(QWidget *view)
     showAndHideBackButton();
     if (view != m_homeView)
         addMoreAction();
-    if (!m_views.isEmpty())
+    if (!m_views.isEmpty()) {
+        m_views.last()->show();
         m_views.last()->setFocus();
+    }
 }
 
 bool ViewController::onScreen(const QWidget *view) const
@@ -173,9 +180,11 @@ void ViewController::back()
     if (m_views.size() < 2)
         return;
     if (m_updateView && m_views.last() == m_updateView) {
-        const uint64_t state = updateScreen().state();
-        if (state == UpdateSessionController::kStateWriting)
+        // While a session talks to the device (writing, or identifying and erasing before it) the
+        // update cannot be left half-done.
+        if (updateScreen().sessionRunning())
             return;
+        const uint64_t state = updateScreen().state();
         if (state == UpdateSessionController::kStateFinished && onScreen(m_moreView))
             S_RemoveView(m_moreView);
     }
@@ -303,7 +312,8 @@ void ViewController::removeSFenwykDevice(const SFenwykDevicePtr &device)
 
 void ViewController::firmwaerUpdateClick(const SFenwykDevicePtr &device, int32_t from)
 {
-    if (!device)
+    // The update screen is already shown (and perhaps writing): a second one must not start over it.
+    if (!device || onScreen(m_updateView))
         return;
     UpdateSessionController &screen = updateScreen();
     screen.setDevice(device);
@@ -368,8 +378,7 @@ bool ViewController::eventFilter(QObject *watched, QEvent *event)
 
 void ViewController::closeWindow(QCloseEvent *event)
 {
-    const bool writing = m_updateView && !m_views.isEmpty() && m_views.last() == m_updateView
-                         && updateScreen().state() == UpdateSessionController::kStateWriting;
+    const bool writing = m_updateView && updateScreen().sessionRunning();
     if (!writing || m_closing) {
         event->accept();
         terminate(0);

@@ -224,6 +224,14 @@ void SHIDBoot::fail(const QString &message)
     m_bootDelegate.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
 }
 
+void SHIDBoot::abandon()
+{
+    m_stream.reset();
+    m_settingsReading = false;
+    if (busy())
+        m_state = Ended;
+}
+
 void SHIDBoot::startReceiverSettings(HidDevice *device)
 {
     m_settings.fill(0);

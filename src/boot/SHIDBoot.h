@@ -45,6 +45,10 @@ public:
     int32_t lastProgress = 0;
 
     int32_t sessionState() const { return m_state; }
+    // Writing: a header, data or the receiver settings are on their way to the device.
+    bool busy() const { return m_state == HeaderSent || m_state == SendingData || m_state == SettingsStep; }
+    // Stops an update where it stands: nothing more is sent until the next device info frame.
+    void abandon();
     uint32_t bytesSent() const { return m_bytesSent; }
     // The step the session is in, for messages: what it waits for from the device.
     QString currentStep() const;

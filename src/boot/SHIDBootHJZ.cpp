@@ -37,8 +37,10 @@ void SHIDBootHJZ::deviceMatched(HidDevice *device)
 
 void SHIDBootHJZ::deviceRemoved(HidDevice *device)
 {
-    if (m_device.data() == device)
-        m_device = nullptr;
+    if (m_device.data() != device)
+        return;
+    m_device = nullptr;
+    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZRemoveDevice, this);
 }
 
 void SHIDBootHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report)

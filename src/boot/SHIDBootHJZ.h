@@ -41,6 +41,14 @@ public:
     void startUpdate();
 
     const hjz::PageSettings &pageSettings() const { return m_settings; }
+    // A request is out and its reply awaited: the session is talking to the device.
+    bool busy() const { return m_pending.waiting() && !m_device.isNull(); }
+    // Stops an update where it stands: a late reply finds nothing to continue.
+    void abandon()
+    {
+        m_pending.clear();
+        pfile.reset();
+    }
     // The step the session is in, for messages: the page and the request whose reply it waits for.
     QString currentStep() const;
     const hjz::FileLayout &layout() const { return m_layout; }

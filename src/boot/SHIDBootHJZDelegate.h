@@ -16,6 +16,8 @@ public:
     virtual ~SHIDBootHJZDelegate() = default;
     // An HJZ-mode device arrived.
     virtual void SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device) = 0;
+    // The HJZ-mode device left.
+    virtual void SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz) { Q_UNUSED(hjz); }
     // Not sent by this session: `readVersion` does not query the bootloader.
     virtual void SHIDBootHJZGetVersion(const SFenwykDevicePtr &device) { Q_UNUSED(device); }
     // Writing: 0 once the file is accepted and before the first erase, then after every verified

@@ -116,6 +116,7 @@ void SHIDBootVela2::fail(const QString &message)
 
 void SHIDBootVela2::readPID()
 {
+    ++m_run;
     m_info = {};
     m_infoRequests = 0;
     bootType_PID = 0;
@@ -138,7 +139,12 @@ void SHIDBootVela2::readPID()
         }
         getVela2Version();
         scheduler().after(
-            kBootSerialDelayMs, [this] { readBoot_Serial(); }, this);
+            kBootSerialDelayMs,
+            [this, run = m_run] {
+                if (run == m_run)
+                    readBoot_Serial();
+            },
+            this);
     });
 }
 

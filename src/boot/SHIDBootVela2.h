@@ -56,6 +56,16 @@ public:
     const std::array<uint8_t, vela2::kBootSerialSize> &bootSerial() const { return m_bootSerial; }
     // 0..100 over both images.
     int32_t progress() const;
+    // A request is out and its reply awaited: the session is talking to the device.
+    bool busy() const { return m_pending.waiting() && !m_device.isNull(); }
+    // Stops an update where it stands: a late reply finds nothing to continue.
+    void abandon()
+    {
+        m_pending.clear();
+        pfile.reset();
+        m_radioFile.reset();
+        ++m_run;
+    }
     // The step the session is in, for messages: the request whose reply it waits for.
     QString currentStep() const;
 
@@ -123,6 +133,8 @@ private:
     vela2::GamepadInfo m_info;
     std::array<uint8_t, vela2::kBootSerialSize> m_bootSerial{};
     int m_infoRequests = 0;
+    // Counts identifications and abandons, so that a delayed step of an abandoned one stays quiet.
+    uint64_t m_run = 0;
 
     std::unique_ptr<QFile> pfile;
     classic::FirmwareHeader m_mainHeader;

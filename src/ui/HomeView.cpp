@@ -4,6 +4,7 @@
 #include "platform/Bundle.h"
 #include "platform/HidBackend.h"
 #include "ui/AppKitFrame.h"
+#include "ui/DeviceLineButton.h"
 #include "ui/ImageView.h"
 #include "ui/Picture.h"
 #include "ui/SLabel.h"
@@ -147,7 +148,7 @@ void HomeView::addSFenwykDevice(const SFenwykDevicePtr &device)
     if (m_devices.contains(device)) {
         refresh();
         if (entry)
-            loadNewGameVersion(entry->type, device->version(), device->beta);
+            loadNewGameVersion(entry->type, device->version(), device->beta, device);
         return;
     }
     m_devices.append(device);
@@ -191,29 +192,33 @@ void HomeView::addDevicesTextFileld()
     int line = 0;
     for (const SFenwykDevicePtr &device : std::as_const(m_devices)) {
         ++line;
-        auto *label = new SLabel(FindsView);
-        label->setStringValue(deviceLine(*device));
-        label->sizeToFit();
-        const qreal height = label->height();
+        auto *label = new DeviceLineButton(deviceLine(*device), FindsView);
+        label->setObjectName(QStringLiteral("deviceLine%1").arg(line));
+        const qreal height = label->sizeHint().height();
         AppKitFrame::setFrame(label, QRectF(0, originY - kLineSpacing * line, FindsView->width(), height));
+        connect(label, &QAbstractButton::clicked, this, [this, weak = std::weak_ptr<SFenwykDevice>(device)] {
+            if (const SFenwykDevicePtr chosen = weak.lock())
+                deviceLineClick(chosen);
+        });
         label->show();
     }
 }
 
-void HomeView::loadNewGameVersion(int32_t type, float version, int32_t beta)
+void HomeView::loadNewGameVersion(int32_t type, float version, int32_t beta, const SFenwykDevicePtr &device)
 {
-    if (version == 0.0f || !m_server.getNewVersion)
+    if (version == 0.0f || !m_server.getNewVersion || !device)
         return;
     const float rounded = QString::asprintf("%.2lf", static_cast<double>(version)).toFloat();
     QPointer<HomeView> self(this);
     m_server.getNewVersion(
         type, rounded, beta, this,
-        [self](const Firmware &firmware) {
+        [self, weak = std::weak_ptr<SFenwykDevice>(device)](const Firmware &firmware) {
             if (!self)
                 return;
-            const SFenwykDevicePtr first = self->moreDevice();
-            if (first && self->delegate())
-                self->delegate()->hasNewFirmwaerVersion(first, firmware);
+            // The offer is for the device whose query it answers, and only while it is attached.
+            const SFenwykDevicePtr asked = weak.lock();
+            if (asked && self->m_devices.contains(asked) && self->delegate())
+                self->delegate()->hasNewFirmwaerVersion(asked, firmware);
         },
         [](const HttpError &) {});
 }
@@ -223,6 +228,12 @@ void HomeView::firmwaerUpdateClick()
     const SFenwykDevicePtr first = moreDevice();
     if (first && delegate())
         delegate()->firmwaerUpdateClick(first, 0);
+}
+
+void HomeView::deviceLineClick(const SFenwykDevicePtr &device)
+{
+    if (device && m_devices.contains(device) && delegate())
+        delegate()->firmwaerUpdateClick(device, 0);
 }
 
 void HomeView::helpButtonClick()

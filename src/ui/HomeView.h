@@ -74,8 +74,13 @@ public:
     void removeSFenwykDevice(const SFenwykDevicePtr &device);
     void refresh();
     void addDevicesTextFileld();
-    void loadNewGameVersion(int32_t type, float version, int32_t beta);
+    // Asks for the newest release of `device`'s product; an answer is offered for that device
+    // alone, and dropped when it has left meanwhile.
+    void loadNewGameVersion(int32_t type, float version, int32_t beta, const SFenwykDevicePtr &device);
+    // The big button: the first device's update screen.
     void firmwaerUpdateClick();
+    // A device line was chosen: that device's update screen.
+    void deviceLineClick(const SFenwykDevicePtr &device);
     void helpButtonClick();
     void usbAniamtion();
 

@@ -51,6 +51,9 @@ struct UpdateScreenModel
     bool notFirmwareHidden = true;
     QList<ReleaseRow> rows;
     bool scroller = false;
+    // From the press of update to the attempt's end the release is fixed: rows and pictures are
+    // inert, so nothing names a release other than the one being written.
+    bool releaseFixed = false;
 
     // The panel of the one offered release.
     bool panelHidden = true;

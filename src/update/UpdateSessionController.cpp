@@ -171,7 +171,8 @@ bool UpdateSessionController::loadViews()
     const uint16_t beta = m_device ? m_device->beta : 0;
     m_version = version;
     m_beta = static_cast<float>(beta);
-    m_model.hint = getFirmwaerHintVersion(version, beta, m_targerVersion);
+    // Without a target release (none offered, the list not yet here) there is nothing to name.
+    m_model.hint = isSetNewFirmware ? getFirmwaerHintVersion(version, beta, m_targerVersion) : QString();
 
     setState(kStateReady);
     if (m_state == kStateReady)
@@ -195,6 +196,12 @@ void UpdateSessionController::setNewFirmwaer(const Firmware &release)
 
 void UpdateSessionController::removeFromSuperview()
 {
+    // Leaving stops every session of the attempt; the next showing names no earlier target.
+    abandonSessions();
+    endAttempt();
+    m_targerVersion = 0.0f;
+    m_targetBeta = 0;
+    m_model.hint.clear();
     updateFirmwaers.reset();
     setState(kStateReady);
     m_shidBoot.filePath = QString();
@@ -251,7 +258,10 @@ void UpdateSessionController::reloadClic()
 {
     m_model.reloadHidden = true;
     touch();
-    loadUpdateFirmwae();
+    // The list of the picture shown: the receiver's releases are filed under the next type.
+    const SFenwykDataDetailsPtr entry = m_device ? m_device->details() : nullptr;
+    const int32_t type = entry ? entry->type : 0;
+    loadUpdateFirmwae(m_model.receiverPictureSelected ? type + 1 : type);
 }
 
 void UpdateSessionController::refreshFirmwaerList()
@@ -293,6 +303,8 @@ void UpdateSessionController::filterVersion(float minimum)
 
 void UpdateSessionController::chengeboxClick(int tag)
 {
+    if (attemptRunning())
+        return;
     for (ReleaseRow &row : m_model.rows)
         row.checked = row.tag == tag;
     selectButton = tag;
@@ -358,6 +370,45 @@ std::optional<Firmware> UpdateSessionController::checkedRelease() const
     return releaseAt(selectButton.value_or(0));
 }
 
+std::optional<Firmware> UpdateSessionController::targetRelease() const
+{
+    return m_attempt ? m_attempt : checkedRelease();
+}
+
+bool UpdateSessionController::sessionRunning() const
+{
+    if (m_state == kStateWriting)
+        return true;
+    if (!attemptRunning())
+        return false;
+    return m_shidBoot.busy() || (m_services.vela2 && m_services.vela2->busy())
+           || (m_services.hjz && m_services.hjz->busy());
+}
+
+void UpdateSessionController::endAttempt()
+{
+    m_attempt.reset();
+    m_model.releaseFixed = false;
+    m_shidBoot.filePath = QString();
+    m_shidBoot.isUSBRR_PS_classic = false;
+    if (m_services.vela2)
+        m_services.vela2->filePath = QString();
+    if (m_services.hjz)
+        m_services.hjz->filePath = QString();
+    touch();
+}
+
+void UpdateSessionController::abandonSessions()
+{
+    if (!attemptRunning())
+        return;
+    m_shidBoot.abandon();
+    if (m_services.vela2)
+        m_services.vela2->abandon();
+    if (m_services.hjz)
+        m_services.hjz->abandon();
+}
+
 QString UpdateSessionController::logTitle(int tag)
 {
     const auto release = releaseAt(tag);
@@ -377,7 +428,10 @@ QString UpdateSessionController::logContent(int tag) const
 void UpdateSessionController::SButtonClick(Button button)
 {
     if (button == Button::Update) {
-        if (m_state == kStatePreparing || m_state == kStateWriting)
+        if (m_state == kStatePreparing || m_state == kStateWriting || sessionRunning())
+            return;
+        // One attempt at a time: the bootloader that arrived for this one is being started.
+        if ((m_state == kStateManual || m_state == kStateFailed) && attemptRunning() && bootloaderAttached())
             return;
         if (m_state == kStateFinished) {
             if (UpdateViewDelegat *d = delegate())
@@ -425,6 +479,13 @@ void UpdateSessionController::updateStateFindNewVersionDowmFirmwaerFile()
 
 void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
 {
+    // A new press replaces a stalled attempt: nothing of the old one may write.
+    abandonSessions();
+    endAttempt();
+    m_attempt = release;
+    m_model.releaseFixed = true;
+    m_targerVersion = release.version;
+    m_targetBeta = release.beta;
     initTimer();
     setState(kStatePreparing);
     m_model.updateButton.title = text("prepareUpdate");
@@ -450,6 +511,7 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             if (generation != m_downloadGeneration)
                 return;
             setState(kStateReady);
+            endAttempt();
             // No update runs now: the watchdog must not turn this into an update error later.
             stopTimer();
             Q_EMIT alertRequested(QStringLiteral("Error"), error.description);
@@ -477,6 +539,11 @@ void UpdateSessionController::removeGuide()
 
 void UpdateSessionController::updateingError()
 {
+    // No update, no update error (a transfer outside an attempt is not the screen's to report).
+    if (!attemptRunning())
+        return;
+    // The device stopped answering: the sessions stop talking until its bootloader returns.
+    abandonSessions();
     setState(kStateFailed);
     showGuide(true);
     stopTimer();
@@ -511,6 +578,8 @@ void UpdateSessionController::stopTimer()
 
 void UpdateSessionController::SMiniImageViewClick(Picture picture)
 {
+    if (attemptRunning())
+        return;
     m_model.rows.clear();
     updateFirmwaers.reset();
     Q_EMIT rowsRebuilt();

@@ -93,6 +93,16 @@ public:
 
     const UpdateScreenModel &model() const { return m_model; }
 
+    // An update the user started (update pressed), from that press to its end: success, a
+    // failure with an alert, or leaving the screen. A failure that shows the error guide (state 7)
+    // does not end it: the bootloader's return restarts the same update. Only an attempt writes.
+    bool attemptRunning() const { return m_attempt.has_value(); }
+    // The release the running attempt writes.
+    const std::optional<Firmware> &attemptRelease() const { return m_attempt; }
+    // A session of the running attempt is talking to the device: leaving or quitting now would
+    // leave it half-written.
+    bool sessionRunning() const;
+
     // --- called by the root controller ---
     void setminiImageposition(int32_t chosenByHand);
     // The one-time layout's logic; false when it already ran for this showing.
@@ -155,6 +165,7 @@ public:
     void SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress) override;
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
+    void SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz) override;
 
     // Sees every bootloader callback before the controller handles it (the lab prints them).
     void setBootTap(SHIDBootDelegate *boot, SHIDBootHJZDelegate *hjz)
@@ -188,6 +199,17 @@ private:
     void writingStarted();
     void writingProgress(int32_t progress);
     std::optional<Firmware> checkedRelease() const;
+    // The attempt's release while one runs, else the checked row's.
+    std::optional<Firmware> targetRelease() const;
+    // The attempt is over: every session forgets its file, so nothing is written without a press.
+    void endAttempt();
+    // The sessions stop talking to the device (its file stays, for the restart of the attempt).
+    void abandonSessions();
+    // A bootloader device is attached now (not merely seen once).
+    bool bootloaderAttached() const { return bootState == 1 && !bootDeviceRef.isNull(); }
+    // The bootloader of the running attempt arrived: start (or restart) its session, watched.
+    bool resumesAttempt() const;
+    void watchRestart();
     // A bootloader's version report (either kind): the device's version and the hint against the
     // checked release.
     void takeBootloaderVersion(const SFenwykDevicePtr &device);
@@ -204,6 +226,7 @@ private:
     uint64_t m_listGeneration = 0;
     uint64_t m_downloadGeneration = 0;
     UpdateScreenModel m_model;
+    std::optional<Firmware> m_attempt;
     WeakDelegate<SHIDBootDelegate> m_bootTap;
     WeakDelegate<SHIDBootHJZDelegate> m_hjzTap;
 };

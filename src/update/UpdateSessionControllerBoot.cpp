@@ -62,7 +62,8 @@ void UpdateSessionController::changeBoot()
 
 bool UpdateSessionController::bootBoot()
 {
-    if (bootState != 1)
+    // A bootloader seen once and gone since (an HJZ device, say) is no way into this update.
+    if (!bootloaderAttached())
         return false;
     const SFenwykDataDetailsPtr entry = m_device ? m_device->details() : nullptr;
     if (entry && entry->pid == kHjzFamilyPid) {
@@ -94,7 +95,7 @@ bool UpdateSessionController::macBoot()
 {
     if (!m_device || m_device->pid != kSonyPid || m_device->vid != kSonyVid)
         return false;
-    const auto release = checkedRelease();
+    const auto release = targetRelease();
     HidDevice *device = m_device->deviceRef.data();
     if (release && (release->type == 8 || release->type == 21)
         && static_cast<double>(release->version) > kNewSwitchVersion)
@@ -117,7 +118,7 @@ void UpdateSessionController::hjzReadVersion()
     if (!m_services.hjz)
         return;
     m_services.hjz->readVersion();
-    if (!m_services.hjz->filePath.isEmpty() && m_services.hjz->device())
+    if (attemptRunning() && !m_services.hjz->filePath.isEmpty() && m_services.hjz->device())
         m_services.hjz->startUpdate();
 }
 
@@ -141,14 +142,30 @@ void UpdateSessionController::SHIDBootAddDevice(const SFenwykDevicePtr &device, 
         },
         this);
     removeGuide();
+    // Outside an attempt the device is only announced and asked its version: nothing is written.
+    if (!resumesAttempt())
+        return;
     if (m_state == kStateFailed) {
+        watchRestart();
         scheduler().after(
             kDelayedSendMs,
             [arrived] { transport::sendShortFrame(arrived.data(), transport::kGuard, classic::kInfoRequestKind, 0); },
             this);
     }
-    if ((m_state == kStatePreparing || m_state == kStateManual || m_state == kStateFailed) && m_services.vela2)
+    if (m_services.vela2)
         m_services.vela2->readPID();
+}
+
+bool UpdateSessionController::resumesAttempt() const
+{
+    return attemptRunning() && (m_state == kStatePreparing || m_state == kStateManual || m_state == kStateFailed);
+}
+
+void UpdateSessionController::watchRestart()
+{
+    // The restarted attempt runs under the watchdog as the first one did.
+    initTimer();
+    lastTimer = scheduler().nowMs();
 }
 
 void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device)
@@ -158,9 +175,24 @@ void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykD
     if (UpdateViewDelegat *d = delegate())
         d->addBootDevice(this);
     bootState = 1;
+    // Held weakly, so that the device's leaving ends what it made possible.
+    bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
     removeGuide();
-    if (m_state == kStatePreparing || m_state == kStateManual || m_state == kStateFailed)
-        hjzReadVersion();
+    if (!resumesAttempt())
+        return;
+    if (m_state == kStateFailed)
+        watchRestart();
+    hjzReadVersion();
+}
+
+void UpdateSessionController::SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz)
+{
+    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
+        tap->SHIDBootHJZRemoveDevice(hjz);
+    bootDeviceRef = nullptr;
+    bootState = 0;
+    if (m_state == kStateWriting)
+        updateingError();
 }
 
 void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &device, SHIDManager *hid)
@@ -194,7 +226,7 @@ void UpdateSessionController::takeBootloaderVersion(const SFenwykDevicePtr &devi
     m_version = device->version();
     m_beta = static_cast<float>(device->beta);
     // Without a release at the checked row the target stays what it was.
-    if (const auto release = checkedRelease()) {
+    if (const auto release = targetRelease()) {
         m_targerVersion = release->version;
         m_targetBeta = release->beta;
     }
@@ -255,6 +287,7 @@ void UpdateSessionController::updateFinished()
     setState(kStateFinished);
     m_model.hint = getFirmwaerHintVersion(m_version, static_cast<int32_t>(m_beta), m_targerVersion);
     stopTimer();
+    endAttempt();
     touch();
 }
 
@@ -263,6 +296,7 @@ void UpdateSessionController::bootFailed(const QString &buttonTitle, const QStri
     setState(kStateReady);
     m_model.listHidden = false;
     stopTimer();
+    endAttempt();
     touch();
     Q_EMIT alertRequested(buttonTitle, message);
 }

@@ -337,11 +337,11 @@ void UpdateView::refresh()
     setPicture(m_miniImageView, m.devicePicture);
     m_miniImageView->setHidden(m.devicePictureHidden);
     m_miniImageView->setIsSelect(m.devicePictureSelected);
-    m_miniImageView->setIsClick(m.devicePictureClickable);
+    m_miniImageView->setIsClick(m.devicePictureClickable && !m.releaseFixed);
     setPicture(m_miniRRImageView, m.receiverPicture);
     m_miniRRImageView->setHidden(m.receiverPictureHidden);
     m_miniRRImageView->setIsSelect(m.receiverPictureSelected);
-    m_miniRRImageView->setIsClick(m.receiverPictureClickable);
+    m_miniRRImageView->setIsClick(m.receiverPictureClickable && !m.releaseFixed);
 
     m_firmwaerListVist->setHidden(m.listHidden);
     m_findNewVersionListView->setHidden(m.panelHidden);
@@ -363,6 +363,7 @@ void UpdateView::refresh()
         const int tag = row.checkbox->property("tag").toInt();
         const auto it = std::find_if(m.rows.begin(), m.rows.end(), [tag](const ReleaseRow &r) { return r.tag == tag; });
         row.checkbox->setChecked(it != m.rows.end() && it->checked);
+        row.checkbox->setEnabled(!m.releaseFixed);
     }
 
     if (m.guideShown) {

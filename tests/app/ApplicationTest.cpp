@@ -11,11 +11,11 @@
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
 #include "ui/SButton.h"
-#include "ui/SLabel.h"
 #include "update/FirmwareCatalogueClient.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateView.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -114,7 +114,7 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
     const int type = lab.deviceType(crane);
     lab.plug(crane);
     ASSERT_TRUE(pump(clock, [&] { return vc->homeView()->devices().size() == 1; }));
-    const auto lines = vc->homeView()->FindsView->findChildren<SLabel *>();
+    const auto lines = vc->homeView()->FindsView->findChildren<QAbstractButton *>();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0]->text().contains(QStringLiteral(" V1.00 "))) << lines[0]->text().toStdString();
 

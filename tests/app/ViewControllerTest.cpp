@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -391,6 +392,66 @@ TEST_F(ViewControllerTest, ClosingWhileWritingAsksAndCancelKeepsTheUpdateRunning
     ASSERT_NE(question, nullptr);
     buttonTitled(question, localized("stopUpdate"))->click();
     EXPECT_EQ(terminated, std::vector<int>{0});
+}
+
+TEST_F(ViewControllerTest, BackAndQuitWaitForASessionThatIsIdentifyingTheBootloader)
+{
+    clock.advance(1000); // a last sign of life at 0 reads as an idle watchdog
+    vc->firmwaerUpdateClick(attached(0x3100), 0);
+    vc->updateScreen().setState(State::kStateReady);
+    vc->updateScreen().updateFirmwaers = QList<Firmware>{Firmware{}};
+    vc->updateScreen().selectButton = 0;
+    vc->updateScreen().SButtonClick(State::Button::Update);
+    ASSERT_TRUE(vc->updateScreen().attemptRunning());
+    // The bootloader arrives while the file downloads: its session starts identifying it.
+    lab::SilentDevice boot(bus, HidIdentity{0x2DC8, 0x3208, QStringLiteral("Boot")});
+    boot.plug();
+    clock.runPending();
+    ASSERT_EQ(vc->updateScreen().state(), State::kStatePreparing);
+    ASSERT_TRUE(vc->updateScreen().sessionRunning());
+
+    vc->back();
+    EXPECT_EQ(top(), vc->updateView()) << "the session is talking to the device";
+    EXPECT_FALSE(window->close());
+    EXPECT_NE(window->findChild<QMessageBox *>(QStringLiteral("stopUpdateQuestion")), nullptr);
+    EXPECT_TRUE(terminated.empty());
+
+    // Stalled: the error guide ends the talking, and the screen can be left, which ends the attempt.
+    for (int i = 0; i < 230; ++i)
+        clock.advance(100);
+    ASSERT_EQ(vc->updateScreen().state(), State::kStateFailed);
+    vc->back();
+    EXPECT_EQ(top(), vc->homeView());
+    EXPECT_FALSE(vc->updateScreen().attemptRunning());
+}
+
+TEST_F(ViewControllerTest, OnlyTheTopScreenIsReachable)
+{
+    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.plug();
+    clock.advance(1000);
+    ASSERT_EQ(vc->homeView()->devices().size(), 1);
+    const SFenwykDevicePtr shown = vc->homeView()->devices().first();
+    vc->firmwaerUpdateClick(shown, 0);
+    ASSERT_EQ(top(), vc->updateView());
+    EXPECT_FALSE(vc->homeView()->isVisible());
+
+    // Tab goes round the update screen and never lands on the covered home screen.
+    QApplication::setActiveWindow(window.get());
+    vc->updateView()->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 40; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_FALSE(vc->homeView()->isAncestorOf(focus)) << focus->objectName().toStdString();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    // A second update screen cannot be started over the one shown.
+    vc->firmwaerUpdateClick(attached(0x3011), 0);
+    EXPECT_EQ(vc->updateScreen().device(), shown);
+    EXPECT_EQ(vc->views().size(), 2);
+
+    vc->back();
+    EXPECT_TRUE(vc->homeView()->isVisible());
 }
 
 TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)

@@ -3,7 +3,6 @@
 #include "platform/Bundle.h"
 #include "platform/VirtualScheduler.h"
 #include "ui/AppKitFrame.h"
-#include "ui/SLabel.h"
 #include "ui/SLoadXIB.h"
 
 #include <QAbstractButton>
@@ -144,7 +143,7 @@ TEST_F(HomeViewTest, OneLinePerDevice25PointsApart)
 {
     home->addSFenwykDevice(device(0x3100, 1.5f));
     home->addSFenwykDevice(device(0x9025, 2.0f));
-    const auto labels = home->FindsView->findChildren<SLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    const auto labels = home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_EQ(labels.size(), 2);
     const qreal originY = AppKitFrame::frame(home->FindsView).y();
     for (int i = 0; i < 2; ++i) {
@@ -157,7 +156,7 @@ TEST_F(HomeViewTest, OneLinePerDevice25PointsApart)
     }
     // A refresh rebuilds the lines rather than adding more.
     home->refresh();
-    EXPECT_EQ(home->FindsView->findChildren<SLabel *>(QString(), Qt::FindDirectChildrenOnly).size(), 2);
+    EXPECT_EQ(home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly).size(), 2);
 }
 
 TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZero)
@@ -194,27 +193,45 @@ TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZe
     EXPECT_TRUE(home->devices().isEmpty());
 }
 
-TEST_F(HomeViewTest, TwoDevicesTheButtonAndTheOfferUseTheFirst)
+TEST_F(HomeViewTest, EachDeviceGetsItsOwnOfferAndCanBeChosen)
 {
     auto first = device(0x3100, 1.0f);
     auto second = device(0x9025, 1.0f, 2);
     home->addSFenwykDevice(first);
     home->addSFenwykDevice(second);
-    home->addSFenwykDevice(second); // the second device's repeat asks for its own type...
+    home->addSFenwykDevice(second); // the second device's repeat asks for its own type
     ASSERT_EQ(queries.size(), 1u);
     EXPECT_EQ(queries[0].type, 37);
     EXPECT_EQ(queries[0].beta, 2);
     Firmware offer;
     offer.version = 1.1f;
-    pendingOk(offer); // ...but the offer names the first device
+    pendingOk(offer);
     ASSERT_EQ(delegate.offers.size(), 1u);
-    EXPECT_EQ(delegate.offers[0].first, first);
+    EXPECT_EQ(delegate.offers[0].first, second) << "the offer answers the second device's query";
     EXPECT_FLOAT_EQ(delegate.offers[0].second.version, 1.1f);
 
+    // An answer for a device that has left is dropped, though another device stays.
+    home->addSFenwykDevice(second);
+    home->removeSFenwykDevice(second);
+    pendingOk(offer);
+    EXPECT_EQ(delegate.offers.size(), 1u);
+    home->addSFenwykDevice(second);
+
+    // The big button opens the first device; each line opens its own, by pointer or keyboard.
     QTest::mouseClick(home->firmwaerUpdaterButton, Qt::LeftButton);
-    ASSERT_EQ(delegate.clicks.size(), 1u);
+    const auto lines = home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1]->accessibleName(), HomeView::deviceLine(*second));
+    EXPECT_NE(lines[1]->focusPolicy() & Qt::TabFocus, 0);
+    QTest::mouseClick(lines[1], Qt::LeftButton);
+    lines[0]->setFocus();
+    QTest::keyClick(lines[0], Qt::Key_Return);
+    ASSERT_EQ(delegate.clicks.size(), 3u);
     EXPECT_EQ(delegate.clicks[0].first, first);
-    EXPECT_EQ(delegate.clicks[0].second, 0);
+    EXPECT_EQ(delegate.clicks[1].first, second);
+    EXPECT_EQ(delegate.clicks[2].first, first);
+    for (const auto &click : delegate.clicks)
+        EXPECT_EQ(click.second, 0);
 }
 
 TEST_F(HomeViewTest, FailedServerReplyOrAnEmptyListMakesNoOffer)

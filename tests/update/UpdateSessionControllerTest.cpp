@@ -436,8 +436,11 @@ TEST_F(UpdateControllerTest, ProductMismatchNamesBothProductsInChinese)
 TEST_F(UpdateControllerTest, BootloaderArrivingInState7IsQueriedAndRestarted)
 {
     show(plugDevice(0x3011, 0x2DC8, 0.0f), {release(1.05f)});
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    controller.SButtonClick(State::Button::Update);
     controller.m_version = 0.0f;
-    controller.setState(State::kStateFailed);
+    controller.updateingError();
+    ASSERT_EQ(controller.state(), State::kStateFailed);
     bus.clearLog();
     plugSilent(0x3208);
     EXPECT_EQ(root.bootDevices, 1);
@@ -470,8 +473,10 @@ TEST_F(UpdateControllerTest, BootloaderArrivingWhileReadyIsOnlyAnnounced)
 TEST_F(UpdateControllerTest, RemovalEndsTheUpdateOnlyWhileWriting)
 {
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    controller.SButtonClick(State::Button::Update);
     HidDevice *boot = plugSilent(0x3208);
-    controller.setState(State::kStatePreparing);
+    ASSERT_EQ(controller.state(), State::kStatePreparing);
     bus.unplug(boot);
     clock.runPending();
     EXPECT_EQ(controller.bootState, 0u);

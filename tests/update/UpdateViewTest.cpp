@@ -163,6 +163,9 @@ TEST_F(UpdateViewTest, EachStateShowsItsControls)
     EXPECT_TRUE(view.firmwaerHintLabel()->text().startsWith(QStringLiteral("Updated ")));
     screenshot("state6_en");
 
+    // Another attempt that stalls while writing: the error guide.
+    view.setState(State::kStateReady);
+    QTest::mouseClick(view.updateButton(), Qt::LeftButton);
     view.controller().SHIDBootStartUpdate(nullptr);
     view.updateingError();
     EXPECT_EQ(view.updateButton()->m_progress(), 0.0f);

@@ -1,0 +1,344 @@
+// Guards the rules that keep an update attempt safe: nothing is written without a press, the
+// release written is the one pressed for, one attempt at a time, a restart runs under the watchdog,
+// and a bootloader that left is no way into a later update.
+#include "FirmwareFileBuilder.h"
+#include "VirtualClassicBootloader.h"
+#include "VirtualHjzBootloader.h"
+#include "VirtualVela2Bootloader.h"
+#include "boot/SHIDBootHJZ.h"
+#include "boot/SHIDBootVela2.h"
+#include "update/UpdateSessionController.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/FakeCatalogue.h"
+#include "support/TestSupport.h"
+#include "support/UpdateRig.h"
+
+using namespace flashwell;
+using flashwell::test::entry;
+using flashwell::test::FakeCatalogue;
+using flashwell::test::release;
+using State = UpdateSessionController;
+
+namespace {
+
+class AttemptTest : public ::testing::Test, protected test::UpdateRig
+{
+protected:
+    AttemptTest()
+        : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x3100, 0x2DC8, 17, "Fenwyk Crane"),
+                     entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"), entry(0x05C4, 0x054C, 8, "Fenwyk Swift")})
+        , controller(services())
+    {
+        // The watchdog reads a last sign of life of 0 as idle: start the clock past it.
+        clock.advance(1000);
+    }
+
+    void show(const SFenwykDevicePtr &device, const QList<Firmware> &list, int32_t from = 0)
+    {
+        controller.setDevice(device);
+        controller.setminiImageposition(from);
+        controller.setState(State::kStateReady);
+        controller.loadViews();
+        server.answer(list);
+    }
+    bool filesForgotten()
+    {
+        return controller.shidBoot().filePath.isEmpty() && vela2.filePath.isEmpty() && hjz.filePath.isEmpty();
+    }
+
+    test::ScopedCatalogue catalogue;
+    QTemporaryDir dir;
+    UpdateSessionController controller;
+};
+
+enum class Bootloader { Classic, SecondGeneration, Hjz };
+enum class Moment { AfterSuccess, AfterAlert, OnAnOffer };
+
+struct ArrivalCase
+{
+    const char *name;
+    Bootloader bootloader;
+    Moment moment;
+    uint64_t state;
+};
+
+class BootloaderOutsideAnAttempt : public AttemptTest, public ::testing::WithParamInterface<ArrivalCase>
+{
+};
+
+// After an update wrote its file (the sessions held its path), a bootloader that arrives while no
+// attempt runs is announced and asked its version, and nothing reaches its flash.
+TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
+{
+    const ArrivalCase &c = GetParam();
+    QByteArray file;
+    if (c.bootloader == Bootloader::Classic) {
+        lab::ClassicFirmware fw;
+        fw.data = lab::patternBytes(2048, 3);
+        file = fw.build();
+    } else if (c.bootloader == Bootloader::SecondGeneration) {
+        file = lab::buildVela2File({{105, 0, 0x01018000, 0x9025, lab::patternBytes(3000, 4)}});
+    } else {
+        lab::HjzFirmware fw;
+        fw.data = lab::patternBytes(4 * 1024, 5);
+        file = fw.build();
+    }
+    server.path = test::writeTempFile(dir, file);
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    controller.SButtonClick(State::Button::Update);
+    ASSERT_TRUE(controller.attemptRunning());
+    if (c.moment == Moment::AfterAlert) {
+        controller.SHIDBootErrorString(nullptr, QStringLiteral("erase reply missing"));
+    } else {
+        controller.SHIDBootStartUpdate(nullptr);
+        controller.SHIDBootStartUpdateed(nullptr);
+    }
+    if (c.moment == Moment::OnAnOffer) {
+        controller.removeFromSuperview();
+        controller.setState(State::kStateOffer);
+        controller.setNewFirmwaer(release(1.10f));
+    }
+    ASSERT_EQ(controller.state(), c.state);
+    EXPECT_FALSE(controller.attemptRunning());
+
+    std::unique_ptr<lab::VirtualDeviceModel> boot;
+    std::function<bool()> flashEmpty;
+    if (c.bootloader == Bootloader::Classic) {
+        auto *classic = new lab::VirtualClassicBootloader(bus);
+        flashEmpty = [classic] { return classic->flash().empty() && !classic->header(); };
+        boot.reset(classic);
+    } else if (c.bootloader == Bootloader::SecondGeneration) {
+        auto *second = new lab::VirtualVela2Bootloader(bus, 0x9025);
+        second->useLabLayout();
+        flashEmpty = [second] { return second->flash().empty(); };
+        boot.reset(second);
+    } else {
+        auto *pages = new lab::VirtualHjzBootloader(bus);
+        flashEmpty = [pages] { return pages->flash().empty() && pages->erases() == 0; };
+        boot.reset(pages);
+    }
+    boot->plug();
+    clock.advance(10000);
+    EXPECT_EQ(controller.bootState, 1u) << "announced";
+    EXPECT_TRUE(flashEmpty());
+    EXPECT_EQ(controller.state(), c.state);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryBootloader, BootloaderOutsideAnAttempt,
+    ::testing::Values(
+        ArrivalCase{"classicAfterSuccess", Bootloader::Classic, Moment::AfterSuccess, State::kStateFinished},
+        ArrivalCase{"classicAfterAlert", Bootloader::Classic, Moment::AfterAlert, State::kStateReady},
+        ArrivalCase{"classicOnAnOffer", Bootloader::Classic, Moment::OnAnOffer, State::kStateOffer},
+        ArrivalCase{"secondGenAfterSuccess", Bootloader::SecondGeneration, Moment::AfterSuccess, State::kStateFinished},
+        ArrivalCase{"secondGenAfterAlert", Bootloader::SecondGeneration, Moment::AfterAlert, State::kStateReady},
+        ArrivalCase{"secondGenOnAnOffer", Bootloader::SecondGeneration, Moment::OnAnOffer, State::kStateOffer},
+        ArrivalCase{"hjzAfterSuccess", Bootloader::Hjz, Moment::AfterSuccess, State::kStateFinished},
+        ArrivalCase{"hjzAfterAlert", Bootloader::Hjz, Moment::AfterAlert, State::kStateReady},
+        ArrivalCase{"hjzOnAnOffer", Bootloader::Hjz, Moment::OnAnOffer, State::kStateOffer}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndLeavingStopsTheSessions)
+{
+    struct Ending
+    {
+        const char *name;
+        std::function<void()> end;
+    };
+    const std::vector<Ending> endings{
+        {"success", [&] { controller.SHIDBootStartUpdateed(nullptr); }},
+        {"hjz success", [&] { controller.SHIDBootHJZUpdateSuccess(&hjz); }},
+        {"not supported", [&] { controller.SHIDBootNotSupportFirmware(nullptr); }},
+        {"session error", [&] { controller.SHIDBootErrorString(nullptr, QStringLiteral("no reply")); }},
+        {"hjz failure", [&] { controller.SHIDBootHJZUpdateFail(&hjz, QStringLiteral("page 2 checksum")); }},
+        {"product mismatch", [&] { controller.SHIDBootErrorNOEqualPID(nullptr, 0x3011, 0x9020); }},
+        {"leaving", [&] { controller.removeFromSuperview(); }},
+    };
+    for (const Ending &e : endings) {
+        SCOPED_TRACE(e.name);
+        controller.removeFromSuperview();
+        show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+        controller.SButtonClick(State::Button::Update);
+        ASSERT_FALSE(controller.shidBoot().filePath.isEmpty());
+        ASSERT_FALSE(vela2.filePath.isEmpty());
+        ASSERT_FALSE(hjz.filePath.isEmpty());
+        e.end();
+        EXPECT_FALSE(controller.attemptRunning());
+        EXPECT_TRUE(filesForgotten());
+        EXPECT_FALSE(controller.model().releaseFixed);
+    }
+
+    // A failed download ends the attempt it began, with nothing handed to the sessions.
+    controller.removeFromSuperview();
+    server.downloadMode = FakeCatalogue::Download::Fail;
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    controller.SButtonClick(State::Button::Update);
+    EXPECT_FALSE(controller.attemptRunning());
+    EXPECT_TRUE(filesForgotten());
+}
+
+TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)
+{
+    // A device in its Sony identity: the switch report depends on the release's type and version.
+    auto swift = plugDevice(0x05C4, 0x054C, 1.0f);
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    show(swift, {release(1.50f, 0, 8), release(1.00f, 0, 9)}, 1);
+    ASSERT_EQ(controller.selectButton, 0);
+    controller.SButtonClick(State::Button::Update);
+    const QString hint = controller.model().hint;
+    EXPECT_TRUE(controller.model().releaseFixed);
+
+    // Checking another row or clicking a picture while the file downloads changes nothing.
+    controller.chengeboxClick(1);
+    controller.SMiniImageViewClick(State::Picture::Receiver);
+    EXPECT_EQ(controller.selectButton, 0);
+    EXPECT_EQ(controller.model().hint, hint);
+    EXPECT_EQ(controller.m_targerVersion, 1.50f);
+    EXPECT_EQ(server.lists.size(), 1u) << "no list fetched for another picture";
+
+    bus.clearLog();
+    server.waitingSuccess(QStringLiteral("/tmp/swift.bin"));
+    ASSERT_EQ(bus.outputLog().size(), 1u);
+    EXPECT_EQ(test::hex(bus.outputLog()[0].bytes, 6), "05 66 aa 00 50 00") << "the switch for the type-8 release";
+    ASSERT_EQ(server.downloads.size(), 1u);
+    EXPECT_EQ(server.downloads[0].version, 1.50f);
+
+    // The bootloader's version report names the release being written, not the row clicked.
+    auto reported = std::make_shared<SFenwykDevice>();
+    reported->setVersion(1.0f);
+    controller.SHIDBootGetVersion(reported, nullptr);
+    EXPECT_EQ(controller.m_targerVersion, 1.50f);
+    EXPECT_TRUE(controller.model().hint.contains(QStringLiteral("v1.50")));
+}
+
+TEST_F(AttemptTest, OneAttemptAtATime)
+{
+    lab::ClassicFirmware fw;
+    fw.data = lab::patternBytes(2048, 6);
+    server.path = test::writeTempFile(dir, fw.build());
+    // A device that cannot be switched by a report: the guide (state 3) waits for its bootloader.
+    show(plugDevice(0x3011, 0x2DC8, 1.0f, false), {release(1.05f)});
+    controller.SButtonClick(State::Button::Update);
+    ASSERT_EQ(controller.state(), State::kStateManual);
+    lab::VirtualClassicBootloader boot(bus);
+    boot.plug();
+    clock.runPending();
+    ASSERT_EQ(controller.bootState, 1u);
+    ASSERT_EQ(controller.state(), State::kStateManual) << "identifying, not yet writing";
+    controller.SButtonClick(State::Button::Update);
+    EXPECT_EQ(server.downloads.size(), 1u) << "no second download over the session that started";
+
+    // The session writes; update and back are of no use until it ends.
+    clock.advance(100);
+    EXPECT_TRUE(controller.sessionRunning() || controller.state() == State::kStateFinished);
+    clock.advance(5000);
+    EXPECT_EQ(controller.state(), State::kStateFinished);
+    EXPECT_EQ(server.downloads.size(), 1u);
+    EXPECT_FALSE(controller.sessionRunning());
+}
+
+TEST_F(AttemptTest, ARestartAfterAFailureRunsUnderTheWatchdog)
+{
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    controller.SButtonClick(State::Button::Update);
+    HidDevice *boot = plugSilent(0x3208);
+    controller.SHIDBootStartUpdate(nullptr);
+    for (int i = 0; i < 230; ++i)
+        clock.advance(100);
+    ASSERT_EQ(controller.state(), State::kStateFailed);
+    ASSERT_FALSE(controller.updateTimerRunning());
+    EXPECT_FALSE(controller.sessionRunning()) << "a stalled session stops talking, so the screen can be left";
+
+    // The user re-plugs the device in its bootloader: the same attempt restarts, watched.
+    bus.unplug(boot);
+    clock.runPending();
+    plugSilent(0x3208);
+    EXPECT_TRUE(controller.updateTimerRunning());
+    EXPECT_FALSE(controller.model().guideShown);
+    const int64_t restarted = clock.nowMs();
+    while (!controller.model().guideShown && clock.nowMs() < restarted + 60000)
+        clock.advance(100);
+    EXPECT_TRUE(controller.model().guideError);
+    EXPECT_LE(clock.nowMs() - restarted, State::kNoSignOfLifeMs + State::kWatchdogPeriodMs)
+        << "the restart that stalls ends in the error guide again";
+}
+
+TEST_F(AttemptTest, AnHjzDeviceThatLeftDoesNotStandInForLaterSwitches)
+{
+    HidDevice *hjzDevice = plugSilent(0x3209);
+    ASSERT_EQ(controller.bootState, 1u);
+    bus.unplug(hjzDevice);
+    clock.runPending();
+    EXPECT_EQ(controller.bootState, 0u);
+
+    // The next update of a report-switched controller switches it, with no wait for a bootloader.
+    show(plugDevice(0x3100, 0x2DC8, 2.0f), {release(2.10f, 0, 17)});
+    bus.clearLog();
+    controller.SButtonClick(State::Button::Update);
+    ASSERT_FALSE(bus.outputLog().empty());
+    EXPECT_EQ(test::hex(bus.outputLog()[0].bytes, 4), "06 00 50 01") << "the D-input switch report";
+    EXPECT_EQ(controller.state(), State::kStatePreparing);
+}
+
+TEST_F(AttemptTest, AnHjzDeviceLeavingWhileWritingEndsInTheErrorGuide)
+{
+    server.downloadMode = FakeCatalogue::Download::Wait;
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    controller.SButtonClick(State::Button::Update);
+    HidDevice *hjzDevice = plugSilent(0x3209);
+    controller.SHIDBootHJZUpdateing(&hjz, 0);
+    ASSERT_EQ(controller.state(), State::kStateWriting);
+    bus.unplug(hjzDevice);
+    clock.runPending();
+    EXPECT_EQ(controller.state(), State::kStateFailed);
+    EXPECT_TRUE(controller.model().guideError);
+}
+
+TEST_F(AttemptTest, NoUpdateErrorWithoutAnAttempt)
+{
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    controller.updateingError();
+    EXPECT_EQ(controller.state(), State::kStateReady);
+    EXPECT_FALSE(controller.model().guideShown);
+}
+
+TEST_F(AttemptTest, ReloadFetchesTheListOfThePictureShown)
+{
+    show(plugDevice(0x2000, 0x2DC8, 1.0f), {release(1.0f, 0, 48)}, 1);
+    controller.SMiniImageViewClick(State::Picture::Receiver);
+    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
+    ASSERT_FALSE(controller.model().reloadHidden);
+    controller.reloadClic();
+    EXPECT_EQ(server.lists.back().type, 49);
+    controller.SMiniImageViewClick(State::Picture::Device);
+    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
+    controller.reloadClic();
+    EXPECT_EQ(server.lists.back().type, 48);
+}
+
+TEST_F(AttemptTest, TheNextShowingNamesNoEarlierTarget)
+{
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f, 2)});
+    ASSERT_TRUE(controller.model().hint.contains(QStringLiteral("v1.05")));
+    controller.removeFromSuperview();
+    controller.setDevice(plugDevice(0x3100, 0x2DC8, 2.0f));
+    controller.setminiImageposition(0);
+    controller.setState(State::kStateReady);
+    controller.loadViews();
+    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
+    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("1.05")));
+    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("beta 2")));
+    EXPECT_EQ(controller.m_targetBeta, 0);
+}
+
+} // namespace
