@@ -11,6 +11,7 @@
 #include "ui/UiLogging.h"
 
 #include <QAbstractButton>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QToolButton>
@@ -84,17 +85,16 @@ void HomeView::awakeFromNib(Scheduler &scheduler, Server server)
     usbAniamtion();
 
     if (firmwaerUpdaterButton) {
-        const Picture normal = Picture::imageNamed(QStringLiteral("updateButton_normal"));
-        const Picture pressed = Picture::imageNamed(QStringLiteral("updateButton_highlight"));
-        const QSize iconSize(64, 64);
-        const qreal ratio = devicePixelRatioF();
-        firmwaerUpdaterButton->setIcon(QIcon(normal.pixmap(iconSize, ratio)));
-        firmwaerUpdaterButton->setIconSize(iconSize);
+        // Icons made from the drawings themselves: each screen gets pixels at its own scale.
+        const QIcon normal(Picture::resourcePathFor(QStringLiteral("updateButton_normal")));
+        const QIcon pressed(Picture::resourcePathFor(QStringLiteral("updateButton_highlight")));
+        firmwaerUpdaterButton->setIcon(normal);
+        firmwaerUpdaterButton->setIconSize(QSize(64, 64));
         // The pressed picture shows while the button is held down.
         connect(firmwaerUpdaterButton, &QAbstractButton::pressed, this,
-                [this, pressed, iconSize, ratio] { firmwaerUpdaterButton->setIcon(pressed.pixmap(iconSize, ratio)); });
+                [this, pressed] { firmwaerUpdaterButton->setIcon(pressed); });
         connect(firmwaerUpdaterButton, &QAbstractButton::released, this,
-                [this, normal, iconSize, ratio] { firmwaerUpdaterButton->setIcon(normal.pixmap(iconSize, ratio)); });
+                [this, normal] { firmwaerUpdaterButton->setIcon(normal); });
         if (auto *tool = qobject_cast<QToolButton *>(firmwaerUpdaterButton.data()))
             tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         firmwaerUpdaterButton->setText(localized("firmwareUpdate"));

@@ -1,0 +1,78 @@
+"""Updates through the window: pressing buttons in the accessibility tree, or with the keyboard."""
+
+import unittest
+
+import flows
+import harness
+from harness import Demo, tr, wait_for
+
+
+class Update(unittest.TestCase):
+    def test_each_demo_device_by_pressing_update(self):
+        with Demo(harness.desktop(), devices=0) as demo:
+            devices = flows.lab_devices(demo)
+            self.assertGreaterEqual(len(devices), 3, devices)
+            for device in devices:
+                with self.subTest(device=device):
+                    flows.plug(demo, device)
+                    seen = flows.update_attached_device(demo)
+                    # The success screen says which version the device now runs.
+                    self.assertTrue(any("1.10" in text for text in seen), seen)
+                    flows.plug(demo, device, "labUnplug")
+                    flows.home_help(demo)
+
+    def test_keyboard_only(self):
+        with Demo(harness.desktop(), devices=1) as demo:
+            flows.device_line(demo, "1.00")
+            update = flows.open_offer(demo)
+            other = demo.find("push button", tr("other"))
+            self.assertIsNotNone(other)
+            # Tab walks the offer's two buttons, "Others" first, then "Update".
+            demo.keys("Tab")
+            wait_for(lambda: flows.focus_is(demo, other), "focus on %r" % other.name)
+            demo.keys("Tab")
+            wait_for(lambda: flows.focus_is(demo, update), "focus on %r" % update.name)
+            demo.keys("space")
+            # Writing keeps the focus on the button that started it; success leaves it there.
+            done = flows.wait_success(demo)
+            wait_for(lambda: flows.focus_is(demo, done), "focus on %r" % done.name)
+            demo.keys("space")
+            flows.device_line(demo, "1.10")
+            # Back home the focus is on the home screen's own button.
+            home = flows.home_update_button(demo)
+            wait_for(lambda: flows.focus_is(demo, home), "focus on the home screen's button")
+
+    def test_dropped_reply_fails_within_the_watchdog_and_a_replug_restarts(self):
+        with Demo(harness.desktop(), devices=1) as demo:
+            device = flows.lab_devices(demo)[0]
+            flows.arm_fault(demo, "labFaultDrop")
+            flows.device_line(demo, "1.00")
+            demo.press(flows.open_offer(demo))
+            wait_for(lambda: flows.writing(demo), "the writing to start", timeout=flows.UPDATE_TIMEOUT)
+            # No sign of life for 20 s ends the update; the watchdog looks every 3 s.
+            flows.guide_error(demo, timeout=20 + 3 + 10)
+            self.assertIsNone(demo.find("push button", tr("success")))
+            # The device comes back in its update mode: the same update runs again, to the end.
+            flows.plug(demo, device, "labBootloader")
+            demo.press(flows.wait_success(demo))
+            flows.device_line(demo, "1.10")
+
+    def test_quitting_while_writing_asks_and_cancel_keeps_writing(self):
+        with Demo(harness.desktop(), devices=1) as demo:
+            flows.device_line(demo, "1.00")
+            flows.arm_fault(demo, "labFaultDrop")  # holds the writing half-way while we ask
+            demo.press(flows.open_offer(demo))
+            wait_for(lambda: flows.writing(demo), "the writing to start", timeout=flows.UPDATE_TIMEOUT)
+            demo.menu(tr("appMenu"), tr("quit"))
+            question = demo.wait("push button", tr("stopUpdate"))
+            self.assertIsNotNone(demo.find(None, tr("stopUpdateTitle")))
+            demo.press(demo.find("push button", tr("cancel")))
+            demo.wait_gone("push button", tr("stopUpdate"))
+            del question
+            # Still running, still writing.
+            self.assertIsNone(demo.proc.poll())
+            self.assertIsNotNone(flows.writing(demo))
+
+
+if __name__ == "__main__":
+    harness.main()
