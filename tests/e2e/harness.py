@@ -344,11 +344,11 @@ class Demo:
         for key in keys:
             subprocess.run(["xdotool", "key", "--clearmodifiers", key], env=self.desktop.env, check=True)
 
-    def screenshot(self, path):
-        """The window's pixels (X11): the desktop's screen cropped to the window."""
+    def screenshot(self, path, window=None):
+        """A window's pixels (X11; the main window unless told): the screen cropped to it."""
         from PIL import ImageGrab
 
-        ext = self.window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        ext = (window or self.window).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         image = ImageGrab.grab(xdisplay=self.desktop.env["DISPLAY"])
         image.crop((ext.x, ext.y, ext.x + ext.width, ext.y + ext.height)).save(path)
         return path
@@ -375,14 +375,24 @@ def desktop():
     return _desktop
 
 
-def main():
-    """Runs this file's unittest cases on one private desktop, stopped whatever happens."""
+def start_desktop():
     global _desktop
     if not DEMO or not os.access(DEMO, os.X_OK):
         print("FLASHWELL_DEMO must name the flashwell-demo program", file=sys.stderr)
         sys.exit(2)
     signal.signal(signal.SIGTERM, lambda *a: sys.exit(1))
     _desktop = Desktop().start()
+    return _desktop
+
+
+def stop_desktop():
+    if _desktop:
+        _desktop.stop()
+
+
+def main():
+    """Runs this file's unittest cases on one private desktop, stopped whatever happens."""
+    start_desktop()
     try:
         program = unittest.main(module="__main__", exit=False, verbosity=2)
         ok = program.result.wasSuccessful()
