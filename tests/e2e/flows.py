@@ -6,20 +6,23 @@ from harness import Failure, contains, startswith, tr, wait_for
 UPDATE_TIMEOUT = 60.0  # a whole update on the demo's real-time bus, download included
 
 
+def _menu(demo, name, root=None):
+    for node in harness.walk(root or demo.window, only_showing=False):
+        if harness.role_name(node) in ("menu", "menu item") and node.name == name:
+            return node
+    return None
+
+
 def lab_devices(demo):
     """The names of the demo's virtual devices, as the Lab menu lists them."""
-    lab = None
-    for node in harness.walk(demo.window, only_showing=False):
-        if harness.role_name(node) == "menu" and node.name == tr("labMenu", demo.lang):
-            lab = node
-            break
+    lab = _menu(demo, tr("labMenu", demo.lang))
     if lab is None:
         raise Failure("the demo has no Lab menu")
     names = []
-    for i in range(lab.childCount):
-        child = lab.getChildAtIndex(i)
-        if harness.role_name(child) == "menu" and child.name != tr("labFault", demo.lang):
-            names.append(child.name)
+    for node in harness.walk(lab, only_showing=False):
+        if harness.role_name(node) in ("menu", "menu item") and node.childCount > 0 \
+                and node.name != tr("labFault", demo.lang):
+            names.append(node.name)
     return names
 
 
@@ -29,12 +32,9 @@ def plug(demo, device, how="labPlug"):
 
 def lab_item_enabled(demo, device, key):
     """Whether the Lab menu's item for that device is usable now (it follows the device's state)."""
-    for node in harness.walk(demo.window, only_showing=False):
-        if harness.role_name(node) == "menu" and node.name == device:
-            for item in harness.walk(node, only_showing=False):
-                if item.name == tr(key, demo.lang):
-                    return item.getState().contains(harness.pyatspi.STATE_ENABLED)
-    return None
+    menu = _menu(demo, device)
+    item = _menu(demo, tr(key, demo.lang), menu) if menu is not None else None
+    return None if item is None else item.getState().contains(harness.pyatspi.STATE_ENABLED)
 
 
 def focused_name(demo):

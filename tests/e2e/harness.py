@@ -199,17 +199,18 @@ def text_of(acc):
 
 
 def walk(acc, only_showing=True):
-    """Every descendant of acc (depth first); hidden branches are skipped when asked."""
+    """Every descendant of acc, depth first in tree order; hidden branches skipped when asked."""
     stack = [acc]
     while stack:
         node = stack.pop()
+        if node is not acc:
+            yield node
         for i in range(node.childCount - 1, -1, -1):
             child = node.getChildAtIndex(i)
             if child is None:
                 continue
             if only_showing and not showing(child):
                 continue
-            yield child
             stack.append(child)
 
 
@@ -291,7 +292,10 @@ class Demo:
         return self._first(root or self.app, role, name)
 
     def wait(self, role, name=None, root=None, timeout=TIMEOUT):
-        return wait_for(lambda: self.find(role, name, root), "%s %r" % (role, name), timeout=timeout)
+        try:
+            return wait_for(lambda: self.find(role, name, root), "%s %r" % (role, name), timeout=timeout)
+        except Failure as e:
+            raise Failure("%s; the window shows %r" % (e, self.texts())) from None
 
     def wait_gone(self, role, name=None, timeout=TIMEOUT):
         wait_for(lambda: self.find(role, name) is None, "%s %r to go" % (role, name), timeout=timeout)

@@ -64,17 +64,18 @@ class Screens(unittest.TestCase):
         with Demo(harness.desktop(), devices=1) as demo:
             flows.device_line(demo, "1.00")
             screens = {}
-            update = flows.open_offer(demo)
+            flows.open_offer(demo)
             screens["offer"] = unnamed_controls(demo)
-            demo.press(demo.find("push button", tr("other")))
-            demo.wait(None, tr("updateListHint"))
-            wait_for(lambda: demo.find("check box") or demo.find("push button", tr("log")), "the release list")
+            demo.press(demo.wait("push button", tr("back")))
+            demo.press(flows.home_update_button(demo))
+            wait_for(lambda: demo.find("check box"), "the release list")
             screens["release list"] = unnamed_controls(demo)
-            notes = demo.find("push button", flows.startswith(tr("log")))
-            demo.press(notes)
-            wait_for(lambda: demo.find("push button", tr("sure")) or demo.find("push button", "OK"), "release notes")
-            screens["release notes"] = unnamed_controls(demo)
-            del update
+            demo.press(demo.find("check box"))
+            demo.press(demo.wait("push button", tr("update")))
+            wait_for(lambda: flows.writing(demo), "the writing", timeout=flows.UPDATE_TIMEOUT)
+            screens["writing"] = unnamed_controls(demo)
+            flows.wait_success(demo)
+            screens["success"] = unnamed_controls(demo)
             for where, bad in screens.items():
                 with self.subTest(screen=where):
                     self.assertEqual(bad, [], where)
