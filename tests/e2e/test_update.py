@@ -7,6 +7,11 @@ import harness
 from harness import Demo, tr, wait_for
 
 
+# The lab's HJZ bootloader has no normal mode to come back as after its reset: that device ends
+# its update gone from the bus, so its home line cannot show the new version.
+NO_RETURN_AFTER_UPDATE = {"Fenwyk Grebe"}
+
+
 class Update(unittest.TestCase):
     def test_each_demo_device_by_pressing_update(self):
         with Demo(harness.desktop(), devices=0) as demo:
@@ -15,7 +20,7 @@ class Update(unittest.TestCase):
             for device in devices:
                 with self.subTest(device=device):
                     flows.plug(demo, device)
-                    seen = flows.update_attached_device(demo)
+                    seen = flows.update_attached_device(demo, comes_back=device not in NO_RETURN_AFTER_UPDATE)
                     # The success screen says which version the device now runs.
                     self.assertTrue(any("1.10" in text for text in seen), seen)
                     flows.plug(demo, device, "labUnplug")
@@ -57,7 +62,8 @@ class Update(unittest.TestCase):
             # No sign of life for 20 s ends the update; the watchdog looks every 3 s.
             flows.guide_error(demo, timeout=20 + 3 + 10)
             self.assertIsNone(demo.find("push button", tr("success")))
-            # The device comes back in its update mode: the same update runs again, to the end.
+            # Unplugged and back in its update mode: the same update runs again, to the end.
+            flows.plug(demo, device, "labUnplug")
             flows.plug(demo, device, "labBootloader")
             demo.press(flows.wait_success(demo))
             flows.device_line(demo, "1.10")
