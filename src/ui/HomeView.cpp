@@ -128,12 +128,18 @@ void HomeView::setState(unsigned state)
 
 void HomeView::findStateUI(bool found)
 {
+    // The keyboard stays on the screen's button when one state's button gives way to the other's.
+    const bool hadFocus =
+        (helpButton && helpButton->hasFocus()) || (firmwaerUpdaterButton && firmwaerUpdaterButton->hasFocus());
     for (QWidget *w : {static_cast<QWidget *>(helpButton.data()), usbView.data(), static_cast<QWidget *>(usb.data())})
         if (w)
             w->setVisible(!found);
     for (QWidget *w : {FindsView.data(), static_cast<QWidget *>(firmwaerUpdaterButton.data())})
         if (w)
             w->setVisible(found);
+    QAbstractButton *shown = found ? firmwaerUpdaterButton.data() : helpButton.data();
+    if (hadFocus && shown)
+        shown->setFocus(Qt::OtherFocusReason);
 }
 
 void HomeView::addSFenwykDevice(const SFenwykDevicePtr &device)

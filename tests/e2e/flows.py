@@ -27,6 +27,9 @@ def lab_devices(demo):
 
 
 def plug(demo, device, how="labPlug"):
+    """Plugs, unplugs or re-plugs a demo device from the Lab menu, once its item is usable (the
+    menu follows the device's arrivals and departures)."""
+    wait_for(lambda: lab_item_enabled(demo, device, how), "the Lab's %r for %s" % (tr(how, demo.lang), device))
     demo.menu(tr("labMenu", demo.lang), device, tr(how, demo.lang))
 
 

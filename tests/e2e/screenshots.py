@@ -51,8 +51,7 @@ def render(folder, lang):
         demo.press(demo.wait("push button", t("sure"), root=dialog))
         # Writing, held half-way by a dropped reply, then the guide once the watchdog gives up.
         flows.arm_fault(demo, "labFaultDrop")
-        box = demo.wait("check box")
-        demo.press(box)
+        demo.press(demo.wait(None, harness.startswith(t("updateCheckboxHint"))))
         demo.press(demo.wait("push button", t("update")))
         wait_for(lambda: flows.writing(demo), "the writing", timeout=flows.UPDATE_TIMEOUT)
         wait_for(lambda: int(flows.writing(demo).name.split("%")[0]) >= 40, "40 %", timeout=flows.UPDATE_TIMEOUT)

@@ -66,16 +66,15 @@ class Screens(unittest.TestCase):
             screens = {}
             flows.open_offer(demo)
             screens["offer"] = unnamed_controls(demo)
-            demo.press(demo.wait("push button", tr("back")))
-            demo.press(flows.home_update_button(demo))
-            wait_for(lambda: demo.find("check box"), "the release list")
-            screens["release list"] = unnamed_controls(demo)
-            demo.press(demo.find("check box"))
             demo.press(demo.wait("push button", tr("update")))
             wait_for(lambda: flows.writing(demo), "the writing", timeout=flows.UPDATE_TIMEOUT)
             screens["writing"] = unnamed_controls(demo)
-            flows.wait_success(demo)
-            screens["success"] = unnamed_controls(demo)
+            demo.press(flows.wait_success(demo))
+            flows.device_line(demo, "1.10")
+            screens["home"] = unnamed_controls(demo)
+            demo.menu(tr("appMenu"), tr("Update Manually"))
+            wait_for(lambda: flows.chooser_buttons(demo), "the chooser")
+            screens["chooser"] = unnamed_controls(demo)
             for where, bad in screens.items():
                 with self.subTest(screen=where):
                     self.assertEqual(bad, [], where)
@@ -92,6 +91,7 @@ class Screens(unittest.TestCase):
             self.assertIn("更新", update.name)
             # The guide in Chinese: a product that is updated by hand only, from the chooser.
             flows.plug(demo, device, "labUnplug")
+            demo.press(demo.wait("push button", tr("back", "zh_CN")))
             flows.home_help(demo)
             products = harness.chooser_products()
             manual = next(i for i, p in enumerate(products) if p.get("type") == 3)
