@@ -77,7 +77,7 @@ class Desktop:
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
         self._spawn(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "2560x1600x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,),
             stderr=subprocess.DEVNULL,
         )
@@ -94,7 +94,7 @@ class Desktop:
         self.log = open(os.path.join(self.runtime, "weston.log"), "w")
         self._spawn(
             ["weston", "--backend=headless-backend.so", "--socket=" + socket, "--idle-time=0",
-             "--width=1280", "--height=1024"],
+             "--width=2560", "--height=1600"],
             stdout=self.log,
             stderr=subprocess.STDOUT,
         )
@@ -220,6 +220,7 @@ class Demo:
     def __init__(self, desktop, devices=None, lang="en_US.UTF-8", scale=None, extra_env=None):
         self.desktop = desktop
         self.lang = "zh_CN" if lang.startswith("zh") else "en"
+        self.scale = scale or 1.0
         env = dict(desktop.env)
         env.update({
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
@@ -352,9 +353,11 @@ class Demo:
         """A window's pixels (X11; the main window unless told): the screen cropped to it."""
         from PIL import ImageGrab
 
+        # The tree speaks in device-independent pixels; the screen has scale times as many.
         ext = (window or self.window).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        box = [round(v * self.scale) for v in (ext.x, ext.y, ext.x + ext.width, ext.y + ext.height)]
         image = ImageGrab.grab(xdisplay=self.desktop.env["DISPLAY"])
-        image.crop((ext.x, ext.y, ext.x + ext.width, ext.y + ext.height)).save(path)
+        image.crop(box).save(path)
         return path
 
 
