@@ -88,10 +88,23 @@ def open_offer(demo):
     return demo.wait("push button", tr("update", demo.lang), timeout=30)
 
 
+def _progress_of(demo, name):
+    """The percentage an update button's name reports ("40% done", "已完成 40%"), or None."""
+    import re
+
+    pattern = re.escape(tr("SButtonProgress", demo.lang)).replace("%1", r"(\d+)")
+    match = re.fullmatch(pattern, name or "")
+    return int(match.group(1)) if match else None
+
+
 def writing(demo):
     """The update button while it shows the writing progress (named by its percentage)."""
-    done = tr("SButtonProgress", demo.lang).replace("%1", "")
-    return demo.find("push button", lambda name: name.endswith(done) and name[: -len(done)].isdigit())
+    return demo.find("push button", lambda name: _progress_of(demo, name) is not None)
+
+
+def progress(demo):
+    button = writing(demo)
+    return _progress_of(demo, button.name) if button is not None else None
 
 
 def wait_success(demo, timeout=UPDATE_TIMEOUT):
@@ -108,6 +121,9 @@ def update_attached_device(demo, comes_back=True):
     done = wait_success(demo)
     seen = demo.texts()
     demo.press(done)
+    # Presses through the tree land a moment later; the home screen shows once the update's is gone
+    # (the covered home screen's line is in the tree all along).
+    demo.wait_gone("push button", tr("success", demo.lang))
     if comes_back:
         device_line(demo, "1.10")
     else:
@@ -128,5 +144,5 @@ def guide_error(demo, timeout=harness.TIMEOUT):
                     "the guide's error form", timeout=timeout)
 
 
-__all__ = ["lab_devices", "lab_item_enabled", "focused_name", "chooser_buttons", "chooser_button", "home_help", "focus_is", "plug", "arm_fault", "device_line", "home_update_button", "open_offer", "writing",
+__all__ = ["lab_devices", "progress", "lab_item_enabled", "focused_name", "chooser_buttons", "chooser_button", "home_help", "focus_is", "plug", "arm_fault", "device_line", "home_update_button", "open_offer", "writing",
            "wait_success", "update_attached_device", "guide", "guide_error", "startswith", "contains"]

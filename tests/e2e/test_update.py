@@ -48,6 +48,7 @@ class Update(unittest.TestCase):
             done = flows.wait_success(demo)
             wait_for(lambda: flows.focus_is(demo, done), "focus on %r" % done.name)
             demo.keys("space")
+            demo.wait_gone("push button", tr("success"))
             flows.device_line(demo, "1.10")
             # Back home the focus is on the home screen's own button.
             home = flows.home_update_button(demo)
