@@ -68,6 +68,7 @@ class Scale(unittest.TestCase):
             wait_for(lambda: flows.chooser_buttons(demo), "the chooser")
             visit("chooser")
             demo.press(demo.wait("push button", tr("back")))
+            demo.wait_gone("push button", tr("back"))
             flows.plug(demo, flows.lab_devices(demo)[0])
             flows.device_line(demo, "1.00")
             flows.open_offer(demo)

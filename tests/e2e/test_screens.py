@@ -58,7 +58,7 @@ class Screens(unittest.TestCase):
                     self.assertTrue(picture)
                     back = demo.wait("push button", tr("back"))
                     demo.press(back)
-                    demo.wait("label", tr("chooseProduct"))
+                    demo.wait_gone(None, tr("updateDevicePicture").replace("%1", product["name"]))
 
     def test_every_control_has_a_name_and_a_role(self):
         with Demo(harness.desktop(), devices=1) as demo:
@@ -92,6 +92,8 @@ class Screens(unittest.TestCase):
             # The guide in Chinese: a product that is updated by hand only, from the chooser.
             flows.plug(demo, device, "labUnplug")
             demo.press(demo.wait("push button", tr("back", "zh_CN")))
+            # A press lands a moment later; home alone has no back button.
+            demo.wait_gone("push button", tr("back", "zh_CN"))
             flows.home_help(demo)
             products = harness.chooser_products()
             manual = next(i for i, p in enumerate(products) if p.get("type") == 3)
