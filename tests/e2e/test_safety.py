@@ -8,19 +8,7 @@ import flows
 import harness
 from harness import Demo, tr, wait_for
 
-# Faults the application's main line is mending; listed here until those fixes are merged.
-KNOWN_FAULTS = {"tab reaches covered screen"}
-
-
-def expected_failure_while_known(name):
-    def wrap(test):
-        return unittest.expectedFailure(test) if name in KNOWN_FAULTS else test
-
-    return wrap
-
-
 class Safety(unittest.TestCase):
-    @expected_failure_while_known("flash without press")
     def test_a_device_back_in_update_mode_is_not_written_without_a_press(self):
         with Demo(harness.desktop(), devices=1) as demo:
             device = flows.lab_devices(demo)[0]
@@ -34,7 +22,6 @@ class Safety(unittest.TestCase):
                      "the device in its update mode")
             self.watch_nothing_written(demo)
 
-    @expected_failure_while_known("flash without press")
     def test_a_device_plugged_in_update_mode_is_not_written_without_a_press(self):
         with Demo(harness.desktop(), devices=0) as demo:
             device = flows.lab_devices(demo)[0]
@@ -56,7 +43,6 @@ class Safety(unittest.TestCase):
             self.assertIsNone(demo.find("push button", tr("success")), "firmware was written without a press")
             time.sleep(0.1)
 
-    @expected_failure_while_known("tab reaches covered screen")
     def test_tab_never_reaches_a_covered_screen(self):
         with Demo(harness.desktop(), devices=1) as demo:
             flows.device_line(demo, "1.00")
