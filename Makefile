@@ -1,6 +1,6 @@
 # One-word entry points. Each sets the machine up first (idempotent), then builds with the
 # CMake workflow presets in CMakePresets.json.
-.PHONY: setup run test bench fuzz package format tidy clean
+.PHONY: setup run test bench fuzz package screenshots format tidy clean
 
 setup:
 	./scripts/setup-debian.sh
@@ -16,6 +16,13 @@ bench: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-bench
 	umockdev-wrapper ./build/release/bench/flashwell-hotplug-bench
+
+# Every screen in English and Chinese, rendered by the demo on a private X display and driven
+# through the accessibility tree as the window tests are.
+screenshots: setup
+	cmake --preset test >/dev/null
+	cmake --build build/test --target flashwell-demo
+	FLASHWELL_DEMO=build/test/sim/flashwell-demo /usr/bin/python3 tests/e2e/screenshots.py docs/screenshots
 
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup

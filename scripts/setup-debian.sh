@@ -20,6 +20,9 @@ PACKAGES=(
   desktop-file-utils appstream librsvg2-bin gzip dpkg-dev file lintian
   # the sleep lock's test: a private message bus and a mock logind on it
   dbus dbus-daemon python3-dbusmock
+  # the window tests: the demo on Xvfb and on a headless Wayland compositor, driven through the
+  # accessibility tree (AT-SPI), keys typed with XTest, screenshots; a font with Chinese glyphs
+  xvfb weston qt6-wayland at-spi2-core python3-pyatspi xdotool python3-pil fonts-wqy-microhei
 )
 
 missing=()

@@ -242,8 +242,11 @@ void LabFirmwareServer::respond(QTcpSocket *socket, const Request &request)
         QList<QJsonObject> releases = ofType();
         std::stable_sort(releases.begin(), releases.end(),
                          [](const QJsonObject &a, const QJsonObject &b) { return order(a) > order(b); });
+        // Only a release newer than the one the device runs is news: a device already up to date
+        // is offered nothing, as by the vendor's server.
+        const double running = request.header("version").toDouble() + request.header("beta").toDouble() * 0.001 + 1e-6;
         QJsonArray list;
-        if (!releases.isEmpty())
+        if (!releases.isEmpty() && order(releases.first()) > running)
             list.append(releases.first());
         sendJson(socket, {{QStringLiteral("msgState"), 1}, {QStringLiteral("list"), list}});
     } else if (path == "/firmware/StatisticsFirmware" || path == "/firmware/Activity") {

@@ -71,5 +71,13 @@
         <source>updateCheckboxHint</source>
         <translation>Choose this release</translation>
     </message>
+    <message id="updateDevicePicture">
+        <source>updateDevicePicture</source>
+        <translation>Device: %1</translation>
+    </message>
+    <message id="updateReceiverPicture">
+        <source>updateReceiverPicture</source>
+        <translation>Receiver: %1</translation>
+    </message>
 </context>
 </TS>

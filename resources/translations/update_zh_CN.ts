@@ -71,5 +71,13 @@
         <source>updateCheckboxHint</source>
         <translation>选择此版本</translation>
     </message>
+    <message id="updateDevicePicture">
+        <source>updateDevicePicture</source>
+        <translation>设备：%1</translation>
+    </message>
+    <message id="updateReceiverPicture">
+        <source>updateReceiverPicture</source>
+        <translation>接收器：%1</translation>
+    </message>
 </context>
 </TS>

@@ -15,7 +15,10 @@ namespace flashwell {
 namespace {
 Q_LOGGING_CATEGORY(lcInstance, "flashwell.instance", QtInfoMsg)
 
-const QByteArray kRaise = QByteArrayLiteral("raise\n");
+const QByteArray kRaise = QByteArrayLiteral("raise");
+// The launcher's activation token (xdg-activation on Wayland, startup notification on X11): the
+// running instance needs it to be allowed to take the focus for the start that asked.
+const char *const kTokenVariables[] = {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"};
 // A first instance that is still starting has its lock but not yet its socket.
 constexpr int kAskForMs = 2000;
 } // namespace
@@ -74,8 +77,11 @@ bool SingleInstance::claim()
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains('\n'))
+                const QByteArray line = socket->readAll();
+                if (line.contains('\n')) {
+                    m_activationToken = line.left(line.indexOf('\n')).mid(kRaise.size()).trimmed();
                     Q_EMIT activationRequested();
+                }
                 socket->disconnectFromServer();
             });
         }
@@ -92,7 +98,14 @@ bool SingleInstance::askRunningInstance() const
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(200)) {
-            socket.write(kRaise);
+            QByteArray token;
+            for (const char *variable : kTokenVariables) {
+                token = qgetenv(variable).trimmed();
+                if (!token.isEmpty() && !token.contains('\n'))
+                    break;
+                token.clear();
+            }
+            socket.write(kRaise + (token.isEmpty() ? QByteArray() : ' ' + token) + '\n');
             const bool sent = socket.waitForBytesWritten(500);
             socket.disconnectFromServer();
             if (socket.state() != QLocalSocket::UnconnectedState)
@@ -106,7 +119,13 @@ bool SingleInstance::askRunningInstance() const
 
 void SingleInstance::raiseOnRequest(QWidget *window)
 {
-    connect(this, &SingleInstance::activationRequested, window, [window] { raise(window); });
+    connect(this, &SingleInstance::activationRequested, window, [this, window] {
+        // Qt's Wayland platform hands this token to the compositor with the activation request.
+        if (!m_activationToken.isEmpty())
+            qputenv("XDG_ACTIVATION_TOKEN", m_activationToken);
+        m_activationToken.clear();
+        raise(window);
+    });
 }
 
 void SingleInstance::raise(QWidget *window)

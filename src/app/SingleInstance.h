@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
@@ -28,7 +29,8 @@ public:
     // runs (true), with a warning.
     bool claim();
 
-    // Brings `window` forward (shown, not minimised, raised, activated) on every later start.
+    // Brings `window` forward (shown, not minimised, raised, activated) on every later start, with
+    // that start's activation token where its launcher gave one (xdg-activation).
     void raiseOnRequest(QWidget *window);
     static void raise(QWidget *window);
 
@@ -51,6 +53,7 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
     bool m_holderAnswered = false;
+    QByteArray m_activationToken; // from the latest start that asked us to come forward
 };
 
 } // namespace flashwell

@@ -144,7 +144,7 @@ void ViewController::S_AddView(QWidget *view)
                     screen->updateingError();
             });
     }
-    view->setFocus();
+    focusScreen(view);
 }
 
 void ViewController::S_RemoveView(QWidget *view)
@@ -160,8 +160,21 @@ void ViewController::S_RemoveView(QWidget *view)
         addMoreAction();
     if (!m_views.isEmpty()) {
         m_views.last()->show();
-        m_views.last()->setFocus();
+        focusScreen(m_views.last());
     }
+}
+
+void ViewController::focusScreen(QWidget *view)
+{
+    // The keyboard starts on the screen's first control: focus on the bare screen would leave a
+    // screen reader announcing nothing, and the first Tab could leave the screen.
+    for (QWidget *w = view->nextInFocusChain(); w && w != view; w = w->nextInFocusChain()) {
+        if (view->isAncestorOf(w) && w->isVisibleTo(view) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    view->setFocus();
 }
 
 bool ViewController::onScreen(const QWidget *view) const

@@ -108,6 +108,7 @@ protected:
 private:
     void initView();
     bool onScreen(const QWidget *view) const;
+    void focusScreen(QWidget *view);
     void terminate(int status);
 
     Services m_services;

@@ -12,6 +12,7 @@
 #include "ui/UiLogging.h"
 
 #include <QAbstractButton>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QToolButton>
@@ -85,17 +86,16 @@ void HomeView::awakeFromNib(Scheduler &scheduler, Server server)
     usbAniamtion();
 
     if (firmwaerUpdaterButton) {
-        const Picture normal = Picture::imageNamed(QStringLiteral("updateButton_normal"));
-        const Picture pressed = Picture::imageNamed(QStringLiteral("updateButton_highlight"));
-        const QSize iconSize(64, 64);
-        const qreal ratio = devicePixelRatioF();
-        firmwaerUpdaterButton->setIcon(QIcon(normal.pixmap(iconSize, ratio)));
-        firmwaerUpdaterButton->setIconSize(iconSize);
+        // Icons made from the drawings themselves: each screen gets pixels at its own scale.
+        const QIcon normal(Picture::resourcePathFor(QStringLiteral("updateButton_normal")));
+        const QIcon pressed(Picture::resourcePathFor(QStringLiteral("updateButton_highlight")));
+        firmwaerUpdaterButton->setIcon(normal);
+        firmwaerUpdaterButton->setIconSize(QSize(64, 64));
         // The pressed picture shows while the button is held down.
         connect(firmwaerUpdaterButton, &QAbstractButton::pressed, this,
-                [this, pressed, iconSize, ratio] { firmwaerUpdaterButton->setIcon(pressed.pixmap(iconSize, ratio)); });
+                [this, pressed] { firmwaerUpdaterButton->setIcon(pressed); });
         connect(firmwaerUpdaterButton, &QAbstractButton::released, this,
-                [this, normal, iconSize, ratio] { firmwaerUpdaterButton->setIcon(normal.pixmap(iconSize, ratio)); });
+                [this, normal] { firmwaerUpdaterButton->setIcon(normal); });
         if (auto *tool = qobject_cast<QToolButton *>(firmwaerUpdaterButton.data()))
             tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         firmwaerUpdaterButton->setText(localized("firmwareUpdate"));
@@ -129,12 +129,18 @@ void HomeView::setState(unsigned state)
 
 void HomeView::findStateUI(bool found)
 {
+    // The keyboard stays on the screen's button when one state's button gives way to the other's.
+    const bool hadFocus =
+        (helpButton && helpButton->hasFocus()) || (firmwaerUpdaterButton && firmwaerUpdaterButton->hasFocus());
     for (QWidget *w : {static_cast<QWidget *>(helpButton.data()), usbView.data(), static_cast<QWidget *>(usb.data())})
         if (w)
             w->setVisible(!found);
     for (QWidget *w : {FindsView.data(), static_cast<QWidget *>(firmwaerUpdaterButton.data())})
         if (w)
             w->setVisible(found);
+    QAbstractButton *shown = found ? firmwaerUpdaterButton.data() : helpButton.data();
+    if (hadFocus && shown)
+        shown->setFocus(Qt::OtherFocusReason);
 }
 
 void HomeView::addSFenwykDevice(const SFenwykDevicePtr &device)

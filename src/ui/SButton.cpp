@@ -136,15 +136,18 @@ QSize SButton::sizeHint() const
 
 void SButton::refreshAccessibleText()
 {
-    setAccessibleName(m_state.title);
     if (m_state.progress >= 100.0f) {
+        setAccessibleName(m_state.title);
         setAccessibleDescription(m_state.title);
         return;
     }
     QString pattern = qtTrId("SButtonProgress");
     if (!pattern.contains(QStringLiteral("%1"))) // no translation installed
         pattern = QStringLiteral("%1%");
-    setAccessibleDescription(pattern.arg(qRound(qBound(0.0f, m_state.progress, 100.0f))));
+    const QString progress = pattern.arg(qRound(qBound(0.0f, m_state.progress, 100.0f)));
+    // While writing the button shows only its fill: the progress is its name then.
+    setAccessibleName(m_state.title.isEmpty() ? progress : m_state.title);
+    setAccessibleDescription(progress);
 }
 
 void SButton::paintEvent(QPaintEvent *)

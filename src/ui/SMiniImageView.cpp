@@ -3,6 +3,8 @@
 #include "ui/AppKitFrame.h"
 #include "ui/UiLogging.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,11 +14,54 @@ namespace flashwell {
 namespace {
 const QColor kSelectedColor(219, 155, 52);
 const QColor kHoverColor(0, 160, 233);
+
+// Assistive technology sees a picture that can be chosen as a button it can press, and one that
+// cannot as a plain graphic.
+class AccessibleMiniImage final : public QAccessibleWidget
+{
+public:
+    explicit AccessibleMiniImage(SMiniImageView *view)
+        : QAccessibleWidget(view, QAccessible::Graphic)
+    {}
+
+    QAccessible::Role role() const override { return view()->reacts() ? QAccessible::Button : QAccessible::Graphic; }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selected = view()->isSelect();
+        s.selectable = view()->isClick();
+        return s;
+    }
+
+    QStringList actionNames() const override { return view()->reacts() ? QStringList{pressAction()} : QStringList(); }
+
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction())
+            view()->mouseDown();
+    }
+
+private:
+    SMiniImageView *view() const { return static_cast<SMiniImageView *>(widget()); }
+};
+
+QAccessibleInterface *accessibleMiniImage(const QString &, QObject *object)
+{
+    if (auto *view = qobject_cast<SMiniImageView *>(object))
+        return new AccessibleMiniImage(view);
+    return nullptr;
+}
 } // namespace
 
 SMiniImageView::SMiniImageView(QWidget *parent)
     : ImageView(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleMiniImage);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setAttribute(Qt::WA_Hover);
     setAccessibleDescription(qtTrId("SMiniImageViewHint"));
     refreshFocusPolicy();

@@ -36,6 +36,9 @@ public:
     void mouseEntered();
     void mouseExited();
 
+    // Whether a click (or Space) would choose the picture now.
+    bool reacts() const { return m_isClick && !m_isSelect; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -44,7 +47,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    bool reacts() const { return m_isClick && !m_isSelect; }
     void refreshFocusPolicy();
 
     bool m_isSelect = false;

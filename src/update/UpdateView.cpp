@@ -1,5 +1,6 @@
 #include "update/UpdateView.h"
 
+#include "device/SFenwykDataDetails.h"
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"
 #include "ui/Picture.h"
@@ -251,6 +252,7 @@ void UpdateView::initFindNewVersion()
     QFont notes = m_findNewVersionLogTextView->font();
     notes.setPointSizeF(14);
     m_findNewVersionLogTextView->setFont(notes);
+    m_findNewVersionLogTextView->setAccessibleName(text("releaseNotes"));
 }
 
 void UpdateView::loadViews()
@@ -338,6 +340,11 @@ void UpdateView::refresh()
     m_miniImageView->setHidden(m.devicePictureHidden);
     m_miniImageView->setIsSelect(m.devicePictureSelected);
     m_miniImageView->setIsClick(m.devicePictureClickable && !m.releaseFixed);
+    // The pictures are named for assistive technology by the product they stand for.
+    const SFenwykDataDetailsPtr entry = m_controller->device() ? m_controller->device()->details() : nullptr;
+    const QString product = entry ? entry->name() : QString();
+    m_miniImageView->setAccessibleName(text("updateDevicePicture").arg(product).trimmed());
+    m_miniRRImageView->setAccessibleName(text("updateReceiverPicture").arg(product).trimmed());
     setPicture(m_miniRRImageView, m.receiverPicture);
     m_miniRRImageView->setHidden(m.receiverPictureHidden);
     m_miniRRImageView->setIsSelect(m.receiverPictureSelected);

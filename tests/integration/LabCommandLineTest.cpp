@@ -194,6 +194,12 @@ TEST_F(LabClientTest, NewestPrintsOneReleaseOrNothing)
              QStringLiteral("1"), QStringLiteral("--beta"), QStringLiteral("0"), QStringLiteral("--server"), url()});
     EXPECT_EQ(o.status, 0);
     EXPECT_TRUE(o.out.isEmpty()) << "no release of that type: nothing";
+
+    // A device that already runs the newest release (5.10 beta 1) is offered nothing.
+    o = lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--version"),
+             QStringLiteral("5.1"), QStringLiteral("--beta"), QStringLiteral("1"), QStringLiteral("--server"), url()});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.out.isEmpty()) << "up to date: nothing, not " << o.out.constData();
 }
 
 TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)

@@ -311,3 +311,30 @@ TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
 }
 
 } // namespace
+
+TEST(HomeViewHint, TheUsbHintFitsItsLabelInBothLanguages)
+{
+    for (const char *language : {"en", "zh_CN"}) {
+        flashwell::test::ScopedTranslations translations{QString::fromLatin1(language)};
+        VirtualScheduler clock; // outlives the screen, which stops its animation on the way out
+        QWidget host;
+        host.resize(800, 560);
+        HomeView::registerClass();
+        auto *home = qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), &host));
+        ASSERT_NE(home, nullptr);
+        home->awakeFromNib(clock, HomeView::Server{});
+        const QLabel *usb = home->usb;
+        ASSERT_NE(usb, nullptr);
+        // At a desktop's 96 dots per inch (the offscreen platform has fewer), a line longer than
+        // the label must wrap, and the wrapped lines must fit its height.
+        QFont font = usb->font();
+        font.setPixelSize(qRound(font.pointSizeF() * 96 / 72));
+        const QFontMetrics metrics(font);
+        const QRect area = usb->contentsRect();
+        const QRect needed =
+            metrics.boundingRect(area, static_cast<int>(usb->alignment()) | Qt::TextWordWrap, usb->text());
+        EXPECT_TRUE(usb->wordWrap() || metrics.horizontalAdvance(usb->text()) <= area.width()) << language;
+        EXPECT_LE(needed.height(), area.height()) << language;
+        EXPECT_LE(needed.width(), area.width()) << language;
+    }
+}

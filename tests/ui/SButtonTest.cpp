@@ -217,6 +217,9 @@ TEST(SButton, DefaultsAndSettersKeepTheCurrentTitleColour)
     button.setM_progress(40);
     EXPECT_TRUE(button.accessibleDescription().contains(QStringLiteral("40")))
         << button.accessibleDescription().toStdString();
+    // While writing the title is empty: the progress names the button.
+    button.setM_title(QString());
+    EXPECT_EQ(button.accessibleName(), QStringLiteral("40% done"));
 }
 
 TEST(SButton, ClicksReachTheDelegateFromPointerAndKeyboard)
