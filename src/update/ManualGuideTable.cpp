@@ -122,8 +122,9 @@ std::span<const char *const> recoveryLines()
 QString recoveryPicture(SFenwykDevice &device)
 {
     const SFenwykDataDetailsPtr details = device.details();
-    if (details && !details->miniImageName.isEmpty())
-        return details->miniImageName;
+    // The chooser's picture: the one the user knows the product by, and large enough to recognise.
+    if (details && !details->moreImage.isEmpty())
+        return details->moreImage;
     return QStringLiteral("device_default");
 }
 

@@ -239,9 +239,9 @@ TEST(DeviceManualView, TypeWithoutARowShowsTheRecoveryGuideWithTheProductsOwnPic
             for (const int type : {12, 17, 18, 0, 19, 29, 61, 99, -3}) {
                 Guide guide(device(before), error);
                 auto d = device(type, "Fenwyk Heron");
-                d->details()->miniImageName = QStringLiteral("mini_heron");
+                d->details()->moreImage = QStringLiteral("more_heron");
                 guide.view.setDevice(d);
-                EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("mini_heron")) << type;
+                EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("more_heron")) << type;
                 QStringList expected = recovery;
                 if (error)
                     expected[0].replace(QLatin1Char('3'), QLatin1Char('8'));
@@ -295,7 +295,7 @@ TEST(DeviceManualView, EveryProductsGuideShowsItsOwnKindOfDevice)
             EXPECT_EQ(row->kind, kinds.at(entry->pid)) << qPrintable(name) << " is shown the guide of key " << row->key;
         } else {
             // Without a row: the recovery guide, drawn with the product itself.
-            EXPECT_EQ(guide_table::recoveryPicture(d), entry->miniImageName) << qPrintable(name);
+            EXPECT_EQ(guide_table::recoveryPicture(d), entry->moreImage) << qPrintable(name);
         }
         // A product that ships with a receiver: the receiver's guide shows a receiver or an adapter.
         d.details();
