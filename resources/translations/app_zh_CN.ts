@@ -5,11 +5,11 @@
     <name>App</name>
     <message id="firmwareUpdate">
         <source>firmwareUpdate</source>
-        <translation>固件升级</translation>
+        <translation>固件更新</translation>
     </message>
     <message id="usbHint">
         <source>usbHint</source>
-        <translation>请用 USB 数据线将手柄连接到电脑</translation>
+        <translation>请用 USB 数据线将设备连接到电脑</translation>
     </message>
     <message id="helpButton">
         <source>helpButton</source>
@@ -21,7 +21,7 @@
     </message>
     <message id="MacOSTisp">
         <source>MacOSTisp</source>
-        <translation>请使用可传输数据的 USB 线（不要使用仅充电线），并直接连接电脑而不是集线器。无线手柄和摇杆需要先开机。如果仍然找不到设备，请拔下设备，等待 3 秒后重新插入；已处于升级模式的设备可以在“手动升级”中选择。</translation>
+        <translation>请使用可传输数据的 USB 线（不要使用仅充电线），并直接连接电脑而不是集线器。无线手柄和摇杆需要先开机。如果仍然找不到设备，请拔下设备，等待 3 秒后重新插入；已处于升级模式的设备可以在“手动更新”中选择。</translation>
     </message>
     <message id="chooseProduct">
         <source>chooseProduct</source>
@@ -29,7 +29,7 @@
     </message>
     <message id="Update Manually">
         <source>Update Manually</source>
-        <translation>手动升级…</translation>
+        <translation>手动更新…</translation>
     </message>
     <message id="Includebetabuilds">
         <source>Includebetabuilds</source>
@@ -53,11 +53,11 @@
     </message>
     <message id="stopUpdateInfo">
         <source>stopUpdateInfo</source>
-        <translation>现在退出会中断升级，设备将停留在升级模式，之后可通过“手动升级”完成。确定中断升级并退出吗？</translation>
+        <translation>现在退出会中断更新，设备将停留在升级模式，之后可通过“手动更新”完成。确定中断更新并退出吗？</translation>
     </message>
     <message id="stopUpdate">
         <source>stopUpdate</source>
-        <translation>中断升级并退出</translation>
+        <translation>中断更新并退出</translation>
     </message>
     <message id="appMenu">
         <source>appMenu</source>
@@ -70,7 +70,7 @@
     <message id="aboutText">
         <source>aboutText</source>
         <translation>版本 %1
-适用于 Fenwyk 手柄、摇杆、接收器和改装套件的固件升级工具。
+适用于 Fenwyk 手柄、摇杆、接收器和改装套件的固件更新工具。
 保留所有权利。</translation>
     </message>
     <message id="quit">
@@ -95,7 +95,7 @@
     </message>
     <message id="labFault">
         <source>labFault</source>
-        <translation>下一次升级的故障</translation>
+        <translation>下一次更新的故障</translation>
     </message>
     <message id="labFaultNone">
         <source>labFaultNone</source>

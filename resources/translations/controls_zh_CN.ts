@@ -29,7 +29,7 @@
     </message>
     <message id="guideErrorHint">
         <source>guideErrorHint</source>
-        <translation>升级失败，请按以下步骤操作后重试。</translation>
+        <translation>更新失败，请按以下步骤操作后重试。</translation>
     </message>
     <message id="releaseNotes">
         <source>releaseNotes</source>

@@ -207,5 +207,17 @@
         <source>guide37_2</source>
         <translation>2. Keep holding, plug the cable in and let go when the light blinks.</translation>
     </message>
+    <message id="guideRecover_1">
+        <source>guideRecover_1</source>
+        <translation>1. Unplug the device and wait 3 seconds.</translation>
+    </message>
+    <message id="guideRecover_2">
+        <source>guideRecover_2</source>
+        <translation>2. Plug it back in.</translation>
+    </message>
+    <message id="guideRecover_3">
+        <source>guideRecover_3</source>
+        <translation>3. Press Update again.</translation>
+    </message>
 </context>
 </TS>

@@ -207,5 +207,17 @@
         <source>guide37_2</source>
         <translation>2. 保持按住并插上 USB 线，指示灯闪烁时松开。</translation>
     </message>
+    <message id="guideRecover_1">
+        <source>guideRecover_1</source>
+        <translation>1. 拔下设备，等待 3 秒。</translation>
+    </message>
+    <message id="guideRecover_2">
+        <source>guideRecover_2</source>
+        <translation>2. 重新插入设备。</translation>
+    </message>
+    <message id="guideRecover_3">
+        <source>guideRecover_3</source>
+        <translation>3. 再按一次“更新”。</translation>
+    </message>
 </context>
 </TS>

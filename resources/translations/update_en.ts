@@ -21,7 +21,7 @@
     </message>
     <message id="NotSupport">
         <source>NotSupport</source>
-        <translation>This firmware does not suit the bootloader of this device.</translation>
+        <translation>This firmware is not compatible with the bootloader of this device.</translation>
     </message>
     <message id="newversion">
         <source>newversion</source>

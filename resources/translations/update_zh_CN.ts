@@ -21,7 +21,7 @@
     </message>
     <message id="NotSupport">
         <source>NotSupport</source>
-        <translation>该固件不适用于此设备的引导程序。</translation>
+        <translation>该固件与此设备的升级程序不兼容。</translation>
     </message>
     <message id="newversion">
         <source>newversion</source>

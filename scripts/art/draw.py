@@ -221,7 +221,7 @@ LOOKS = {
     "crane_duo": Look("pad", NAVY, WHITE, "CRANE DUO", grips=SKY),
     "summit_adapter": Look("puck", CHAR, RED, "SUMMIT"),
     "crane_duo_pro": Look("pad", "#1B2C4A", SKY, "CRANE DUO PRO", paddles=True, grips=SKY),
-    "summit_24g_adapter": Look("dongle", CHAR, RED, "SUMMIT 2.4G"),
+    "summit_24g_adapter": Look("dongle", CHAR, RED, "SUMMIT 2.4 GHz"),
     "condor_lite": Look("pad", LGREY, GREEN, "CONDOR LITE", layout="offset"),
     "petrel": Look("pad", PURPLE, WHITE, "PETREL"),
     "grebe": Look("pad", "#4A6B52", SAND, "GREBE", layout="offset"),
@@ -243,7 +243,6 @@ EXTRA_LOOKS = {
     "receiver_default": Look("dongle", LGREY, SKY, ""),
     "receiver_48": Look("dongle", CHAR, RED, "", shape="nub"),
     "receiver_57": Look("dongle", GREEN, WHITE, "", shape="long"),
-    "arcade_receiver": Look("dongle", CHAR, RED, "ARCADE"),
 }
 
 
@@ -782,7 +781,19 @@ GUIDES = {
     "guide_31": ("robin_pro", ["R1", "HOME"]),
     "guide_51": ("bolt_duo_mod_kit", ["BOOT"]),
     "guide_34": ("kestrel_pro_arcade_stick", ["TURBO"]),
-    "guide_35": ("arcade_receiver", ["PAIR"]),
+    "guide_35": ("robin_lite", ["L1", "HOME"]),
+    "guide_11": ("bridge_adapter", ["PAIR"]),
+    "guide_21": ("swift_receiver", ["PAIR"]),
+    "guide_42": ("summit_adapter", ["PAIR"]),
+    "guide_44": ("summit_24g_adapter", ["PAIR"]),
+    # The receivers that ship with Summit Pad (48), Bolt Duo (51) and Vireo Duo (57), as the update
+    # screen draws them.
+    "guide_49": ("receiver_48", ["PAIR"]),
+    "guide_52": ("receiver_default", ["PAIR"]),
+    "guide_58": ("receiver_57", ["PAIR"]),
+    "guide_53": ("bolt_mod_kit", ["SELECT", "START"]),
+    "guide_54": ("bolt_mini_mod_kit", ["BOOT"]),
+    "guide_55": ("vireo", ["SELECT", "A"]),
     "guide_36": ("tern", ["SELECT", "START"]),
     "guide_40": ("crane_wireless", ["SELECT", "START"]),
     "guide_45": ("condor_lite", ["SELECT", "START"]),

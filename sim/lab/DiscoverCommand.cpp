@@ -105,7 +105,7 @@ int discoverVirtual()
     VirtualDinputController condor(bus, 0x6002, usb::kVendorId, QStringLiteral("Fenwyk Condor Pro"));
     condor.versionHundredths = 210;
     condor.bootVersion = 0x0105;
-    // The two-product receiver, answering in layout B with the 2.4g sub-PID.
+    // The two-product receiver, answering in layout B with the 2.4 GHz sub-PID.
     VirtualDinputController summit(bus, 0x3109, usb::kVendorId, QStringLiteral("Fenwyk Summit Adapter"));
     summit.layout = VirtualDinputController::Layout::B;
     summit.versionHundredths = 302;

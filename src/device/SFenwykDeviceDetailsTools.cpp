@@ -67,13 +67,13 @@ struct ChinaName
     const char *name;
 };
 constexpr ChinaName kChinaNames[] = {
-    {4, 0, "Fenwyk 海雀 手柄"},          {5, 0, "Fenwyk 海雀 轻装版"},       {6, 0, "Fenwyk 伯劳 手柄"},
-    {7, 0xA5A5, "Fenwyk 夜鹰 手柄"},     {7, 0x2DC8, "Fenwyk 夜鹰 F1 手柄"}, {8, 0, "Fenwyk 信天翁 手柄"},
-    {21, 0, "Fenwyk 雨燕 接收器"},       {22, 0, "Fenwyk 喜鹊 手柄"},        {31, 0, "Fenwyk 知更鸟 Pro"},
-    {34, 0, "Fenwyk 红隼 Pro 街机摇杆"}, {36, 0, "Fenwyk 燕鸥 手柄"},        {37, 0, "Fenwyk 燕鸥 Pro"},
-    {39, 0, "Fenwyk 鸻 手柄"},           {40, 0, "Fenwyk 鹤 无线版"},        {41, 0, "Fenwyk 鹤 双模版"},
-    {42, 0, "Fenwyk 峰顶 适配器"},       {43, 0, "Fenwyk 鹤 双模 Pro"},      {44, 0, "Fenwyk 峰顶 2.4g 适配器"},
-    {45, 0, "Fenwyk 秃鹫 轻装版"},       {48, 0, "Fenwyk 峰顶 手柄"},        {49, 0, "Fenwyk 闪电 改装套件"},
+    {4, 0, "Fenwyk 海鹦 手柄"},          {5, 0, "Fenwyk 海鹦 轻装版"},         {6, 0, "Fenwyk 伯劳 接收器"},
+    {7, 0xA5A5, "Fenwyk 夜鹰 接收器"},   {7, 0x2DC8, "Fenwyk 夜鹰 F1 接收器"}, {8, 0, "Fenwyk 信天翁 适配器"},
+    {21, 0, "Fenwyk 雨燕 接收器"},       {22, 0, "Fenwyk 喜鹊 接收器"},        {31, 0, "Fenwyk 知更鸟 Pro"},
+    {34, 0, "Fenwyk 红隼 Pro 街机摇杆"}, {36, 0, "Fenwyk 燕鸥 手柄"},          {37, 0, "Fenwyk 燕鸥 Pro"},
+    {39, 0, "Fenwyk 鸻 适配器"},         {40, 0, "Fenwyk 鹤 无线版"},          {41, 0, "Fenwyk 鹤 双模版"},
+    {42, 0, "Fenwyk 峰顶 适配器"},       {43, 0, "Fenwyk 鹤 双模 Pro"},        {44, 0, "Fenwyk 峰顶 2.4 GHz 适配器"},
+    {45, 0, "Fenwyk 秃鹫 轻装版"},       {48, 0, "Fenwyk 峰顶 手柄"},          {49, 0, "Fenwyk 峰顶 接收器"},
     {50, 0, "Fenwyk 闪电 Pro 改装套件"}, {59, 0, "Fenwyk 绿鹃 Pro"},
 };
 
@@ -95,12 +95,15 @@ const SFenwykCatalogue &SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs
 
 SFenwykCatalogue SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs()
 {
+    // Entries of one `order` are one item only when they share a firmware type: a product in its
+    // bootloader picked through another product's item would be offered that product's firmware.
     SFenwykCatalogue out;
-    QSet<int64_t> taken;
+    QSet<std::pair<int64_t, int32_t>> taken;
     for (const auto &entry : catalogue()) {
-        if (taken.contains(entry->order))
+        const std::pair<int64_t, int32_t> item{entry->order, entry->type};
+        if (taken.contains(item))
             continue;
-        taken.insert(entry->order);
+        taken.insert(item);
         out.append(entry);
     }
     return out;

@@ -19,7 +19,7 @@ public:
 
     // The whole catalogue, in file order.
     static const SFenwykCatalogue &getFenwykDevicePIDVIDAndNAMEs();
-    // One entry per `order` value, the first in file order; keeps catalogue order.
+    // One entry per `order` value and firmware type, the first in file order; keeps catalogue order.
     static SFenwykCatalogue getMoreFenwykDevicePIDVIDAndNAMEs();
     // The China-language name for `type` (and `pid` for type 7) in a Chinese interface,
     // otherwise `name` unchanged.

@@ -137,7 +137,7 @@ void SHIDDinput::applyLayoutB(const SFenwykDevicePtr &record, const frames::Dinp
     if (*reply.subPid == products::kDualReceiverSubPid) {
         record->pid = products::kDualReceiverSubPid;
         if (entry) {
-            entry->setName(QStringLiteral("Fenwyk Summit 2.4g Adapter"));
+            entry->setName(QStringLiteral("Fenwyk Summit 2.4 GHz Adapter"));
             entry->type = 44;
         }
     } else if (entry) {

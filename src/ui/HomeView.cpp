@@ -101,7 +101,7 @@ void HomeView::awakeFromNib(Scheduler &scheduler, Server server)
         firmwaerUpdaterButton->setText(localized("firmwareUpdate"));
         firmwaerUpdaterButton->setAccessibleName(localized("firmwareUpdate"));
         QFont font = firmwaerUpdaterButton->font();
-        font.setPointSizeF(18);
+        font.setPixelSize(18);
         firmwaerUpdaterButton->setFont(font);
         QPalette palette = firmwaerUpdaterButton->palette();
         palette.setColor(QPalette::ButtonText, QColor(139, 139, 139));
@@ -109,6 +109,10 @@ void HomeView::awakeFromNib(Scheduler &scheduler, Server server)
         connect(firmwaerUpdaterButton, &QAbstractButton::clicked, this, &HomeView::firmwaerUpdateClick);
     }
     if (usb) {
+        // Font sizes are pixels everywhere; an interface file can only say points.
+        QFont font = usb->font();
+        font.setPixelSize(16);
+        usb->setFont(font);
         usb->setText(localized("usbHint"));
         QPalette palette = usb->palette();
         palette.setColor(QPalette::WindowText, Qt::black);

@@ -26,12 +26,7 @@ constexpr qreal kPictureWidth = 550;
 constexpr qreal kPictureHeight = 260;
 constexpr qreal kFirstLineBelowPicture = 60;
 constexpr qreal kLineGap = 20;
-
-const Row *findRow(std::span<const Row> rows, int key)
-{
-    const auto it = std::find_if(rows.begin(), rows.end(), [key](const Row &row) { return row.key == key; });
-    return it == rows.end() ? nullptr : &*it;
-}
+constexpr qreal kErrorHintAbovePicture = 8;
 
 QString localized(const char *key)
 {
@@ -49,7 +44,10 @@ DeviceManualView::DeviceManualView(QWidget *parent)
     , m_oneHintLabel(new SLabel(this))
     , m_twoHintLabel(new SLabel(this))
     , m_threeHintLabel(new SLabel(this))
+    , m_errorHintLabel(new SLabel(this))
 {
+    m_errorHintLabel->setTextColor(Qt::red);
+    m_errorHintLabel->hide();
     m_submainImageView->setImageNamed(QString::fromLatin1(kSecondPicture));
     m_subImageView->setImageNamed(QString::fromLatin1(kSecondPicture));
     m_subsubImageView->setImageNamed(QString::fromLatin1(kSecondPicture));
@@ -109,7 +107,22 @@ void DeviceManualView::layout()
         for (SLabel *line : {m_oneHintLabel, m_twoHintLabel, m_threeHintLabel})
             line->setTextColor(Qt::red);
     }
+    layoutErrorHint();
     refreshAccessibleText();
+}
+
+void DeviceManualView::layoutErrorHint()
+{
+    m_errorHintLabel->setVisible(m_error);
+    if (!m_error)
+        return;
+    m_errorHintLabel->setStringValue(qtTrId("guideErrorHint"));
+    m_errorHintLabel->sizeToFit();
+    // Centred, just above the picture (bottom-up: the picture's top is its y plus its height).
+    const qreal width = m_errorHintLabel->width();
+    const qreal bottom = std::trunc(m_mainFrame.y() + m_mainFrame.height()) + kErrorHintAbovePicture;
+    AppKitFrame::setFrame(m_errorHintLabel,
+                          QRectF(std::trunc((m_size.width() - width) / 2), bottom, width, m_errorHintLabel->height()));
 }
 
 void DeviceManualView::setUI()
@@ -120,28 +133,23 @@ void DeviceManualView::setUI()
     m_subImageView->hide();
     m_subsubImageView->hide();
 
-    const SFenwykDataDetailsPtr details = m_device ? m_device->details() : nullptr;
-    if (!details)
+    if (!m_device)
         return;
-    const QString name = details->storedName();
-
-    if (const Row *row = findRow(typeRows(), details->type)) {
-        applyRow(*row, name);
-        if (row->withSecondPicture) {
-            setMainFrame(kTypeOneMainFrame);
-            AppKitFrame::setFrame(m_submainImageView, kTypeOneSecondFrame);
-            m_submainImageView->show();
-        }
+    const guide_table::GuideRow *row = guide_table::rowFor(*m_device);
+    if (!row) {
+        // No row for this product: its own picture and steps that suit every device, never the
+        // buttons of whatever device the guide showed before.
+        QStringList texts;
+        for (const char *key : guide_table::recoveryLines())
+            texts << localized(key);
+        setMainImageView(guide_table::recoveryPicture(*m_device), texts.value(0), texts.value(1), texts.value(2));
+        return;
     }
-
-    const int key = details->type + (m_device->isManuanlViewRR ? 1 : 0);
-    if (key < 2 || key > 60)
-        return;
-    if (const Row *row = findRow(keyedRows(), key)) {
-        // A keyed row replaces everything a type row set, the second picture included.
-        setMainFrame(mainImageFrame());
-        m_submainImageView->hide();
-        applyRow(*row, name);
+    applyRow(*row, m_device->details()->storedName());
+    if (row->withSecondPicture) {
+        setMainFrame(kTypeOneMainFrame);
+        AppKitFrame::setFrame(m_submainImageView, kTypeOneSecondFrame);
+        m_submainImageView->show();
     }
 }
 
@@ -180,7 +188,7 @@ void DeviceManualView::refreshAccessibleText()
 {
     QStringList lines;
     if (m_error)
-        lines << qtTrId("guideErrorHint");
+        lines << m_errorHintLabel->text();
     for (const SLabel *line : {m_oneHintLabel, m_twoHintLabel, m_threeHintLabel})
         if (!line->text().isEmpty())
             lines << line->text();

@@ -52,6 +52,8 @@ public:
     SLabel *oneHintLabel() const { return m_oneHintLabel; }
     SLabel *twoHintLabel() const { return m_twoHintLabel; }
     SLabel *threeHintLabel() const { return m_threeHintLabel; }
+    // "The update failed", above the picture, shown only in the error form.
+    SLabel *errorHintLabel() const { return m_errorHintLabel; }
     double m_widht() const { return m_size.width(); }
     double m_heigh() const { return m_size.height(); }
 
@@ -64,6 +66,7 @@ private:
     void setMainFrame(const QRectF &frame);
     void applyRow(const GuideRow &row, const QString &catalogueName);
     void refreshAccessibleText();
+    void layoutErrorHint();
 
     SFenwykDevicePtr m_device;
     bool m_error = false;
@@ -76,6 +79,7 @@ private:
     SLabel *m_oneHintLabel;
     SLabel *m_twoHintLabel;
     SLabel *m_threeHintLabel;
+    SLabel *m_errorHintLabel;
 };
 
 } // namespace flashwell

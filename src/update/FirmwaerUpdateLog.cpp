@@ -41,6 +41,12 @@ void FirmwaerUpdateLog::windowDidLoad()
     m_window->setFixedSize(m_window->size());
     m_title = m_window->findChild<QLabel *>(QStringLiteral("title"));
     m_content = m_window->findChild<QTextEdit *>(QStringLiteral("content"));
+    if (m_title) {
+        // Font sizes are pixels everywhere; an interface file can only say points.
+        QFont font = m_title->font();
+        font.setPixelSize(14);
+        m_title->setFont(font);
+    }
 
     m_okButton = new SButton(m_window);
     m_okButton->setM_title(QStringLiteral("OK"));

@@ -36,31 +36,51 @@ constexpr Lines kGuide51{"guideSet11_1", "guide51_2", "guideSet12_3"};
 
 using Row = GuideRow;
 
+constexpr auto kPad = Kind::Gamepad;
+constexpr auto kStick = Kind::ArcadeStick;
+constexpr auto kReceiver = Kind::Receiver;
+constexpr auto kAdapter = Kind::Adapter;
+constexpr auto kKit = Kind::ModKit;
+
 constexpr Row kTypeRows[] = {
-    {1, "guide_1", nullptr, kSet2, true},
-    {4, "guide_4", nullptr, kSet1},
-    {9, "guide_9", nullptr, kSet1},
-    {13, "guide_13", nullptr, kSet1},
+    {1, "guide_1", nullptr, kSet2, kPad, true},
+    {4, "guide_4", nullptr, kSet1, kPad},
+    {9, "guide_9", nullptr, kSet1, kPad},
+    {13, "guide_13", nullptr, kSet1, kPad},
 };
 
-// One row per key (catalogue type, plus 1 for a receiver's guide).
+// One row per key (catalogue type, plus 1 for a receiver's guide). Every row shows the product
+// filed under its key: 11 the Bridge Adapter, 21 the Swift Receiver, 35 the Robin Lite, 42 the
+// Summit Adapter; 49, 52 and 58 the receivers of the Summit Pad, Bolt Duo and Vireo Duo.
 constexpr Row kKeyedRows[] = {
-    {2, "guide_2", "guide_2_F", kSet3},  {3, "guide_3", nullptr, kSet3},     {5, "guide_4", nullptr, kSet1},
-    {6, "guide_6", nullptr, kSet4},      {7, "guide_7", "guide_7_F", kSet4}, {8, "guide_8", nullptr, kSet5},
-    {10, "guide_10", nullptr, kSet3},    {14, "guide_14", nullptr, kKit14},  {15, "guide_15", nullptr, kKit15},
-    {16, "guide_16", nullptr, kKit16},   {20, "guide_20", nullptr, kSet6},   {21, "guide_8", nullptr, kSet5},
-    {22, "guide_22", nullptr, kSet4},    {23, "guide_23", nullptr, kSet7},   {24, "guide_24", nullptr, kKit24},
-    {25, "guide_25", nullptr, kSet8},    {26, "guide_26", nullptr, kKit15},  {27, "guide_27", nullptr, kKit27},
-    {28, "guide_28", nullptr, kSet9},    {30, "guide_30", nullptr, kSet10},  {31, "guide_31", nullptr, kSet11},
-    {33, "guide_33", nullptr, kSet8},    {34, "guide_34", nullptr, kSet12},  {35, "guide_35", nullptr, kSet13},
-    {36, "guide_36", nullptr, kSet14},   {37, "guide_37", nullptr, kSet15},  {38, "guide_33", nullptr, kSet8},
-    {39, "guide_8", nullptr, kSet5},     {40, "guide_40", nullptr, kSet14},  {41, "guide_41", nullptr, kSet16},
-    {42, "guide_35", nullptr, kSet13},   {43, "guide_41", nullptr, kSet16},  {44, "guide_35", nullptr, kSet13},
-    {45, "guide_45", nullptr, kSet14},   {46, "guide_28", nullptr, kSet9},   {47, "guide_28", nullptr, kSet9},
-    {48, "guide_48", nullptr, kSet16},   {49, "guide_35", nullptr, kSet13},  {50, "guide_50", nullptr, kSet14},
-    {51, "guide_51", nullptr, kGuide51}, {52, "guide_35", nullptr, kSet13},  {57, "guide_57", nullptr, kSet3},
-    {58, "guide_35", nullptr, kSet13},   {59, "guide_59", nullptr, kSet4},   {60, "guide_60", nullptr, kSet3},
+    {2, "guide_2", "guide_2_F", kSet3, kPad},      {3, "guide_3", nullptr, kSet3, kPad},
+    {5, "guide_4", nullptr, kSet1, kPad},          {6, "guide_6", nullptr, kSet4, kReceiver},
+    {7, "guide_7", "guide_7_F", kSet4, kReceiver}, {8, "guide_8", nullptr, kSet5, kAdapter},
+    {10, "guide_10", nullptr, kSet3, kPad},        {11, "guide_11", nullptr, kSet5, kAdapter},
+    {14, "guide_14", nullptr, kKit14, kPad},       {15, "guide_15", nullptr, kKit15, kPad},
+    {16, "guide_16", nullptr, kKit16, kPad},       {20, "guide_20", nullptr, kSet6, kPad},
+    {21, "guide_21", nullptr, kSet4, kReceiver},   {22, "guide_22", nullptr, kSet4, kReceiver},
+    {23, "guide_23", nullptr, kSet7, kKit},        {24, "guide_24", nullptr, kKit24, kPad},
+    {25, "guide_25", nullptr, kSet8, kPad},        {26, "guide_26", nullptr, kKit15, kPad},
+    {27, "guide_27", nullptr, kKit27, kPad},       {28, "guide_28", nullptr, kSet9, kPad},
+    {30, "guide_30", nullptr, kSet10, kPad},       {31, "guide_31", nullptr, kSet11, kPad},
+    {33, "guide_33", nullptr, kSet8, kStick},      {34, "guide_34", nullptr, kSet12, kStick},
+    {35, "guide_35", nullptr, kSet10, kPad},       {36, "guide_36", nullptr, kSet14, kPad},
+    {37, "guide_37", nullptr, kSet15, kPad},       {38, "guide_33", nullptr, kSet8, kStick},
+    {39, "guide_8", nullptr, kSet5, kAdapter},     {40, "guide_40", nullptr, kSet14, kPad},
+    {41, "guide_41", nullptr, kSet16, kPad},       {42, "guide_42", nullptr, kSet5, kAdapter},
+    {43, "guide_41", nullptr, kSet16, kPad},       {44, "guide_44", nullptr, kSet13, kReceiver},
+    {45, "guide_45", nullptr, kSet14, kPad},       {46, "guide_28", nullptr, kSet9, kPad},
+    {47, "guide_28", nullptr, kSet9, kPad},        {48, "guide_48", nullptr, kSet16, kPad},
+    {49, "guide_49", nullptr, kSet13, kReceiver},  {50, "guide_50", nullptr, kSet14, kKit},
+    {51, "guide_51", nullptr, kGuide51, kKit},     {52, "guide_52", nullptr, kSet13, kReceiver},
+    {53, "guide_53", nullptr, kSet14, kKit},       {54, "guide_54", nullptr, kSet7, kKit},
+    {55, "guide_55", nullptr, kSet3, kPad},        {57, "guide_57", nullptr, kSet3, kPad},
+    {58, "guide_58", nullptr, kSet13, kReceiver},  {59, "guide_59", nullptr, kSet4, kReceiver},
+    {60, "guide_60", nullptr, kSet3, kPad},
 };
+
+constexpr const char *kRecoveryLines[] = {"guideRecover_1", "guideRecover_2", "guideRecover_3"};
 
 const Row *findRow(std::span<const Row> rows, int key)
 {
@@ -94,6 +114,20 @@ const GuideRow *rowFor(SFenwykDevice &device)
     return row;
 }
 
+std::span<const char *const> recoveryLines()
+{
+    return kRecoveryLines;
+}
+
+QString recoveryPicture(SFenwykDevice &device)
+{
+    const SFenwykDataDetailsPtr details = device.details();
+    // The chooser's picture: the one the user knows the product by, and large enough to recognise.
+    if (details && !details->moreImage.isEmpty())
+        return details->moreImage;
+    return QStringLiteral("device_default");
+}
+
 const char *pictureFor(const GuideRow &row, const QString &catalogueName)
 {
     if (!row.pictureWithF)
@@ -107,10 +141,8 @@ const char *pictureFor(const GuideRow &row, const QString &catalogueName)
 QStringList lines(SFenwykDevice &device, bool error)
 {
     const GuideRow *row = rowFor(device);
-    if (!row)
-        return {};
     QStringList texts;
-    for (const char *key : row->lines) {
+    for (const char *key : row ? std::span<const char *const>(row->lines) : recoveryLines()) {
         if (key)
             texts.append(Bundle::localizedString(key));
     }

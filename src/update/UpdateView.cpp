@@ -241,7 +241,7 @@ void UpdateView::initFindNewVersion()
 {
     m_findNewVersionLabel = new SLabel(m_findNewVersionListView);
     QFont big = m_findNewVersionLabel->font();
-    big.setPointSizeF(20);
+    big.setPixelSize(20);
     m_findNewVersionLabel->setFont(big);
     m_findNewVersionLogTextView = new QTextEdit(m_findNewVersionListView);
     m_findNewVersionLogTextView->setReadOnly(true);
@@ -250,7 +250,7 @@ void UpdateView::initFindNewVersion()
     m_findNewVersionLogTextView->viewport()->setAutoFillBackground(false);
     m_findNewVersionLogTextView->setStyleSheet(QStringLiteral("background: transparent"));
     QFont notes = m_findNewVersionLogTextView->font();
-    notes.setPointSizeF(14);
+    notes.setPixelSize(14);
     m_findNewVersionLogTextView->setFont(notes);
     m_findNewVersionLogTextView->setAccessibleName(text("releaseNotes"));
 }
@@ -423,7 +423,7 @@ void UpdateView::rebuildRows()
         row.name = new SLabel(row.row);
         row.name->setTextColor(QColor(128, 128, 128));
         QFont nameFont = row.name->font();
-        nameFont.setPointSizeF(15.5);
+        nameFont.setPixelSize(16); // 15.5 points, to the nearest whole pixel
         row.name->setFont(nameFont);
         row.name->setStringValue(release.name);
         row.name->sizeToFit();
@@ -433,7 +433,7 @@ void UpdateView::rebuildRows()
             row.newMark = new SLabel(row.row);
             row.newMark->setTextColor(QColor(217, 88, 88));
             QFont newFont = row.newMark->font();
-            newFont.setPointSizeF(15);
+            newFont.setPixelSize(15);
             row.newMark->setFont(newFont);
             row.newMark->setStringValue(release.newMark);
             row.newMark->sizeToFit();

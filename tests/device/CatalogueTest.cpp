@@ -1,4 +1,5 @@
 #include "device/Language.h"
+#include "device/SFenwykDevice.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,10 @@
 #include "support/TestSupport.h"
 
 #include <QSet>
+
+#include <map>
+#include <set>
+#include <vector>
 
 using namespace flashwell;
 using flashwell::test::entry;
@@ -62,8 +67,8 @@ TEST(Catalogue, BundledCatalogueCoversEveryRuleItMustServe)
         EXPECT_TRUE(e->storedName().startsWith(QStringLiteral("Fenwyk "))) << qPrintable(e->storedName());
     }
     for (int t :
-         {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 12, 13, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-          30, 31, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 57, 58, 59, 60})
+         {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+          30, 31, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 50, 51, 53, 54, 55, 57, 59, 60})
         EXPECT_TRUE(types.contains(t)) << "type " << t;
     for (uint16_t pid : {0x2100, 0x2101, 0x3010, 0x3011, 0x3012, 0x3013, 0x3015, 0x3016, 0x3017, 0x3100,
                          0x3101, 0x3102, 0x3103, 0x3104, 0x3105, 0x3107, 0x3109, 0x5006, 0x5111, 0x5112,
@@ -94,6 +99,78 @@ TEST(Catalogue, ChooserTakesTheFirstEntryOfEachOrderInCatalogueOrder)
     EXPECT_EQ(chooser[0]->pid, 1);
     EXPECT_EQ(chooser[1]->order, 1);
     EXPECT_EQ(chooser[2]->order, 2);
+}
+
+TEST(Catalogue, ChooserNeverMergesProductsOfDifferentFirmwareTypes)
+{
+    const struct
+    {
+        const char *what;
+        std::vector<std::pair<int64_t, int32_t>> entries; // order, type
+        std::vector<uint16_t> chooserPids;                // entries are numbered from pid 1
+    } rows[] = {
+        {"one order, three types", {{12, 14}, {12, 15}, {12, 16}}, {1, 2, 3}},
+        {"one order, one type twice", {{3, 2}, {3, 2}}, {1}},
+        {"types interleaved", {{5, 4}, {5, 5}, {5, 4}, {5, 5}, {6, 4}}, {1, 2, 5}},
+        {"one type under two orders", {{2, 2}, {3, 2}}, {1, 2}},
+    };
+    for (const auto &row : rows) {
+        SFenwykCatalogue entries;
+        uint16_t pid = 1;
+        for (const auto &[order, type] : row.entries)
+            entries.append(entry(pid++, 0x2DC8, type, "Fenwyk X", order));
+        ScopedCatalogue scoped(entries);
+        std::vector<uint16_t> pids;
+        for (const auto &e : SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs())
+            pids.push_back(e->pid);
+        EXPECT_EQ(pids, row.chooserPids) << row.what;
+    }
+}
+
+TEST(Catalogue, ShippedCatalogueGivesEveryFirmwareTypeItsOwnChooserItem)
+{
+    const auto &all = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
+    ASSERT_EQ(all.size(), 56);
+    // The data itself: a chooser item stands for one firmware type.
+    std::map<int64_t, std::set<int32_t>> typesByOrder;
+    for (const auto &e : all)
+        typesByOrder[e->order].insert(e->type);
+    for (const auto &[order, types] : typesByOrder)
+        EXPECT_EQ(types.size(), 1u) << "order " << order << " holds " << types.size() << " firmware types";
+    // And so every product can be reached: its type is the type of an item the chooser shows.
+    const auto chooser = SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs();
+    EXPECT_EQ(chooser.size(), static_cast<qsizetype>(typesByOrder.size()));
+    for (const auto &e : all) {
+        const bool reachable =
+            std::any_of(chooser.begin(), chooser.end(), [&](const auto &item) { return item->type == e->type; });
+        EXPECT_TRUE(reachable) << qPrintable(e->storedName());
+    }
+}
+
+TEST(Catalogue, NoProductIsFiledUnderTheTypeOfAReceiverItDoesNotShipAs)
+{
+    // A product that ships with a receiver finds the receiver's releases under its own type plus 1;
+    // only that receiver may be filed there (the two-product receiver 0x3109/0x3013 is the receiver
+    // of types 41 and 43).
+    const auto &all = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
+    const std::map<int32_t, std::set<uint16_t>> receiverPids = {
+        {42, {0x3109}}, {44, {0x3013}}, {49, {}}, {52, {}}, {58, {}}};
+    for (const auto &carrier : all) {
+        SFenwykDevice device;
+        device.setDetails(carrier);
+        device.details(); // the lookup marks a product that ships with a receiver
+        if (!device.isCarryRR)
+            continue;
+        const int32_t receiverType = carrier->type + 1;
+        ASSERT_TRUE(receiverPids.count(receiverType)) << qPrintable(carrier->storedName());
+        for (const auto &e : all) {
+            if (e->type == receiverType) {
+                EXPECT_TRUE(receiverPids.at(receiverType).count(e->pid))
+                    << qPrintable(e->storedName()) << " is filed under the receiver type " << receiverType << " of "
+                    << qPrintable(carrier->storedName());
+            }
+        }
+    }
 }
 
 TEST(Language, ChinaLanguageIsDecidedByTheFirstPreferredLanguageOnly)
@@ -130,8 +207,8 @@ TEST(ChinaNames, TableNamesReplaceCatalogueNamesOnlyInAChineseInterface)
     }
     ScopedLanguages languages({QStringLiteral("zh-Hans-CN")});
     EXPECT_EQ(crane->name(), QString::fromUtf8("Fenwyk 鹤 双模版"));
-    EXPECT_EQ(nightjar->name(), QString::fromUtf8("Fenwyk 夜鹰 手柄"));
-    EXPECT_EQ(nightjarF->name(), QString::fromUtf8("Fenwyk 夜鹰 F1 手柄"));
+    EXPECT_EQ(nightjar->name(), QString::fromUtf8("Fenwyk 夜鹰 接收器"));
+    EXPECT_EQ(nightjarF->name(), QString::fromUtf8("Fenwyk 夜鹰 F1 接收器"));
     EXPECT_EQ(other7->name(), QStringLiteral("Fenwyk Nightjar X"));
     EXPECT_EQ(unlisted->name(), QStringLiteral("Fenwyk Condor"));
     EXPECT_EQ(crane->storedName(), QStringLiteral("Fenwyk Crane Duo"));

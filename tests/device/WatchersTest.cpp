@@ -216,7 +216,7 @@ TEST_F(WatchersTest, DualReceiverIsRefiledBySubPid)
     const SFenwykDevicePtr d = delegate.events.back().device;
     EXPECT_EQ(d->pid, 0x3013);
     EXPECT_EQ(d->details()->type, 44);
-    EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Summit 2.4g Adapter"));
+    EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Summit 2.4 GHz Adapter"));
 }
 
 TEST_F(WatchersTest, DualReceiverWithAnotherSubPidKeepsItsPid)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QStringList>
 #include <QTranslator>
 #include <QWidget>
 #include <QtGlobal>
@@ -14,6 +15,21 @@
 #include <vector>
 
 namespace flashwell::test {
+
+// The widgets under `root` (itself included) whose own font is sized in points rather than pixels,
+// by class and object name; font sizes are pixels everywhere.
+inline QStringList pointSizedFonts(const QWidget &root)
+{
+    QStringList out;
+    QList<const QWidget *> widgets{&root};
+    for (const QWidget *child : root.findChildren<QWidget *>())
+        widgets << child;
+    for (const QWidget *w : widgets) {
+        if (w->testAttribute(Qt::WA_SetFont) && w->font().pixelSize() <= 0)
+            out << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+    }
+    return out;
+}
 
 // Installs every translation file of one language ("en" or "zh_CN") for one test.
 class ScopedTranslations

@@ -113,6 +113,7 @@ TEST_F(HomeViewTest, WaitingAndFoundStatesShowTheirControls)
     // Other state values change nothing.
     home->setState(7);
     EXPECT_FALSE(home->usb->isHidden());
+    EXPECT_EQ(test::pointSizedFonts(*home), QStringList());
 }
 
 TEST_F(HomeViewTest, DeviceLines)

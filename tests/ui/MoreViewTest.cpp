@@ -1,4 +1,5 @@
 #include "ui/MoreView.h"
+#include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"
 #include "ui/SLabel.h"
@@ -155,6 +156,41 @@ TEST(MoreViewTest, EveryLayoutPassRebuildsTheGridScrolledToTheTop)
     EXPECT_TRUE(before.isNull());
     EXPECT_EQ(more.productButtons().size(), 12);
     EXPECT_EQ(more.moreScrollView->verticalScrollBar()->value(), 0);
+}
+
+TEST(MoreViewTest, ShippedCatalogueReachesEveryProductInAGridThatScrollsToItsEnd)
+{
+    const auto &catalogue = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
+    for (const QSize size : {QSize(830, 600), QSize(800, 560), QSize(1000, 760)}) {
+        SCOPED_TRACE(size.width());
+        MoreView more;
+        RecordingMoreDelegate delegate;
+        more.setDelegate(&delegate);
+        more.resize(size);
+        more.show();
+        const auto buttons = more.productButtons();
+        ASSERT_EQ(buttons.size(), more.moreSFenwykDatails.size());
+        const int rows = static_cast<int>((buttons.size() + 2) / 3);
+        EXPECT_EQ(more.moreScrollView->widget()->height(), rows * 175);
+        // The last row can be scrolled fully into view.
+        QScrollBar *bar = more.moreScrollView->verticalScrollBar();
+        EXPECT_EQ(bar->maximum(), rows * 175 - more.moreScrollView->viewport()->height());
+        for (QAbstractButton *button : buttons) {
+            const auto *label = button->findChild<SLabel *>();
+            ASSERT_NE(label, nullptr);
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), button->width())
+                << qPrintable(label->text());
+        }
+        // Every product's firmware type is one click away.
+        for (QAbstractButton *button : buttons)
+            QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_EQ(delegate.picked.size(), static_cast<std::size_t>(buttons.size()));
+        for (const auto &entry : catalogue) {
+            const bool reached = std::any_of(delegate.picked.begin(), delegate.picked.end(),
+                                             [&](const auto &d) { return d->details()->type == entry->type; });
+            EXPECT_TRUE(reached) << qPrintable(entry->storedName());
+        }
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "update/DeviceManualView.h"
 #include "device/SFenwykDevice.h"
+#include "device/SFenwykDeviceDetailsTools.h"
 #include "ui/AppKitFrame.h"
 #include "ui/ImageView.h"
 #include "ui/SLabel.h"
@@ -11,6 +12,7 @@
 #include "support/WidgetTestSupport.h"
 
 #include <cmath>
+#include <map>
 
 using namespace flashwell;
 
@@ -57,7 +59,7 @@ TEST(DeviceManualView, EveryKeyShowsItsPictureAndLines)
 {
     test::ScopedTranslations english(QStringLiteral("en"));
     const auto contract = test::guideContract();
-    ASSERT_EQ(contract.size(), 49u);
+    ASSERT_EQ(contract.size(), 53u);
     for (const auto &[key, expected] : contract) {
         Guide guide(device(key));
         EXPECT_EQ(guide.view.mainImageView()->image().name(), expected.picture) << "key " << key;
@@ -201,14 +203,23 @@ TEST(DeviceManualView, ErrorFormTurnsThreesIntoEightsAndAllLinesRed)
         EXPECT_EQ(shownLines(guide.view), expected) << "key " << key;
         for (const SLabel *line : {guide.view.oneHintLabel(), guide.view.twoHintLabel(), guide.view.threeHintLabel()})
             EXPECT_EQ(line->textColor(), QColor(Qt::red)) << "key " << key;
+        // The failure is said in words on screen, above the picture, not only to screen readers.
+        const SLabel *failed = guide.view.errorHintLabel();
+        EXPECT_FALSE(failed->isHidden()) << "key " << key;
+        EXPECT_EQ(failed->text(), qtTrId("guideErrorHint")) << "key " << key;
+        EXPECT_EQ(failed->textColor(), QColor(Qt::red));
+        EXPECT_GE(failed->width(), failed->fontMetrics().horizontalAdvance(failed->text())) << "key " << key;
+        EXPECT_TRUE(guide.view.rect().contains(failed->geometry())) << "key " << key;
+        EXPECT_LE(failed->geometry().bottom(), guide.view.mainImageView()->geometry().top()) << "key " << key;
         // Back to the normal form: black, and the first line as written.
         guide.view.setError(false);
+        EXPECT_TRUE(guide.view.errorHintLabel()->isHidden()) << "key " << key;
         EXPECT_EQ(shownLines(guide.view), localizedLines(contract.at(key).keys)) << "key " << key;
         EXPECT_EQ(guide.view.oneHintLabel()->textColor(), QColor(Qt::black));
     }
 
-    // The replacement itself, on lines that certainly hold threes (a type without a row keeps them).
-    Guide guide(device(99));
+    // The replacement itself, on lines that certainly hold threes (a guide without a device keeps them).
+    Guide guide(nullptr);
     guide.view.setMainImageView(QStringLiteral("guide_3"), QStringLiteral("1. Wait 3 seconds, then 33 more."),
                                 QStringLiteral("2. Hold 3 buttons."), QStringLiteral("3."));
     guide.view.setError(true);
@@ -217,23 +228,82 @@ TEST(DeviceManualView, ErrorFormTurnsThreesIntoEightsAndAllLinesRed)
     EXPECT_TRUE(guide.view.accessibleDescription().contains(QStringLiteral("Wait 8 seconds")));
 }
 
-TEST(DeviceManualView, TypeWithoutARowKeepsWhatTheGuideShowed)
+TEST(DeviceManualView, TypeWithoutARowShowsTheRecoveryGuideWithTheProductsOwnPicture)
 {
     test::ScopedTranslations english(QStringLiteral("en"));
-    const auto contract = test::guideContract();
-    for (int type : {0, 11, 29, 61, 99, -3}) {
-        Guide guide(device(3));
-        const QStringList before = shownLines(guide.view);
-        guide.view.setDevice(device(type));
-        EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("guide_3")) << type;
-        EXPECT_EQ(shownLines(guide.view), before) << type;
+    const QStringList recovery = localizedLines(
+        {QStringLiteral("guideRecover_1"), QStringLiteral("guideRecover_2"), QStringLiteral("guideRecover_3")});
+    for (const bool error : {false, true}) {
+        // Whatever the guide showed before (a type-1 guide has a second picture) must not stay.
+        for (const int before : {1, 3, 6}) {
+            for (const int type : {12, 17, 18, 0, 19, 29, 61, 99, -3}) {
+                Guide guide(device(before), error);
+                auto d = device(type, "Fenwyk Heron");
+                d->details()->moreImage = QStringLiteral("more_heron");
+                guide.view.setDevice(d);
+                EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("more_heron")) << type;
+                QStringList expected = recovery;
+                if (error)
+                    expected[0].replace(QLatin1Char('3'), QLatin1Char('8'));
+                EXPECT_EQ(shownLines(guide.view), expected) << type << " after " << before;
+                EXPECT_TRUE(guide.view.submainImageView()->isHidden()) << type << " after " << before;
+                EXPECT_EQ(guide.view.errorHintLabel()->isHidden(), !error) << type;
+                EXPECT_EQ(guide.view.oneHintLabel()->textColor(), error ? QColor(Qt::red) : QColor(Qt::black));
+            }
+        }
     }
-    // No device at all, or one without a catalogue entry, changes nothing either.
+    // A device without a catalogue entry: the plain device picture, the same steps.
     Guide guide(device(6));
-    guide.view.setDevice(nullptr);
-    EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("guide_6"));
-    auto unknown = std::make_shared<SFenwykDevice>();
-    guide.view.setDevice(unknown);
-    EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("guide_6"));
-    EXPECT_EQ(shownLines(guide.view), localizedLines(contract.at(6).keys));
+    guide.view.setDevice(std::make_shared<SFenwykDevice>());
+    EXPECT_EQ(guide.view.mainImageView()->image().name(), QStringLiteral("device_default"));
+    EXPECT_EQ(shownLines(guide.view), recovery);
+    // No device at all changes nothing.
+    Guide kept(device(6));
+    kept.view.setDevice(nullptr);
+    EXPECT_EQ(kept.view.mainImageView()->image().name(), QStringLiteral("guide_6"));
+    EXPECT_EQ(shownLines(kept.view), localizedLines(test::guideContract().at(6).keys));
+}
+
+TEST(DeviceManualView, EveryProductsGuideShowsItsOwnKindOfDevice)
+{
+    using Kind = guide_table::Kind;
+    // What each product is, by its catalogue pid, as the artwork draws it.
+    const std::map<uint16_t, Kind> kinds = {
+        {0x3010, Kind::Gamepad},     {0x3020, Kind::Gamepad},  {0x3021, Kind::Gamepad},  {0x3022, Kind::Gamepad},
+        {0x3023, Kind::Gamepad},     {0x3112, Kind::Gamepad},  {0x3113, Kind::Gamepad},  {0x3114, Kind::Receiver},
+        {0xA5A5, Kind::Receiver},    {0x2DC8, Kind::Receiver}, {0x3110, Kind::Adapter},  {0x3111, Kind::Gamepad},
+        {0x3115, Kind::Gamepad},     {0x3011, Kind::Gamepad},  {0x3012, Kind::Gamepad},  {0x3015, Kind::Gamepad},
+        {0x3016, Kind::Gamepad},     {0x3017, Kind::Gamepad},  {0x3100, Kind::Gamepad},  {0x3116, Kind::Gamepad},
+        {0x3105, Kind::Gamepad},     {0x3103, Kind::Receiver}, {0x3107, Kind::Receiver}, {0x5006, Kind::ModKit},
+        {0x5111, Kind::Gamepad},     {0x5112, Kind::Gamepad},  {0x6000, Kind::Gamepad},  {0x6002, Kind::Gamepad},
+        {0x6003, Kind::Gamepad},     {0x6006, Kind::Gamepad},  {0x6007, Kind::Gamepad},  {0x2100, Kind::ArcadeStick},
+        {0x2101, Kind::ArcadeStick}, {0x6008, Kind::Gamepad},  {0x9020, Kind::Gamepad},  {0x9025, Kind::Gamepad},
+        {0x9026, Kind::ArcadeStick}, {0x9029, Kind::Adapter},  {0x3101, Kind::Gamepad},  {0x3102, Kind::Gamepad},
+        {0x3109, Kind::Adapter},     {0x3104, Kind::Gamepad},  {0x3013, Kind::Receiver}, {0x6001, Kind::Gamepad},
+        {0x9018, Kind::Gamepad},     {0x23FB, Kind::Gamepad},  {0x2000, Kind::Gamepad},  {0x5001, Kind::ModKit},
+        {0x5002, Kind::ModKit},      {0x5003, Kind::ModKit},   {0x5004, Kind::ModKit},   {0x3117, Kind::Gamepad},
+        {0x3118, Kind::Gamepad},     {0x3119, Kind::Receiver}, {0x311A, Kind::Gamepad},  {0x0CDA, Kind::Adapter},
+    };
+    const auto &catalogue = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
+    ASSERT_EQ(catalogue.size(), 56);
+    for (const auto &entry : catalogue) {
+        const QString name = entry->storedName();
+        ASSERT_TRUE(kinds.count(entry->pid)) << qPrintable(name);
+        SFenwykDevice d;
+        d.setDetails(entry);
+        if (const auto *row = guide_table::rowFor(d)) {
+            EXPECT_EQ(row->kind, kinds.at(entry->pid)) << qPrintable(name) << " is shown the guide of key " << row->key;
+        } else {
+            // Without a row: the recovery guide, drawn with the product itself.
+            EXPECT_EQ(guide_table::recoveryPicture(d), entry->moreImage) << qPrintable(name);
+        }
+        // A product that ships with a receiver: the receiver's guide shows a receiver or an adapter.
+        d.details();
+        if (d.isCarryRR) {
+            d.isManuanlViewRR = 1;
+            const auto *row = guide_table::rowFor(d);
+            ASSERT_NE(row, nullptr) << qPrintable(name);
+            EXPECT_TRUE(row->kind == Kind::Receiver || row->kind == Kind::Adapter) << qPrintable(name);
+        }
+    }
 }

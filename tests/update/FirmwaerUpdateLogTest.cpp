@@ -60,6 +60,7 @@ TEST(FirmwaerUpdateLog, WindowComesFromItsInterfaceFileWithTheOkButton)
     const QImage image = test::render(*window);
     EXPECT_EQ(QColor::fromRgb(image.pixel(2, window->height() - 2)), QColor(236, 236, 236));
     EXPECT_FALSE(window->accessibleName().isEmpty());
+    EXPECT_EQ(test::pointSizedFonts(*window), QStringList());
 }
 
 TEST(FirmwaerUpdateLog, OkOnlyHidesAndKeepsTheTexts)

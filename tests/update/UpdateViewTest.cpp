@@ -241,6 +241,7 @@ TEST_F(UpdateViewTest, RowsFollowTheListTable)
     EXPECT_EQ(frameIn(rows[0].notes, rows[0].row).right(), 738 - 50 - 10);
     EXPECT_EQ(frameIn(rows[0].separator, rows[0].row), QRectF(35, 0, 738 - 60, 1));
     EXPECT_EQ(frameIn(view.firmwaerListVist(), &view), QRectF(81, 161, 738, 278));
+    EXPECT_EQ(test::pointSizedFonts(view), QStringList());
 
     // Clicking a checkbox moves the single tick; clicking it again keeps it.
     QTest::mouseClick(rows[2].checkbox, Qt::LeftButton);
