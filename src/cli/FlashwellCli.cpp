@@ -277,6 +277,8 @@ int FlashwellCli::run(const QStringList &args)
         ServerConfig::install(beta);
     }
     m_session = std::make_unique<Session>(m_env);
+    if (m_env.controllerMade)
+        m_env.controllerMade(m_session->controller);
     int status = Failure;
     if (o.command == QLatin1String("devices"))
         status = devices(o);
