@@ -14,13 +14,13 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingHidBackend.h"
 #include "platform/RecordingWriter.h"
-#include "update/UpdateRecordingContext.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "update/UpdateRecordingContext.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QThread>
 
@@ -112,13 +112,8 @@ public:
             end(false, currentStep ? QStringLiteral("stalled: %1").arg(currentStep()) : QStringLiteral("stalled"));
     }
 
+    // The first outcome stands.
     void end(bool ok, const QString &text)
-    {
-        finish(ok, text);
-    }
-
-private:
-    void finish(bool ok, const QString &text)
     {
         if (success)
             return;
@@ -127,6 +122,7 @@ private:
         endedAt = m_clock.nowMs();
     }
 
+private:
     VirtualScheduler &m_clock;
 };
 
@@ -319,11 +315,11 @@ FlashRunResult LabFlashRun::run()
     RecordingWriter *writer = m->writer.get();
     if (writer) {
         static const char *const kNames[] = {"classic", "second-gen", "hjz"};
-        QJsonObject start{{QStringLiteral("event"), QStringLiteral("update")},
-                          {QStringLiteral("step"), QStringLiteral("start")},
-                          {QStringLiteral("bootloader"),
-                           QLatin1String(kNames[static_cast<int>(m->options.bootloader)])},
-                          {QStringLiteral("receiver_settings"), m->options.receiverSettings}};
+        QJsonObject start{
+            {QStringLiteral("event"), QStringLiteral("update")},
+            {QStringLiteral("step"), QStringLiteral("start")},
+            {QStringLiteral("bootloader"), QLatin1String(kNames[static_cast<int>(m->options.bootloader)])},
+            {QStringLiteral("receiver_settings"), m->options.receiverSettings}};
         if (m->options.devId)
             start.insert(QStringLiteral("dev_id"), static_cast<qint64>(*m->options.devId));
         writer->write(start);

@@ -3,7 +3,6 @@
 #include "device/UsbIdentities.h"
 #include <QJsonObject>
 #include <QString>
-#include <QString>
 
 #include <cstdint>
 #include <functional>

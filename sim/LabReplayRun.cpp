@@ -75,10 +75,10 @@ ReplayResult LabReplayRun::run()
         const QString recorded = firmware->json.value(QStringLiteral("sha256")).toString();
         const QString given = digests.value(QStringLiteral("sha256")).toString();
         if (recorded != given)
-            line(QJsonObject{{QStringLiteral("warning"),
-                              QStringLiteral("the firmware file differs from the recorded one")},
-                             {QStringLiteral("recorded_sha256"), recorded},
-                             {QStringLiteral("sha256"), given}});
+            line(QJsonObject{
+                {QStringLiteral("warning"), QStringLiteral("the firmware file differs from the recorded one")},
+                {QStringLiteral("recorded_sha256"), recorded},
+                {QStringLiteral("sha256"), given}});
     }
     return m_recording->kind() == QLatin1String("flash") ? runFlash() : runUpdate();
 }
@@ -180,9 +180,7 @@ ReplayResult LabReplayRun::runUpdate()
     LabUpdateRun *running = nullptr;
     o.replay = [this, &running](VirtualHidBus &bus) {
         auto devices = std::make_unique<ReplayDevices>(*m_recording, bus);
-        devices->currentStep = [&running](HidDevice *hid) {
-            return running ? running->currentStep(hid) : QString();
-        };
+        devices->currentStep = [&running](HidDevice *hid) { return running ? running->currentStep(hid) : QString(); };
         devices->onDiverged = [&running](const ReplayDevices::Divergence &d) {
             if (running)
                 running->endNow(false, d.message);

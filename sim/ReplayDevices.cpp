@@ -97,8 +97,8 @@ IOReturn ReplayDevices::onOutput(Endpoint &endpoint, HidDevice *device, std::spa
     if (m_divergence)
         return kIOReturnSuccess;
     // Steps the product passed without saying so (a recording made elsewhere) give way to a report.
-    while (nextSync() >= 0 && m_recording.events[static_cast<std::size_t>(nextSync())].kind
-                                  == RecordingEvent::Kind::Update) {
+    while (nextSync() >= 0
+           && m_recording.events[static_cast<std::size_t>(nextSync())].kind == RecordingEvent::Kind::Update) {
         const int index = nextSync();
         ++m_nextSync;
         playAfter(index);
@@ -110,8 +110,8 @@ IOReturn ReplayDevices::onOutput(Endpoint &endpoint, HidDevice *device, std::spa
     d.got = got;
     if (index < 0) {
         d.report = m_recording.outputReports + 1;
-        d.message = QStringLiteral("report %1 was sent to %2 after the recording's last report").arg(d.report).arg(
-            d.handle);
+        d.message =
+            QStringLiteral("report %1 was sent to %2 after the recording's last report").arg(d.report).arg(d.handle);
     } else {
         const RecordingEvent &e = m_recording.events[static_cast<std::size_t>(index)];
         if (e.handle == d.handle && e.bytes == got) {

@@ -9,12 +9,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QIcon>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QDir>
 #include <QFileDialog>
+#include <QIcon>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 
 namespace flashwell {

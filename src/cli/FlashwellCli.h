@@ -72,6 +72,7 @@ private:
     int releases(const Options &o);
     int update(const Options &o);
     int history(const Options &o);
+    int report(const Options &o);
 
     int fail(const Options &o, int status, const QString &message);
     void print(const Options &o, const QString &text, const QJsonObject &json);

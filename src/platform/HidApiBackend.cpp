@@ -110,6 +110,11 @@ void HidApiBackend::poll()
     rescan();
 }
 
+QString HidApiBackend::libraryVersion()
+{
+    return QString::fromLatin1(hid_version_str());
+}
+
 void HidApiBackend::onOpenFailed(HidDevice *device)
 {
     int &tries = m_openRetries[static_cast<HidApiDevice *>(device)->path()];

@@ -106,8 +106,8 @@ void RecordingHidBackend::onRemoved(HidDevice *device)
         Q_EMIT deviceRemoved(device);
         return;
     }
-    m_writer.write(QJsonObject{{QStringLiteral("event"), QStringLiteral("left")},
-                               {QStringLiteral("handle"), wrapper->handle()}});
+    m_writer.write(
+        QJsonObject{{QStringLiteral("event"), QStringLiteral("left")}, {QStringLiteral("handle"), wrapper->handle()}});
     Q_EMIT deviceRemoved(wrapper);
     delete wrapper; // every HidDeviceRef to it reads null from here on, as with the inner device
 }

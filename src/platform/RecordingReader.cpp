@@ -44,8 +44,7 @@ QByteArray hex(const QJsonObject &o, const char *key, int maxBytes, bool allowEm
     static const QRegularExpression form(QStringLiteral("^(?:[0-9a-fA-F]{2})*$"));
     const QJsonValue v = o.value(QLatin1String(key));
     const QString text = v.toString();
-    if (!v.isString() || !form.match(text).hasMatch() || text.size() / 2 > maxBytes
-        || (!allowEmpty && text.isEmpty()))
+    if (!v.isString() || !form.match(text).hasMatch() || text.size() / 2 > maxBytes || (!allowEmpty && text.isEmpty()))
         throw Failure{QStringLiteral("line %1: \"%2\" must be %3hex bytes (at most %4)")
                           .arg(line)
                           .arg(QLatin1String(key), allowEmpty ? QString() : QStringLiteral("1 or more "))
@@ -86,8 +85,8 @@ Recording parseOrThrow(const QByteArray &data)
         const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
         if (!doc.isObject()) {
             if (!complete)
-                throw Failure{QStringLiteral("line %1: the recording ends in the middle of a line (truncated)")
-                                  .arg(lineNo)};
+                throw Failure{
+                    QStringLiteral("line %1: the recording ends in the middle of a line (truncated)").arg(lineNo)};
             throw Failure{QStringLiteral("line %1: not a JSON object").arg(lineNo)};
         }
         const QJsonObject o = doc.object();

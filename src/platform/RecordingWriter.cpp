@@ -50,12 +50,12 @@ void RecordingWriter::write(QJsonObject event)
     event.insert(QStringLiteral("t"), static_cast<qint64>(m_clock.nowMs() - m_startMs));
     const qint64 size = QJsonDocument(event).toJson(QJsonDocument::Compact).size() + 1;
     if (m_written + size > m_maxBytes - kCapLineRoom) {
-        writeLine(QJsonObject{
-            {QStringLiteral("event"), QStringLiteral("cap")},
-            {QStringLiteral("t"), event.value(QStringLiteral("t"))},
-            {QStringLiteral("message"),
-             QStringLiteral("the recording reached its limit of %1 bytes; later events were not recorded")
-                 .arg(m_maxBytes)}});
+        writeLine(
+            QJsonObject{{QStringLiteral("event"), QStringLiteral("cap")},
+                        {QStringLiteral("t"), event.value(QStringLiteral("t"))},
+                        {QStringLiteral("message"),
+                         QStringLiteral("the recording reached its limit of %1 bytes; later events were not recorded")
+                             .arg(m_maxBytes)}});
         finish();
         return;
     }

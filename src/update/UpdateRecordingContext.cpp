@@ -47,8 +47,7 @@ void UpdateRecordingContext::rearm()
     m_started = m_firmware = m_ended = false;
 }
 
-void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success,
-                                                       Failure failure)
+void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure)
 {
     m_server.getUpdateFirmwaerWithType(
         type, context,

@@ -132,9 +132,7 @@ TEST_P(RecordedPaths, ReplayRoundTripsEveryReport)
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RecordedPaths, ::testing::ValuesIn(allPaths()),
-                         [](const ::testing::TestParamInfo<PathCase> &info) {
-                             return std::to_string(info.index);
-                         });
+                         [](const ::testing::TestParamInfo<PathCase> &info) { return std::to_string(info.index); });
 
 TEST_F(RecordingReplayTest, AChangedFirmwareDivergesAtTheFirstReportItChanges)
 {
@@ -187,9 +185,9 @@ TEST_F(RecordingReplayTest, AChangedFirmwareDivergesAtTheFirstReportItChanges)
     EXPECT_EQ(r.reports, firstDifferent - 1);
     EXPECT_TRUE(r.message.startsWith(QStringLiteral("report %1 differs (step: ").arg(firstDifferent)))
         << qPrintable(r.message);
-    EXPECT_TRUE(r.message.contains(QStringLiteral("expected %1, got %2")
-                                       .arg(QString::fromLatin1(expected.toHex(' ')),
-                                            QString::fromLatin1(got.toHex(' ')))))
+    EXPECT_TRUE(
+        r.message.contains(QStringLiteral("expected %1, got %2")
+                               .arg(QString::fromLatin1(expected.toHex(' ')), QString::fromLatin1(got.toHex(' ')))))
         << qPrintable(r.message);
     const bool warned = std::any_of(lines.begin(), lines.end(), [](const QJsonObject &l) {
         return l.value(QStringLiteral("warning")).toString().contains(QStringLiteral("differs"));

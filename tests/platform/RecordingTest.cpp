@@ -127,8 +127,8 @@ TEST_F(RecordingTest, TheCapEndsTheRecordingWithALineThatSaysSo)
 
 TEST_F(RecordingTest, AnUnwritableFileIsAnErrorNotACrash)
 {
-    EXPECT_FALSE(writer.open(dir.filePath(QStringLiteral("no/such/folder/r.jsonl")), QStringLiteral("t"),
-                             QStringLiteral("1")));
+    EXPECT_FALSE(
+        writer.open(dir.filePath(QStringLiteral("no/such/folder/r.jsonl")), QStringLiteral("t"), QStringLiteral("1")));
     EXPECT_TRUE(writer.error().contains(QStringLiteral("cannot write")));
     writer.write(QJsonObject{{QStringLiteral("event"), QStringLiteral("left")}});
 }
@@ -208,9 +208,8 @@ TEST_F(RecordingTest, TheRecorderWritesEveryExchangeAndChangesNothing)
 TEST_F(RecordingTest, AFailedOpenIsRecordedWithItsErrorAndOtherVendorsAreNotRecorded)
 {
     ASSERT_TRUE(writer.open(path(), QStringLiteral("t"), QStringLiteral("1")));
-    RecordingHidBackend recorder(bus, writer, [](const HidDevice &d) {
-        return d.property(kHidVendorIDKey).toUInt() == 0x2DC8;
-    });
+    RecordingHidBackend recorder(bus, writer,
+                                 [](const HidDevice &d) { return d.property(kHidVendorIDKey).toUInt() == 0x2DC8; });
     std::vector<HidDevice *> failed;
     QObject::connect(&recorder, &HidBackend::deviceOpenFailed, [&](HidDevice *d) { failed.push_back(d); });
     Answerer answerer(bus);
@@ -310,22 +309,28 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"malformed", lines({kHeader, "{oops", kArrived}), "line 2: not a JSON object"},
         Refusal{"time going back", lines({kHeader, kArrived, R"({"event":"left","t":-1,"handle":"d1"})"}),
                 "line 3: \"t\" must be a whole number"},
-        Refusal{"time going back 2",
-                lines({kHeader, R"({"event":"update","t":9,"step":"start"})", kArrived}), "line 3: time goes back"},
+        Refusal{"time going back 2", lines({kHeader, R"({"event":"update","t":9,"step":"start"})", kArrived}),
+                "line 3: time goes back"},
         Refusal{"an unknown event", lines({kHeader, R"({"event":"teleport","t":1})"}), "unknown event \"teleport\""},
         Refusal{"a device never announced", lines({kHeader, kOutput}), "device \"d1\" was never announced"},
         Refusal{"a device that left", lines({kHeader, kArrived, R"({"event":"left","t":1,"handle":"d1"})", kOutput}),
                 "line 4: device \"d1\" has already left"},
-        Refusal{"reports out of order",
-                lines({kHeader, kArrived, R"({"event":"output","t":5,"handle":"d1","report":2,"bytes":"00","result":0})"}),
-                "output report 2 out of order"},
-        Refusal{"an answer to a report never sent", lines({kHeader, kArrived, R"({"event":"input","t":5,"handle":"d1","after":1,"bytes":"00"})"}),
+        Refusal{
+            "reports out of order",
+            lines({kHeader, kArrived, R"({"event":"output","t":5,"handle":"d1","report":2,"bytes":"00","result":0})"}),
+            "output report 2 out of order"},
+        Refusal{"an answer to a report never sent",
+                lines({kHeader, kArrived, R"({"event":"input","t":5,"handle":"d1","after":1,"bytes":"00"})"}),
                 "an answer to report 1, which was never sent"},
-        Refusal{"bytes that are not hex", lines({kHeader, kArrived, R"({"event":"input","t":5,"handle":"d1","after":0,"bytes":"0g"})"}),
+        Refusal{"bytes that are not hex",
+                lines({kHeader, kArrived, R"({"event":"input","t":5,"handle":"d1","after":0,"bytes":"0g"})"}),
                 "\"bytes\" must be 1 or more hex bytes"},
-        Refusal{"a vendor ID past 16 bits",
-                lines({kHeader, R"({"event":"arrived","t":0,"handle":"d1","vid":70000,"pid":1,"usage_page":0,"usage":0,"descriptor":""})"}),
-                "\"vid\" must be a whole number from 0 to 65535"},
+        Refusal{
+            "a vendor ID past 16 bits",
+            lines(
+                {kHeader,
+                 R"({"event":"arrived","t":0,"handle":"d1","vid":70000,"pid":1,"usage_page":0,"usage":0,"descriptor":""})"}),
+            "\"vid\" must be a whole number from 0 to 65535"},
         Refusal{"events after the cap", lines({kHeader, R"({"event":"cap","t":1})", kArrived}),
                 "events after the line that ends the recording"}),
     [](const ::testing::TestParamInfo<Refusal> &info) {
