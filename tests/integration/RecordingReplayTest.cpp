@@ -8,6 +8,7 @@
 #include "platform/RecordingReader.h"
 
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -132,7 +133,7 @@ TEST_P(RecordedPaths, ReplayRoundTripsEveryReport)
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RecordedPaths, ::testing::ValuesIn(allPaths()),
-                         [](const ::testing::TestParamInfo<PathCase> &info) { return std::to_string(info.index); });
+                         [](const ::testing::TestParamInfo<PathCase> &p) { return std::to_string(p.index); });
 
 TEST_F(RecordingReplayTest, AChangedFirmwareDivergesAtTheFirstReportItChanges)
 {

@@ -114,7 +114,9 @@ TEST_F(RecordingTest, TheCapEndsTheRecordingWithALineThatSaysSo)
     writer.setMaxBytes(2048);
     const QString bytes(128, QLatin1Char('a'));
     for (int i = 0; i < 100; ++i)
-        writer.write(QJsonObject{{QStringLiteral("event"), QStringLiteral("input")}, {QStringLiteral("bytes"), bytes}});
+        writer.write(QJsonObject{{QStringLiteral("event"), QStringLiteral("update")},
+                                 {QStringLiteral("step"), QStringLiteral("padding")},
+                                 {QStringLiteral("text"), bytes}});
     EXPECT_FALSE(writer.isOpen());
     const QList<QJsonObject> lines = linesOf(path());
     ASSERT_GE(lines.size(), 3);
@@ -333,8 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
             "\"vid\" must be a whole number from 0 to 65535"},
         Refusal{"events after the cap", lines({kHeader, R"({"event":"cap","t":1})", kArrived}),
                 "events after the line that ends the recording"}),
-    [](const ::testing::TestParamInfo<Refusal> &info) {
-        std::string name = info.param.name;
+    [](const ::testing::TestParamInfo<Refusal> &p) {
+        std::string name = p.param.name;
         for (char &c : name)
             if (!std::isalnum(static_cast<unsigned char>(c)))
                 c = '_';
