@@ -332,6 +332,9 @@ FlashRunResult LabFlashRun::run()
     if (m->options.replay) {
         m->replay = m->options.replay(m->bus);
         m->replay->start();
+        // The session's start and its file, as the recording wrote them before the device came.
+        m->replay->hostStep(QStringLiteral("start"));
+        m->replay->hostStep(QStringLiteral("firmware"));
     } else {
         m->device->plug();
     }
@@ -347,6 +350,8 @@ FlashRunResult LabFlashRun::run()
         }
     }
     m->clock.cancel(watchdog);
+    if (m->replay)
+        m->replay->finish();
     if (writer) {
         writer->write(QJsonObject{
             {QStringLiteral("event"), QStringLiteral("update")},

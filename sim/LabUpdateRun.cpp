@@ -593,8 +593,10 @@ UpdateRunResult LabUpdateRun::finish()
     if (!runUntil([&s] { return s.ended; }))
         s.end(false,
               QStringLiteral("the update did not end within %1 s of wall time").arg(s.options.wallTimeoutMs / 1000));
-    // What the device does after the outcome is not part of the run's output.
+    // What the device does after the outcome is not part of the run's output (nor of a recording).
     s.printing = false;
+    if (s.replay)
+        s.replay->finish();
     s.clock.advance(kSettleMs);
     return s.result;
 }

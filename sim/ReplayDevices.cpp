@@ -78,7 +78,9 @@ int ReplayDevices::nextSync() const
 
 void ReplayDevices::hostStep(const QString &step)
 {
-    if (m_divergence)
+    if (step == QLatin1String("outcome"))
+        finish();
+    if (m_divergence || m_finished)
         return;
     // A step the recording reached at this point anchors what followed it; any other is not ours
     // to judge (the reports are).
@@ -94,7 +96,7 @@ void ReplayDevices::hostStep(const QString &step)
 
 IOReturn ReplayDevices::onOutput(Endpoint &endpoint, HidDevice *device, std::span<const uint8_t> report)
 {
-    if (m_divergence)
+    if (m_divergence || m_finished)
         return kIOReturnSuccess;
     // Steps the product passed without saying so (a recording made elsewhere) give way to a report.
     while (nextSync() >= 0
@@ -161,7 +163,7 @@ void ReplayDevices::playAfter(int index)
         clock.after(
             delay,
             [this, &e] {
-                if (!m_divergence)
+                if (!m_divergence && !m_finished)
                     play(e);
             },
             this);

@@ -38,8 +38,11 @@ public:
 
     // Plays the events before the first report, from now.
     void start();
-    // The product reached an update step.
+    // The product reached an update step; at "outcome" the replay is over.
     void hostStep(const QString &step);
+    // The attempt is over (the recording ends with it): whatever the product still sends is not
+    // compared, and nothing more is played.
+    void finish() { m_finished = true; }
 
     // The step the product's session is in, for a divergence message.
     std::function<QString(HidDevice *device)> currentStep;
@@ -63,6 +66,7 @@ private:
     std::vector<int> m_syncs; // indices of output reports and anchoring steps
     std::size_t m_nextSync = 0;
     int m_matched = 0;
+    bool m_finished = false;
     std::optional<Divergence> m_divergence;
 };
 
