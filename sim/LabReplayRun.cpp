@@ -174,6 +174,7 @@ ReplayResult LabReplayRun::runUpdate()
     LabUpdateOptions o;
     o.pid = static_cast<uint16_t>(device.value(QStringLiteral("pid")).toInt());
     o.row = start.value(QStringLiteral("chosen")).toInt();
+    o.pressAtMs = m_recording->step(QStringLiteral("start"))->t;
     o.manual = !device.value(QStringLiteral("switchable")).toBool(true);
     o.realTime = m_options.realTime;
     o.recordPath = m_options.recordPath;

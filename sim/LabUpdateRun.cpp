@@ -581,6 +581,8 @@ bool LabUpdateRun::pressUpdate()
     // A device that cannot be switched says so with every version reply; hold it to that.
     if (s.options.manual && s.root.handed)
         s.root.handed->isChangeBoot = false;
+    if (s.options.pressAtMs > s.clock.nowMs())
+        s.clock.advance(s.options.pressAtMs - s.clock.nowMs());
     for (const HidFault &fault : s.options.faults)
         s.bus.injectFault(fault);
     s.controller.SButtonClick(UpdateSessionController::Button::Update);

@@ -45,6 +45,9 @@ struct LabUpdateOptions
     bool bootloaderAttached = false;
 
     int row = 0;
+    // Update is pressed no earlier than this (virtual ms): a replay presses when the recorded user
+    // did, so what the product does on its own before that (a delayed query) happens first too.
+    int64_t pressAtMs = 0;
     // The device cannot be switched by a report: the guide is shown and the lab re-plugs it.
     bool manual = false;
     // Faults on the bus, counted from the moment update is pressed.

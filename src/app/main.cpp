@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), delegate);
     Application::addRecordMenuItem(*window, [&](const QString &path) {
         QString error;
-        if (!process_recording::start(context, path, application, version, &error))
+        if (!writer || !process_recording::start(context, *writer, path, application, version, &error))
             return error;
         recording.rearm();
         return QString();

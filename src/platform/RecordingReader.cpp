@@ -54,7 +54,7 @@ QByteArray hex(const QJsonObject &o, const char *key, int maxBytes, bool allowEm
 
 QString handleOf(const QJsonObject &o, int line)
 {
-    const QString handle = o.value(QStringLiteral("handle")).toString();
+    QString handle = o.value(QStringLiteral("handle")).toString();
     if (handle.isEmpty() || handle.size() > 64)
         throw Failure{QStringLiteral("line %1: a device event needs a \"handle\"").arg(line)};
     return handle;

@@ -34,17 +34,17 @@ RecordingWriter *install(ApplicationContext &context, const QString &path, const
     return &writer;
 }
 
-bool start(ApplicationContext &context, const QString &path, const QString &application,
+bool start(ApplicationContext &context, RecordingWriter &writer, const QString &path, const QString &application,
            const QString &applicationVersion, QString *error)
 {
-    RecordingWriter &writer = context.shared<RecordingWriter>([] { return std::unique_ptr<RecordingWriter>(); });
     if (!writer.open(path, application, applicationVersion,
                      QJsonObject{{QStringLiteral("kind"), QStringLiteral("update")}})) {
         if (error)
             *error = writer.error();
         return false;
     }
-    context.shared<RecordingHidBackend>([] { return std::unique_ptr<RecordingHidBackend>(); }).beginRecording();
+    if (auto *recorder = qobject_cast<RecordingHidBackend *>(context.services().hid))
+        recorder->beginRecording();
     return true;
 }
 

@@ -16,8 +16,8 @@ namespace process_recording {
 // starts recording into it. Null with `error` set when the file cannot be written.
 RecordingWriter *install(ApplicationContext &context, const QString &path, const QString &application,
                          const QString &applicationVersion, QString *error);
-// Starts recording into `path` with the recorder installed before; false with `error` set.
-bool start(ApplicationContext &context, const QString &path, const QString &application,
+// Starts recording into `path` with the writer install() gave; false with `error` set.
+bool start(ApplicationContext &context, RecordingWriter &writer, const QString &path, const QString &application,
            const QString &applicationVersion, QString *error);
 
 // A device of one of the vendor IDs our watchers and sessions match.
