@@ -46,9 +46,12 @@ int main(int argc, char **argv)
     UserDefaults::useFileForStandard(scratch.filePath(QStringLiteral("defaults.ini")));
     SHttp::network().setProxy(QNetworkProxy::NoProxy);
 
-    const std::pair<const char *, PathCase> paths[] = {
-        {"classic", classicPath()}, {"second-gen-switch", switchPath()}, {"second-gen-0x2000", padPath()},
-        {"jl", jlPath()},           {"hjz", hjzPath()},                  {"manual-guide", manualPath()}};
+    const std::pair<const char *, PathCase> paths[] = {{"classic", classicPath()},
+                                                       {"second-gen-switch", switchPath()},
+                                                       {"second-gen-0x2000", padPath()},
+                                                       {"jl", jlPath()},
+                                                       {"hjz", hjzPath()},
+                                                       {"manual-guide", manualPath()}};
     int status = 0;
     for (const auto &[name, c] : paths) {
         LabFirmwareServer server;
