@@ -61,7 +61,7 @@ TEST_P(RecordMenuTest, AsksWhereToSaveThenStartsTheRecording)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("update.jsonl"));
     dialog->selectFile(path);
-    dialog->accept();
+    static_cast<QDialog *>(dialog)->accept(); // QFileDialog makes its override protected
     ASSERT_EQ(started.size(), 1);
     EXPECT_EQ(QDir::cleanPath(started.first()), QDir::cleanPath(path));
 
