@@ -73,7 +73,7 @@
     </message>
     <message id="recordFailed">
         <source>recordFailed</source>
-        <translation>The recording cannot be written: %1</translation>
+        <translation>The recording cannot be written.</translation>
     </message>
     <message id="about">
         <source>about</source>

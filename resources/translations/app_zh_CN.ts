@@ -73,7 +73,7 @@
     </message>
     <message id="recordFailed">
         <source>recordFailed</source>
-        <translation>无法写入录制文件：%1</translation>
+        <translation>无法写入录制文件。</translation>
     </message>
     <message id="about">
         <source>about</source>

@@ -139,7 +139,8 @@ void Application::addRecordMenuItem(QMainWindow &window, std::function<QString(c
             if (error.isEmpty())
                 return;
             auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Fenwyk Flashwell"),
-                                        localized("recordFailed").arg(error), QMessageBox::Ok, raw);
+                                        localized("recordFailed"), QMessageBox::Ok, raw);
+            box->setInformativeText(error);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setWindowModality(Qt::WindowModal);
             box->open();
