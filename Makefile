@@ -32,12 +32,13 @@ package: setup
 # A short run of every fuzz target (FUZZ_SECONDS each); not part of `make test`.
 FUZZ_SECONDS ?= 30
 FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuzz hjz_file_fuzz net_parse_fuzz \
-  watcher_reply_fuzz report_descriptor_fuzz
+  watcher_reply_fuzz report_descriptor_fuzz recording_reader_fuzz
 fuzz: setup
 	cmake --preset fuzz
 	cmake --build build/fuzz
 	mkdir -p $(addprefix build/fuzz/corpus/,$(FUZZERS))
 	cp fuzz/seeds/net_parse_fuzz/* build/fuzz/corpus/net_parse_fuzz/
+	cp fuzz/seeds/recording_reader_fuzz/* build/fuzz/corpus/recording_reader_fuzz/
 	./build/fuzz/sim/flashwell-lab build-firmware --out build/fuzz/corpus/classic_file_fuzz/seed --size 200
 	./build/fuzz/sim/flashwell-lab build-firmware --format hjz --dev-id 387 --page-size 1024 --size 2048 \
 	  --out build/fuzz/corpus/hjz_file_fuzz/seed

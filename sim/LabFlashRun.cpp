@@ -2,6 +2,7 @@
 #include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
+#include "ReplayDevices.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
@@ -11,12 +12,17 @@
 #include "boot/SHIDBootVela2.h"
 #include "device/HidTransport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RecordingHidBackend.h"
+#include "platform/RecordingWriter.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "update/UpdateRecordingContext.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QThread>
 
 namespace flashwell::lab {
 
@@ -106,7 +112,7 @@ public:
             end(false, currentStep ? QStringLiteral("stalled: %1").arg(currentStep()) : QStringLiteral("stalled"));
     }
 
-private:
+    // The first outcome stands.
     void end(bool ok, const QString &text)
     {
         if (success)
@@ -116,6 +122,7 @@ private:
         endedAt = m_clock.nowMs();
     }
 
+private:
     VirtualScheduler &m_clock;
 };
 
@@ -126,11 +133,30 @@ struct LabFlashRun::State
     State(const LabFlashOptions &o, std::function<void(const QJsonObject &)> &sink)
         : options(o)
         , bus(clock)
+        , writer(openWriter())
+        , recorder(writer ? std::make_unique<RecordingHidBackend>(bus, *writer) : nullptr)
         , screen(clock, sink)
     {}
+
+    std::unique_ptr<RecordingWriter> openWriter()
+    {
+        if (options.recordPath.isEmpty())
+            return nullptr;
+        auto w = std::make_unique<RecordingWriter>(clock);
+        if (!w->open(options.recordPath, QStringLiteral("flashwell-lab"), QStringLiteral(FLASHWELL_VERSION),
+                     QJsonObject{{QStringLiteral("kind"), QStringLiteral("flash")}}))
+            recordingError = w->error();
+        return w;
+    }
+    HidBackend *host() { return recorder ? static_cast<HidBackend *>(recorder.get()) : &bus; }
+
     LabFlashOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
+    QString recordingError;
+    std::unique_ptr<RecordingWriter> writer;
+    std::unique_ptr<RecordingHidBackend> recorder;
+    std::unique_ptr<ReplayDevices> replay;
     LabUpdateScreen screen;
     std::unique_ptr<SHIDBoot> classicSession;
     std::unique_ptr<SHIDBootVela2> vela2Session;
@@ -142,7 +168,7 @@ struct LabFlashRun::State
 
     void setUpClassic()
     {
-        classicSession = std::make_unique<SHIDBoot>(PlatformServices{&clock, &bus});
+        classicSession = std::make_unique<SHIDBoot>(PlatformServices{&clock, host()});
         classicSession->setBootDelegate(&screen);
         classicSession->filePath = QFileInfo(options.file).absoluteFilePath();
         classicSession->isUSBRR_PS_classic = options.receiverSettings;
@@ -153,6 +179,8 @@ struct LabFlashRun::State
             transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
         };
 
+        if (options.replay)
+            return;
         classicDevice = std::make_unique<VirtualClassicBootloader>(bus, options.pid, options.vid);
         classicDevice->info = {options.bootVersion, options.hwCode, options.fwType};
         classicDevice->dropReplyAt = options.dropReply;
@@ -165,7 +193,7 @@ struct LabFlashRun::State
 
     void setUpSecondGen()
     {
-        vela2Session = std::make_unique<SHIDBootVela2>(PlatformServices{&clock, &bus});
+        vela2Session = std::make_unique<SHIDBootVela2>(PlatformServices{&clock, host()});
         vela2Session->setBootDelegate(&screen);
         vela2Session->filePath = QFileInfo(options.file).absoluteFilePath();
         vela2Session->open();
@@ -173,6 +201,8 @@ struct LabFlashRun::State
         screen.currentStep = [session] { return session->currentStep(); };
         screen.onBootloaderArrived = [session](const SFenwykDevicePtr &) { session->readPID(); };
 
+        if (options.replay)
+            return;
         vela2Device = std::make_unique<VirtualVela2Bootloader>(bus, options.reportedPid, options.usbPid);
         vela2::GamepadInfo &info = vela2Device->info;
         if (options.infoPid)
@@ -191,7 +221,7 @@ struct LabFlashRun::State
 
     void setUpHjz()
     {
-        hjzSession = std::make_unique<SHIDBootHJZ>(PlatformServices{&clock, &bus});
+        hjzSession = std::make_unique<SHIDBootHJZ>(PlatformServices{&clock, host()});
         hjzSession->setBootDelegate(&screen);
         hjzSession->filePath = QFileInfo(options.file).absoluteFilePath();
         hjzSession->cur_devId = options.devId.value_or(0);
@@ -210,6 +240,8 @@ struct LabFlashRun::State
             if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
                 pageSize = size;
         }
+        if (options.replay)
+            return;
         const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
         hjzDevice = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, pageSize, geometry.packetsPerPage);
         hjzDevice->dropReplyAt = options.dropReply;
@@ -237,6 +269,26 @@ LabFlashRun::LabFlashRun(const LabFlashOptions &options)
 
 LabFlashRun::~LabFlashRun() = default;
 
+QString LabFlashRun::recordingError() const
+{
+    return m->recordingError;
+}
+
+ReplayDevices *LabFlashRun::replayDevices() const
+{
+    return m->replay.get();
+}
+
+void LabFlashRun::endNow(bool success, const QString &message)
+{
+    m->screen.end(success, message);
+}
+
+QString LabFlashRun::currentStep() const
+{
+    return m->screen.currentStep ? m->screen.currentStep() : QString();
+}
+
 const FlashMemory &LabFlashRun::flash() const
 {
     if (m->classicDevice)
@@ -260,11 +312,54 @@ FlashRunResult LabFlashRun::run()
         m->bus.injectFault({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, *m->options.failSend});
 
     LabUpdateScreen &screen = m->screen;
+    RecordingWriter *writer = m->writer.get();
+    if (writer) {
+        static const char *const kNames[] = {"classic", "second-gen", "hjz"};
+        QJsonObject start{
+            {QStringLiteral("event"), QStringLiteral("update")},
+            {QStringLiteral("step"), QStringLiteral("start")},
+            {QStringLiteral("bootloader"), QLatin1String(kNames[static_cast<int>(m->options.bootloader)])},
+            {QStringLiteral("receiver_settings"), m->options.receiverSettings}};
+        if (m->options.devId)
+            start.insert(QStringLiteral("dev_id"), static_cast<qint64>(*m->options.devId));
+        writer->write(start);
+        QJsonObject firmware = UpdateRecordingContext::fileDigests(m->options.file);
+        firmware.insert(QStringLiteral("event"), QStringLiteral("update"));
+        firmware.insert(QStringLiteral("step"), QStringLiteral("firmware"));
+        writer->write(firmware);
+    }
     const auto watchdog = m->clock.every(kWatchdogTickMs, [&screen] { screen.checkStall(); });
-    m->device->plug();
-    while (!screen.success)
-        m->clock.advance(10);
+    if (m->options.replay) {
+        m->replay = m->options.replay(m->bus);
+        m->replay->start();
+        // The session's start and its file, as the recording wrote them before the device came.
+        m->replay->hostStep(QStringLiteral("start"));
+        m->replay->hostStep(QStringLiteral("firmware"));
+    } else {
+        m->device->plug();
+    }
+    QElapsedTimer wall;
+    wall.start();
+    while (!screen.success) {
+        if (m->options.realTime) {
+            // The recorded pace: virtual time follows the wall clock.
+            QThread::msleep(10);
+            m->clock.advance(std::max<qint64>(0, wall.elapsed() - m->clock.nowMs()));
+        } else {
+            m->clock.advance(10);
+        }
+    }
     m->clock.cancel(watchdog);
+    if (m->replay)
+        m->replay->finish();
+    if (writer) {
+        writer->write(QJsonObject{
+            {QStringLiteral("event"), QStringLiteral("update")},
+            {QStringLiteral("step"), QStringLiteral("outcome")},
+            {QStringLiteral("result"), *screen.success ? QStringLiteral("success") : QStringLiteral("failed")},
+            {QStringLiteral("message"), screen.message}});
+        writer->finish();
+    }
     m->clock.advance(kSettleMs); // let the device finish what it was told
 
     FlashRunResult result;

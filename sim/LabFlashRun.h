@@ -9,9 +9,15 @@
 #include <memory>
 #include <optional>
 
+namespace flashwell {
+class HidDevice;
+class VirtualHidBus;
+} // namespace flashwell
+
 namespace flashwell::lab {
 
 class FlashMemory;
+class ReplayDevices;
 
 enum class LabBootloader { Classic, SecondGen, Hjz };
 
@@ -45,6 +51,13 @@ struct LabFlashOptions
     std::optional<int> corruptWrite; // the N-th data command is stored with one byte flipped
     std::optional<int> unplugAfter;  // the device leaves after N requests
     std::optional<int> failSend;     // the host's N-th send fails
+
+    // Records the session (docs/recording.md) into this file.
+    QString recordPath;
+    // A recording's devices instead of the lab's bootloader (set up with the same session options).
+    std::function<std::unique_ptr<ReplayDevices>(VirtualHidBus &bus)> replay;
+    // Virtual time keeps pace with the wall clock.
+    bool realTime = false;
 };
 
 struct FlashRunResult
@@ -69,6 +82,13 @@ public:
     std::function<void(const QJsonObject &)> onEvent;
 
     FlashRunResult run();
+    // Why the recording could not be written (empty when fine or none was asked for).
+    QString recordingError() const;
+    ReplayDevices *replayDevices() const;
+    // Ends the run now (a replay that diverged).
+    void endNow(bool success, const QString &message);
+    // The session's step.
+    QString currentStep() const;
     const FlashMemory &flash() const;
     // {"regions":[{"address":N,"data":"<hex>"}]}; the classic settings block is included when written.
     QJsonObject flashDump() const;

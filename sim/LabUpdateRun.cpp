@@ -3,6 +3,7 @@
 
 #include "BootEventPrinter.h"
 #include "FlashMemory.h"
+#include "ReplayDevices.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
 #include "VirtualHjzBootloader.h"
@@ -19,8 +20,11 @@
 #include "device/UsbIdentities.h"
 #include "net/SHttp.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RecordingHidBackend.h"
+#include "platform/RecordingWriter.h"
 #include "platform/VirtualScheduler.h"
 #include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateRecordingContext.h"
 #include "update/UpdateSessionController.h"
 
 #include <QCoreApplication>
@@ -133,18 +137,39 @@ struct LabUpdateRun::State
     explicit State(LabUpdateOptions o)
         : options(std::move(o))
         , bus(clock)
-        , vela2(PlatformServices{&clock, &bus})
-        , hjz(PlatformServices{&clock, &bus})
-        , hjzWatcher(PlatformServices{&clock, &bus})
-        , dinput(PlatformServices{&clock, &bus})
-        , switchMac(PlatformServices{&clock, &bus})
-        , controller(UpdateServices{PlatformServices{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &client})
+        , writer(openWriter())
+        , recorder(writer ? std::make_unique<RecordingHidBackend>(bus, *writer) : nullptr)
+        , context(client, writer.get())
+        , vela2(PlatformServices{&clock, host()})
+        , hjz(PlatformServices{&clock, host()})
+        , hjzWatcher(PlatformServices{&clock, host()})
+        , dinput(PlatformServices{&clock, host()})
+        , switchMac(PlatformServices{&clock, host()})
+        , controller(UpdateServices{PlatformServices{&clock, host()}, &vela2, &hjz, &hjzWatcher, &context})
     {}
+
+    std::unique_ptr<RecordingWriter> openWriter()
+    {
+        if (options.recordPath.isEmpty())
+            return nullptr;
+        auto w = std::make_unique<RecordingWriter>(clock);
+        if (!w->open(options.recordPath, QStringLiteral("flashwell-lab"), QStringLiteral(FLASHWELL_VERSION),
+                     QJsonObject{{QStringLiteral("kind"), QStringLiteral("update")}}))
+            recordingError = w->error();
+        return w;
+    }
+    // The backend the product sees: the bus, or the recorder in front of it.
+    HidBackend *host() { return recorder ? static_cast<HidBackend *>(recorder.get()) : &bus; }
 
     LabUpdateOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
     CountingClient client;
+    QString recordingError;
+    std::unique_ptr<RecordingWriter> writer;
+    std::unique_ptr<RecordingHidBackend> recorder;
+    UpdateRecordingContext context;
+    std::unique_ptr<ReplayDevices> replay;
     SHIDBootVela2 vela2;
     SHIDBootHJZ hjz;
     SHIDHJZ hjzWatcher;
@@ -297,7 +322,7 @@ struct LabUpdateRun::State
     // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
     void playUser()
     {
-        if (userReplugged || options.bootloaderAttached)
+        if (userReplugged || options.bootloaderAttached || replay)
             return;
         userReplugged = true;
         clock.after(kUserUnplugMs, [this] {
@@ -313,8 +338,17 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     State &s = *m;
     s.sink = &onLine;
     s.bus.setLatencyMs(s.options.busLatencyMs);
-    s.setUpBootloader();
-    s.setUpNormalDevice();
+    s.context.watch(s.controller);
+    if (s.options.replay) {
+        s.replay = s.options.replay(s.bus);
+        s.context.onStep = [&s](const QString &step) {
+            if (s.replay)
+                s.replay->hostStep(step);
+        };
+    } else {
+        s.setUpBootloader();
+        s.setUpNormalDevice();
+    }
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
     s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
@@ -371,6 +405,38 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.switchMac.setDelegate(&s.root);
     s.dinput.open();
     s.switchMac.open();
+}
+
+void LabUpdateRun::endNow(bool success, const QString &message)
+{
+    m->end(success, message);
+}
+
+QString LabUpdateRun::currentStep(HidDevice *device)
+{
+    State &s = *m;
+    const transport::Identity id = transport::identityOf(device);
+    auto among = [&id](std::span<const HidMatch> identities) {
+        return std::any_of(identities.begin(), identities.end(),
+                           [&id](const HidMatch &i) { return usb::is(i, id.productId, id.vendorId); });
+    };
+    if (among(usb::kSecondGenBootloaders))
+        return s.vela2.currentStep();
+    if (usb::is(usb::kHjzBootloader, id.productId, id.vendorId))
+        return s.hjz.currentStep();
+    if (among(usb::kClassicBootloaders))
+        return s.controller.shidBoot().currentStep();
+    return QStringLiteral("normal mode, update state %1").arg(s.controller.state());
+}
+
+QString LabUpdateRun::recordingError() const
+{
+    return m->recordingError;
+}
+
+ReplayDevices *LabUpdateRun::replayDevices() const
+{
+    return m->replay.get();
 }
 
 LabUpdateRun::~LabUpdateRun()
@@ -456,7 +522,7 @@ bool LabUpdateRun::runUntil(const std::function<bool()> &done)
         const qint64 now = wall.elapsed();
         if (now > s.options.wallTimeoutMs)
             return false;
-        if (s.client.inFlight > 0) {
+        if (s.client.inFlight > 0 || s.options.realTime) {
             // Waiting for the server: virtual time goes at the pace of the wall clock.
             s.clock.advance(now - last);
             waitForEvents(2);
@@ -475,9 +541,13 @@ bool LabUpdateRun::runUntil(const std::function<bool()> &done)
 bool LabUpdateRun::showScreen()
 {
     State &s = *m;
-    if (s.options.bootloaderAttached)
-        s.bootModel->plug();
-    s.normal->plug();
+    if (s.replay) {
+        s.replay->start();
+    } else {
+        if (s.options.bootloaderAttached)
+            s.bootModel->plug();
+        s.normal->plug();
+    }
     const bool answered = runUntil([&s] {
         return s.ended
                || (s.root.handed && s.controller.isloadData && s.client.inFlight == 0
@@ -511,6 +581,8 @@ bool LabUpdateRun::pressUpdate()
     // A device that cannot be switched says so with every version reply; hold it to that.
     if (s.options.manual && s.root.handed)
         s.root.handed->isChangeBoot = false;
+    if (s.options.pressAtMs > s.clock.nowMs())
+        s.clock.advance(s.options.pressAtMs - s.clock.nowMs());
     for (const HidFault &fault : s.options.faults)
         s.bus.injectFault(fault);
     s.controller.SButtonClick(UpdateSessionController::Button::Update);
@@ -523,8 +595,10 @@ UpdateRunResult LabUpdateRun::finish()
     if (!runUntil([&s] { return s.ended; }))
         s.end(false,
               QStringLiteral("the update did not end within %1 s of wall time").arg(s.options.wallTimeoutMs / 1000));
-    // What the device does after the outcome is not part of the run's output.
+    // What the device does after the outcome is not part of the run's output (nor of a recording).
     s.printing = false;
+    if (s.replay)
+        s.replay->finish();
     s.clock.advance(kSettleMs);
     return s.result;
 }

@@ -23,6 +23,7 @@ class FlashMemory;
 class VirtualClassicBootloader;
 class VirtualHjzBootloader;
 class VirtualVela2Bootloader;
+class ReplayDevices;
 
 struct LabUpdateOptions
 {
@@ -44,6 +45,9 @@ struct LabUpdateOptions
     bool bootloaderAttached = false;
 
     int row = 0;
+    // Update is pressed no earlier than this (virtual ms): a replay presses when the recorded user
+    // did, so what the product does on its own before that (a delayed query) happens first too.
+    int64_t pressAtMs = 0;
     // The device cannot be switched by a report: the guide is shown and the lab re-plugs it.
     bool manual = false;
     // Faults on the bus, counted from the moment update is pressed.
@@ -51,6 +55,15 @@ struct LabUpdateOptions
     int64_t busLatencyMs = 1;
     // Wall time after which a run that has not ended is given up.
     int64_t wallTimeoutMs = 30000;
+    // Virtual time keeps pace with the wall clock throughout (else it runs as fast as it can
+    // whenever no server request is waiting).
+    bool realTime = false;
+
+    // Records the update (docs/recording.md) into this file.
+    QString recordPath;
+    // A recording's devices instead of the lab's models: they are put on the bus when the run
+    // starts and hear of the update's steps. The bootloader options are then unused.
+    std::function<std::unique_ptr<ReplayDevices>(VirtualHidBus &bus)> replay;
 };
 
 struct UpdateRunResult
@@ -86,6 +99,14 @@ public:
     // Runs virtual time and the event loop until `done` holds; false when the run ended or the
     // wall time ran out first.
     bool runUntil(const std::function<bool()> &done);
+
+    // Ends the run now with this outcome (a replay that diverged).
+    void endNow(bool success, const QString &message);
+    // The step of the session that talks to `device` (its bootloader's), or what mode it is in.
+    QString currentStep(HidDevice *device);
+    // Why the recording could not be written (empty when it is fine or none was asked for).
+    QString recordingError() const;
+    ReplayDevices *replayDevices() const;
 
     UpdateSessionController &controller();
     VirtualHidBus &bus();

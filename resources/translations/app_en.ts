@@ -63,6 +63,18 @@
         <source>appMenu</source>
         <translation>Flashwell</translation>
     </message>
+    <message id="recordMenu">
+        <source>recordMenu</source>
+        <translation>Record the next update…</translation>
+    </message>
+    <message id="recordSaveTitle">
+        <source>recordSaveTitle</source>
+        <translation>Save the recording as</translation>
+    </message>
+    <message id="recordFailed">
+        <source>recordFailed</source>
+        <translation>The recording cannot be written.</translation>
+    </message>
     <message id="about">
         <source>about</source>
         <translation>About Fenwyk Flashwell</translation>

@@ -63,6 +63,18 @@
         <source>appMenu</source>
         <translation>Flashwell</translation>
     </message>
+    <message id="recordMenu">
+        <source>recordMenu</source>
+        <translation>录制下一次更新…</translation>
+    </message>
+    <message id="recordSaveTitle">
+        <source>recordSaveTitle</source>
+        <translation>录制保存为</translation>
+    </message>
+    <message id="recordFailed">
+        <source>recordFailed</source>
+        <translation>无法写入录制文件。</translation>
+    </message>
     <message id="about">
         <source>about</source>
         <translation>关于 Fenwyk Flashwell</translation>

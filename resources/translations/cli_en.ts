@@ -174,7 +174,9 @@
   releases DEVICE [--beta-builds]  the releases the update screen lists for DEVICE
   update DEVICE [--release VERSION[-beta N]] [--yes] [--beta-builds] [--product NAME]
                                    download, switch, write and verify
+        [--record FILE]            and record the update into FILE (see the README)
   history                          every update attempt so far
+  report                           versions, system, HID devices and what keeps one from opening
 DEVICE is a number printed by "devices", or VID:PID (hex). A device in bootloader mode needs
 --product NAME, its product's catalogue name. --json prints one JSON object per line.
 Exit status: 0 success, 1 failure, 2 bad usage, 3 no such device.</translation>

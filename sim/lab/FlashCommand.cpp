@@ -40,6 +40,10 @@ QString parse(const QStringList &args, Options &o)
             if (i + 1 >= args.size())
                 return QStringLiteral("--file needs a path");
             o.run.file = args[++i];
+        } else if (args[i] == QLatin1String("--record")) {
+            if (i + 1 >= args.size())
+                return QStringLiteral("--record needs a path");
+            o.run.recordPath = args[++i];
         } else {
             return QStringLiteral("unknown option %1").arg(args[i]);
         }
@@ -70,6 +74,8 @@ int runFlash(const QStringList &args)
     QJsonObject dump;
     {
         LabFlashRun flash(o.run);
+        if (const QString error = flash.recordingError(); !error.isEmpty())
+            return usageError(error);
         flash.onEvent = [](const QJsonObject &event) { printJsonLine(event); };
         result = flash.run();
         if (!o.dumpFlash.isEmpty())

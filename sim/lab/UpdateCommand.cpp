@@ -44,7 +44,7 @@ int usageError(const QString &message)
                  "usage: flashwell-lab update --server URL --pid HEX --version X.YY [--beta N]\n"
                  "       --bootloader classic|second-gen|hjz [bootloader options of flash] [--row N]\n"
                  "       [--downloads DIR] [--language TAG] [--beta-builds] [--manual] [--dump-flash PATH]\n"
-                 "       [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n",
+                 "       [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]... [--record FILE]\n",
                  qPrintable(message));
     return 2;
 }
@@ -125,6 +125,11 @@ QString parse(const QStringList &args, Options &o)
             o.language = *v;
         } else if (a == QLatin1String("--beta-builds")) {
             o.betaBuilds = true;
+        } else if (a == QLatin1String("--record")) {
+            const auto v = value();
+            if (!v || v->isEmpty())
+                return QStringLiteral("--record needs a path");
+            o.run.recordPath = *v;
         } else if (a == QLatin1String("--manual")) {
             o.run.manual = true;
         } else {
@@ -187,6 +192,11 @@ int runUpdate(const QStringList &args)
     UpdateRunResult result;
     {
         LabUpdateRun run(o.run);
+        if (const QString error = run.recordingError(); !error.isEmpty()) {
+            ServerConfig::install(std::nullopt);
+            UserDefaults::useFileForStandard({});
+            return usageError(error);
+        }
         run.onLine = [](const QJsonObject &line) { printJsonLine(line); };
         result = run.run();
         status = result.success ? 0 : 1;

@@ -2,6 +2,7 @@
 #include "lab/ClientCommands.h"
 #include "lab/DiscoverCommand.h"
 #include "lab/FlashCommand.h"
+#include "lab/ReplayCommand.h"
 #include "lab/ServerCommand.h"
 #include "lab/UpdateCommand.h"
 #include "platform/ApplicationContext.h"
@@ -25,7 +26,7 @@ void usage(std::FILE *out)
              "        [--info-pid HEX] [--info-subtype N] [--app-zone HEX] [--erase-unit N]\n"
              "  flash --bootloader hjz --file PATH [--dev-id 386|387]\n"
              "        [--dump-flash PATH] [--fault drop-reply:N|corrupt-write:N|unplug-after:N|fail-send:N]...\n"
-             "                                       update a virtual bootloader and print each callback as JSON\n"
+             "        [--record FILE]                update a virtual bootloader and print each callback as JSON\n"
              "  build-firmware --out PATH [--format classic|second-gen|hjz] [--version N] [--beta N]\n"
              "        [--address HEX] [--pid HEX] [--size N] [--radio-size N] [--dev-id N] [--page-size N]\n"
              "                                       write a firmware file of patterned data\n"
@@ -38,8 +39,10 @@ void usage(std::FILE *out)
              "                                       download into DIR/Fenwyk Flashwell, print {\"path\":...}\n"
              "  update --server URL --pid HEX --version X.YY [--beta N] --bootloader classic|second-gen|hjz\n"
              "        [bootloader options of flash] [--row N] [--downloads DIR] [--language TAG] [--beta-builds]\n"
-             "        [--manual] [--dump-flash PATH] [--fault KIND:N]...\n"
+             "        [--manual] [--dump-flash PATH] [--fault KIND:N]... [--record FILE]\n"
              "                                       one whole update through the update workflow, as JSON lines\n"
+             "  replay RECORDING [--file FIRMWARE] [--speed real|virtual]\n"
+             "                                       replay a recorded update against the product on the virtual bus\n"
              "  --server URL stands for all three firmware servers, --downloads DIR for the Downloads directory,\n"
              "  --language TAG for the first preferred language, --beta-builds for the beta switch (this run only).\n");
 }
@@ -54,6 +57,8 @@ int run(const QString &command, const QStringList &args)
         return flashwell::lab::runServer(args);
     if (command == QLatin1String("update"))
         return flashwell::lab::runUpdate(args);
+    if (command == QLatin1String("replay"))
+        return flashwell::lab::runReplay(args);
     if (command == QLatin1String("build-firmware"))
         return flashwell::lab::runBuildFirmware(args);
     if (command == QLatin1String("releases"))

@@ -9,8 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 
@@ -110,6 +113,40 @@ std::unique_ptr<QMainWindow> Application::createMainWindow(ViewController::Servi
 ViewController *Application::controllerOf(QMainWindow &window)
 {
     return qobject_cast<ViewController *>(window.centralWidget());
+}
+
+void Application::addRecordMenuItem(QMainWindow &window, std::function<QString(const QString &path)> start)
+{
+    auto *history = window.findChild<QAction *>(QStringLiteral("actionHistory"));
+    QMenu *menu = nullptr;
+    if (!window.menuBar()->actions().isEmpty())
+        menu = window.menuBar()->actions().first()->menu();
+    if (!menu)
+        return;
+    auto *record = new QAction(localized("recordMenu"), &window);
+    record->setObjectName(QStringLiteral("actionRecord"));
+    menu->insertAction(history, record);
+    QMainWindow *raw = &window;
+    QObject::connect(record, &QAction::triggered, raw, [raw, start = std::move(start)] {
+        auto *dialog = new QFileDialog(raw, localized("recordSaveTitle"),
+                                       QDir::home().filePath(QStringLiteral("flashwell-recording.jsonl")));
+        dialog->setObjectName(QStringLiteral("recordDialog"));
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        QObject::connect(dialog, &QFileDialog::fileSelected, raw, [raw, start](const QString &path) {
+            const QString error = start(path);
+            if (error.isEmpty())
+                return;
+            auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Fenwyk Flashwell"),
+                                        localized("recordFailed"), QMessageBox::Ok, raw);
+            box->setInformativeText(error);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setWindowModality(Qt::WindowModal);
+            box->open();
+        });
+        dialog->open();
+    });
 }
 
 void Application::showAbout(QWidget *parent)

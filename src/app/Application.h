@@ -30,6 +30,9 @@ public:
     static std::unique_ptr<QMainWindow> createMainWindow(ViewController::Services services, AppDelegate &delegate);
     static ViewController *controllerOf(QMainWindow &window);
     static void showAbout(QWidget *parent);
+    // "Record the next update…" in the application menu: asks where to save, then `start` begins
+    // the recording and returns an error text (empty when it began).
+    static void addRecordMenuItem(QMainWindow &window, std::function<QString(const QString &path)> start);
 
     // The content size every screen is laid out for.
     static constexpr int kWidth = 800;

@@ -219,6 +219,8 @@ UpdateView *ViewController::updateView()
         // No sleep while firmware is being written.
         auto *inhibitor = new SleepInhibitor(QDBusConnection::systemBus(), QCoreApplication::applicationName(), this);
         SleepInhibitor::followWriting(m_updateView->controller(), *inhibitor);
+        if (m_services.updateScreenMade)
+            m_services.updateScreenMade(m_updateView->controller());
     }
     return m_updateView;
 }

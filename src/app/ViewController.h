@@ -48,6 +48,8 @@ public:
         QString historyPath;
         // Ends the application with a status.
         std::function<void(int status)> terminate;
+        // The update screen's controller was made (a recording watches it).
+        std::function<void(UpdateSessionController &controller)> updateScreenMade;
     };
 
     explicit ViewController(Services services, QWidget *parent = nullptr);

@@ -4,7 +4,11 @@
 #include "platform/ApplicationContext.h"
 #include "platform/Bundle.h"
 #include "platform/InstanceLock.h"
+#include "platform/RecordingWriter.h"
+#include "update/FirmwareCatalogueClient.h"
+#include "update/ProcessRecording.h"
 #include "update/UpdateHistory.h"
+#include "update/UpdateRecordingContext.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -37,10 +41,39 @@ int main(int argc, char **argv)
     // settings.
     ApplicationContext context;
 
+    // Recording (--record FILE, or "Record the next update…" later): the recorder stands in front
+    // of the HID backend from the start, idle until a recording begins.
+    QString recordPath;
+    const QStringList args = QApplication::arguments();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--record")); at >= 0 && at + 1 < args.size())
+        recordPath = args[at + 1];
+    const QString application = QStringLiteral("flashwell");
+    const QString version = QStringLiteral(FLASHWELL_VERSION);
+    QString recordError;
+    RecordingWriter *writer = process_recording::install(context, recordPath, application, version, &recordError);
+    if (!writer) {
+        std::fprintf(stderr, "%s\n", qPrintable(recordError));
+        writer = process_recording::install(context, {}, application, version, nullptr);
+    }
+    UpdateRecordingContext recording(FirmwareCatalogueClient::shared(), writer);
+
     AppDelegate delegate;
     ViewController::Services services;
     services.historyPath = UpdateHistory::defaultPath();
+    services.update = [&recording] {
+        UpdateServices update = UpdateServices::shared();
+        update.server = &recording;
+        return update;
+    };
+    services.updateScreenMade = [&recording](UpdateSessionController &controller) { recording.watch(controller); };
     std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), delegate);
+    Application::addRecordMenuItem(*window, [&](const QString &path) {
+        QString error;
+        if (!writer || !process_recording::start(context, *writer, path, application, version, &error))
+            return error;
+        recording.rearm();
+        return QString();
+    });
     instance.raiseOnRequest(window.get());
     window->show();
     delegate.applicationDidFinishLaunching();

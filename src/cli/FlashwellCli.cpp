@@ -3,6 +3,7 @@
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "cli/CliCatalogueClient.h"
+#include "cli/SupportReport.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
 #include "device/SFenwykDeviceDetailsTools.h"
@@ -254,7 +255,8 @@ int FlashwellCli::run(const QStringList &args)
     const bool takesDevice = o.command == QLatin1String("releases") || o.command == QLatin1String("update");
     if (o.command.isEmpty())
         return usageError(text("cliNoCommand"));
-    if (o.command != QLatin1String("devices") && !takesDevice && o.command != QLatin1String("history"))
+    if (o.command != QLatin1String("devices") && !takesDevice && o.command != QLatin1String("history")
+        && o.command != QLatin1String("report"))
         return usageError(text("cliUnknownCommand").arg(o.command));
     if (o.positional.size() > (takesDevice ? 1 : 0))
         return usageError(text("cliTooManyArguments").arg(o.positional.last()));
@@ -267,6 +269,8 @@ int FlashwellCli::run(const QStringList &args)
 
     if (o.command == QLatin1String("history"))
         return history(o);
+    if (o.command == QLatin1String("report"))
+        return report(o);
 
     // Beta builds for this run only: the beta server answers every list, as with the window's switch.
     std::optional<ServerConfig> previous;
@@ -277,6 +281,8 @@ int FlashwellCli::run(const QStringList &args)
         ServerConfig::install(beta);
     }
     m_session = std::make_unique<Session>(m_env);
+    if (m_env.controllerMade)
+        m_env.controllerMade(m_session->controller);
     int status = Failure;
     if (o.command == QLatin1String("devices"))
         status = devices(o);
@@ -648,6 +654,15 @@ void FlashwellCli::interrupt()
         return;
     }
     m_stop = true;
+}
+
+// --- report ---
+
+int FlashwellCli::report(const Options &o)
+{
+    const SupportReport r = SupportReport::gather(SupportReport::Options{});
+    print(o, r.text(), r.json());
+    return Success;
 }
 
 // --- history ---

@@ -41,6 +41,8 @@ public:
         std::function<void(const QString &text)> err;
         // Standard output is a terminal: a progress bar instead of progress lines.
         bool terminal = false;
+        // Called with each command's update controller as it is made (the recording watches it).
+        std::function<void(UpdateSessionController &controller)> controllerMade;
     };
 
     // How long the watchers are given to find devices, in scheduler time; a device found but not
@@ -70,6 +72,7 @@ private:
     int releases(const Options &o);
     int update(const Options &o);
     int history(const Options &o);
+    int report(const Options &o);
 
     int fail(const Options &o, int status, const QString &message);
     void print(const Options &o, const QString &text, const QJsonObject &json);

@@ -9,7 +9,10 @@
 #include "platform/Bundle.h"
 #include "platform/InstanceLock.h"
 #include "platform/PlatformServices.h"
+#include "platform/RecordingWriter.h"
+#include "update/ProcessRecording.h"
 #include "update/UpdateHistory.h"
+#include "update/UpdateRecordingContext.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -55,10 +58,37 @@ int main(int argc, char **argv)
     // before the application.
     ApplicationContext context;
 
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    // --record FILE: the update's traffic and context into FILE. The recorder stands in front of the
+    // HID backend before any watcher or session exists.
+    RecordingWriter *writer = nullptr;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--record")); at >= 0) {
+        if (at + 1 >= args.size() || args[at + 1].startsWith(QLatin1String("--"))) {
+            writeOut(stderr, QStringLiteral("--record needs a file\n"));
+            return cli::FlashwellCli::BadUsage;
+        }
+        const QString path = args[at + 1];
+        args.remove(at, 2);
+        if (!args.contains(QStringLiteral("update"))) {
+            writeOut(stderr, QStringLiteral("--record goes with the update command\n"));
+            return cli::FlashwellCli::BadUsage;
+        }
+        QString error;
+        writer = process_recording::install(context, path, QStringLiteral("flashwell-cli"),
+                                            QStringLiteral(FLASHWELL_VERSION), &error);
+        if (!writer) {
+            writeOut(stderr, error + QLatin1Char('\n'));
+            return cli::FlashwellCli::BadUsage;
+        }
+    }
+
     cli::CliCatalogueClient client;
+    UpdateRecordingContext recording(client, writer);
     cli::FlashwellCli::Environment env;
     env.update = UpdateServices{PlatformServices::shared(), &SHIDBootVela2::sharedInstance(),
-                                &SHIDBootHJZ::sharedInstance(), &SHIDHJZ::sharedInstance(), &client};
+                                &SHIDBootHJZ::sharedInstance(), &SHIDHJZ::sharedInstance(), &recording};
+    env.controllerMade = [&recording](UpdateSessionController &controller) { recording.watch(controller); };
     env.client = &client;
     env.historyPath = UpdateHistory::defaultPath();
     env.deviceLockPath = instance_lock::path(instance_lock::runtimeDirectory());
@@ -114,7 +144,5 @@ int main(int argc, char **argv)
         cli.interrupt();
     });
 
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
     return cli.run(args);
 }

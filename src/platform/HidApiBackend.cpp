@@ -4,6 +4,7 @@
 #include "platform/HidrawSignature.h"
 #include "platform/Logging.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -14,6 +15,15 @@
 namespace flashwell {
 
 namespace {
+
+// hidraw nodes publish their report descriptor in sysfs; elsewhere there is none to read.
+QByteArray reportDescriptorOf(const QString &path)
+{
+    QFile file(QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(QFileInfo(path).fileName()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(4096);
+}
 // hid_init once per process, on the thread that enumerates.
 void ensureHidInit()
 {
@@ -100,6 +110,11 @@ void HidApiBackend::poll()
     rescan();
 }
 
+QString HidApiBackend::libraryVersion()
+{
+    return QString::fromLatin1(hid_version_str());
+}
+
 void HidApiBackend::onOpenFailed(HidDevice *device)
 {
     int &tries = m_openRetries[static_cast<HidApiDevice *>(device)->path()];
@@ -131,6 +146,10 @@ void HidApiBackend::rescan()
         p.insert(kHidProductIDKey, info->product_id);
         if (info->product_string)
             p.insert(kHidProductKey, QString::fromWCharArray(info->product_string));
+        p.insert(kHidPrimaryUsagePageKey, info->usage_page);
+        p.insert(kHidPrimaryUsageKey, info->usage);
+        if (const QByteArray descriptor = reportDescriptorOf(path); !descriptor.isEmpty())
+            p.insert(kHidReportDescriptorKey, descriptor);
         seen.append({path, p});
     }
     hid_free_enumeration(list);

@@ -49,6 +49,8 @@ public:
 
     // Enumerates now and announces arrivals and removals.
     void rescan();
+    // The hidapi library's version ("0.13.1").
+    static QString libraryVersion();
 
 private:
     void startHotplug(Hotplug hotplug);

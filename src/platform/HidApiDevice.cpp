@@ -13,6 +13,7 @@
 #include <hidapi/hidapi.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 
 namespace flashwell {
@@ -55,6 +56,7 @@ IOReturn HidApiDevice::open()
         return m_lost ? kIOReturnError : kIOReturnSuccess;
     hid_device *handle = hid_open_path(m_path.toLocal8Bit().constData());
     if (!handle) {
+        m_openErrno = errno;
         m_openFailed = true;
         if (backend)
             Q_EMIT backend->deviceOpenFailed(this);

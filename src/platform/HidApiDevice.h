@@ -30,6 +30,7 @@ public:
 
     const QString &path() const { return m_path; }
     IOReturn open() override;
+    int openErrno() const override { return m_openErrno; }
     // Waits until the I/O thread has written the report (at most about a second) and returns what
     // the write gave, so the sender learns of a failure with the report that failed.
     IOReturn setReport(std::span<const uint8_t> report) override;
@@ -67,6 +68,7 @@ private:
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_failureSignalled{false};
     bool m_openFailed = false;
+    int m_openErrno = 0;
 };
 
 } // namespace flashwell

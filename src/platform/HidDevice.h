@@ -17,6 +17,10 @@ namespace flashwell {
 inline const QString kHidVendorIDKey = QStringLiteral("VendorID");
 inline const QString kHidProductIDKey = QStringLiteral("ProductID");
 inline const QString kHidProductKey = QStringLiteral("Product");
+inline const QString kHidPrimaryUsagePageKey = QStringLiteral("PrimaryUsagePage");
+inline const QString kHidPrimaryUsageKey = QStringLiteral("PrimaryUsage");
+// The report descriptor's bytes (QByteArray), where the backend can read it.
+inline const QString kHidReportDescriptorKey = QStringLiteral("ReportDescriptor");
 
 // One attached HID device, as the watchers and sessions see it. The backend owns the object
 // and destroys it when the device leaves; keep it through HidDeviceRef, which then reads null.
@@ -35,6 +39,8 @@ public:
     QVariantMap properties() const { return m_properties; }
 
     virtual IOReturn open() = 0;
+    // The system's error number for the last open that failed (0 when unknown or none).
+    virtual int openErrno() const { return 0; }
     // An output report, report ID argument 0, exactly as given (64 bytes).
     virtual IOReturn setReport(std::span<const uint8_t> report) = 0;
 

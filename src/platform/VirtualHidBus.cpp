@@ -155,6 +155,8 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
     // A node the host may not open carries nothing either way.
     if (opensFail(device))
         return kIOReturnError;
+    if (const IOReturn accepted = device->endpoint()->acceptOutputReport(device, report); accepted != kIOReturnSuccess)
+        return accepted;
     bool failSend = false;
     bool unplugNow = false;
     const auto deliveries = route(HidFault::Direction::HostToDevice, report, failSend, unplugNow);

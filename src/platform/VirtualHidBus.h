@@ -22,6 +22,15 @@ public:
     virtual ~VirtualHidEndpoint() = default;
     // An output report the host sent, delivered through the scheduler.
     virtual void onOutputReport(HidDevice *device, std::span<const uint8_t> report) = 0;
+    // Called inside the host's send, before the report travels: what the send returns. A device
+    // that fails a send (a replayed one whose recording says so) answers an error; the report then
+    // goes nowhere.
+    virtual IOReturn acceptOutputReport(HidDevice *device, std::span<const uint8_t> report)
+    {
+        (void)device;
+        (void)report;
+        return kIOReturnSuccess;
+    }
 };
 
 struct HidIdentity

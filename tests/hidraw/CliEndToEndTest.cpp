@@ -7,9 +7,11 @@
 #include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
 #include "platform/QtScheduler.h"
+#include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -50,6 +52,7 @@ protected:
         fw.address = 0x08004000;
         fw.data = patternBytes(4096, 9);
         image = fw.data;
+        firmware = fw.build();
         server.addRelease(QJsonObject{{QStringLiteral("id"), 1},
                                       {QStringLiteral("type"), 12},
                                       {QStringLiteral("version"), 1.05},
@@ -115,6 +118,7 @@ protected:
     QTemporaryDir home;
     LabFirmwareServer server;
     QByteArray image;
+    QByteArray firmware;
     QtScheduler deviceClock;
     VirtualHidBus deviceBus{deviceClock};
     UMockdevHidraw hidraw{deviceBus};
@@ -191,4 +195,109 @@ TEST_F(CliEndToEnd, CtrlCAtThePromptWritesNothing)
     EXPECT_TRUE(err.endsWith("Nothing was written.\n")) << err.constData();
     EXPECT_TRUE(boot.flash().regions().empty());
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("state/Fenwyk Flashwell/update-history.jsonl"))));
+}
+
+TEST_F(CliEndToEnd, ReportNamesEveryNodeAndWhatKeepsOneFromOpening)
+{
+    heron.plug();
+    // Listed by the kernel, but its node is not there (yet): it cannot be opened.
+    VirtualDinputController missing{deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Kestrel")};
+    hidraw.setNodeDelay(10 * 60 * 1000);
+    missing.plug();
+    hidraw.setNodeDelay(0);
+
+    const Result text = cli({QStringLiteral("report")});
+    ASSERT_EQ(text.status, 0) << qPrintable(text.err);
+    const QStringList lines = text.out.split(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.value(0).startsWith(QStringLiteral("Fenwyk Flashwell "))) << qPrintable(text.out);
+    EXPECT_TRUE(lines.value(0).contains(QStringLiteral("hidapi 0."))) << qPrintable(text.out);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nSession: "))) << qPrintable(text.out);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nudev rules: "))) << qPrintable(text.out);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nlogind: "))) << qPrintable(text.out);
+    EXPECT_TRUE(
+        text.out.contains(QStringLiteral("Firmware server %1: answers (HTTP ").arg(server.baseUrl().toString())))
+        << qPrintable(text.out);
+    auto lineFor = [&](const char *ids) {
+        for (const QString &line : lines)
+            if (line.contains(QLatin1String(ids)))
+                return line;
+        return QString();
+    };
+    const QString heronLine = lineFor("2dc8:3011");
+    EXPECT_TRUE(heronLine.contains(QStringLiteral("Fenwyk Heron  [")) && heronLine.endsWith(QStringLiteral("opens")))
+        << qPrintable(heronLine);
+    EXPECT_TRUE(
+        lineFor("2dc8:3100")
+            .endsWith(QStringLiteral(
+                "cannot be opened: No such file or directory - the node is gone or not ready yet: re-plug the device")))
+        << qPrintable(text.out);
+
+    const Result json = cli({QStringLiteral("report"), QStringLiteral("--json")});
+    ASSERT_EQ(json.status, 0) << qPrintable(json.err);
+    const QJsonObject report = QJsonDocument::fromJson(json.out.trimmed().toUtf8()).object();
+    EXPECT_TRUE(report.value(QStringLiteral("server")).toObject().value(QStringLiteral("ok")).toBool());
+    EXPECT_FALSE(report.value(QStringLiteral("qt")).toString().isEmpty());
+    const QJsonArray nodes = report.value(QStringLiteral("hidraw")).toArray();
+    ASSERT_EQ(nodes.size(), 2) << qPrintable(json.out);
+    for (const QJsonValue &value : nodes) {
+        const QJsonObject node = value.toObject();
+        const bool isHeron = node.value(QStringLiteral("pid")).toString() == QStringLiteral("3011");
+        SCOPED_TRACE(qPrintable(node.value(QStringLiteral("pid")).toString()));
+        EXPECT_EQ(node.value(QStringLiteral("vid")).toString(), QStringLiteral("2dc8"));
+        EXPECT_EQ(node.value(QStringLiteral("opens")).toBool(), isHeron);
+        if (isHeron) {
+            EXPECT_FALSE(node.value(QStringLiteral("product")).toString().isEmpty());
+        } else {
+            EXPECT_EQ(node.value(QStringLiteral("errno")).toInt(), ENOENT);
+            EXPECT_TRUE(node.value(QStringLiteral("fix")).toString().contains(QStringLiteral("re-plug")));
+        }
+    }
+}
+
+// The real program on the real backend records the update; the lab replays that recording
+// against the product on its virtual bus, report for report.
+TEST_F(CliEndToEnd, AnUpdateRecordedOnHidrawReplaysInTheLab)
+{
+    heron.plug();
+    const QString recording = home.filePath(QStringLiteral("update.jsonl"));
+    const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes"),
+                               QStringLiteral("--record"), recording});
+    ASSERT_EQ(update.status, 0) << qPrintable(update.out + update.err);
+
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    for (const QByteArray &privateText : {QByteArray("/dev/"), QByteArray("hidraw"), home.path().toUtf8()})
+        EXPECT_FALSE(bytes.contains(privateText)) << privateText.constData();
+    QString error;
+    const std::optional<Recording> r = RecordingReader::parse(bytes, &error);
+    ASSERT_TRUE(r) << qPrintable(error);
+    EXPECT_EQ(r->header.value(QStringLiteral("application")).toString(), QStringLiteral("flashwell-cli"));
+    ASSERT_NE(r->step(QStringLiteral("outcome")), nullptr);
+    EXPECT_EQ(r->step(QStringLiteral("outcome"))->json.value(QStringLiteral("result")).toString(),
+              QStringLiteral("success"));
+    EXPECT_EQ(r->step(QStringLiteral("firmware"))->json.value(QStringLiteral("size")).toInteger(), firmware.size());
+    QList<uint16_t> arrived;
+    for (const RecordingEvent &e : r->events) {
+        if (e.kind == RecordingEvent::Kind::Arrived) {
+            arrived.append(e.productId);
+            EXPECT_FALSE(e.descriptor.isEmpty());
+        }
+    }
+    EXPECT_EQ(arrived, (QList<uint16_t>{0x3011, 0x5750}));
+
+    const QString firmwarePath = home.filePath(QStringLiteral("fw.bin"));
+    QFile fw(firmwarePath);
+    ASSERT_TRUE(fw.open(QIODevice::WriteOnly) && fw.write(firmware) == firmware.size());
+    fw.close();
+    QProcess lab;
+    prepare(lab);
+    lab.start(QStringLiteral(FLASHWELL_LAB_PATH),
+              {QStringLiteral("replay"), recording, QStringLiteral("--file"), firmwarePath});
+    ASSERT_TRUE(lab.waitForFinished(60000));
+    const QList<QByteArray> out = lab.readAllStandardOutput().trimmed().split('\n');
+    const QJsonObject result = QJsonDocument::fromJson(out.last()).object();
+    EXPECT_EQ(lab.exitCode(), 0) << out.last().constData();
+    EXPECT_EQ(result.value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+    EXPECT_EQ(result.value(QStringLiteral("reports")).toInt(), r->outputReports);
 }

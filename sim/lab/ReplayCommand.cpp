@@ -1,0 +1,75 @@
+#include "lab/ReplayCommand.h"
+
+#include "LabReplayRun.h"
+#include "lab/JsonLines.h"
+#include "platform/Bundle.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+namespace flashwell::lab {
+
+namespace {
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr,
+                 "flashwell-lab replay: %s\n"
+                 "usage: flashwell-lab replay RECORDING [--file FIRMWARE] [--speed real|virtual]\n",
+                 qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int runReplay(const QStringList &args)
+{
+    LabReplayOptions o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--file")) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("--file needs a path"));
+            o.firmwarePath = args[++i];
+        } else if (a == QLatin1String("--speed")) {
+            const QString speed = i + 1 < args.size() ? args[++i] : QString();
+            if (speed != QLatin1String("real") && speed != QLatin1String("virtual"))
+                return usageError(QStringLiteral("--speed is real or virtual"));
+            o.realTime = speed == QLatin1String("real");
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usageError(QStringLiteral("unknown option %1").arg(a));
+        } else if (o.recordingPath.isEmpty()) {
+            o.recordingPath = a;
+        } else {
+            return usageError(QStringLiteral("one recording at a time (%1 is one too many)").arg(a));
+        }
+    }
+    if (o.recordingPath.isEmpty())
+        return usageError(QStringLiteral("name the recording to replay"));
+
+    if (QCoreApplication *app = QCoreApplication::instance())
+        Bundle::installTranslations(*app);
+    LabReplayRun replay(o);
+    QString error;
+    if (!replay.load(&error)) {
+        std::fprintf(stderr, "flashwell-lab replay: %s\n", qPrintable(error));
+        printResultLine(QJsonObject{{QStringLiteral("result"), QStringLiteral("failed")},
+                                    {QStringLiteral("message"), error},
+                                    {QStringLiteral("reports"), 0}});
+        return 2;
+    }
+    replay.onLine = [](const QJsonObject &line) { printJsonLine(line); };
+    QElapsedTimer wall;
+    wall.start();
+    const ReplayResult result = replay.run();
+    printResultLine(QJsonObject{{QStringLiteral("result"), result.outcomeName()},
+                                {QStringLiteral("message"), result.message},
+                                {QStringLiteral("reports"), result.reports},
+                                {QStringLiteral("virtual_ms"), static_cast<qint64>(result.virtualMs)},
+                                {QStringLiteral("wall_ms"), wall.elapsed()}});
+    return result.outcome == ReplayResult::Outcome::Success ? 0 : 1;
+}
+
+} // namespace flashwell::lab
