@@ -1,6 +1,6 @@
 # One-word entry points. Each sets the machine up first (idempotent), then builds with the
 # CMake workflow presets in CMakePresets.json.
-.PHONY: setup run test bench fuzz package format tidy clean
+.PHONY: setup run test bench soak fuzz package format tidy clean
 
 setup:
 	./scripts/setup-debian.sh
@@ -16,6 +16,11 @@ bench: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-bench
 	umockdev-wrapper ./build/release/bench/flashwell-hotplug-bench
+
+# Endurance: a thousand whole updates in one process (a few minutes).
+soak: setup
+	cmake --workflow --preset release
+	./build/release/bench/flashwell-soak-bench
 
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup
