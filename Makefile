@@ -20,7 +20,7 @@ bench: setup
 # Endurance: a thousand whole updates in one process (a few minutes).
 soak: setup
 	cmake --workflow --preset release
-	./build/release/bench/flashwell-soak-bench
+	./build/release/bench/flashwell-soak-bench --benchmark_filter=BM_SoakUpdates/1000
 
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup

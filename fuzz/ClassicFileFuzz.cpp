@@ -4,6 +4,7 @@
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 

@@ -3,6 +3,7 @@
 #include "FuzzSupport.h"
 #include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
