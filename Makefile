@@ -33,12 +33,16 @@ package: setup
 FUZZ_RUNS ?= 1000000
 FUZZ_SECONDS ?=
 FUZZ_LIMIT = $(if $(FUZZ_SECONDS),-max_total_time=$(FUZZ_SECONDS),-runs=$(FUZZ_RUNS))
+# A small quarantine and short allocation stacks: the session targets allocate for every report, and
+# ASan's defaults (256 MiB of quarantine, 30-frame stacks) cost them two thirds of their time in page
+# faults and stack unwinding. Use-after-free within the last 8 MiB freed is still caught.
+FUZZ_ENV = ASAN_OPTIONS=quarantine_size_mb=8:malloc_context_size=4
 FUZZERS = classic_reports_fuzz classic_file_fuzz vela2_reply_fuzz vela2_file_fuzz hjz_file_fuzz net_parse_fuzz \
   watcher_reply_fuzz report_descriptor_fuzz
 fuzz: setup fuzz-build
 	for f in $(FUZZERS); do \
 	  mkdir -p build/fuzz/corpus/$$f && \
-	  ./build/fuzz/fuzz/$$f $(FUZZ_LIMIT) -artifact_prefix=build/fuzz/$$f- -max_len=2048 -print_final_stats=1 \
+	  $(FUZZ_ENV) ./build/fuzz/fuzz/$$f $(FUZZ_LIMIT) -artifact_prefix=build/fuzz/$$f- -max_len=2048 -print_final_stats=1 \
 	    build/fuzz/corpus/$$f fuzz/seeds/$$f || exit 1; \
 	done
 
@@ -70,9 +74,9 @@ fuzz-build:
 FUZZ_CHECK_SECONDS ?= 10
 fuzz-check: fuzz-build
 	for f in $(FUZZERS); do \
-	  ./build/fuzz/fuzz/$$f -runs=0 -max_len=2048 fuzz/seeds/$$f || exit 1; \
+	  $(FUZZ_ENV) ./build/fuzz/fuzz/$$f -runs=0 -max_len=2048 fuzz/seeds/$$f || exit 1; \
 	  rm -rf build/fuzz/check/$$f && mkdir -p build/fuzz/check/$$f && \
-	  ./build/fuzz/fuzz/$$f -max_total_time=$(FUZZ_CHECK_SECONDS) -max_len=2048 -artifact_prefix=build/fuzz/$$f- \
+	  $(FUZZ_ENV) ./build/fuzz/fuzz/$$f -max_total_time=$(FUZZ_CHECK_SECONDS) -max_len=2048 -artifact_prefix=build/fuzz/$$f- \
 	    build/fuzz/check/$$f fuzz/seeds/$$f || exit 1; \
 	done
 
