@@ -7,6 +7,8 @@
 #include "LabUpdateRun.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "platform/ApplicationContext.h"
+#include "platform/UserDefaults.h"
 #include "platform/VirtualScheduler.h"
 
 #include <QCoreApplication>
@@ -174,6 +176,7 @@ void runSoak(benchmark::State &state, int updates)
                 success = r.success;
                 pending = static_cast<long>(run.clock().pendingCount());
             }
+            server.clearRequests(); // the lab server's own record of requests is not the product's memory
             if (!success)
                 ++failures;
             if (!success && !fault)
@@ -223,10 +226,14 @@ int main(int argc, char **argv)
 {
     installObjectCounter();
     QCoreApplication app(argc, argv);
+    ApplicationContext context;
+    QTemporaryDir dir;
+    UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    UserDefaults::useFileForStandard({});
     return 0;
 }
