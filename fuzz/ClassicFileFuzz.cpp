@@ -1,14 +1,12 @@
 // Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
 #include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
-#include "SessionRig.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
-
-#include <QFile>
 
 #include <cstddef>
 #include <cstdint>
@@ -38,14 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    const QString path = fuzz::writeInput(data + 1, size - 1);
-    Starter starter;
-    lab::SessionRig<SHIDBoot> rig;
+    static Starter starter;
+    auto &rig = fuzz::rig<SHIDBoot>();
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
-    auto &session = rig.session;
+    SHIDBoot &session = rig.reset();
     session.setBootDelegate(&starter);
-    session.filePath = path;
+    session.fileSource.setBytes(byteArrayOf({data + 1, size - 1}));
     session.isUSBRR_PS_classic = data[0] & 1;
     session.open();
     lab::VirtualClassicBootloader device(bus, data[0] & 2 ? 0x3206 : 0x5750);

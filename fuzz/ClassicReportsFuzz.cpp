@@ -2,7 +2,6 @@
 #include "FirmwareFileBuilder.h"
 #include "FuzzSupport.h"
 #include "QuietBootDelegate.h"
-#include "SessionRig.h"
 #include "VirtualDeviceModel.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
@@ -11,15 +10,13 @@
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QFile>
-
 #include <cstddef>
 #include <cstdint>
 
 using namespace flashwell;
 
 namespace {
-QString firmwarePath;
+QByteArray firmware;
 
 using Sink = lab::QuietBootDelegate;
 } // namespace
@@ -29,8 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     fuzz::initialise(argc, argv);
     lab::ClassicFirmware fw;
     fw.data = lab::patternBytes(200);
-    const QByteArray file = fw.build();
-    firmwarePath = fuzz::writeInput(bytesOf(file));
+    firmware = fw.build();
     return 0;
 }
 
@@ -39,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     const uint8_t control = data[0];
-    Sink sink;
-    lab::SessionRig<SHIDBoot> rig;
+    static Sink sink;
+    auto &rig = fuzz::rig<SHIDBoot>();
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
-    auto &session = rig.session;
+    SHIDBoot &session = rig.reset();
     session.setBootDelegate(&sink);
-    session.filePath = firmwarePath;
+    session.fileSource.setBytes(firmware);
     session.isUSBRR_PS_classic = control & 0x80;
     session.open();
     lab::SilentDevice device(

@@ -1,13 +1,11 @@
 // Runs an HJZ update of an arbitrary firmware file against the lab's HJZ bootloader; the first
 // input byte picks the device id the session is told to use (none, 386 or 387).
 #include "FuzzSupport.h"
-#include "SessionRig.h"
 #include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
+#include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
-
-#include <QFile>
 
 #include <cstddef>
 #include <cstdint>
@@ -35,12 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    const QString path = fuzz::writeInput(data + 1, size - 1, "fw.hjz");
-    Sink sink;
-    lab::SessionRig<SHIDBootHJZ> rig;
+    static Sink sink;
+    auto &rig = fuzz::rig<SHIDBootHJZ>();
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
-    auto &session = rig.session;
+    SHIDBootHJZ &session = rig.reset();
     session.setBootDelegate(&sink);
     session.cur_devId = data[0] % 3 == 0 ? 0 : (data[0] % 3 == 1 ? 386 : 387);
     session.open();
@@ -48,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
                                      1u << ((data[0] >> 2) & 3));
     device.plug();
     clock.runPending();
-    session.filePath = path;
+    session.fileSource.setBytes(byteArrayOf({data + 1, size - 1}));
     session.startUpdate();
     clock.advance(60'000);
     return 0;

@@ -8,7 +8,6 @@
 
 #ifndef FLASHWELL_FUZZ_FILE
 #include "QuietBootDelegate.h"
-#include "SessionRig.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/UsbIdentities.h"
@@ -16,7 +15,6 @@
 #include "platform/VirtualScheduler.h"
 
 #include <map>
-#include <string>
 #endif
 
 #include <QBuffer>
@@ -104,20 +102,19 @@ constexpr std::array<uint16_t, 15> kPids = {0x9020, 0x9025, 0x9026, 0x6006, 0x30
 
 using Sink = lab::QuietBootDelegate;
 
-// A small valid file for `pid`, so the session gets as far as the replies let it. The session
-// reads its file by path; each product's file is written once per process.
-QString fileFor(uint16_t pid)
+// A small valid file for `pid`, so the session gets as far as the replies let it; made once per
+// product and handed to the session as bytes.
+const QByteArray &fileFor(uint16_t pid)
 {
-    static std::map<uint16_t, QString> paths;
-    auto found = paths.find(pid);
-    if (found != paths.end())
+    static std::map<uint16_t, QByteArray> files;
+    auto found = files.find(pid);
+    if (found != files.end())
         return found->second;
     std::array<uint8_t, 28 + 64> file{};
     wire::putLe32(file, 4, 0x01018000);
     wire::putLe32(file, 8, 64);
     wire::putLe32(file, 12, pid);
-    const std::string name = "fw-" + std::to_string(pid) + ".bin";
-    return paths.emplace(pid, fuzz::writeInput(file.data(), file.size(), name.c_str())).first->second;
+    return files.emplace(pid, byteArrayOf(file)).first->second;
 }
 
 } // namespace
@@ -127,11 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 2)
         return 0;
     const uint16_t pid = kPids[data[0] % kPids.size()];
-    Sink sink;
-    lab::SessionRig<SHIDBootVela2> rig;
+    static Sink sink;
+    auto &rig = fuzz::rig<SHIDBootVela2>();
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
-    auto &session = rig.session;
+    SHIDBootVela2 &session = rig.reset();
     session.setBootDelegate(&sink);
     session.open();
     lab::VirtualVela2Bootloader device(bus, pid);
@@ -140,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     device.seedFlash(100);
     device.appZone = static_cast<uint32_t>(data[1] >> 2) * 64; // the JL variants' zone and unit
     device.eraseUnit = (data[1] & 0x80) ? 0 : 4096;
-    session.filePath = fileFor(pid);
+    session.fileSource.setBytes(fileFor(pid));
     HidDevice *hid = bus.plug({usb::kVendorId, usb::kSecondGenBootloader.productId, {}}, nullptr);
     clock.runPending();
     session.readPID();
@@ -152,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         at += 1 + length;
     }
     clock.advance(2000);
+    bus.unplug(hid); // the rig's bus outlives this input
     return 0;
 }
 

@@ -2,7 +2,6 @@
 // the product IDs whose rules differ. A reply that parses must build back to bytes that parse to
 // the same fields; and the watchers themselves take the same reports from the bus.
 #include "FuzzSupport.h"
-#include "SessionRig.h"
 #include "VirtualDeviceModel.h"
 #include "device/ProductRules.h"
 #include "device/SHIDDinput.h"
@@ -65,21 +64,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     // The watchers read the same bytes as input reports of a device they have matched.
     if (size == 0)
         return 0;
-    lab::SessionRig<SHIDDinput> dinput;
-    dinput.session.open();
-    lab::SilentDevice pad(dinput.bus, HidIdentity{usb::kVendorId, kPids[data[0] % kPids.size()], {}});
-    HidDevice *device = pad.plug();
-    dinput.clock.runPending();
-    dinput.bus.sendInput(device, report.subspan(1));
-    dinput.clock.advance(1000);
+    auto &dinputRig = fuzz::rig<SHIDDinput>();
+    SHIDDinput &dinput = dinputRig.reset();
+    dinput.open();
+    {
+        lab::SilentDevice pad(dinputRig.bus, HidIdentity{usb::kVendorId, kPids[data[0] % kPids.size()], {}});
+        HidDevice *device = pad.plug();
+        dinputRig.clock.runPending();
+        dinputRig.bus.sendInput(device, report.subspan(1));
+        dinputRig.clock.advance(1000);
+    }
 
-    lab::SessionRig<SHIDSwitchAndMac> vendor;
-    vendor.session.open();
-    lab::SilentDevice pro(vendor.bus,
+    auto &vendorRig = fuzz::rig<SHIDSwitchAndMac>();
+    SHIDSwitchAndMac &vendor = vendorRig.reset();
+    vendor.open();
+    lab::SilentDevice pro(vendorRig.bus,
                           HidIdentity{usb::kSwitchPro.vendorId, usb::kSwitchPro.productId, QStringLiteral("Pro")});
     HidDevice *proDevice = pro.plug();
-    vendor.clock.runPending();
-    vendor.bus.sendInput(proDevice, report.subspan(1));
-    vendor.clock.advance(1000);
+    vendorRig.clock.runPending();
+    vendorRig.bus.sendInput(proDevice, report.subspan(1));
+    vendorRig.clock.advance(1000);
     return 0;
 }

@@ -113,10 +113,11 @@ void SHIDBoot::handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &in
 bool SHIDBoot::sendHeader(HidDevice *device)
 {
     // No file: the screen only asked for the version (nothing is being updated); stay quiet.
-    if (filePath.isNull())
+    if (filePath.isNull() && !fileSource.hasBytes())
         return false;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto opened = fileSource.open(filePath, QIODevice::ReadOnly);
+    QIODevice &file = *opened;
+    if (!file.isOpen()) {
         fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, file.errorString()));
         return false;
     }
@@ -151,8 +152,8 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
 {
     switch (m_state) {
     case HeaderSent: {
-        m_stream = std::make_unique<QFile>(filePath);
-        if (!m_stream->open(QIODevice::ReadOnly)) {
+        m_stream = fileSource.open(filePath, QIODevice::ReadOnly);
+        if (!m_stream->isOpen()) {
             fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, m_stream->errorString()));
             return;
         }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "boot/ClassicFrames.h"
+#include "boot/FirmwareSource.h"
 #include "boot/SHIDBootDelegate.h"
 #include "device/SHIDManager.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QString>
 
 #include <array>
@@ -41,6 +42,8 @@ public:
     void setAddDelegate(SHIDBootDelegate *delegate) { m_addDelegate.set(delegate); }
 
     QString filePath;
+    // Holds the firmware in memory in place of the file at filePath, when given bytes.
+    FirmwareSource fileSource;
     bool isUSBRR_PS_classic = false;
     int32_t lastProgress = 0;
 
@@ -81,7 +84,7 @@ private:
     classic::FirmwareHeader m_header;
     uint32_t m_totalLength = 0;
     uint32_t m_bytesSent = 0;
-    std::unique_ptr<QFile> m_stream;
+    std::unique_ptr<QIODevice> m_stream;
     classic::DeviceInfo m_info;
 
     std::array<uint8_t, classic::kSettingsSize> m_settings{};

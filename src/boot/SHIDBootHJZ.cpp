@@ -101,10 +101,10 @@ void SHIDBootHJZ::succeed()
 
 void SHIDBootHJZ::startUpdate()
 {
-    if (filePath.isEmpty())
+    if (filePath.isEmpty() && !fileSource.hasBytes())
         return; // nothing to write
-    auto file = std::make_unique<QFile>(filePath);
-    if (!file->open(QIODevice::ReadOnly)) {
+    auto file = fileSource.open(filePath, QIODevice::ReadOnly);
+    if (!file->isOpen()) {
         fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, file->errorString()));
         return;
     }

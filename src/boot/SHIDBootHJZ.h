@@ -1,11 +1,12 @@
 #pragma once
 
+#include "boot/FirmwareSource.h"
 #include "boot/HjzProtocol.h"
 #include "boot/PendingReply.h"
 #include "boot/SHIDBootHJZDelegate.h"
 #include "device/SHIDManager.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QString>
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
 
     uint32_t cur_devId = 0;
     QString filePath;
+    // Holds the firmware in memory in place of the file at filePath, when given bytes.
+    FirmwareSource fileSource;
 
     void readVersion() {}
     void startUpdate();
@@ -80,7 +83,7 @@ private:
     WeakDelegate<SHIDBootHJZDelegate> m_bootDelegate;
     HidDeviceRef m_device;
     PendingReply m_pending;
-    std::unique_ptr<QFile> pfile;
+    std::unique_ptr<QIODevice> pfile;
     hjz::FileLayout m_layout;
     hjz::PageSettings m_settings; // kept between updates, as the bootloader's geometry
     uint32_t m_pageNumber = 0;

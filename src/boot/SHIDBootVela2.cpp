@@ -111,6 +111,7 @@ void SHIDBootVela2::fail(const QString &message)
     m_pending.clear();
     pfile.reset();
     m_radioFile.reset();
+    m_verifyFile.reset();
     m_bootDelegate.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
 }
 

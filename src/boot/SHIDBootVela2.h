@@ -1,12 +1,13 @@
 #pragma once
 
 #include "boot/ClassicFrames.h"
+#include "boot/FirmwareSource.h"
 #include "boot/PendingReply.h"
 #include "boot/SHIDBootDelegate.h"
 #include "boot/Vela2Protocol.h"
 #include "device/SHIDManager.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QString>
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
     void setBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegate.set(delegate); }
 
     QString filePath;
+    // Holds the firmware in memory in place of the file at filePath, when given bytes.
+    FirmwareSource fileSource;
     int32_t bootType = 0;
     uint32_t bootType_PID = 0;
     uint32_t appZoneAddr = 0;
@@ -124,7 +127,7 @@ private:
     // Reads and sends the next main-image chunk at `base` + offset; `next` runs on its reply.
     void sendMainChunk(uint32_t base, std::function<void()> next);
     // Reads the next chunk of an image; reports and returns empty when the file ran out early.
-    std::vector<uint8_t> readChunk(QFile &file, std::size_t wanted, const char *image);
+    std::vector<uint8_t> readChunk(QIODevice &file, std::size_t wanted, const char *image);
 
     WeakDelegate<SHIDBootDelegate> m_bootDelegate;
     HidDeviceRef m_device;
@@ -136,7 +139,7 @@ private:
     // Counts identifications and abandons, so that a delayed step of an abandoned one stays quiet.
     uint64_t m_run = 0;
 
-    std::unique_ptr<QFile> pfile;
+    std::unique_ptr<QIODevice> pfile;
     classic::FirmwareHeader m_mainHeader;
     uint32_t m_mainVersionWord = 0;
     uint32_t m_mainAddress = 0;
@@ -145,7 +148,12 @@ private:
     qint64 m_mainPayloadAt = 0; // file position of the main image's first payload byte
     uint32_t m_bytesWritten = 0;
     classic::FirmwareHeader m_radioHeader;
-    std::unique_ptr<QFile> m_radioFile;
+    std::unique_ptr<QIODevice> m_radioFile;
+    // The main image as the chunk verification reads it back: opened once for the whole pass, and
+    // the chunk of the last index read kept for its second half.
+    std::unique_ptr<QIODevice> m_verifyFile;
+    int32_t m_verifyChunkIndex = -1;
+    std::vector<uint8_t> m_verifyChunk;
     uint32_t m_lastChunkIndex = 0;
 };
 

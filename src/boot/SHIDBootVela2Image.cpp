@@ -21,28 +21,28 @@ QString crcError(uint16_t device, uint16_t file)
 }
 
 // `count` bytes of `file` from `at`, 0xFF where the file has none (as erased flash reads).
-std::vector<uint8_t> readPadded(const QString &path, qint64 at, std::size_t count, std::size_t available)
+void readPadded(QIODevice &file, qint64 at, std::size_t count, std::size_t available, std::vector<uint8_t> &out)
 {
-    std::vector<uint8_t> out(count, 0xFF);
-    QFile file(path);
-    if (available == 0 || !file.open(QIODevice::ReadOnly) || !file.seek(at))
-        return out;
-    const QByteArray bytes = file.read(static_cast<qint64>(std::min(count, available)));
-    std::copy(bytes.begin(), bytes.end(), out.begin());
-    return out;
+    out.assign(count, 0xFF);
+    if (available == 0 || !file.isOpen() || !file.seek(at))
+        return;
+    const auto wanted = static_cast<qint64>(std::min(count, available));
+    const qint64 got = file.read(reinterpret_cast<char *>(out.data()), wanted);
+    if (got < wanted)
+        std::fill(out.begin() + std::max<qint64>(got, 0), out.end(), 0xFF);
 }
 } // namespace
 
 bool SHIDBootVela2::imageCheck()
 {
     // No file: identification only (nothing is being updated); the chain stops quietly.
-    if (filePath.isEmpty()) {
+    if (filePath.isEmpty() && !fileSource.hasBytes()) {
         m_pending.clear();
         return false;
     }
-    auto stream = std::make_unique<QFile>(filePath);
     // Unbuffered: the chunks are read as they go out, so a file that changes underneath is noticed.
-    if (!stream->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    auto stream = fileSource.open(filePath, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!stream->isOpen()) {
         fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, stream->errorString()));
         return false;
     }
@@ -84,8 +84,8 @@ bool SHIDBootVela2::imageCheck()
         return false;
     }
     if (images.radio) {
-        auto radio = std::make_unique<QFile>(filePath);
-        if (!radio->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !radio->seek(images.radio->payloadAt())) {
+        auto radio = fileSource.open(filePath, QIODevice::ReadOnly | QIODevice::Unbuffered);
+        if (!radio->isOpen() || !radio->seek(images.radio->payloadAt())) {
             fail(QStringLiteral("firmware file %1 cannot be read: %2").arg(filePath, radio->errorString()));
             return false;
         }
@@ -111,15 +111,21 @@ bool SHIDBootVela2::Flash_CRC(int32_t i, int32_t half)
     // An image shorter than a header would wrap the count; it has only chunk 0.
     const uint32_t lastChunk = m_bytesWritten >= kHeaderSize ? (m_bytesWritten - kHeaderSize) >> 9 : 0;
     BootReadFlash(words, 12, 0, 12, vela2::kFlashCrc, [this, i, half, lastChunk](std::span<const uint8_t> reply) {
-        const uint32_t position = static_cast<uint32_t>(i) * firmware_transform::kChunkSize;
-        const std::size_t available = position < m_mainLength ? m_mainLength - position : 0;
-        std::vector<uint8_t> chunk =
-            readPadded(filePath, m_mainPayloadAt + position, firmware_transform::kChunkSize, available);
-        firmware_transform::apply(std::span<uint8_t, firmware_transform::kChunkSize>(chunk.data(), chunk.size()),
-                                  position);
-        if (i == 0)
-            std::fill(chunk.begin() + 2, chunk.begin() + 6, 0xFF);
-        const auto bytes = std::span<const uint8_t>(chunk);
+        // Both halves of a chunk check the same transformed bytes: read and transform them once.
+        if (half == 0 || i != m_verifyChunkIndex) {
+            if (!m_verifyFile)
+                m_verifyFile = fileSource.open(filePath, QIODevice::ReadOnly | QIODevice::Unbuffered);
+            const uint32_t position = static_cast<uint32_t>(i) * firmware_transform::kChunkSize;
+            const std::size_t available = position < m_mainLength ? m_mainLength - position : 0;
+            std::vector<uint8_t> &chunk = m_verifyChunk;
+            readPadded(*m_verifyFile, m_mainPayloadAt + position, firmware_transform::kChunkSize, available, chunk);
+            firmware_transform::apply(std::span<uint8_t, firmware_transform::kChunkSize>(chunk.data(), chunk.size()),
+                                      position);
+            if (i == 0)
+                std::fill(chunk.begin() + 2, chunk.begin() + 6, 0xFF);
+            m_verifyChunkIndex = i;
+        }
+        const auto bytes = std::span<const uint8_t>(m_verifyChunk);
         const uint16_t expected = crc::modbus(bytes.subspan(half == 0 ? 0 : kHalf, kHalf));
         const uint16_t deviceCrc = wire::le16(reply, vela2::kReplyPayload);
         if (deviceCrc != expected) {
@@ -127,11 +133,13 @@ bool SHIDBootVela2::Flash_CRC(int32_t i, int32_t half)
             fail(crcError(deviceCrc, expected));
             return;
         }
-        if (half == 0)
+        if (half == 0) {
             Flash_CRC(i, 1);
-        else if (static_cast<uint32_t>(i) >= lastChunk)
+        } else if (static_cast<uint32_t>(i) >= lastChunk) {
+            m_verifyFile.reset();
+            m_verifyChunkIndex = -1;
             setVela2Version();
-        else
+        } else
             Flash_CRC(i + 1, 0);
     });
     return false;
@@ -143,11 +151,12 @@ void SHIDBootVela2::flashCRC()
     wire::putLe32(words, 4, kHeadSize);
     BootReadFlash(words, 12, 0, 12, vela2::kFlashCrc, [this](std::span<const uint8_t> reply) {
         pfile.reset();
-        QFile file(filePath);
+        const auto file = fileSource.open(filePath, QIODevice::ReadOnly);
         const qint64 at = static_cast<qint64>(appZoneAddr) + static_cast<qint64>(kHeaderSize);
-        const qint64 size = file.open(QIODevice::ReadOnly) ? file.size() : 0;
+        const qint64 size = file->isOpen() ? file->size() : 0;
         const std::size_t available = at < size ? static_cast<std::size_t>(size - at) : 0;
-        const std::vector<uint8_t> head = readPadded(filePath, at, kHeadSize, available);
+        std::vector<uint8_t> head;
+        readPadded(*file, at, kHeadSize, available, head);
         const uint16_t expected = crc::modbus(head);
         const uint16_t deviceCrc = wire::le16(reply, vela2::kReplyPayload);
         if (deviceCrc != expected) {

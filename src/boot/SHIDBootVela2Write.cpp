@@ -19,7 +19,7 @@ uint32_t roundUp(uint32_t value, uint32_t unit)
 }
 } // namespace
 
-std::vector<uint8_t> SHIDBootVela2::readChunk(QFile &file, std::size_t wanted, const char *image)
+std::vector<uint8_t> SHIDBootVela2::readChunk(QIODevice &file, std::size_t wanted, const char *image)
 {
     const QByteArray bytes = file.read(static_cast<qint64>(wanted));
     if (bytes.isEmpty()) {
@@ -141,10 +141,14 @@ void SHIDBootVela2::setBleVersion()
 
 void SHIDBootVela2::closingStep()
 {
-    if (traits().checksummed && (bootType_PID == 0x9025 || bootType_PID == 0x9026))
+    if (traits().checksummed && (bootType_PID == 0x9025 || bootType_PID == 0x9026)) {
+        // The pass reads the file afresh: nothing of an earlier, interrupted pass is reused.
+        m_verifyFile.reset();
+        m_verifyChunkIndex = -1;
         Flash_CRC(0, 0);
-    else
+    } else {
         setVela2Version();
+    }
 }
 
 void SHIDBootVela2::setVela2Version()

@@ -24,6 +24,7 @@
 #include <QTemporaryFile>
 #include <QUuid>
 
+#include <array>
 #include <memory>
 
 namespace flashwell {
@@ -466,15 +467,25 @@ QString SHttp::getComputerName()
 
 QString SHttp::utf8ToUnicode(const QString &text)
 {
+    // Each escape written digit by digit: this runs over whole pages, and a formatted argument
+    // per character was most of its time.
+    static constexpr char16_t kHexDigits[] = u"0123456789abcdef";
     QString out;
     out.reserve(text.size() * 2);
     for (const QChar unit : text) {
         const char16_t u = unit.unicode();
         const bool plain = (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-        if (plain)
+        if (plain) {
             out.append(unit);
-        else
-            out.append(QStringLiteral("\\u%1").arg(static_cast<unsigned>(u), 4, 16, QLatin1Char('0')));
+            continue;
+        }
+        const std::array<QChar, 6> escape{QChar(u'\\'),
+                                          QChar(u'u'),
+                                          QChar(kHexDigits[(u >> 12) & 0xF]),
+                                          QChar(kHexDigits[(u >> 8) & 0xF]),
+                                          QChar(kHexDigits[(u >> 4) & 0xF]),
+                                          QChar(kHexDigits[u & 0xF])};
+        out.append(escape.data(), static_cast<qsizetype>(escape.size()));
     }
     return out;
 }

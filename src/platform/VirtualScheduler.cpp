@@ -4,11 +4,17 @@
 
 namespace flashwell {
 
+const char *VirtualScheduler::sourceOf(const QObject *context)
+{
+    return context ? context->metaObject()->className() : nullptr;
+}
+
 Scheduler::TimerId VirtualScheduler::after(int64_t ms, Task task, QObject *context)
 {
     const TimerId id = m_nextId++;
-    m_queue.emplace(std::pair{m_now + std::max<int64_t>(0, ms), m_sequence++},
-                    Entry{id, 0, guarded(std::move(task), context)});
+    const int64_t delay = std::max<int64_t>(0, ms);
+    m_queue.emplace(std::pair{m_now + delay, m_sequence++},
+                    Entry{id, 0, guarded(std::move(task), context), sourceOf(context), delay});
     return id;
 }
 
@@ -16,7 +22,8 @@ Scheduler::TimerId VirtualScheduler::every(int64_t ms, Task task, QObject *conte
 {
     const TimerId id = m_nextId++;
     const int64_t interval = std::max<int64_t>(1, ms);
-    m_queue.emplace(std::pair{m_now + interval, m_sequence++}, Entry{id, interval, guarded(std::move(task), context)});
+    m_queue.emplace(std::pair{m_now + interval, m_sequence++},
+                    Entry{id, interval, guarded(std::move(task), context), sourceOf(context), interval});
     return id;
 }
 
@@ -32,8 +39,11 @@ bool VirtualScheduler::runNext(int64_t deadline)
     if (m_queue.empty() || m_queue.begin()->first.first > deadline)
         return false;
     auto node = m_queue.extract(m_queue.begin());
+    const int64_t waited = node.key().first - m_now;
     m_now = std::max(m_now, node.key().first);
     Entry entry = std::move(node.mapped());
+    if (m_waitObserver && waited > 0)
+        m_waitObserver(Wait{entry.source, entry.delayMs, waited});
     if (entry.interval > 0) {
         // Re-arm before running so the task may cancel itself.
         m_queue.emplace(std::pair{m_now + entry.interval, m_sequence++}, entry);

@@ -3,6 +3,7 @@
 #include "platform/Scheduler.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -29,13 +30,27 @@ public:
     bool step() { return runNext(INT64_MAX); }
     std::size_t pendingCount() const { return m_queue.size(); }
 
+    // A task that moved the clock forward, for breakdowns of where virtual time goes: the class
+    // of the object it was scheduled for (null without one), the delay it asked for and how far
+    // the clock jumped to run it.
+    struct Wait
+    {
+        const char *source;
+        int64_t delayMs;
+        int64_t waitedMs;
+    };
+    void setWaitObserver(std::function<void(const Wait &)> observer) { m_waitObserver = std::move(observer); }
+
 private:
     struct Entry
     {
         TimerId id;
         int64_t interval; // 0 for one-shot
         Task task;
+        const char *source = nullptr;
+        int64_t delayMs = 0;
     };
+    static const char *sourceOf(const QObject *context);
     bool runNext(int64_t deadline);
 
     int64_t m_now = 0;
@@ -43,6 +58,7 @@ private:
     // Keyed by (due time, sequence) so equal times keep scheduling order.
     std::map<std::pair<int64_t, uint64_t>, Entry> m_queue;
     uint64_t m_sequence = 0;
+    std::function<void(const Wait &)> m_waitObserver;
 };
 
 } // namespace flashwell

@@ -9,6 +9,7 @@
 #include "platform/VirtualScheduler.h"
 #include "update/UpdateSessionController.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
