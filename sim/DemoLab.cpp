@@ -71,7 +71,11 @@ DemoLab::DemoLab(Scheduler &scheduler, QString folder, QObject *parent)
 {
     m_bus.setLatencyMs(kLatencyMs);
     connect(&m_bus, &HidBackend::deviceArrived, this, &DemoLab::onArrived);
-    connect(&m_bus, &HidBackend::deviceRemoved, this, &DemoLab::changed);
+    // The bus says a device leaves before it is gone: what is plugged reads right a turn later.
+    connect(&m_bus, &HidBackend::deviceRemoved, this, [this] {
+        m_scheduler.after(
+            0, [this] { Q_EMIT changed(); }, this);
+    });
 
     struct Plan
     {

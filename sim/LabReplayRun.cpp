@@ -17,6 +17,21 @@
 
 namespace flashwell::lab {
 
+namespace {
+// A run's end as the replay reports it: a divergence outranks the run's own verdict.
+template <class RunResult> ReplayResult replayResultOf(const RunResult &r, const ReplayDevices *devices)
+{
+    ReplayResult result;
+    result.reports = devices ? devices->reportsMatched() : 0;
+    result.virtualMs = r.virtualMs;
+    result.message = r.message;
+    result.outcome = devices && devices->divergence() ? ReplayResult::Outcome::Diverged
+                     : r.success                      ? ReplayResult::Outcome::Success
+                                                      : ReplayResult::Outcome::Failed;
+    return result;
+}
+} // namespace
+
 QString ReplayResult::outcomeName() const
 {
     switch (outcome) {
@@ -112,14 +127,8 @@ ReplayResult LabReplayRun::runFlash()
         LabFlashRun flash(o);
         running = &flash;
         flash.onEvent = [this](const QJsonObject &event) { line(event); };
-        const FlashRunResult r = flash.run();
-        const ReplayDevices *devices = flash.replayDevices();
-        result.reports = devices ? devices->reportsMatched() : 0;
-        result.virtualMs = r.virtualMs;
-        result.message = r.message;
-        result.outcome = devices && devices->divergence() ? ReplayResult::Outcome::Diverged
-                         : r.success                      ? ReplayResult::Outcome::Success
-                                                          : ReplayResult::Outcome::Failed;
+        const FlashRunResult r = flash.run(); // the run creates the replay devices
+        result = replayResultOf(r, flash.replayDevices());
         running = nullptr;
     }
     return result;
@@ -192,14 +201,8 @@ ReplayResult LabReplayRun::runUpdate()
         LabUpdateRun update(o);
         running = &update;
         update.onLine = [this](const QJsonObject &object) { line(object); };
-        const UpdateRunResult r = update.run();
-        const ReplayDevices *devices = update.replayDevices();
-        result.reports = devices ? devices->reportsMatched() : 0;
-        result.virtualMs = r.virtualMs;
-        result.message = r.message;
-        result.outcome = devices && devices->divergence() ? ReplayResult::Outcome::Diverged
-                         : r.success                      ? ReplayResult::Outcome::Success
-                                                          : ReplayResult::Outcome::Failed;
+        const UpdateRunResult r = update.run(); // the run creates the replay devices
+        result = replayResultOf(r, update.replayDevices());
         running = nullptr;
     }
     ServerConfig::install(std::nullopt);

@@ -390,11 +390,16 @@ void UpdateSessionController::endAttempt()
     m_attempt.reset();
     m_model.releaseFixed = false;
     m_shidBoot.filePath = QString();
+    m_shidBoot.fileSource.clearBytes();
     m_shidBoot.isUSBRR_PS_classic = false;
-    if (m_services.vela2)
+    if (m_services.vela2) {
         m_services.vela2->filePath = QString();
-    if (m_services.hjz)
+        m_services.vela2->fileSource.clearBytes();
+    }
+    if (m_services.hjz) {
         m_services.hjz->filePath = QString();
+        m_services.hjz->fileSource.clearBytes();
+    }
     touch();
 }
 

@@ -59,7 +59,6 @@ class Update(unittest.TestCase):
         with Demo(harness.desktop(), devices=1) as demo:
             self.stall(demo)
 
-    @unittest.expectedFailure  # the Lab's Unplug does not take a stalled bootloader off the bus (lab fault, open)
     def test_a_replug_in_update_mode_restarts_the_failed_attempt(self):
         with Demo(harness.desktop(), devices=1) as demo:
             device = self.stall(demo)

@@ -162,6 +162,16 @@ TEST_F(DemoLabTest, DevicesAreAnnouncedPluggedUnpluggedAndBroughtBackInTheirBoot
         lab.plug(i); // already there: nothing changes
         EXPECT_TRUE(lab.isInBootloader(i));
     }
+    // Menus refresh on `changed`: when it comes, a device that left reads as gone, so its Lab menu
+    // offers to bring it back in its bootloader.
+    const int second = index(37);
+    std::vector<bool> inBootloaderWhenChanged;
+    QObject::connect(&lab, &DemoLab::changed, &lab,
+                     [&] { inBootloaderWhenChanged.push_back(lab.isInBootloader(second)); });
+    lab.unplug(second);
+    clock.advance(10);
+    ASSERT_FALSE(inBootloaderWhenChanged.empty());
+    EXPECT_FALSE(inBootloaderWhenChanged.back());
     dinput.setDelegate(nullptr);
     switchAndMac.setDelegate(nullptr);
 }
