@@ -3,6 +3,7 @@
 // devices used only while attached), and its devices must play out on the bus without a crash.
 #include "FuzzSupport.h"
 #include "ReplayDevices.h"
+#include "platform/Bytes.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
