@@ -389,7 +389,9 @@ int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &b
     auto bare = [](const QString &name) {
         return (name.startsWith(maker, Qt::CaseInsensitive) ? name.mid(maker.size()) : name).trimmed();
     };
-    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs()) {
+    // Every product by its own name, including those the chooser shows under a product of the same
+    // firmware type.
+    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
         for (const QString &name : {entry->name(), entry->storedName()}) {
             if (bare(name).compare(bare(o.product), Qt::CaseInsensitive) == 0) {
                 device = std::make_shared<SFenwykDevice>();

@@ -515,6 +515,22 @@ TEST_F(CliTest, DeviceInBootloaderModeIsUpdatedForTheNamedProduct)
     EXPECT_EQ(h.records.first().fromVersion, QString());
 }
 
+TEST_F(CliTest, AProductSharingAChooserItemIsFoundByItsOwnName)
+{
+    // The chooser shows one item for products of one type; the command line knows each by name.
+    const ScopedCatalogue catalogue(
+        {test::entry(0x3011, 0x2DC8, 12, "Fenwyk Heron", 5), test::entry(0x3012, 0x2DC8, 12, "Fenwyk Heron Mini", 5)});
+    serveReleases();
+    boot.plug();
+    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("--product"), QStringLiteral("Heron Mini"),
+                   QStringLiteral("--yes")}),
+              0)
+        << qPrintable(err);
+    const UpdateHistory::Contents h = history.read();
+    ASSERT_EQ(h.records.size(), 1);
+    EXPECT_EQ(h.records.first().pid, 0x3012) << "the named product, not the chooser item's first";
+}
+
 TEST_F(CliTest, ProductWithAHardwareRevisionIsListedAfterItsBootloaderSpoke)
 {
     // The Pipit (type 3) chosen by hand waits for its bootloader's firmware type; 200 (the second
