@@ -30,6 +30,21 @@ template <class RunResult> ReplayResult replayResultOf(const RunResult &r, const
                                                       : ReplayResult::Outcome::Failed;
     return result;
 }
+
+// The replay devices of a run: they name the run's step in a divergence, and end the run at one.
+// `running` is the run once it exists (the devices are made inside its constructor).
+template <class Run, class Step>
+std::unique_ptr<ReplayDevices> replayDevicesFor(const Recording &recording, VirtualHidBus &bus, Run *&running,
+                                                Step step)
+{
+    auto devices = std::make_unique<ReplayDevices>(recording, bus);
+    devices->currentStep = [&running, step](HidDevice *hid) { return running ? step(*running, hid) : QString(); };
+    devices->onDiverged = [&running](const ReplayDevices::Divergence &d) {
+        if (running)
+            running->endNow(false, d.message);
+    };
+    return devices;
+}
 } // namespace
 
 QString ReplayResult::outcomeName() const
@@ -114,13 +129,8 @@ ReplayResult LabReplayRun::runFlash()
     o.recordPath = m_options.recordPath;
     LabFlashRun *running = nullptr;
     o.replay = [this, &running](VirtualHidBus &bus) {
-        auto devices = std::make_unique<ReplayDevices>(*m_recording, bus);
-        devices->currentStep = [&running](HidDevice *) { return running ? running->currentStep() : QString(); };
-        devices->onDiverged = [&running](const ReplayDevices::Divergence &d) {
-            if (running)
-                running->endNow(false, d.message);
-        };
-        return devices;
+        return replayDevicesFor(*m_recording, bus, running,
+                                [](LabFlashRun &run, HidDevice *) { return run.currentStep(); });
     };
     ReplayResult result;
     {
@@ -189,13 +199,8 @@ ReplayResult LabReplayRun::runUpdate()
     o.recordPath = m_options.recordPath;
     LabUpdateRun *running = nullptr;
     o.replay = [this, &running](VirtualHidBus &bus) {
-        auto devices = std::make_unique<ReplayDevices>(*m_recording, bus);
-        devices->currentStep = [&running](HidDevice *hid) { return running ? running->currentStep(hid) : QString(); };
-        devices->onDiverged = [&running](const ReplayDevices::Divergence &d) {
-            if (running)
-                running->endNow(false, d.message);
-        };
-        return devices;
+        return replayDevicesFor(*m_recording, bus, running,
+                                [](LabUpdateRun &run, HidDevice *hid) { return run.currentStep(hid); });
     };
     {
         LabUpdateRun update(o);
