@@ -357,7 +357,10 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
             && s.controller.state() == UpdateSessionController::kStateWriting)
             s.failureCause = QStringLiteral("the bootloader device left while writing");
     };
-    s.controller.setBootTap(&s.printer, &s.printer);
+    // The printer hears each bootloader event before the controller acts on it.
+    s.controller.shidBoot().addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.vela2.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.hjz.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.controller.setDelegate(&s.root);
     s.client.onDownloaded = [&s](const QString &path) { s.fitHjzGeometry(path); };
 

@@ -135,10 +135,8 @@ public:
     void dowmFirmwaerFile(const Firmware &release);
 
     // --- boot-mode switching ---
+    // Carries out boot_switch::changeBoot for the device shown.
     void changeBoot();
-    bool bootBoot();
-    bool switchBoot();
-    bool macBoot();
     void noChangeBoot();
 
     // --- watchdog ---
@@ -166,13 +164,6 @@ public:
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
     void SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz) override;
-
-    // Sees every bootloader callback before the controller handles it (the lab prints them).
-    void setBootTap(SHIDBootDelegate *boot, SHIDBootHJZDelegate *hjz)
-    {
-        m_bootTap.set(boot);
-        m_hjzTap.set(hjz);
-    }
 
 Q_SIGNALS:
     void stateChanged(quint64 state);
@@ -227,8 +218,6 @@ private:
     uint64_t m_downloadGeneration = 0;
     UpdateScreenModel m_model;
     std::optional<Firmware> m_attempt;
-    WeakDelegate<SHIDBootDelegate> m_bootTap;
-    WeakDelegate<SHIDBootHJZDelegate> m_hjzTap;
 };
 
 } // namespace flashwell
