@@ -210,7 +210,7 @@ void SHIDBootHJZ::pageChecksumRead(std::span<const uint8_t> reply)
     ++m_pagesVerified;
     const uint32_t pages = std::max<uint32_t>(m_layout.pageCount, 1);
     m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this,
-                        static_cast<int32_t>(std::min<uint32_t>(m_pagesVerified, pages) * 100 / pages));
+                         static_cast<int32_t>(std::min<uint32_t>(m_pagesVerified, pages) * 100 / pages));
     // The first page, written again after all others and verified, ends the update.
     if (m_pageNumber >= m_layout.pageCount) {
         succeed();

@@ -2,7 +2,6 @@
 
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "cli/SupportReport.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
@@ -16,6 +15,7 @@
 #include "platform/Scheduler.h"
 #include "update/FirmwareListRules.h"
 #include "update/ManualGuideTable.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryRecorder.h"
 
@@ -417,10 +417,7 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
     if (bootloader && entry && firmware_list::readsHardwareRevision(*entry))
         c.noV1AndV2();
     const bool answered = waitFor(
-        [&] {
-            return m_env.client->inFlight() == 0
-                   && (c.updateFirmwaers || m_env.client->listEnd() != CliCatalogueClient::ListEnd::Pending);
-        },
+        [&] { return m_env.client->inFlight() == 0 && (c.updateFirmwaers || m_env.client->listEnd().has_value()); },
         kListTimeoutMs);
     if (m_stop)
         return fail(o, Failure, text("cliStopped"));
@@ -428,7 +425,7 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
         return fail(o, Failure, text("cliListTimeout"));
     if (!c.updateFirmwaers) {
         const auto &error = m_env.client->lastError();
-        if (m_env.client->listEnd() == CliCatalogueClient::ListEnd::Failed && error)
+        if (m_env.client->listEnd() == RequestEnd::Error && error)
             return fail(o, Failure, text("cliListFailed").arg(error->description));
         return fail(o, Failure, text("cliNoList"));
     }

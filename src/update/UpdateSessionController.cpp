@@ -251,7 +251,9 @@ void UpdateSessionController::loadUpdateFirmwae(int32_t type)
             m_model.spinnerHidden = true;
             m_model.reloadHidden = false;
             touch();
-        });
+        },
+        // An answer without a list changes nothing: the spinner keeps turning.
+        nullptr);
 }
 
 void UpdateSessionController::reloadClic()
@@ -476,7 +478,8 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             // No update runs now: the watchdog must not turn this into an update error later.
             stopTimer();
             Q_EMIT alertRequested(QStringLiteral("Error"), error.description);
-        });
+        },
+        nullptr);
 }
 
 // --- failures and the watchdog ---

@@ -84,20 +84,19 @@ TEST_P(DelegateOrderTable, TellsInListOrder)
 INSTANTIATE_TEST_SUITE_P(
     Orders, DelegateOrderTable,
     ::testing::Values(
-        OrderCase{"AfterOthersInTurn",
-                  {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::AfterOthers}},
-                  {"a1", "b1"}},
+        OrderCase{
+            "AfterOthersInTurn", {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::AfterOthers}}, {"a1", "b1"}},
         OrderCase{"BeforeOthersInFront",
                   {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::BeforeOthers}},
                   {"b1", "a1"}},
-        OrderCase{"LatestInFrontFirst",
-                  {{'a', DelegateOrder::AfterOthers},
-                   {'b', DelegateOrder::BeforeOthers},
-                   {'c', DelegateOrder::BeforeOthers}},
-                  {"c1", "b1", "a1"}},
-        OrderCase{"AddedTwiceListedOnce",
-                  {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::AfterOthers}, {'a', DelegateOrder::BeforeOthers}},
-                  {"a1", "b1"}}),
+        OrderCase{
+            "LatestInFrontFirst",
+            {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::BeforeOthers}, {'c', DelegateOrder::BeforeOthers}},
+            {"c1", "b1", "a1"}},
+        OrderCase{
+            "AddedTwiceListedOnce",
+            {{'a', DelegateOrder::AfterOthers}, {'b', DelegateOrder::AfterOthers}, {'a', DelegateOrder::BeforeOthers}},
+            {"a1", "b1"}}),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST(WeakDelegateList, DestroyedDelegatesAreSkipped)
