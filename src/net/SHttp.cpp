@@ -273,7 +273,8 @@ void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSucc
             success(mapping::listFromJson<Firmware>(list.toArray()));
         tell(ended, RequestEnd::Result);
     };
-    whenFinished(reply, context, std::move(onFinished), [ended] { tell(ended, RequestEnd::Abandoned); });
+    whenFinished(reply, context, std::move(onFinished),
+                 [ended = std::move(ended)] { tell(ended, RequestEnd::Abandoned); });
 }
 
 void SHttp::getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
@@ -414,7 +415,8 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
             success(localPath);
         tell(ended, RequestEnd::Result);
     };
-    whenFinished(reply, context, std::move(onFinished), [ended] { tell(ended, RequestEnd::Abandoned); });
+    whenFinished(reply, context, std::move(onFinished),
+                 [ended = std::move(ended)] { tell(ended, RequestEnd::Abandoned); });
 }
 
 void SHttp::StatistcsFirmware(bool send, int id)
