@@ -101,7 +101,7 @@ void BM_UpdateWorkflow256KiB(benchmark::State &state)
         bus.setLatencyMs(1);
         lab::QuietBootDelegate quiet;
         SHIDBootVela2 session({&clock, &bus});
-        session.setBootDelegate(&quiet);
+        session.addBootDelegate(&quiet);
         session.open();
         lab::VirtualVela2Bootloader device(bus, kPid);
         device.seedFlash(617);

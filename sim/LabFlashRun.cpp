@@ -169,7 +169,7 @@ struct LabFlashRun::State
     void setUpClassic()
     {
         classicSession = std::make_unique<SHIDBoot>(PlatformServices{&clock, host()});
-        classicSession->setBootDelegate(&screen);
+        classicSession->addBootDelegate(&screen);
         classicSession->filePath = QFileInfo(options.file).absoluteFilePath();
         classicSession->isUSBRR_PS_classic = options.receiverSettings;
         classicSession->open();
@@ -194,7 +194,7 @@ struct LabFlashRun::State
     void setUpSecondGen()
     {
         vela2Session = std::make_unique<SHIDBootVela2>(PlatformServices{&clock, host()});
-        vela2Session->setBootDelegate(&screen);
+        vela2Session->addBootDelegate(&screen);
         vela2Session->filePath = QFileInfo(options.file).absoluteFilePath();
         vela2Session->open();
         SHIDBootVela2 *session = vela2Session.get();
@@ -222,7 +222,7 @@ struct LabFlashRun::State
     void setUpHjz()
     {
         hjzSession = std::make_unique<SHIDBootHJZ>(PlatformServices{&clock, host()});
-        hjzSession->setBootDelegate(&screen);
+        hjzSession->addBootDelegate(&screen);
         hjzSession->filePath = QFileInfo(options.file).absoluteFilePath();
         hjzSession->cur_devId = options.devId.value_or(0);
         hjzSession->open();

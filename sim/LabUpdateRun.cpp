@@ -16,11 +16,10 @@
 #include "device/HidTransport.h"
 #include "device/SHIDHJZ.h"
 #include "device/UsbIdentities.h"
-#include "net/SHttp.h"
 #include "platform/RecordingHidBackend.h"
 #include "platform/RecordingWriter.h"
 #include "platform/VirtualScheduler.h"
-#include "update/FirmwareCatalogueClient.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateRecordingContext.h"
 #include "update/UpdateHost.h"
 #include "update/UpdateSessionController.h"
@@ -30,7 +29,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
-#include <QPointer>
 #include <QTimer>
 
 namespace flashwell::lab {
@@ -44,54 +42,6 @@ constexpr int64_t kUserReplugMs = 500;
 constexpr int64_t kSettleMs = 2000;
 // Virtual tasks run between two looks at the event loop while no request is waiting.
 constexpr int kStepsPerTurn = 4000;
-
-// The server client of the run: SHttp, counting the requests that still wait for an answer so
-// that virtual time keeps pace with the network while one does.
-class CountingClient final : public FirmwareCatalogueClient
-{
-public:
-    int inFlight = 0;
-    std::function<void(const QString &path)> onDownloaded;
-
-    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
-    {
-        ++inFlight;
-        QPointer<QObject> guard(context);
-        SHttp::getUpdateFirmwaerWithType(
-            type, context,
-            [this, guard, success](const std::optional<QList<Firmware>> &list) {
-                --inFlight;
-                if (guard && list && success)
-                    success(*list);
-            },
-            [this, guard, failure](const HttpError &error) {
-                --inFlight;
-                if (guard && failure)
-                    failure(error);
-            });
-    }
-
-    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
-    {
-        ++inFlight;
-        QPointer<QObject> guard(context);
-        SHttp::dowmFirmwaerFile(
-            release.fileURL, context,
-            [this, guard, success](const QString &path) {
-                --inFlight;
-                if (onDownloaded)
-                    onDownloaded(path);
-                if (guard && success)
-                    success(path);
-            },
-            [this, guard, failure](const HttpError &error) {
-                --inFlight;
-                if (guard && failure)
-                    failure(error);
-            },
-            release.id, release.fileSize, release.md5);
-    }
-};
 
 // Plays the root controller: hands the announced device to the update screen.
 class LabRoot final : public QObject, public DeviceDelegate, public UpdateViewDelegat
@@ -178,7 +128,8 @@ struct LabUpdateRun::State
     LabUpdateOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
-    CountingClient client;
+    // SHttp, watched: while a request is out virtual time keeps pace with the network.
+    ObservingCatalogueClient client;
     QString recordingError;
     std::unique_ptr<RecordingWriter> writer;
     std::unique_ptr<RecordingHidBackend> recorder;
@@ -364,9 +315,12 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
     s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
-    s.controller.setBootTap(&s.printer, &s.printer);
+    // The printer hears each bootloader event before the controller acts on it.
+    s.controller.shidBoot().addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.vela2.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.hjz.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.controller.setDelegate(&s.root);
-    s.client.onDownloaded = [&s](const QString &path) { s.fitHjzGeometry(path); };
+    s.client.setDownloadWatcher([&s](const QString &path) { s.fitHjzGeometry(path); });
 
     QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
         // A state set again to the value it has is no change.
@@ -472,7 +426,7 @@ QString LabUpdateRun::firmwarePath() const
 
 int LabUpdateRun::requestsInFlight() const
 {
-    return m->client.inFlight;
+    return m->client.inFlight();
 }
 
 int LabUpdateRun::bootloaderRequests() const
@@ -515,13 +469,13 @@ bool LabUpdateRun::runUntil(const std::function<bool()> &done)
         const qint64 now = wall.elapsed();
         if (now > s.options.wallTimeoutMs)
             return false;
-        if (s.client.inFlight > 0 || s.options.realTime) {
+        if (s.client.inFlight() > 0 || s.options.realTime) {
             // Waiting for the server: virtual time goes at the pace of the wall clock.
             s.clock.advance(now - last);
             waitForEvents(2);
         } else {
             int steps = 0;
-            while (steps < kStepsPerTurn && !done() && s.client.inFlight == 0 && s.clock.step())
+            while (steps < kStepsPerTurn && !done() && s.client.inFlight() == 0 && s.clock.step())
                 ++steps;
             if (steps == 0)
                 waitForEvents(2);
@@ -541,14 +495,18 @@ bool LabUpdateRun::showScreen()
             s.bootModel->plug();
         s.normal->plug();
     }
-    const bool answered = runUntil([&s] {
-        return s.ended
-               || (s.root.handed && s.controller.isloadData && s.client.inFlight == 0
-                   && (s.controller.updateFirmwaers || !s.controller.model().reloadHidden));
+    // The list's end: a list, the reload button after an error, or an answer without a list
+    // (which leaves the screen as it was, spinner turning).
+    const auto listEnded = [&s] {
+        return s.controller.updateFirmwaers || !s.controller.model().reloadHidden
+               || s.client.listEnd() == RequestEnd::NoResult;
+    };
+    const bool answered = runUntil([&s, &listEnded] {
+        return s.ended || (s.root.handed && s.controller.isloadData && s.client.inFlight() == 0 && listEnded());
     });
     if (s.ended)
         return false;
-    if (!answered) {
+    if (!answered || (!s.controller.updateFirmwaers && s.client.listEnd() == RequestEnd::NoResult)) {
         s.end(false, s.root.handed ? QStringLiteral("the server gave no release list")
                                    : QStringLiteral("the device was never announced"));
         return false;

@@ -16,12 +16,12 @@ public:
     SessionRig(const SessionRig &) = delete;
     SessionRig &operator=(const SessionRig &) = delete;
 
-    // Sets the delegate (a session's boot delegate, or a watcher's device delegate) and opens the
+    // Adds the session's boot delegate (or sets a watcher's device delegate) and opens the
     // matching, as the application does on start.
     template <class Delegate> void attach(Delegate *delegate)
     {
-        if constexpr (requires { session.setBootDelegate(delegate); })
-            session.setBootDelegate(delegate);
+        if constexpr (requires { session.addBootDelegate(delegate); })
+            session.addBootDelegate(delegate);
         else
             session.setDelegate(delegate);
         session.open();

@@ -230,17 +230,20 @@ int runReleases(const QStringList &args)
     SHttp::getUpdateFirmwaerWithType(
         p.integer("--type"), run.context(),
         [&run](const std::optional<QList<Firmware>> &list) {
-            if (!list) {
-                std::fprintf(stderr, "flashwell-lab releases: the server gave no list\n");
-                run.answer(1);
-                return;
-            }
+            if (!list)
+                return; // told below, with the answers that call no block
             for (const Firmware &firmware : *list)
                 printJsonLine(toJson(firmware));
             run.answer(0);
         },
         [&run](const HttpError &error) {
             std::fprintf(stderr, "flashwell-lab releases: %s\n", qPrintable(describe(error)));
+            run.answer(1);
+        },
+        [&run](RequestEnd end) {
+            if (end != RequestEnd::NoResult)
+                return;
+            std::fprintf(stderr, "flashwell-lab releases: the server gave no list\n");
             run.answer(1);
         });
     const int status = run.exec();

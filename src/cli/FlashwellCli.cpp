@@ -2,7 +2,6 @@
 
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "cli/SupportReport.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
@@ -13,6 +12,7 @@
 #include "platform/Bundle.h"
 #include "platform/Scheduler.h"
 #include "update/ManualGuideTable.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryRecorder.h"
 #include "update/UpdateHost.h"
@@ -391,10 +391,7 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
     // A bootloader's product was named by hand, as in the window's chooser.
     m_session->host.show(device, bootloader ? UpdateHost::Origin::ChosenByHand : UpdateHost::Origin::Attached);
     const bool answered = waitFor(
-        [&] {
-            return m_env.client->inFlight() == 0
-                   && (c.updateFirmwaers || m_env.client->listEnd() != CliCatalogueClient::ListEnd::Pending);
-        },
+        [&] { return m_env.client->inFlight() == 0 && (c.updateFirmwaers || m_env.client->listEnd().has_value()); },
         kListTimeoutMs);
     if (m_stop)
         return fail(o, Failure, text("cliStopped"));
@@ -402,7 +399,7 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
         return fail(o, Failure, text("cliListTimeout"));
     if (!c.updateFirmwaers) {
         const auto &error = m_env.client->lastError();
-        if (m_env.client->listEnd() == CliCatalogueClient::ListEnd::Failed && error)
+        if (m_env.client->listEnd() == RequestEnd::Error && error)
             return fail(o, Failure, text("cliListFailed").arg(error->description));
         return fail(o, Failure, text("cliNoList"));
     }

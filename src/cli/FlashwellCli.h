@@ -10,9 +10,11 @@
 #include <memory>
 #include <optional>
 
-namespace flashwell::cli {
+namespace flashwell {
+class ObservingCatalogueClient;
+}
 
-class CliCatalogueClient;
+namespace flashwell::cli {
 
 // flashwell-cli: the update workflow from a terminal or a script. Every command runs the
 // product's own watchers, sessions and update controller (the ones the window runs); this class
@@ -29,7 +31,7 @@ public:
     {
         // The platform, the bootloader sessions and `client` as the server.
         UpdateServices update;
-        CliCatalogueClient *client = nullptr;
+        ObservingCatalogueClient *client = nullptr;
         QString historyPath;
         // The lock held while updating (see instance_lock); empty for none.
         QString deviceLockPath;

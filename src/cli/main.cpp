@@ -2,7 +2,6 @@
 // configured firmware servers.
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "cli/FlashwellCli.h"
 #include "device/SHIDHJZ.h"
 #include "platform/ApplicationContext.h"
@@ -10,6 +9,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/PlatformServices.h"
 #include "platform/RecordingWriter.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/ProcessRecording.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateRecordingContext.h"
@@ -83,7 +83,7 @@ int main(int argc, char **argv)
         }
     }
 
-    cli::CliCatalogueClient client;
+    ObservingCatalogueClient client;
     UpdateRecordingContext recording(client, writer);
     cli::FlashwellCli::Environment env;
     env.update = UpdateServices{PlatformServices::shared(), &SHIDBootVela2::sharedInstance(),

@@ -56,7 +56,8 @@ void UpdateRecordingContext::rearm()
     m_started = m_firmware = m_ended = false;
 }
 
-void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure)
+void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure,
+                                                       Ended ended)
 {
     m_server.getUpdateFirmwaerWithType(
         type, context,
@@ -65,13 +66,13 @@ void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *contex
             if (success)
                 success(list);
         },
-        std::move(failure));
+        std::move(failure), std::move(ended));
 }
 
 void UpdateRecordingContext::dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success,
-                                              Failure failure)
+                                              Failure failure, Ended ended)
 {
-    m_server.dowmFirmwaerFile(release, context, std::move(success), std::move(failure));
+    m_server.dowmFirmwaerFile(release, context, std::move(success), std::move(failure), std::move(ended));
 }
 
 QJsonObject UpdateRecordingContext::releaseJson(const Firmware &release)

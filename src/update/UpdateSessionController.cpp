@@ -34,17 +34,17 @@ UpdateSessionController::UpdateSessionController(UpdateServices services, QObjec
     , m_services(services)
     , m_shidBoot(services.platform)
 {
-    m_shidBoot.setBootDelegate(this);
+    m_shidBoot.addBootDelegate(this);
     m_shidBoot.open();
     if (m_services.vela2) {
-        m_services.vela2->setBootDelegate(this);
+        m_services.vela2->addBootDelegate(this);
         m_services.vela2->open();
     }
     if (m_services.hjzWatcher)
         m_services.hjzWatcher->open();
     if (m_services.hjz) {
         m_services.hjz->open();
-        m_services.hjz->setBootDelegate(this);
+        m_services.hjz->addBootDelegate(this);
     }
 }
 
@@ -254,7 +254,9 @@ void UpdateSessionController::loadUpdateFirmwae(int32_t type)
             m_model.spinnerHidden = true;
             m_model.reloadHidden = false;
             touch();
-        });
+        },
+        // An answer without a list changes nothing: the spinner keeps turning.
+        nullptr);
 }
 
 void UpdateSessionController::reloadClic()
@@ -482,7 +484,8 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             stopTimer();
             Q_EMIT alertRequested(QStringLiteral("Error"), error.description);
             announceEnd(AttemptEnd::Outcome::Failed, AttemptEnd::Cause::DownloadFailed, error.description);
-        });
+        },
+        nullptr);
 }
 
 // --- failures and the watchdog ---

@@ -141,10 +141,8 @@ public:
     void dowmFirmwaerFile(const Firmware &release);
 
     // --- boot-mode switching ---
+    // Carries out boot_switch::changeBoot for the device shown.
     void changeBoot();
-    bool bootBoot();
-    bool switchBoot();
-    bool macBoot();
     void noChangeBoot();
 
     // --- watchdog ---
@@ -172,13 +170,6 @@ public:
     void SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz) override;
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
     void SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz) override;
-
-    // Sees every bootloader callback before the controller handles it (the lab prints them).
-    void setBootTap(SHIDBootDelegate *boot, SHIDBootHJZDelegate *hjz)
-    {
-        m_bootTap.set(boot);
-        m_hjzTap.set(hjz);
-    }
 
 Q_SIGNALS:
     void stateChanged(quint64 state);
@@ -247,8 +238,6 @@ private:
     UpdateScreenModel m_model;
     std::optional<Firmware> m_attempt;
     bool m_announced = false;
-    WeakDelegate<SHIDBootDelegate> m_bootTap;
-    WeakDelegate<SHIDBootHJZDelegate> m_hjzTap;
 };
 
 } // namespace flashwell

@@ -159,7 +159,7 @@ TEST_F(ClassicSessionTest, OnlyFirmwareTypes1And200AreFlashed)
         VirtualHidBus b(c);
         BootRecorder r;
         SHIDBoot s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.filePath = writeFile(header64());
         s.open();
         VirtualClassicBootloader device(b);

@@ -273,7 +273,7 @@ TEST_F(HjzTest, BadFilesAreRefusedBeforeAnythingIsErased)
         VirtualHidBus b(c);
         HjzRecorder r;
         SHIDBootHJZ s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.open();
         VirtualHjzBootloader device(b);
         device.plug();

@@ -566,7 +566,7 @@ TEST_F(Vela2SessionTest, ChunkCountFollowsTheImageLength)
         VirtualHidBus b(c);
         BootRecorder r;
         SHIDBootVela2 s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.open();
         VirtualVela2Bootloader device(b, 0x9026);
         device.seedFlash(0);

@@ -9,7 +9,6 @@
 #include "VirtualDinputController.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "device/SHIDHJZ.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
@@ -17,6 +16,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateHistory.h"
 
 #include <QCoreApplication>
@@ -44,7 +44,6 @@
 
 using namespace flashwell;
 using namespace flashwell::lab;
-using flashwell::cli::CliCatalogueClient;
 using flashwell::cli::FlashwellCli;
 using flashwell::test::ScopedCatalogue;
 
@@ -191,7 +190,7 @@ protected:
     SHIDBootVela2 vela2{{&clock, &bus}};
     SHIDBootHJZ hjz{{&clock, &bus}};
     SHIDHJZ hjzWatcher{{&clock, &bus}};
-    CliCatalogueClient client;
+    ObservingCatalogueClient client;
     VirtualDinputController heron{bus, 0x3011, 0x2DC8, QStringLiteral("Fenwyk Heron")};
     VirtualClassicBootloader boot{bus};
     QString out;

@@ -239,7 +239,7 @@ TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
 {
     ClassicStarter screen;
     SHIDBoot session({&hostClock, &backend});
-    session.setBootDelegate(&screen);
+    session.addBootDelegate(&screen);
     QTemporaryDir dir;
     ClassicFirmware fw;
     fw.version = 300;
@@ -286,7 +286,7 @@ TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
 {
     ClassicStarter screen;
     SHIDBoot session({&hostClock, &backend});
-    session.setBootDelegate(&screen);
+    session.addBootDelegate(&screen);
     QTemporaryDir dir;
     ClassicFirmware fw;
     fw.data = patternBytes(2048, 3);
