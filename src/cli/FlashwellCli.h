@@ -10,6 +10,10 @@
 #include <memory>
 #include <optional>
 
+namespace flashwell {
+class CommandLine;
+}
+
 namespace flashwell::cli {
 
 class CliCatalogueClient;
@@ -67,6 +71,9 @@ public:
 private:
     struct Session;
     struct Options;
+
+    // The options, read into `o`.
+    static CommandLine commandLine(Options &o);
 
     int devices(const Options &o);
     int releases(const Options &o);

@@ -1,5 +1,6 @@
 #include "update/UpdateHistoryRecorder.h"
 
+#include "device/FirmwareVersion.h"
 #include "platform/Bundle.h"
 #include "update/UpdateSessionController.h"
 
@@ -45,13 +46,13 @@ void UpdateHistoryRecorder::open()
         r.pid = device->pid != 0 ? device->pid : (entry ? entry->pid : 0);
     }
     if (c->m_version != 0.0f)
-        r.fromVersion = UpdateHistoryRecord::versionText(c->m_version, static_cast<int>(c->m_beta));
+        r.fromVersion = firmware_version::text(c->m_version, static_cast<int>(c->m_beta));
     const std::optional<Firmware> release = c->releaseAt(c->selectButton.value_or(0));
     if (release) {
-        r.toVersion = UpdateHistoryRecord::versionText(release->version, release->beta);
+        r.toVersion = firmware_version::text(release->version, release->beta);
         r.fileName = release->fileName();
     } else {
-        r.toVersion = UpdateHistoryRecord::versionText(c->m_targerVersion, c->m_targetBeta);
+        r.toVersion = firmware_version::text(c->m_targerVersion, c->m_targetBeta);
     }
     m_open = r;
 }
