@@ -14,17 +14,15 @@
 #include "boot/SHIDBootVela2.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
-#include "device/SHIDDinput.h"
 #include "device/SHIDHJZ.h"
-#include "device/SHIDSwitchAndMac.h"
 #include "device/UsbIdentities.h"
 #include "net/SHttp.h"
-#include "platform/NotificationCenter.h"
 #include "platform/RecordingHidBackend.h"
 #include "platform/RecordingWriter.h"
 #include "platform/VirtualScheduler.h"
 #include "update/FirmwareCatalogueClient.h"
 #include "update/UpdateRecordingContext.h"
+#include "update/UpdateHost.h"
 #include "update/UpdateSessionController.h"
 
 #include <QCoreApplication>
@@ -114,6 +112,23 @@ public:
     void removeSFenwykDevice(const SFenwykDevicePtr &) override {}
 };
 
+// The run's result line: why the attempt ended, in the lab's words.
+QString why(const AttemptEnd &end)
+{
+    switch (end.cause) {
+    case AttemptEnd::Cause::Finished:
+        return QStringLiteral("update finished");
+    case AttemptEnd::Cause::DeviceLeft:
+        return QStringLiteral("the bootloader device left while writing");
+    case AttemptEnd::Cause::NoSignOfLife:
+        return QStringLiteral("no sign of life from the update for 20 s");
+    case AttemptEnd::Cause::ReportNotSent:
+        return QStringLiteral("a data report could not be sent");
+    default:
+        return end.reason;
+    }
+}
+
 void waitForEvents(int ms)
 {
     QEventLoop loop;
@@ -143,9 +158,8 @@ struct LabUpdateRun::State
         , vela2(PlatformServices{&clock, host()})
         , hjz(PlatformServices{&clock, host()})
         , hjzWatcher(PlatformServices{&clock, host()})
-        , dinput(PlatformServices{&clock, host()})
-        , switchMac(PlatformServices{&clock, host()})
-        , controller(UpdateServices{PlatformServices{&clock, host()}, &vela2, &hjz, &hjzWatcher, &context})
+        , update(UpdateServices{PlatformServices{&clock, host()}, &vela2, &hjz, &hjzWatcher, &context}, QString())
+        , controller(update.controller())
     {}
 
     std::unique_ptr<RecordingWriter> openWriter()
@@ -173,9 +187,8 @@ struct LabUpdateRun::State
     SHIDBootVela2 vela2;
     SHIDBootHJZ hjz;
     SHIDHJZ hjzWatcher;
-    SHIDDinput dinput;
-    SHIDSwitchAndMac switchMac;
-    UpdateSessionController controller;
+    UpdateHost update;
+    UpdateSessionController &controller;
     BootEventPrinter printer;
     LabRoot root;
 
@@ -190,7 +203,6 @@ struct LabUpdateRun::State
     bool ended = false;
     bool userReplugged = false;
     std::optional<uint64_t> printedState;
-    QString failureCause;
     UpdateRunResult result;
 
     void print(const QJsonObject &line)
@@ -352,11 +364,6 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
     s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
-    s.printer.seen = [&s](const char *event) {
-        if (qstrcmp(event, "SHIDBootRemoveDevice") == 0
-            && s.controller.state() == UpdateSessionController::kStateWriting)
-            s.failureCause = QStringLiteral("the bootloader device left while writing");
-    };
     s.controller.setBootTap(&s.printer, &s.printer);
     s.controller.setDelegate(&s.root);
     s.client.onDownloaded = [&s](const QString &path) { s.fitHjzGeometry(path); };
@@ -366,12 +373,9 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
         if (!s.printedState || *s.printedState != state)
             s.print(QJsonObject{{QStringLiteral("state"), static_cast<qint64>(state)}});
         s.printedState = state;
-        if (state == UpdateSessionController::kStateFinished)
-            s.end(true, QStringLiteral("update finished"));
-        else if (state == UpdateSessionController::kStateFailed)
-            s.end(false, s.failureCause.isEmpty() ? QStringLiteral("no sign of life from the update for 20 s")
-                                                  : s.failureCause);
     });
+    QObject::connect(&s.controller, &UpdateSessionController::attemptEnded, &s.root,
+                     [&s](const AttemptEnd &end) { s.end(end.outcome == AttemptEnd::Outcome::Success, why(end)); });
     QObject::connect(&s.controller, &UpdateSessionController::alertRequested, &s.root,
                      [&s](const QString &button, const QString &message) {
                          s.print(QJsonObject{{QStringLiteral("alert"), message}});
@@ -383,11 +387,6 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
         if (!error)
             s.playUser();
     });
-    NotificationCenter::defaultCenter().addObserver(
-        &s.root, QString::fromLatin1(transport::kUpdateErrorNotification), [&s] {
-            s.failureCause = QStringLiteral("a data report could not be sent");
-            s.controller.updateingError();
-        });
 
     const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? 0x2009
                                : s.options.identity == LabUpdateOptions::Identity::Sony ? 0x05C4
@@ -396,15 +395,9 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.root.show = [&s](const SFenwykDevicePtr &device) {
         if (s.options.manual)
             device->isChangeBoot = false;
-        s.controller.setDevice(device);
-        s.controller.setminiImageposition(0);
-        s.controller.setState(UpdateSessionController::kStateReady);
-        s.controller.loadViews();
+        s.update.show(device, UpdateHost::Origin::Attached);
     };
-    s.dinput.setDelegate(&s.root);
-    s.switchMac.setDelegate(&s.root);
-    s.dinput.open();
-    s.switchMac.open();
+    s.update.setDeviceDelegate(&s.root);
 }
 
 void LabUpdateRun::endNow(bool success, const QString &message)
@@ -442,7 +435,7 @@ ReplayDevices *LabUpdateRun::replayDevices() const
 LabUpdateRun::~LabUpdateRun()
 {
     m->printing = false;
-    NotificationCenter::defaultCenter().removeObserver(&m->root);
+    m->update.setDeviceDelegate(nullptr);
 }
 
 UpdateSessionController &LabUpdateRun::controller()

@@ -80,12 +80,11 @@ void SleepInhibitor::unavailable(const QString &why)
 
 void SleepInhibitor::followWriting(UpdateSessionController &controller, SleepInhibitor &inhibitor)
 {
-    QObject::connect(&controller, &UpdateSessionController::stateChanged, &inhibitor, [&inhibitor](quint64 state) {
-        if (state == UpdateSessionController::kStateWriting)
-            inhibitor.hold(QStringLiteral("Writing firmware to a controller"));
-        else
-            inhibitor.release();
-    });
+    // Held from the first written report to the attempt's end, whatever the end.
+    QObject::connect(&controller, &UpdateSessionController::progress, &inhibitor,
+                     [&inhibitor] { inhibitor.hold(QStringLiteral("Writing firmware to a controller")); });
+    QObject::connect(&controller, &UpdateSessionController::attemptEnded, &inhibitor,
+                     [&inhibitor] { inhibitor.release(); });
 }
 
 } // namespace flashwell

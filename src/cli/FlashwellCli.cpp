@@ -10,16 +10,14 @@
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
-#include "device/SHIDXinput.h"
 #include "net/ServerConfig.h"
 #include "platform/Bundle.h"
 #include "platform/CommandLine.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Scheduler.h"
-#include "update/FirmwareListRules.h"
 #include "update/ManualGuideTable.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryRecorder.h"
+#include "update/UpdateHost.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,32 +70,17 @@ struct FlashwellCli::Options
     QString product;
 };
 
-// What one command runs on: the watchers the window runs, its update controller and the history
-// recorder beside it.
+// What one command runs on: the update host the window runs (watchers, controller, history),
+// and the devices its watchers have announced.
 struct FlashwellCli::Session final : public QObject, public DeviceDelegate
 {
     explicit Session(const Environment &env)
-        : dinput(env.update.platform)
-        , switchAndMac(env.update.platform)
-        , xinput(env.update.platform)
-        , controller(env.update)
-        , recorder(controller, UpdateHistory(env.historyPath))
+        : host(env.update, env.historyPath)
+        , controller(host.controller())
     {
-        dinput.setDelegate(this);
-        switchAndMac.setDelegate(this);
-        dinput.open();
-        switchAndMac.open();
-        xinput.open();
-        // As on the window: a report that cannot be sent while writing fails the update.
-        NotificationCenter::defaultCenter().addObserver(this, QString::fromLatin1(transport::kUpdateErrorNotification),
-                                                        [this] { controller.updateingError(); });
+        host.setDeviceDelegate(this);
     }
-    ~Session() override
-    {
-        NotificationCenter::defaultCenter().removeObserver(this);
-        dinput.setDelegate(nullptr);
-        switchAndMac.setDelegate(nullptr);
-    }
+    ~Session() override { host.setDeviceDelegate(nullptr); }
 
     void addSFenwykDevice(const SFenwykDevicePtr &device) override
     {
@@ -109,8 +92,8 @@ struct FlashwellCli::Session final : public QObject, public DeviceDelegate
     // A watcher has a device it has not announced yet: it is still waiting for its version.
     bool identifying() const
     {
-        for (const SHIDManager *watcher :
-             {static_cast<const SHIDManager *>(&dinput), static_cast<const SHIDManager *>(&switchAndMac)}) {
+        for (const SHIDManager *watcher : {static_cast<const SHIDManager *>(&host.dinput()),
+                                           static_cast<const SHIDManager *>(&host.switchAndMac())}) {
             for (const SFenwykDevicePtr &d : watcher->devices()) {
                 if (d->deviceRef && !announced.contains(d))
                     return true;
@@ -145,11 +128,8 @@ struct FlashwellCli::Session final : public QObject, public DeviceDelegate
         return list;
     }
 
-    SHIDDinput dinput;
-    SHIDSwitchAndMac switchAndMac;
-    SHIDXinput xinput;
-    UpdateSessionController controller;
-    UpdateHistoryRecorder recorder;
+    UpdateHost host;
+    UpdateSessionController &controller;
     QList<SFenwykDevicePtr> announced;
 };
 
@@ -417,14 +397,8 @@ int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &b
 int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device, bool bootloader)
 {
     UpdateSessionController &c = m_session->controller;
-    c.setDevice(device);
-    c.setminiImageposition(bootloader ? 1 : 0);
-    c.setState(UpdateSessionController::kStateReady);
-    c.loadViews();
-    // As the root controller does for a product chosen by hand.
-    const SFenwykDataDetailsPtr entry = device->details();
-    if (bootloader && entry && firmware_list::readsHardwareRevision(*entry))
-        c.noV1AndV2();
+    // A bootloader's product was named by hand, as in the window's chooser.
+    m_session->host.show(device, bootloader ? UpdateHost::Origin::ChosenByHand : UpdateHost::Origin::Attached);
     const bool answered = waitFor(
         [&] {
             return m_env.client->inFlight() == 0
@@ -591,7 +565,7 @@ int FlashwellCli::update(const Options &o)
                       {QStringLiteral("file"), release.fileName()}});
 
     std::optional<QString> alert;
-    bool ended = false;
+    std::optional<AttemptEnd> ended;
     int64_t waitingSince = -1;
     QObject guard;
     connect(&c, &UpdateSessionController::alertRequested, &guard,
@@ -601,46 +575,30 @@ int FlashwellCli::update(const Options &o)
         if (!error)
             waitingSince = now();
     });
-    connect(&c, &UpdateSessionController::stateChanged, &guard, [&](quint64 state) {
-        if (state == UpdateSessionController::kStateWriting && m_lastProgress < 0) {
+    connect(&c, &UpdateSessionController::progress, &guard, [&](int percent) {
+        if (m_lastProgress < 0) {
             waitingSince = -1;
             print(o, text("cliWriting"), QJsonObject{{QStringLiteral("event"), QStringLiteral("writing")}});
-            showProgress(o, 0);
         }
-        if (state == UpdateSessionController::kStateFinished || state == UpdateSessionController::kStateFailed)
-            ended = true;
+        showProgress(o, percent);
     });
-    connect(&c, &UpdateSessionController::modelChanged, &guard, [&] {
-        // The button turns into the progress bar (no title) once the session reports writing.
-        const ScreenButton &button = c.model().updateButton;
-        if (c.state() == UpdateSessionController::kStateWriting && m_lastProgress >= 0 && button.title.isEmpty())
-            showProgress(o, button.progress);
-    });
+    connect(&c, &UpdateSessionController::attemptEnded, &guard, [&](const AttemptEnd &end) { ended = end; });
 
     c.chengeboxClick(row);
     c.SButtonClick(UpdateSessionController::Button::Update);
-    m_env.runUntil(
-        [&] { return ended || alert || m_stop || (waitingSince >= 0 && now() - waitingSince >= kManualWaitMs); });
+    m_env.runUntil([&] { return ended || m_stop || (waitingSince >= 0 && now() - waitingSince >= kManualWaitMs); });
 
     if (m_lastProgress >= 0 && m_env.terminal && !o.json)
         m_env.out(QStringLiteral("\n"));
-    const bool writing = c.state() == UpdateSessionController::kStateWriting;
-    if (m_stop && !ended && !alert) {
-        m_session->recorder.end(writing ? UpdateHistoryRecord::Outcome::Interrupted
-                                        : UpdateHistoryRecord::Outcome::Cancelled,
-                                text("cliStopped"));
-        return fail(o, Failure, text("cliStopped"));
+    if (!ended) {
+        const QString why = text(m_stop ? "cliStopped" : "cliGaveUpWaiting");
+        c.stopAttempt(AttemptEnd::Cause::Stopped, why);
+        return fail(o, Failure, why);
     }
-    if (!ended && !alert) {
-        m_session->recorder.end(UpdateHistoryRecord::Outcome::Cancelled, text("cliGaveUpWaiting"));
-        return fail(o, Failure, text("cliGaveUpWaiting"));
-    }
-    if (!m_session->recorder.lastError().isEmpty())
-        m_env.err(text("cliHistoryWriteFailed").arg(m_session->recorder.lastError()) + QLatin1Char('\n'));
-    if (alert)
-        return fail(o, Failure, text("cliFailed").arg(*alert));
-    if (c.state() != UpdateSessionController::kStateFinished)
-        return fail(o, Failure, text("cliFailed").arg(UpdateHistoryRecorder::failureMessage(c)));
+    if (const UpdateHistoryRecorder *recorder = m_session->host.recorder(); recorder && !recorder->lastError().isEmpty())
+        m_env.err(text("cliHistoryWriteFailed").arg(recorder->lastError()) + QLatin1Char('\n'));
+    if (ended->outcome != AttemptEnd::Outcome::Success)
+        return fail(o, Failure, text("cliFailed").arg(alert.value_or(ended->reason)));
     m_lastProgress = -1;
     print(o, text("cliSuccess").arg(name, to),
           QJsonObject{{QStringLiteral("result"), QStringLiteral("success")},

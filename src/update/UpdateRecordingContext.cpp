@@ -4,7 +4,6 @@
 #include "device/FirmwareVersion.h"
 #include "platform/RecordingWriter.h"
 #include "platform/UserDefaults.h"
-#include "update/UpdateHistoryRecorder.h"
 #include "update/UpdateSessionController.h"
 
 #include <QCryptographicHash>
@@ -25,12 +24,22 @@ UpdateRecordingContext::~UpdateRecordingContext() = default;
 void UpdateRecordingContext::watch(UpdateSessionController &controller)
 {
     m_controller = &controller;
+    connect(&controller, &UpdateSessionController::attemptStarted, this, &UpdateRecordingContext::onStarted);
     connect(&controller, &UpdateSessionController::stateChanged, this, &UpdateRecordingContext::onState);
+    // An alert is named by its button when it has no message.
     connect(&controller, &UpdateSessionController::alertRequested, this,
             [this](const QString &button, const QString &message) {
                 if (m_started)
                     outcome(false, message.isEmpty() ? button : message);
             });
+    connect(&controller, &UpdateSessionController::attemptEnded, this, [this](const AttemptEnd &end) {
+        if (!m_started)
+            return;
+        if (end.outcome == AttemptEnd::Outcome::Success)
+            outcome(true, QStringLiteral("update finished"));
+        else
+            outcome(false, end.reason);
+    });
 }
 
 void UpdateRecordingContext::rearm()
@@ -115,51 +124,50 @@ void UpdateRecordingContext::outcome(bool success, const QString &message)
         m_writer->finish();
 }
 
+void UpdateRecordingContext::onStarted()
+{
+    UpdateSessionController *c = m_controller.data();
+    // A restart after the error guide belongs to the update already recorded.
+    if (!c || m_ended || m_started)
+        return;
+    m_started = true;
+    QJsonObject fields;
+    if (const SFenwykDevicePtr device = c->device()) {
+        if (const SFenwykDataDetailsPtr entry = device->details())
+            fields.insert(QStringLiteral("catalogue"), QJsonObject{{QStringLiteral("name"), entry->name()},
+                                                                   {QStringLiteral("type"), entry->type},
+                                                                   {QStringLiteral("pid"), entry->pid},
+                                                                   {QStringLiteral("vid"), entry->vid}});
+        fields.insert(QStringLiteral("device"),
+                      QJsonObject{{QStringLiteral("pid"), device->pid},
+                                  {QStringLiteral("vid"), device->vid},
+                                  {QStringLiteral("version"), firmware_version::rounded(device->version())},
+                                  {QStringLiteral("beta"), device->beta},
+                                  {QStringLiteral("boot_version"), device->bootVersion},
+                                  {QStringLiteral("switchable"), device->isChangeBoot}});
+    }
+    QJsonArray releases;
+    for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers.value_or(QList<Firmware>())))
+        releases.append(releaseJson(release));
+    fields.insert(QStringLiteral("releases"), releases);
+    const int chosen = c->selectButton.value_or(0);
+    fields.insert(QStringLiteral("chosen"), chosen);
+    if (const std::optional<Firmware> release = c->releaseAt(chosen))
+        fields.insert(QStringLiteral("release"), releaseJson(*release));
+    fields.insert(QStringLiteral("beta_builds"),
+                  UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")));
+    step(QStringLiteral("start"), fields);
+}
+
 void UpdateRecordingContext::onState(quint64 state)
 {
     UpdateSessionController *c = m_controller.data();
-    if (!c || m_ended)
-        return;
-    if (state == UpdateSessionController::kStatePreparing && !m_started) {
-        m_started = true;
-        QJsonObject fields;
-        if (const SFenwykDevicePtr device = c->device()) {
-            if (const SFenwykDataDetailsPtr entry = device->details())
-                fields.insert(QStringLiteral("catalogue"), QJsonObject{{QStringLiteral("name"), entry->name()},
-                                                                       {QStringLiteral("type"), entry->type},
-                                                                       {QStringLiteral("pid"), entry->pid},
-                                                                       {QStringLiteral("vid"), entry->vid}});
-            fields.insert(QStringLiteral("device"),
-                          QJsonObject{{QStringLiteral("pid"), device->pid},
-                                      {QStringLiteral("vid"), device->vid},
-                                      {QStringLiteral("version"), firmware_version::rounded(device->version())},
-                                      {QStringLiteral("beta"), device->beta},
-                                      {QStringLiteral("boot_version"), device->bootVersion},
-                                      {QStringLiteral("switchable"), device->isChangeBoot}});
-        }
-        QJsonArray releases;
-        for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers.value_or(QList<Firmware>())))
-            releases.append(releaseJson(release));
-        fields.insert(QStringLiteral("releases"), releases);
-        const int chosen = c->selectButton.value_or(0);
-        fields.insert(QStringLiteral("chosen"), chosen);
-        if (const std::optional<Firmware> release = c->releaseAt(chosen))
-            fields.insert(QStringLiteral("release"), releaseJson(*release));
-        fields.insert(QStringLiteral("beta_builds"),
-                      UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")));
-        step(QStringLiteral("start"), fields);
-        return;
-    }
-    if (!m_started)
+    if (!c || m_ended || !m_started)
         return;
     if (!m_firmware && state != UpdateSessionController::kStatePreparing && !c->savePath.isEmpty()) {
         m_firmware = true;
         step(QStringLiteral("firmware"), fileDigests(c->savePath));
     }
-    if (state == UpdateSessionController::kStateFinished)
-        outcome(true, QStringLiteral("update finished"));
-    else if (state == UpdateSessionController::kStateFailed)
-        outcome(false, UpdateHistoryRecorder::failureMessage(*c));
 }
 
 } // namespace flashwell

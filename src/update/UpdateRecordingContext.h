@@ -45,6 +45,7 @@ public:
     static QJsonObject fileDigests(const QString &path);
 
 private:
+    void onStarted();
     void onState(quint64 state);
     void step(const QString &name, QJsonObject fields);
     void outcome(bool success, const QString &message);

@@ -52,6 +52,7 @@ UpdateSessionController::UpdateSessionController(UpdateServices services, QObjec
 UpdateSessionController::~UpdateSessionController()
 {
     stopTimer();
+    announceEnd(stopOutcome(), AttemptEnd::Cause::Left);
 }
 
 void UpdateSessionController::setDevice(SFenwykDevicePtr device)
@@ -198,8 +199,10 @@ void UpdateSessionController::setNewFirmwaer(const Firmware &release)
 void UpdateSessionController::removeFromSuperview()
 {
     // Leaving stops every session of the attempt; the next showing names no earlier target.
+    const AttemptEnd::Outcome outcome = stopOutcome();
     abandonSessions();
     endAttempt();
+    announceEnd(outcome, AttemptEnd::Cause::Left);
     m_targerVersion = 0.0f;
     m_targetBeta = 0;
     m_model.hint.clear();
@@ -444,12 +447,14 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
     // A new press replaces a stalled attempt: nothing of the old one may write.
     abandonSessions();
     endAttempt();
+    announceEnd(AttemptEnd::Outcome::Cancelled, AttemptEnd::Cause::Replaced);
     m_attempt = release;
     m_model.releaseFixed = true;
     m_targerVersion = release.version;
     m_targetBeta = release.beta;
     initTimer();
     setState(kStatePreparing);
+    announceStart();
     m_model.updateButton.title = text("prepareUpdate");
     touch();
     if (!m_services.server)
@@ -477,6 +482,7 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             // No update runs now: the watchdog must not turn this into an update error later.
             stopTimer();
             Q_EMIT alertRequested(QStringLiteral("Error"), error.description);
+            announceEnd(AttemptEnd::Outcome::Failed, AttemptEnd::Cause::DownloadFailed, error.description);
         });
 }
 
@@ -497,18 +503,6 @@ void UpdateSessionController::removeGuide()
         return;
     m_model.guideShown = false;
     touch();
-}
-
-void UpdateSessionController::updateingError()
-{
-    // No update, no update error (a transfer outside an attempt is not the screen's to report).
-    if (!attemptRunning())
-        return;
-    // The device stopped answering: the sessions stop talking until its bootloader returns.
-    abandonSessions();
-    setState(kStateFailed);
-    showGuide(true);
-    stopTimer();
 }
 
 void UpdateSessionController::initTimer()

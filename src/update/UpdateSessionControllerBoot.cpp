@@ -192,7 +192,7 @@ void UpdateSessionController::SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz)
     bootDeviceRef = nullptr;
     bootState = 0;
     if (m_state == kStateWriting)
-        updateingError();
+        updateingError(AttemptEnd::Cause::DeviceLeft);
 }
 
 void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &device, SHIDManager *hid)
@@ -202,7 +202,7 @@ void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &devic
     bootDeviceRef = nullptr;
     bootState = 0;
     if (m_state == kStateWriting)
-        updateingError();
+        updateingError(AttemptEnd::Cause::DeviceLeft);
 }
 
 void UpdateSessionController::SHIDBootGetFirmwaerType(uint32_t firmwareType, SHIDManager *hid)
@@ -250,6 +250,8 @@ void UpdateSessionController::SHIDBootStartUpdate(SHIDManager *hid)
 
 void UpdateSessionController::writingStarted()
 {
+    // A restart after the error guide is a new start for those watching.
+    announceStart();
     setState(kStateWriting);
     removeGuide();
     m_model.updateButton.title = QString();
@@ -257,6 +259,7 @@ void UpdateSessionController::writingStarted()
     m_model.hint = text("willUpdateFirmwaering");
     lastTimer = scheduler().nowMs();
     touch();
+    Q_EMIT progress(0);
 }
 
 void UpdateSessionController::SHIDBootStartUpdateing(int32_t progress, SHIDManager *hid)
@@ -271,6 +274,7 @@ void UpdateSessionController::writingProgress(int32_t progress)
     m_model.updateButton.progress = progress;
     lastTimer = scheduler().nowMs();
     touch();
+    Q_EMIT this->progress(progress);
 }
 
 void UpdateSessionController::SHIDBootStartUpdateed(SHIDManager *hid)
@@ -289,6 +293,7 @@ void UpdateSessionController::updateFinished()
     stopTimer();
     endAttempt();
     touch();
+    announceEnd(AttemptEnd::Outcome::Success, AttemptEnd::Cause::Finished);
 }
 
 void UpdateSessionController::bootFailed(const QString &buttonTitle, const QString &message)
@@ -299,6 +304,7 @@ void UpdateSessionController::bootFailed(const QString &buttonTitle, const QStri
     endAttempt();
     touch();
     Q_EMIT alertRequested(buttonTitle, message);
+    announceEnd(AttemptEnd::Outcome::Failed, AttemptEnd::Cause::Alert, message);
 }
 
 void UpdateSessionController::SHIDBootNotSupportFirmware(SHIDManager *hid)
