@@ -12,9 +12,9 @@ namespace flashwell {
 namespace {
 Q_LOGGING_CATEGORY(lcSleep, "flashwell.sleep", QtInfoMsg)
 
-const QString kLogindService = QStringLiteral("org.freedesktop.login1");
-const QString kLogindPath = QStringLiteral("/org/freedesktop/login1");
-const QString kLogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+constexpr QLatin1StringView kLogindService("org.freedesktop.login1");
+constexpr QLatin1StringView kLogindPath("/org/freedesktop/login1");
+constexpr QLatin1StringView kLogindManager("org.freedesktop.login1.Manager");
 } // namespace
 
 SleepInhibitor::SleepInhibitor(QDBusConnection bus, QString who, QObject *parent)

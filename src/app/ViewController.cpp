@@ -23,8 +23,8 @@
 namespace flashwell {
 
 namespace {
-const QString kBetaKey = QStringLiteral("UserDefaults_isBeta");
-const QString kUpdateViewBack = QStringLiteral("updateViewBack");
+constexpr QLatin1StringView kBetaKey("UserDefaults_isBeta");
+constexpr QLatin1StringView kUpdateViewBack("updateViewBack");
 
 QString localized(const char *key)
 {
