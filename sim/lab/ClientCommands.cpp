@@ -204,13 +204,12 @@ QString describe(const HttpError &error)
     return QStringLiteral("%1 (%2 %3)").arg(error.description, error.domain).arg(error.code);
 }
 
-const std::map<QString, Value> kServerOptions{{QStringLiteral("--server"), Value::Text},
-                                              {QStringLiteral("--beta-builds"), Value::Flag},
-                                              {QStringLiteral("--language"), Value::Text}};
-
+// The options of the commands that ask a server, beside `own`.
 std::map<QString, Value> withServerOptions(std::map<QString, Value> own)
 {
-    own.insert(kServerOptions.begin(), kServerOptions.end());
+    own.insert({{QStringLiteral("--server"), Value::Text},
+                {QStringLiteral("--beta-builds"), Value::Flag},
+                {QStringLiteral("--language"), Value::Text}});
     return own;
 }
 

@@ -39,7 +39,7 @@ QString parse(const QStringList &args, Options &o)
                QStringLiteral("--record needs a path"));
     if (const auto problem = line.read(args).problem)
         return problemText(*problem);
-    if (const QString error = boot.finish(); !error.isEmpty())
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     if (o.run.file.isEmpty())

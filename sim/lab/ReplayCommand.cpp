@@ -23,12 +23,16 @@ int usageError(const QString &message)
     return 2;
 }
 
+QString speedProblem()
+{
+    return QStringLiteral("--speed is real or virtual");
+}
+
 } // namespace
 
 int runReplay(const QStringList &args)
 {
     LabReplayOptions o;
-    const QString speedValues = QStringLiteral("--speed is real or virtual");
     const CommandLine::Result options =
         CommandLine()
             .value({QStringLiteral("--file")}, CommandLine::into(o.firmwarePath), QStringLiteral("--file needs a path"))
@@ -36,11 +40,11 @@ int runReplay(const QStringList &args)
                 {QStringLiteral("--speed")},
                 [&](const QString &speed) {
                     if (speed != QLatin1String("real") && speed != QLatin1String("virtual"))
-                        return speedValues;
+                        return speedProblem();
                     o.realTime = speed == QLatin1String("real");
                     return QString();
                 },
-                speedValues)
+                speedProblem())
             .arguments([&o](const QString &recording) {
                 if (!o.recordingPath.isEmpty())
                     return QStringLiteral("one recording at a time (%1 is one too many)").arg(recording);

@@ -56,11 +56,12 @@ QString parse(const QStringList &args, Options &o)
     CommandLine line(CommandLine::Rules{.optionPrefix = {}});
     boot.addTo(line);
     // A missing value is reported as a wrong one.
-    auto value = [&line](const char *name, const QString &why, std::function<bool(const QString &)> take) {
+    auto value = [&line](const char *name, const QString &why, const std::function<bool(const QString &)> &take) {
         line.value(
             {QLatin1String(name)}, [=](const QString &v) { return take(v) ? QString() : why; }, why);
     };
-    auto decimal = [&value](const char *name, uint32_t max, const QString &why, std::function<void(uint32_t)> store) {
+    auto decimal = [&value](const char *name, uint32_t max, const QString &why,
+                            const std::function<void(uint32_t)> &store) {
         value(name, why, [=](const QString &v) {
             const auto n = parseNumber(v, 10);
             if (!n || *n > max)
@@ -113,7 +114,7 @@ QString parse(const QStringList &args, Options &o)
         return QStringLiteral("--pid is required");
     if (!o.versionGiven)
         return QStringLiteral("--version is required");
-    if (const QString error = boot.finish(); !error.isEmpty())
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     o.run.reportedPidGiven = boot.reportedPidGiven();
