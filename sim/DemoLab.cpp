@@ -8,6 +8,7 @@
 #include "VirtualVendorModeController.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
+#include "device/FirmwareVersion.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
@@ -29,11 +30,6 @@ constexpr uint32_t kHjzPageSize = 1024;
 constexpr int kDemoImageSize = 48 * 1024;
 constexpr int kOtherImageSize = 8 * 1024;
 constexpr int64_t kReplugDelayMs = 300;
-
-QString versionText(uint16_t hundredths)
-{
-    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -258,7 +254,7 @@ void DemoLab::buildReleases()
             }
             const QString model =
                 entry->storedName().section(QLatin1Char(' '), 1).replace(QLatin1Char(' '), QLatin1Char('_'));
-            const QString version = versionText(v.version);
+            const QString version = firmware_version::fromHundredths(v.version);
             QJsonObject json{
                 {QStringLiteral("id"), id++},
                 {QStringLiteral("type"), entry->type},

@@ -4,12 +4,14 @@
 #include "boot/SHIDBootVela2.h"
 #include "cli/SupportReport.h"
 #include "device/DeviceDelegate.h"
+#include "device/FirmwareVersion.h"
 #include "device/HidTransport.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "net/ServerConfig.h"
 #include "platform/Bundle.h"
+#include "platform/CommandLine.h"
 #include "platform/Scheduler.h"
 #include "update/ManualGuideTable.h"
 #include "update/ObservingCatalogueClient.h"
@@ -36,11 +38,6 @@ QString text(const char *key)
 QString hex4(uint16_t v)
 {
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
-}
-
-QString versionText(float version, int beta)
-{
-    return UpdateHistoryRecord::versionText(version, beta);
 }
 
 // A device as `devices` lists it: an identified device, or a bootloader waiting for its product.
@@ -191,6 +188,33 @@ int FlashwellCli::fail(const Options &o, int status, const QString &message)
     return status;
 }
 
+// Options are "-y" or "--yes"; a value never starts with "--" (the next option), so
+// "--release --yes" lacks its release rather than releasing "--yes".
+CommandLine FlashwellCli::commandLine(Options &o)
+{
+    auto into = [](QString &field, const char *name) {
+        return [&field, name](const QString &value) {
+            field = value;
+            return value.isEmpty() ? text("cliOptionNeedsValue").arg(QLatin1String(name)) : QString();
+        };
+    };
+    CommandLine line(CommandLine::Rules{.optionPrefix = QStringLiteral("-"), .dashedValues = false});
+    line.helpAndVersion()
+        .flag({QStringLiteral("--json")}, [] {}) // read before the others, so every problem is reported in JSON
+        .flag({QStringLiteral("--yes"), QStringLiteral("-y")}, [&o] { o.yes = true; })
+        .flag({QStringLiteral("--beta-builds")}, [&o] { o.betaBuilds = true; })
+        .value({QStringLiteral("--release")}, into(o.release, "--release"))
+        .value({QStringLiteral("--product")}, into(o.product, "--product"))
+        .arguments([&o](const QString &word) {
+            if (o.command.isEmpty())
+                o.command = word;
+            else
+                o.positional.append(word);
+            return QString();
+        });
+    return line;
+}
+
 int FlashwellCli::run(const QStringList &args)
 {
     Options o;
@@ -202,34 +226,19 @@ int FlashwellCli::run(const QStringList &args)
             fail(o, BadUsage, message);
         return static_cast<int>(BadUsage);
     };
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
-                return std::nullopt;
-            return args[++i];
-        };
-        if (a == QLatin1String("--json")) {
-            continue;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            m_env.out(usage() + QLatin1Char('\n'));
-            return Success;
-        } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
-            o.yes = true;
-        } else if (a == QLatin1String("--beta-builds")) {
-            o.betaBuilds = true;
-        } else if (a == QLatin1String("--release") || a == QLatin1String("--product")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return usageError(text("cliOptionNeedsValue").arg(a));
-            (a == QLatin1String("--release") ? o.release : o.product) = *v;
-        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
-            return usageError(text("cliUnknownOption").arg(a));
-        } else if (o.command.isEmpty()) {
-            o.command = a;
-        } else {
-            o.positional.append(a);
-        }
+    const CommandLine::Result line = commandLine(o).read(args);
+    if (line.request == CommandLine::Request::Help) {
+        m_env.out(usage() + QLatin1Char('\n'));
+        return Success;
+    }
+    if (line.request == CommandLine::Request::Version) {
+        m_env.out(CommandLine::versionLine(QStringLiteral("flashwell-cli")) + QLatin1Char('\n'));
+        return Success;
+    }
+    if (const std::optional<CommandLine::Problem> &p = line.problem) {
+        if (p->kind == CommandLine::Problem::Kind::UnknownOption)
+            return usageError(text("cliUnknownOption").arg(p->word));
+        return usageError(p->message.isEmpty() ? text("cliOptionNeedsValue").arg(p->word) : p->message);
     }
 
     const bool takesDevice = o.command == QLatin1String("releases") || o.command == QLatin1String("update");
@@ -297,11 +306,11 @@ int FlashwellCli::devices(const Options &o)
         QString line = QStringLiteral("%1  %2  %3").arg(i + 1).arg(f.name, ids);
         if (f.device) {
             const SFenwykDevice &d = *f.device;
-            json.insert(QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(d.version())));
+            json.insert(QStringLiteral("version"), firmware_version::number(d.version()));
             json.insert(QStringLiteral("beta"), d.beta);
             json.insert(QStringLiteral("bootVersion"), QString(QStringLiteral("0x") + hex4(d.bootVersion)));
             json.insert(QStringLiteral("switchable"), d.isChangeBoot);
-            line += QStringLiteral("  ") + text("cliVersion").arg(versionText(d.version(), d.beta));
+            line += QStringLiteral("  ") + text("cliVersion").arg(firmware_version::text(d.version(), d.beta));
             if (d.bootVersion != 0)
                 line += QStringLiteral("  ") + text("cliBootVersion").arg(QStringLiteral("0x") + hex4(d.bootVersion));
             line += QStringLiteral("  ") + text(d.isChangeBoot ? "cliSwitchable" : "cliSwitchByHand");
@@ -431,7 +440,7 @@ int FlashwellCli::releases(const Options &o)
             line += QStringLiteral("  ") + row.newMark;
         print(o, line,
               QJsonObject{{QStringLiteral("index"), row.tag + 1},
-                          {QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(release->version))},
+                          {QStringLiteral("version"), firmware_version::number(release->version)},
                           {QStringLiteral("beta"), release->beta},
                           {QStringLiteral("date"), release->date},
                           {QStringLiteral("file"), release->fileName()},
@@ -499,16 +508,11 @@ int FlashwellCli::update(const Options &o)
     }
 
     // VERSION[-beta N]
-    std::optional<std::pair<QString, int>> wanted;
+    std::optional<firmware_version::Wanted> wanted;
     if (!o.release.isEmpty()) {
-        static const QRegularExpression form(
-            QStringLiteral("^v?(\\d{1,3}(?:\\.\\d{1,2})?)(?:[- ]?beta[- ]?(\\d{1,5}))?$"),
-            QRegularExpression::CaseInsensitiveOption);
-        const auto match = form.match(o.release.trimmed());
-        if (!match.hasMatch())
+        wanted = firmware_version::parseWanted(o.release);
+        if (!wanted)
             return fail(o, BadUsage, text("cliBadRelease").arg(o.release));
-        wanted = std::make_pair(QString::asprintf("%.2f", match.captured(1).toDouble()),
-                                match.captured(2).isEmpty() ? 0 : match.captured(2).toInt());
     }
 
     SFenwykDevicePtr device;
@@ -527,8 +531,7 @@ int FlashwellCli::update(const Options &o)
     if (wanted) {
         row = -1;
         for (int i = 0; i < list.size(); ++i) {
-            if (QString::asprintf("%.2f", static_cast<double>(list[i].version)) == wanted->first
-                && list[i].beta == wanted->second) {
+            if (firmware_version::number(list[i].version) == wanted->number && list[i].beta == wanted->beta) {
                 row = i;
                 break;
             }
@@ -537,9 +540,10 @@ int FlashwellCli::update(const Options &o)
             return fail(o, Failure, text("cliUnknownRelease").arg(o.release, name));
     }
     const Firmware release = list[row];
-    const QString to = versionText(release.version, release.beta);
-    const QString from = bootloader || device->version() == 0.0f ? text("cliUnknownVersion")
-                                                                 : versionText(device->version(), device->beta);
+    const QString to = firmware_version::text(release.version, release.beta);
+    const QString from = bootloader || device->version() == 0.0f
+                             ? text("cliUnknownVersion")
+                             : firmware_version::text(device->version(), device->beta);
 
     if (!o.yes) {
         m_env.err(text("cliConfirm").arg(to, name, from));

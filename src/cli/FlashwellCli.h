@@ -11,6 +11,7 @@
 #include <optional>
 
 namespace flashwell {
+class CommandLine;
 class ObservingCatalogueClient;
 }
 
@@ -69,6 +70,9 @@ public:
 private:
     struct Session;
     struct Options;
+
+    // The options, read into `o`.
+    static CommandLine commandLine(Options &o);
 
     int devices(const Options &o);
     int releases(const Options &o);

@@ -1,5 +1,6 @@
 #include "update/UpdateHistoryRecorder.h"
 
+#include "device/FirmwareVersion.h"
 #include "update/UpdateSessionController.h"
 
 
@@ -59,8 +60,8 @@ void UpdateHistoryRecorder::open(const Firmware &release)
         r.pid = device->pid != 0 ? device->pid : (entry ? entry->pid : 0);
     }
     if (c->m_version != 0.0f)
-        r.fromVersion = UpdateHistoryRecord::versionText(c->m_version, static_cast<int>(c->m_beta));
-    r.toVersion = UpdateHistoryRecord::versionText(release.version, release.beta);
+        r.fromVersion = firmware_version::text(c->m_version, static_cast<int>(c->m_beta));
+    r.toVersion = firmware_version::text(release.version, release.beta);
     r.fileName = release.fileName();
     m_open = r;
 }

@@ -1,6 +1,7 @@
 #include "update/UpdateRecordingContext.h"
 
 #include "boot/SHIDBootHJZ.h"
+#include "device/FirmwareVersion.h"
 #include "platform/RecordingWriter.h"
 #include "platform/UserDefaults.h"
 #include "update/UpdateSessionController.h"
@@ -9,17 +10,7 @@
 #include <QFile>
 #include <QJsonArray>
 
-#include <cmath>
-
 namespace flashwell {
-
-namespace {
-// 1.01f is 1.0099999904…; the server wrote 1.01.
-double hundredths(float value)
-{
-    return std::round(static_cast<double>(value) * 100.0) / 100.0;
-}
-} // namespace
 
 UpdateRecordingContext::UpdateRecordingContext(FirmwareCatalogueClient &server, RecordingWriter *writer,
                                                QObject *parent)
@@ -79,7 +70,7 @@ QJsonObject UpdateRecordingContext::releaseJson(const Firmware &release)
 {
     return QJsonObject{{QStringLiteral("id"), release.id},
                        {QStringLiteral("type"), release.type},
-                       {QStringLiteral("version"), hundredths(release.version)},
+                       {QStringLiteral("version"), firmware_version::rounded(release.version)},
                        {QStringLiteral("beta"), release.beta},
                        {QStringLiteral("date"), release.date},
                        {QStringLiteral("fileName"), release.storedFileName()},
@@ -151,7 +142,7 @@ void UpdateRecordingContext::onStarted()
         fields.insert(QStringLiteral("device"),
                       QJsonObject{{QStringLiteral("pid"), device->pid},
                                   {QStringLiteral("vid"), device->vid},
-                                  {QStringLiteral("version"), hundredths(device->version())},
+                                  {QStringLiteral("version"), firmware_version::rounded(device->version())},
                                   {QStringLiteral("beta"), device->beta},
                                   {QStringLiteral("boot_version"), device->bootVersion},
                                   {QStringLiteral("switchable"), device->isChangeBoot}});

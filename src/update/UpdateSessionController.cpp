@@ -4,6 +4,7 @@
 #include "boot/ClassicFrames.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "device/FirmwareVersion.h"
 #include "device/HidTransport.h"
 #include "device/Language.h"
 #include "device/SHIDHJZ.h"
@@ -336,8 +337,8 @@ QString UpdateSessionController::getFirmwaerHintVersion(float version, int32_t b
     const QString betaWord = beta != 0 ? text("beta") : QString();
     const QString betaNumber = beta != 0 ? QString::asprintf(" %hu", static_cast<unsigned short>(beta)) : QString();
     const QString targetBeta = m_targetBeta != 0 ? QString::asprintf(" beta %d ", m_targetBeta) : QString();
-    return text(firstKey) + QString::asprintf("%.2f", static_cast<double>(version)) + betaWord + betaNumber + text("to")
-           + QString::asprintf(" v%.2f", static_cast<double>(targerVersion)) + targetBeta;
+    return text(firstKey) + firmware_version::number(version) + betaWord + betaNumber + text("to")
+           + QStringLiteral(" v") + firmware_version::number(targerVersion) + targetBeta;
 }
 
 void UpdateSessionController::loadV1AndV2()

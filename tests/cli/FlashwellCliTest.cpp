@@ -343,6 +343,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NoCommand", {}, nullptr, 2, "Name a command."},
         FailureCase{"UnknownCommand", {"flash"}, nullptr, 2, "Unknown command \"flash\"."},
         FailureCase{"UnknownOption", {"devices", "--all"}, nullptr, 2, "Unknown option \"--all\"."},
+        FailureCase{"UnknownShortOption", {"devices", "-x"}, nullptr, 2, "Unknown option \"-x\"."},
+        FailureCase{"ProblemBeforeVersion", {"devices", "--all", "--version"}, nullptr, 2, "Unknown option \"--all\"."},
+        FailureCase{
+            "ReleaseWithoutValue", {"update", "1", "--release", "--yes"}, nullptr, 2, "--release needs a value."},
+        FailureCase{"EmptyProduct", {"update", "--product", ""}, nullptr, 2, "--product needs a value."},
         FailureCase{"UpdateOptionOnReleases", {"releases", "1", "--yes"}, nullptr, 2, "--yes, --release"},
         FailureCase{"NoDeviceNamed", {"releases"}, nullptr, 2, "Name a device"},
         FailureCase{"NotADevice", {"update", "heron", "--yes"}, nullptr, 2, "\"heron\" is not a device"},
@@ -372,6 +377,43 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr,
                     2,
                     "--product is for a device in bootloader mode"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+struct InfoCase
+{
+    const char *name;
+    std::vector<const char *> args;
+    const char *out; // standard output starts with this
+};
+
+inline void PrintTo(const InfoCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CliHelpAndVersion : public CliTest, public ::testing::WithParamInterface<InfoCase>
+{
+};
+
+TEST_P(CliHelpAndVersion, PrintedOnStandardOutputWithStatusZero)
+{
+    heron.plug();
+    EXPECT_EQ(run(flashwell::test::strings(GetParam().args)), 0) << qPrintable(err);
+    EXPECT_TRUE(out.startsWith(QString::fromUtf8(GetParam().out))) << qPrintable(out);
+    EXPECT_TRUE(out.endsWith(QLatin1Char('\n')));
+    EXPECT_TRUE(err.isEmpty()) << qPrintable(err);
+    EXPECT_TRUE(server.requests().isEmpty()) << "nothing is asked of the server";
+    EXPECT_TRUE(history.read().records.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHelpAndVersion,
+    ::testing::Values(InfoCase{"Help", {"--help"}, "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"ShortHelp", {"-h"}, "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"HelpAfterACommand", {"update", "1", "--yes", "--help"}, "usage: flashwell-cli"},
+                      InfoCase{"Version", {"--version"}, "flashwell-cli "},
+                      InfoCase{"VersionInJsonIsText", {"devices", "--json", "--version"}, "flashwell-cli "},
+                      InfoCase{"VersionBeforeAProblem", {"--version", "--all"}, "flashwell-cli "}),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(CliTest, NoNetworkIsOneLine)
