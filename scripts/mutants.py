@@ -39,14 +39,20 @@ def _interrupt(signum, _frame):
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--mutants", type=int, default=60, help="how many mutants to sample (default 60)")
     parser.add_argument("--seed", type=int, default=1, help="the sample's seed (default 1)")
     parser.add_argument("--folder", default="src", help="only files under this path (default src)")
     parser.add_argument("--jobs", type=int, default=2, help="build jobs and test executables at a time")
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "mutants")
-    parser.add_argument("--timeout-factor", type=float, default=3.0, help="a suite's limit over its unmutated time")
-    parser.add_argument("--min-timeout", type=float, default=20.0, help="the least limit of a suite, in seconds")
+    parser.add_argument(
+        "--timeout-factor", type=float, default=3.0, help="a suite's limit over its unmutated time"
+    )
+    parser.add_argument(
+        "--min-timeout", type=float, default=20.0, help="the least limit of a suite, in seconds"
+    )
     parser.add_argument("--build-timeout", type=float, default=900.0, help="seconds for one mutant's build")
     parser.add_argument("--output", type=Path, help="results (default BUILD_DIR/results.json)")
     parser.add_argument("--compare", type=Path, help="an earlier results file to compare verdicts with")
@@ -176,7 +182,10 @@ def main(argv):
         leftover = guard.recover()
         if leftover:
             print(f"mutants: put back {leftover}, left mutated by a run that was killed", flush=True)
-        print(f"{len(chosen)} mutants of {len(found)} candidates under {args.folder}, seed {args.seed}", flush=True)
+        print(
+            f"{len(chosen)} mutants of {len(found)} candidates under {args.folder}, seed {args.seed}",
+            flush=True,
+        )
         needed = sorted({s.name for m in chosen for s in suites_for(m.file)}, key=list(SUITES).index)
         limits = baseline(runner, [SUITES[name] for name in needed], args)
         for number, mutant in enumerate(chosen, 1):

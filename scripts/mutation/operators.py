@@ -32,9 +32,9 @@ class Mutant:
         lines = text.split("\n")
         line = lines[self.line - 1]
         end = self.col + len(self.original)
-        if line[self.col:end] != self.original:
+        if line[self.col : end] != self.original:
             raise ValueError(f"{self.file}:{self.line} no longer reads {self.original!r}")
-        lines[self.line - 1] = line[:self.col] + self.replacement + line[end:]
+        lines[self.line - 1] = line[: self.col] + self.replacement + line[end:]
         return "\n".join(lines)
 
     def change(self):
@@ -71,7 +71,9 @@ _NOT_STATEMENTS = frozenset(
 _BLOCK_HEADER = re.compile(r"^(?:\}\s*)?(?:else\b.*|(?:if|for|while)\s*\(.*\))$")
 _GUARD_HEADER = re.compile(r"^(?:\}\s*)?(?:else\b|if\s*\(|&&|\|\|)")
 _RETURN_STATEMENT = re.compile(r"^return\b[^;]*;$")
-_EARLY_RETURN_SIGNATURE = re.compile(r"^(?:\[\[\w+\]\]\s*)?(?:(?:static|inline)\s+)*(void|bool)\s+[\w:~]+\s*\(")
+_EARLY_RETURN_SIGNATURE = re.compile(
+    r"^(?:\[\[\w+\]\]\s*)?(?:(?:static|inline)\s+)*(void|bool)\s+[\w:~]+\s*\("
+)
 
 
 def find_mutants(path, text):
@@ -119,7 +121,10 @@ def _comparisons(code, line):
 
 
 def _logicals(code, line):
-    return [(m.start(), LOGICAL, m.group(1), "||" if m.group(1) == "&&" else "&&") for m in _LOGICAL.finditer(code)]
+    return [
+        (m.start(), LOGICAL, m.group(1), "||" if m.group(1) == "&&" else "&&")
+        for m in _LOGICAL.finditer(code)
+    ]
 
 
 def _constants(code, line):
@@ -154,10 +159,10 @@ def _negations(code, line):
         close_paren = _matching_paren(code, open_paren)
         if close_paren is None:
             continue
-        condition = code[open_paren + 1:close_paren]
+        condition = code[open_paren + 1 : close_paren]
         if ";" in condition or _ASSIGNMENT.search(condition) or not condition.strip():
             continue
-        original = line[open_paren:close_paren + 1]
+        original = line[open_paren : close_paren + 1]
         sites.append((open_paren, NEGATE, original, "(!" + original + ")"))
     return sites
 

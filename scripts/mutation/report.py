@@ -15,7 +15,9 @@ def tally(results):
     """{folder: {"mutants", "killed", "survived", "uncompilable", "score"}}, folders sorted."""
     folders = {}
     for result in results:
-        row = folders.setdefault(folder_of(result["file"]), dict.fromkeys(("mutants", KILLED, SURVIVED, UNCOMPILABLE), 0))
+        row = folders.setdefault(
+            folder_of(result["file"]), dict.fromkeys(("mutants", KILLED, SURVIVED, UNCOMPILABLE), 0)
+        )
         row["mutants"] += 1
         row[result["status"]] += 1
     total = dict.fromkeys(("mutants", KILLED, SURVIVED, UNCOMPILABLE), 0)
@@ -41,9 +43,8 @@ def table(results):
     lines = [f"{'folder':<{width}}  mutants  killed  survived  uncompilable  score"]
     for name, row in rows.items():
         shown = "-" if row["score"] is None else f"{row['score']:.0f}%"
-        lines.append(
-            f"{name:<{width}}  {row['mutants']:>7}  {row[KILLED]:>6}  {row[SURVIVED]:>8}  {row[UNCOMPILABLE]:>12}  {shown:>5}"
-        )
+        counts = f"{row['mutants']:>7}  {row[KILLED]:>6}  {row[SURVIVED]:>8}  {row[UNCOMPILABLE]:>12}"
+        lines.append(f"{name:<{width}}  {counts}  {shown:>5}")
     survivors = [r for r in results if r["status"] == SURVIVED]
     if survivors:
         lines.append("")
@@ -67,9 +68,13 @@ def differences(old, new):
         if was is None or was == r["status"] or UNCOMPILABLE in (was, r["status"]):
             continue
         word = "regression" if was == KILLED else "now killed"
-        lines.append(f"  {word}: {r['file']}:{r['line']}  {r['operator']}  {r['original']} -> {r['replacement']}")
+        lines.append(
+            f"  {word}: {r['file']}:{r['line']}  {r['operator']}  {r['original']} -> {r['replacement']}"
+        )
     common = len(before.keys() & {key(r) for r in new["mutants"]})
-    return [f"compared with the earlier run: {common} mutants in common, {len(lines)} changed verdict"] + lines
+    return [
+        f"compared with the earlier run: {common} mutants in common, {len(lines)} changed verdict"
+    ] + lines
 
 
 def write_json(path, run, results):

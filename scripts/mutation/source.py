@@ -47,18 +47,18 @@ def _mask(text):
             out.append(blank(text[i:end]))
             i = end
         elif c == '"':
-            if _RAW_PREFIX.search(text[max(0, i - 4):i]):
+            if _RAW_PREFIX.search(text[max(0, i - 4) : i]):
                 open_paren = text.find("(", i)
-                delimiter = text[i + 1:open_paren]
+                delimiter = text[i + 1 : open_paren]
                 close = text.find(")" + delimiter + '"', open_paren)
                 end = n if close < 0 else close + len(delimiter) + 2
             else:
                 end = _literal_end(text, i, '"')
-            out.append('"' + blank(text[i + 1:end - 1]) + '"')
+            out.append('"' + blank(text[i + 1 : end - 1]) + '"')
             i = end
-        elif c == "'" and not _PP_NUMBER_TAIL.search(text[max(0, i - 40):i]):
+        elif c == "'" and not _PP_NUMBER_TAIL.search(text[max(0, i - 40) : i]):
             end = _literal_end(text, i, "'")
-            out.append("'" + blank(text[i + 1:end - 1]) + "'")
+            out.append("'" + blank(text[i + 1 : end - 1]) + "'")
             i = end
         else:
             out.append(c)

@@ -23,7 +23,15 @@ class Suite:
     def command(self, build_dir):
         if self.gtest:
             return [str(build_dir / "tests" / self.gtest), "--gtest_fail_fast", "--gtest_brief=1"]
-        return ["ctest", "--test-dir", str(build_dir), "-R", self.ctest, "--stop-on-failure", "--output-on-failure"]
+        return [
+            "ctest",
+            "--test-dir",
+            str(build_dir),
+            "-R",
+            self.ctest,
+            "--stop-on-failure",
+            "--output-on-failure",
+        ]
 
 
 def _gtest(name, *extra_targets):
@@ -46,7 +54,9 @@ SUITES = {
         _gtest("update_view_tests"),
         _gtest("cli_tests"),
         _gtest("desktop_tests", "flashwell"),
-        Suite("hidraw", ("hidraw_tests", "cli_hidraw_tests", "flashwell-cli", "flashwell-lab"), ctest="hidraw"),
+        Suite(
+            "hidraw", ("hidraw_tests", "cli_hidraw_tests", "flashwell-cli", "flashwell-lab"), ctest="hidraw"
+        ),
     )
 }
 
@@ -57,7 +67,14 @@ LAYERS = {
     "boot": ("boot_tests", "update_tests", "integration_tests", "recordings"),
     "mapping": ("net_tests",),
     "net": ("net_tests", "update_tests", "integration_tests"),
-    "update": ("update_tests", "guide_tests", "update_view_tests", "cli_tests", "integration_tests", "recordings"),
+    "update": (
+        "update_tests",
+        "guide_tests",
+        "update_view_tests",
+        "cli_tests",
+        "integration_tests",
+        "recordings",
+    ),
     "ui": ("ui_tests", "screen_tests", "guide_tests", "update_view_tests"),
     "app": ("screen_tests", "desktop_tests"),
     "cli": ("cli_tests", "hidraw"),
@@ -102,7 +119,10 @@ class Runner:
         log = self._log_dir / "build.log"
         command = ["cmake", "--build", str(self._build_dir), "-j", str(self._jobs), "--target", *targets]
         with open(log, "wb") as out:
-            code = _wait_group(subprocess.Popen(command, stdout=out, stderr=subprocess.STDOUT, start_new_session=True), timeout)
+            code = _wait_group(
+                subprocess.Popen(command, stdout=out, stderr=subprocess.STDOUT, start_new_session=True),
+                timeout,
+            )
         text = log.read_text(errors="replace")
         if code == 0:
             return True, ""

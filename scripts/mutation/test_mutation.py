@@ -44,25 +44,55 @@ class OperatorTest(unittest.TestCase):
     CASES = [
         ("if (a == b)\n", [(1, "compare", "==", "!="), (1, "negate", "(a == b)", "(!(a == b))")]),
         ("x = a < b;\n", [(1, "compare", "<", ">="), (1, "remove", "x = a < b;", "{}")]),
-        ("y = a >= b && c;\n", [(1, "compare", ">=", "<"), (1, "logical", "&&", "||"), (1, "remove", "y = a >= b && c;", "{}")]),
+        (
+            "y = a >= b && c;\n",
+            [(1, "compare", ">=", "<"), (1, "logical", "&&", "||"), (1, "remove", "y = a >= b && c;", "{}")],
+        ),
         ("std::vector<int> v{a << 3};\n", [(1, "constant", "3", "4")]),
-        ("auto f = [](int &&x) -> bool { return x > 0; };\n", [(1, "compare", ">", "<="), (1, "constant", "0", "1")]),
-        ("k = 0x0F + 07 + 0b1 + 2u;\n", [
-            (1, "constant", "07", "010"), (1, "constant", "0b1", "0b10"), (1, "constant", "0x0F", "0x10"),
-            (1, "constant", "2", "3"), (1, "remove", "k = 0x0F + 07 + 0b1 + 2u;", "{}")]),
+        (
+            "auto f = [](int &&x) -> bool { return x > 0; };\n",
+            [(1, "compare", ">", "<="), (1, "constant", "0", "1")],
+        ),
+        (
+            "k = 0x0F + 07 + 0b1 + 2u;\n",
+            [
+                (1, "constant", "07", "010"),
+                (1, "constant", "0b1", "0b10"),
+                (1, "constant", "0x0F", "0x10"),
+                (1, "constant", "2", "3"),
+                (1, "remove", "k = 0x0F + 07 + 0b1 + 2u;", "{}"),
+            ],
+        ),
         ("double d = 1.5e3;\nbool t = true;\n", [(2, "constant", "true", "false")]),
-        ('qCWarning(lc) << "x" << n + 1\n    << 2;\nfoo(1);\n', [(3, "constant", "1", "2"), (3, "remove", "foo(1);", "{}")]),
+        (
+            'qCWarning(lc) << "x" << n + 1\n    << 2;\nfoo(1);\n',
+            [(3, "constant", "1", "2"), (3, "remove", "foo(1);", "{}")],
+        ),
         ("#if X == 1\n#endif\n", []),
         ("if (auto p = find())\n    go();\n", [(2, "remove", "go();", "{}")]),
-        ("QByteArray out;\nint n = f(2);\nQ_EMIT done(n);\n", [
-            (2, "constant", "2", "3"), (3, "remove", "Q_EMIT done(n);", "{}")]),
+        (
+            "QByteArray out;\nint n = f(2);\nQ_EMIT done(n);\n",
+            [(2, "constant", "2", "3"), (3, "remove", "Q_EMIT done(n);", "{}")],
+        ),
         ("call(a,\n     b(c));\n", []),
-        ("if (ready) {\n    return 3;\n}\n", [
-            (1, "negate", "(ready)", "(!(ready))"), (2, "constant", "3", "4"), (2, "return", "return 3;", "{}")]),
+        (
+            "if (ready) {\n    return 3;\n}\n",
+            [
+                (1, "negate", "(ready)", "(!(ready))"),
+                (2, "constant", "3", "4"),
+                (2, "return", "return 3;", "{}"),
+            ],
+        ),
         ("int f()\n{\n    return 3;\n}\n", [(3, "constant", "3", "4")]),
         ("void A::f(int x)\n{\n}\n", [(2, "return", "{", "{ return;")]),
-        ("bool A::f(int x,\n          int y) const\n{\n}\n", [(3, "return", "{", "{ return false;"), (3, "return", "{", "{ return true;")]),
-        ("while (n != 0)\n    --n;\n", [(1, "compare", "!=", "=="), (1, "constant", "0", "1"), (1, "negate", "(n != 0)", "(!(n != 0))")]),
+        (
+            "bool A::f(int x,\n          int y) const\n{\n}\n",
+            [(3, "return", "{", "{ return false;"), (3, "return", "{", "{ return true;")],
+        ),
+        (
+            "while (n != 0)\n    --n;\n",
+            [(1, "compare", "!=", "=="), (1, "constant", "0", "1"), (1, "negate", "(n != 0)", "(!(n != 0))")],
+        ),
     ]
 
     def test_each_operator_finds_its_sites_and_nothing_else(self):
@@ -82,13 +112,23 @@ class OperatorTest(unittest.TestCase):
 
 
 def result(file, status, line=1):
-    return {"file": file, "line": line, "col": 0, "operator": "compare", "original": "==", "replacement": "!=", "status": status}
+    return {
+        "file": file,
+        "line": line,
+        "col": 0,
+        "operator": "compare",
+        "original": "==",
+        "replacement": "!=",
+        "status": status,
+    }
 
 
 class ReportTest(unittest.TestCase):
     def test_the_score_leaves_out_uncompilable_mutants(self):
         rows = tally([result("src/a/X.cpp", s) for s in ("killed", "killed", "survived", "uncompilable")])
-        self.assertEqual(rows["src/a"], {"mutants": 4, "killed": 2, "survived": 1, "uncompilable": 1, "score": 66.7})
+        self.assertEqual(
+            rows["src/a"], {"mutants": 4, "killed": 2, "survived": 1, "uncompilable": 1, "score": 66.7}
+        )
         self.assertEqual(rows["total"]["mutants"], 4)
 
     def test_a_mutant_killed_before_and_surviving_now_is_a_regression(self):
@@ -117,7 +157,9 @@ class FileGuardTest(unittest.TestCase):
         self.dir.cleanup()
 
     def guard(self):
-        return FileGuard(self.root, self.state, lambda relative: [self.obj] if relative == "src/A.cpp" else [])
+        return FileGuard(
+            self.root, self.state, lambda relative: [self.obj] if relative == "src/A.cpp" else []
+        )
 
     def assert_restored(self):
         self.assertEqual(self.source.read_bytes(), b"int a = 1;\n")
