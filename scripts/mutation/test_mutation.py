@@ -13,6 +13,7 @@ from pathlib import Path
 from .operators import find_mutants
 from .report import differences, tally
 from .source import MaskedSource
+from .suites import LAYERS, SUITES, suites_for
 from .worktree import FileGuard
 
 
@@ -138,6 +139,19 @@ class ReportTest(unittest.TestCase):
         self.assertIn("2 mutants in common, 1 changed verdict", lines[0])
         self.assertEqual(len(lines), 2)
         self.assertIn("regression: src/a/X.cpp:1", lines[1])
+
+
+class LayerTest(unittest.TestCase):
+    def test_every_folder_of_src_is_judged_by_suites_that_exist(self):
+        src = Path(__file__).resolve().parents[2] / "src"
+        folders = sorted(p.name for p in src.iterdir() if p.is_dir())
+        self.assertEqual(sorted(LAYERS), folders)
+        for folder in folders:
+            with self.subTest(folder=folder):
+                names = [s.name for s in suites_for(f"src/{folder}/X.cpp")]
+                self.assertTrue(names)
+                self.assertTrue(set(names) <= set(SUITES))
+                self.assertEqual(len(names), len(set(names)))
 
 
 class FileGuardTest(unittest.TestCase):
