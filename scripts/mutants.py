@@ -79,16 +79,21 @@ def sample(found, count, seed):
 
 
 def objects_in(build_dir):
-    """relative source path -> the mutants tree's objects compiled from it."""
-    commands = json.loads((build_dir / "compile_commands.json").read_text())
-    table = {}
-    for entry in commands:
-        source = Path(entry["file"])
-        words = shlex.split(entry["command"])
-        if source.is_relative_to(ROOT) and "-o" in words:
-            output = Path(entry["directory"]) / words[words.index("-o") + 1]
-            table.setdefault(source.relative_to(ROOT).as_posix(), []).append(output)
-    return lambda relative: table.get(relative, [])
+    """relative source path -> the mutants tree's objects compiled from it (none before the tree
+    is configured)."""
+
+    def objects_of(relative):
+        database = build_dir / "compile_commands.json"
+        if not database.exists():
+            return []
+        found = []
+        for entry in json.loads(database.read_text()):
+            words = shlex.split(entry["command"])
+            if Path(entry["file"]) == ROOT / relative and "-o" in words:
+                found.append(Path(entry["directory"]) / words[words.index("-o") + 1])
+        return found
+
+    return objects_of
 
 
 def configure(build_dir):
@@ -142,10 +147,44 @@ def judge(mutant, guard, runner, limits, args):
     return result
 
 
+def lock_and_recover(args):
+    """Holds the mutants tree for this run and puts back what a killed run left mutated, before
+    any file is read for candidates. Returns the guard, the state folder and the lock."""
+    state = args.build_dir / "mutants-state"
+    state.mkdir(parents=True, exist_ok=True)
+    lock = open(state / "lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit("mutants: another run is using this build tree")
+    guard = FileGuard(ROOT, state, objects_in(args.build_dir))
+    leftover = guard.recover()
+    if leftover:
+        print(f"mutants: put back {leftover}, left mutated by a run that was killed", flush=True)
+    return guard, state, lock
+
+
+def judge_all(chosen, guard, runner, args, results):
+    needed = sorted({s.name for m in chosen for s in suites_for(m.file)}, key=list(SUITES).index)
+    limits = baseline(runner, [SUITES[name] for name in needed], args)
+    for number, mutant in enumerate(chosen, 1):
+        result = judge(mutant, guard, runner, limits, args)
+        results.append(result)
+        print(
+            f"[{number}/{len(chosen)}] {mutant.file}:{mutant.line}  {mutant.operator}  {mutant.change()}"
+            f"  -> {result['status']}  ({result['seconds']:.1f} s)",
+            flush=True,
+        )
+
+
 def main(argv):
     args = parse_arguments(argv)
     args.build_dir = args.build_dir.resolve()
-    output = args.output or args.build_dir / "results.json"
+    caught = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+    for signum in caught:
+        signal.signal(signum, _interrupt)
+    guard, state, _lock = lock_and_recover(args)
+
     found = candidates(args.folder)
     chosen = sample(found, args.mutants, args.seed)
     if args.list:
@@ -154,21 +193,11 @@ def main(argv):
         return 0
     if not chosen:
         sys.exit(f"mutants: nothing to mutate under {args.folder}")
+    print(
+        f"{len(chosen)} mutants of {len(found)} candidates under {args.folder}, seed {args.seed}", flush=True
+    )
 
     configure(args.build_dir)
-    state = args.build_dir / "mutants-state"
-    state.mkdir(exist_ok=True)
-    lock = open(state / "lock", "w")
-    try:
-        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except BlockingIOError:
-        sys.exit("mutants: another run is using this build tree")
-
-    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(signum, _interrupt)
-    guard = FileGuard(ROOT, state, objects_in(args.build_dir))
-    runner = Runner(args.build_dir, state, args.jobs)
-    results = []
     run = {
         "seed": args.seed,
         "requested": args.mutants,
@@ -177,37 +206,25 @@ def main(argv):
         "commit": _commit(),
         "interrupted": False,
     }
+    results = []
     exit_code = 0
     try:
-        leftover = guard.recover()
-        if leftover:
-            print(f"mutants: put back {leftover}, left mutated by a run that was killed", flush=True)
-        print(
-            f"{len(chosen)} mutants of {len(found)} candidates under {args.folder}, seed {args.seed}",
-            flush=True,
-        )
-        needed = sorted({s.name for m in chosen for s in suites_for(m.file)}, key=list(SUITES).index)
-        limits = baseline(runner, [SUITES[name] for name in needed], args)
-        for number, mutant in enumerate(chosen, 1):
-            result = judge(mutant, guard, runner, limits, args)
-            results.append(result)
-            print(
-                f"[{number}/{len(chosen)}] {mutant.file}:{mutant.line}  {mutant.operator}  {mutant.change()}"
-                f"  -> {result['status']}  ({result['seconds']:.1f} s)",
-                flush=True,
-            )
+        judge_all(chosen, guard, Runner(args.build_dir, state, args.jobs), args, results)
     except Interrupted as signal_name:
         run["interrupted"] = True
         print(f"mutants: interrupted ({signal_name}); the work tree is restored", file=sys.stderr)
         exit_code = 130
     finally:
         guard.restore()
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    for signum in caught:
+        signal.signal(signum, signal.SIG_DFL)
+
     print()
     print(report.table(results))
     if results:
         total = sum(r["seconds"] for r in results)
         print(f"\n{total:.0f} s for {len(results)} mutants, {total / len(results):.1f} s each")
+    output = args.output or args.build_dir / "results.json"
     report.write_json(output, run, results)
     print(f"results: {output}")
     if args.compare:
@@ -221,4 +238,8 @@ def _commit():
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    try:
+        sys.exit(main(sys.argv[1:]))
+    except Interrupted as signal_name:
+        # Before the first mutant or while putting one back: nothing is left changed.
+        sys.exit(f"mutants: interrupted ({signal_name})")
