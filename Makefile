@@ -1,6 +1,6 @@
 # One-word entry points. Each sets the machine up first (idempotent), then builds with the
 # CMake workflow presets in CMakePresets.json.
-.PHONY: setup run test bench soak fuzz package screenshots format tidy clean
+.PHONY: setup run test bench soak fuzz package screenshots format tidy clean mutants
 
 setup:
 	./scripts/setup-debian.sh
@@ -28,6 +28,18 @@ screenshots: setup
 soak: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-soak-bench --benchmark_filter=BM_SoakUpdates/1000
+
+# Mutation score: MUTANTS small faults sampled from src/ with SEED (FOLDER narrows it), each built
+# in build/mutants and judged by its layer's tests; a table per folder, results in
+# build/mutants/results.json. COMPARE=an earlier results file lists the verdicts that changed.
+MUTANTS ?= 60
+SEED ?= 1
+FOLDER ?= src
+COMPARE ?=
+mutants: setup
+	cmake --preset mutants >/dev/null
+	nice -n 10 /usr/bin/python3 scripts/mutants.py --mutants $(MUTANTS) --seed $(SEED) --folder $(FOLDER) \
+	  $(if $(COMPARE),--compare $(COMPARE))
 
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup
