@@ -58,6 +58,15 @@ void VirtualDeviceModel::switchToBootloader()
     reenumerate(m_bootIdentity, m_bootloader);
 }
 
+void VirtualDeviceModel::later(int64_t ms, std::function<void()> task)
+{
+    std::weak_ptr<int> alive = m_alive;
+    m_bus.scheduler().after(ms, [alive, task = std::move(task)] {
+        if (!alive.expired())
+            task();
+    });
+}
+
 void VirtualDeviceModel::reenumerate(HidIdentity identity, VirtualDeviceModel *next)
 {
     unplug();

@@ -613,7 +613,7 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
 {
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     boot.normalIdentity = wren.identity();
-    boot.unplugAfter = 30;
+    boot.faults.unplugAfter = 30;
     switchWrenByHand(wren);
     EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
     // The error guide: the same lines, the first one's "3" reading "8".
