@@ -46,7 +46,7 @@ QByteArray FlashMemory::read(uint32_t address, uint32_t length) const
         if (const auto it = m_pages.find(at / kPageSize); it != m_pages.end()) {
             for (uint32_t i = 0; i < n; ++i)
                 if (it->second.written.test(within + i))
-                    out[static_cast<qsizetype>(done + i)] = static_cast<char>(it->second.bytes[within + i]);
+                    out[static_cast<qsizetype>(done) + i] = static_cast<char>(it->second.bytes[within + i]);
         }
         done += n;
     }

@@ -71,10 +71,10 @@ void VirtualDeviceModel::reenumerate(HidIdentity identity, VirtualDeviceModel *n
 {
     unplug();
     if (!next) {
-        m_silentStandIn = std::make_unique<SilentDevice>(m_bus, identity);
+        m_silentStandIn = std::make_unique<SilentDevice>(m_bus, std::move(identity));
         next = m_silentStandIn.get();
     } else {
-        next->m_identity = identity;
+        next->m_identity = std::move(identity);
     }
     std::weak_ptr<int> alive = next->m_alive;
     m_bus.scheduler().after(m_reenumerateDelayMs, [next, alive] {

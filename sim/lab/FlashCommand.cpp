@@ -48,7 +48,7 @@ QString parse(const QStringList &args, Options &o)
             return QStringLiteral("unknown option %1").arg(args[i]);
         }
     }
-    if (const QString error = boot.finish(); !error.isEmpty())
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     if (o.run.file.isEmpty())

@@ -18,7 +18,7 @@ int runServer(const QStringList &args)
             std::fprintf(stderr, "flashwell-lab server: %s needs a value\n", qPrintable(a));
             return 2;
         }
-        const QString v = args[++i];
+        const QString &v = args[++i];
         bool ok = true;
         if (a == QLatin1String("--port"))
             port = static_cast<quint16>(v.toUInt(&ok));

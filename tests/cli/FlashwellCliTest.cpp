@@ -4,6 +4,7 @@
 #include "FirmwareFileBuilder.h"
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
+#include "MixedTimePump.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
@@ -21,7 +22,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -154,22 +154,13 @@ protected:
         return status;
     }
 
-    // Virtual time runs while no request waits on the server; while one does, the event loop.
+    // Virtual time runs while no request waits on the server; while one does, at the wall clock's pace.
     void pump(const std::function<bool()> &done)
     {
-        QElapsedTimer wall;
-        wall.start();
-        while (!done()) {
-            ASSERT_LT(wall.elapsed(), 30000) << "the command did not end";
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (client.inFlight() > 0)
-                continue;
-            int steps = 0;
-            while (steps < 200 && !done() && client.inFlight() == 0 && clock.step())
-                ++steps;
-            if (steps == 0)
-                clock.advance(10);
-        }
+        MixedTimePump pump(clock);
+        pump.paced = [this] { return client.inFlight() > 0; };
+        pump.stepsPerTurn = 200;
+        ASSERT_TRUE(pump.runUntil(done, 30000)) << "the command did not end";
     }
 
     QList<QJsonObject> jsonLines() const
