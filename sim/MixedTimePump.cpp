@@ -56,7 +56,9 @@ bool MixedTimePump::runUntil(const std::function<bool()> &done, int64_t wallTime
             int steps = 0;
             while (steps < stepsPerTurn && !done() && !(paced && paced()) && m_clock.step())
                 ++steps;
-            if (steps == 0)
+            if (steps == 0 && idleStepMs > 0)
+                m_clock.advance(idleStepMs);
+            else if (steps == 0)
                 waitForEvents(2);
         }
         last = now;

@@ -24,6 +24,9 @@ public:
     int maxSpeedup = 0; // 0: unbounded
     // Virtual tasks run between two looks at the event loop.
     int stepsPerTurn = 4000;
+    // When no task is waiting, virtual time moves this far on its own (for a caller that waits for
+    // a moment of virtual time rather than for a task); 0: it waits for events instead.
+    int64_t idleStepMs = 0;
 
     // Runs both until `done` holds; false when the wall time runs out first.
     bool runUntil(const std::function<bool()> &done, int64_t wallTimeoutMs);

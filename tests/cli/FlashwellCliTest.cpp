@@ -160,6 +160,7 @@ protected:
         MixedTimePump pump(clock);
         pump.paced = [this] { return client.inFlight() > 0; };
         pump.stepsPerTurn = 200;
+        pump.idleStepMs = 10; // the commands wait for moments of virtual time too
         ASSERT_TRUE(pump.runUntil(done, 30000)) << "the command did not end";
     }
 

@@ -35,6 +35,16 @@ TEST(MixedTimePump, PacedVirtualTimeFollowsTheWallClockAndTheTimeOutEndsTheRun)
     EXPECT_LE(clock.nowMs(), 30) << "no more virtual time than wall time";
 }
 
+// A caller waiting for a moment of virtual time, with no task to get there, gets there in steps.
+TEST(MixedTimePump, IdleVirtualTimeMovesInItsStepsWhenAsked)
+{
+    VirtualScheduler clock;
+    MixedTimePump pump(clock);
+    pump.idleStepMs = 10;
+    ASSERT_TRUE(pump.runUntil([&] { return clock.nowMs() >= 1000; }, 5000));
+    EXPECT_EQ(clock.nowMs(), 1000);
+}
+
 // The event loop turns too: what a server's answer would do (here a zero-time Qt timer) ends the run.
 TEST(MixedTimePump, EventsAreDeliveredBetweenTurns)
 {
