@@ -213,7 +213,7 @@ void DemoLab::buildReleases()
                 r.file = f.build();
                 const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
                 r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
-                r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize * geometry.firstPage));
+                r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize) * geometry.firstPage);
                 break;
             }
             }

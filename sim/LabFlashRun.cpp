@@ -125,8 +125,8 @@ private:
 
 struct LabFlashRun::State
 {
-    State(const LabFlashOptions &o, std::function<void(const QJsonObject &)> &sink)
-        : options(o)
+    State(LabFlashOptions o, std::function<void(const QJsonObject &)> &sink)
+        : options(std::move(o))
         , bus(clock)
         , recording(clock, bus, options.recordPath, QStringLiteral("flash"))
         , screen(clock, sink)

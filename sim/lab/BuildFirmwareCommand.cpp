@@ -22,7 +22,7 @@ int runBuildFirmware(const QStringList &args)
             std::fprintf(stderr, "flashwell-lab build-firmware: %s needs a value\n", qPrintable(a));
             return 2;
         }
-        const QString v = args[++i];
+        const QString &v = args[++i];
         bool ok = true;
         if (a == QLatin1String("--out"))
             out = v;

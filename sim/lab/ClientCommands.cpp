@@ -70,7 +70,7 @@ QString parse(const Command &command, const QStringList &args, Parsed &out)
         }
         if (i + 1 >= args.size())
             return QStringLiteral("%1 needs a value").arg(a);
-        const QString v = args[++i];
+        const QString &v = args[++i];
         bool ok = true;
         if (option->second == Value::Integer)
             v.toInt(&ok);

@@ -142,7 +142,7 @@ QString parse(const QStringList &args, Options &o)
         return QStringLiteral("--pid is required");
     if (!o.versionGiven)
         return QStringLiteral("--version is required");
-    if (const QString error = boot.finish(); !error.isEmpty())
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     o.run.reportedPidGiven = boot.reportedPidGiven();
