@@ -68,12 +68,12 @@ fuzz: setup fuzz-build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# clang-tidy over src/, two files at a time; any finding fails (WarningsAsErrors in .clang-tidy).
+# clang-tidy over src/ and sim/, two files at a time; any finding fails (WarningsAsErrors in .clang-tidy).
 # Its own build tree: clang cannot read the precompiled headers of a GCC build.
 TIDY_JOBS ?= 2
 tidy:
 	cmake --preset tidy >/dev/null
-	run-clang-tidy -quiet -j $(TIDY_JOBS) -p build/tidy '^$(CURDIR)/src/.*\.cpp$$' >build/tidy/findings.txt 2>&1 \
+	run-clang-tidy -quiet -j $(TIDY_JOBS) -p build/tidy '^$(CURDIR)/(src|sim)/.*\.cpp$$' >build/tidy/findings.txt 2>&1 \
 	  || { grep -E 'warning:|error:' build/tidy/findings.txt; exit 1; }
 
 # clazy (KDE's checker of Qt usage), levels 0 and 1, over src/ and sim/ on the tidy tree's compile

@@ -1,5 +1,7 @@
 #include "FlashMemory.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
 #include <iterator>
 
@@ -44,7 +46,7 @@ QByteArray FlashMemory::read(uint32_t address, uint32_t length) const
         if (const auto it = m_pages.find(at / kPageSize); it != m_pages.end()) {
             for (uint32_t i = 0; i < n; ++i)
                 if (it->second.written.test(within + i))
-                    out[static_cast<qsizetype>(done + i)] = static_cast<char>(it->second.bytes[within + i]);
+                    out[static_cast<qsizetype>(done) + i] = static_cast<char>(it->second.bytes[within + i]);
         }
         done += n;
     }
@@ -65,6 +67,26 @@ std::vector<FlashMemory::Region> FlashMemory::regions() const
         }
     }
     return out;
+}
+
+QJsonObject flashDumpOf(const FlashMemory &flash, const std::optional<FlashMemory::Region> &settings)
+{
+    QJsonArray regions;
+    auto add = [&regions](const FlashMemory::Region &r) {
+        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(r.address)},
+                                   {QStringLiteral("data"), QString::fromLatin1(r.data.toHex())}});
+    };
+    bool settingsPending = settings.has_value();
+    for (const auto &r : flash.regions()) {
+        if (settingsPending && settings->address < r.address) {
+            add(*settings);
+            settingsPending = false;
+        }
+        add(r);
+    }
+    if (settingsPending)
+        add(*settings);
+    return QJsonObject{{QStringLiteral("regions"), regions}};
 }
 
 } // namespace flashwell::lab

@@ -1,35 +1,26 @@
 #include "LabUpdateRun.h"
-#include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
+#include "BootloaderFactory.h"
 #include "FlashMemory.h"
+#include "LabRecording.h"
+#include "MixedTimePump.h"
 #include "ReplayDevices.h"
-#include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
 #include "VirtualVendorModeController.h"
-#include "boot/HjzProtocol.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
 #include "device/SHIDHJZ.h"
 #include "device/UsbIdentities.h"
-#include "platform/RecordingHidBackend.h"
-#include "platform/RecordingWriter.h"
 #include "platform/VirtualScheduler.h"
 #include "update/ObservingCatalogueClient.h"
 #include "update/UpdateRecordingContext.h"
 #include "update/UpdateHost.h"
 #include "update/UpdateSessionController.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QJsonArray>
-#include <QTimer>
+#include <QPointer>
 
 namespace flashwell::lab {
 
@@ -79,32 +70,15 @@ QString why(const AttemptEnd &end)
     }
 }
 
-void waitForEvents(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
-
-QJsonObject flashDumpOf(const FlashMemory &flash)
-{
-    QJsonArray regions;
-    for (const auto &r : flash.regions())
-        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(r.address)},
-                                   {QStringLiteral("data"), QString::fromLatin1(r.data.toHex())}});
-    return QJsonObject{{QStringLiteral("regions"), regions}};
-}
 
 struct LabUpdateRun::State
 {
     explicit State(LabUpdateOptions o)
         : options(std::move(o))
         , bus(clock)
-        , writer(openWriter())
-        , recorder(writer ? std::make_unique<RecordingHidBackend>(bus, *writer) : nullptr)
-        , context(client, writer.get())
+        , recording(clock, bus, options.recordPath, QStringLiteral("update"))
+        , context(client, recording.writer())
         , vela2(PlatformServices{&clock, host()})
         , hjz(PlatformServices{&clock, host()})
         , hjzWatcher(PlatformServices{&clock, host()})
@@ -112,27 +86,14 @@ struct LabUpdateRun::State
         , controller(update.controller())
     {}
 
-    std::unique_ptr<RecordingWriter> openWriter()
-    {
-        if (options.recordPath.isEmpty())
-            return nullptr;
-        auto w = std::make_unique<RecordingWriter>(clock);
-        if (!w->open(options.recordPath, QStringLiteral("flashwell-lab"), QStringLiteral(FLASHWELL_VERSION),
-                     QJsonObject{{QStringLiteral("kind"), QStringLiteral("update")}}))
-            recordingError = w->error();
-        return w;
-    }
-    // The backend the product sees: the bus, or the recorder in front of it.
-    HidBackend *host() { return recorder ? static_cast<HidBackend *>(recorder.get()) : &bus; }
+    HidBackend *host() const { return recording.host(); }
 
     LabUpdateOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
     // SHttp, watched: while a request is out virtual time keeps pace with the network.
     ObservingCatalogueClient client;
-    QString recordingError;
-    std::unique_ptr<RecordingWriter> writer;
-    std::unique_ptr<RecordingHidBackend> recorder;
+    LabRecording recording;
     UpdateRecordingContext context;
     std::unique_ptr<ReplayDevices> replay;
     SHIDBootVela2 vela2;
@@ -144,10 +105,7 @@ struct LabUpdateRun::State
     LabRoot root;
 
     std::unique_ptr<VirtualDeviceModel> normal;
-    std::unique_ptr<VirtualClassicBootloader> classicBoot;
-    std::unique_ptr<VirtualVela2Bootloader> vela2Boot;
-    std::unique_ptr<VirtualHjzBootloader> hjzBoot;
-    VirtualDeviceModel *bootModel = nullptr;
+    std::unique_ptr<VirtualBootloader> boot;
 
     std::function<void(const QJsonObject &)> *sink = nullptr;
     bool printing = true;
@@ -173,86 +131,26 @@ struct LabUpdateRun::State
         result.virtualMs = clock.nowMs();
     }
 
+    // The identity the device switches to: its bootloader's, by the name every bootloader of an update
+    // run shows.
     HidIdentity bootIdentity() const
     {
-        switch (options.boot.bootloader) {
-        case LabBootloader::Classic:
-            return {options.boot.vid, options.boot.pid, QStringLiteral("Fenwyk Bootloader")};
-        case LabBootloader::SecondGen:
-            return {usb::kVendorId, options.boot.usbPid, QStringLiteral("Fenwyk Bootloader")};
-        case LabBootloader::Hjz:
-            break;
-        }
-        return {usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId, QStringLiteral("Fenwyk Bootloader")};
+        return {boot->identity().vendorId, boot->identity().productId, QStringLiteral("Fenwyk Bootloader")};
     }
 
     void setUpBootloader()
     {
-        const LabFlashOptions &b = options.boot;
-        const HidIdentity normalIdentity{usb::kVendorId, options.pid, QStringLiteral("Fenwyk Controller")};
-        switch (b.bootloader) {
-        case LabBootloader::Classic:
-            classicBoot = std::make_unique<VirtualClassicBootloader>(bus, b.pid, b.vid);
-            classicBoot->info = {b.bootVersion, b.hwCode, b.fwType};
-            classicBoot->normalIdentity = normalIdentity;
-            classicBoot->dropReplyAt = b.dropReply;
-            classicBoot->corruptWriteAt = b.corruptWrite;
-            classicBoot->unplugAfter = b.unplugAfter;
-            for (std::size_t i = 0; i < classicBoot->settings.size(); ++i)
-                classicBoot->settings[i] = static_cast<uint8_t>(0xA0 + i);
-            bootModel = classicBoot.get();
-            break;
-        case LabBootloader::SecondGen: {
-            const uint16_t reported = options.reportedPidGiven ? b.reportedPid : options.pid;
-            vela2Boot = std::make_unique<VirtualVela2Bootloader>(bus, reported, b.usbPid);
-            vela2::GamepadInfo &info = vela2Boot->info;
-            if (b.infoPid)
-                info.setProductId(*b.infoPid);
-            info.raw[vela2::GamepadInfo::kSubType] = b.subType;
-            vela2Boot->useLabLayout();
-            if (!vela2::isJLProductId(reported))
-                vela2Boot->seedFlash(options.versionHundredths);
-            vela2Boot->appZone = b.appZone;
-            vela2Boot->eraseUnit = b.eraseUnit;
-            vela2Boot->normalIdentity = normalIdentity;
-            vela2Boot->dropReplyAt = b.dropReply;
-            vela2Boot->corruptWriteAt = b.corruptWrite;
-            vela2Boot->unplugAfter = b.unplugAfter;
-            bootModel = vela2Boot.get();
-            break;
-        }
-        case LabBootloader::Hjz: {
-            const hjz::PageSettings geometry =
-                hjz::settingsForDevice(b.devId.value_or(387)).value_or(hjz::PageSettings{});
-            hjzBoot = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, 1024, geometry.packetsPerPage);
-            hjzBoot->dropReplyAt = b.dropReply;
-            hjzBoot->corruptWriteAt = b.corruptWrite;
-            hjzBoot->unplugAfter = b.unplugAfter;
+        // The update downloads its file; a second-generation bootloader reports the device's own
+        // product ID unless told otherwise.
+        LabFlashOptions b = options.boot;
+        b.file.clear();
+        if (!options.reportedPidGiven)
+            b.reportedPid = options.pid;
+        boot = makeBootloader(
+            bus, b,
+            {HidIdentity{usb::kVendorId, options.pid, QStringLiteral("Fenwyk Controller")}, options.versionHundredths});
+        if (b.bootloader == LabBootloader::Hjz)
             hjz.cur_devId = b.devId.value_or(0);
-            bootModel = hjzBoot.get();
-            break;
-        }
-        }
-    }
-
-    // The HJZ bootloader's geometry follows the device id in use; its page size is the file's.
-    void fitHjzGeometry(const QString &path)
-    {
-        if (!hjzBoot)
-            return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return;
-        const QByteArray header = file.read(hjz::kHeaderSize);
-        if (header.size() < static_cast<qsizetype>(hjz::kHeaderSize))
-            return;
-        const auto bytes = bytesOf(header);
-        const uint32_t deviceId = options.boot.devId.value_or(wire::le32(bytes, hjz::FileLayout::kDeviceId));
-        const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
-        hjzBoot->flashBase = geometry.flashBase;
-        hjzBoot->packetsPerPage = geometry.packetsPerPage;
-        if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
-            hjzBoot->pageSize = size;
     }
 
     void setUpNormalDevice()
@@ -279,7 +177,7 @@ struct LabUpdateRun::State
         }
         }
         if (!options.bootloaderAttached)
-            normal->setBootTarget(bootIdentity(), bootModel);
+            normal->setBootTarget(bootIdentity(), boot.get());
     }
 
     // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
@@ -290,7 +188,7 @@ struct LabUpdateRun::State
         userReplugged = true;
         clock.after(kUserUnplugMs, [this] {
             normal->unplug();
-            clock.after(kUserReplugMs, [this] { bootModel->plug(); });
+            clock.after(kUserReplugMs, [this] { boot->plug(); });
         });
     }
 };
@@ -320,7 +218,10 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.vela2.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.hjz.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.controller.setDelegate(&s.root);
-    s.client.setDownloadWatcher([&s](const QString &path) { s.fitHjzGeometry(path); });
+    s.client.setDownloadWatcher([&s](const QString &path) {
+        if (s.boot)
+            s.boot->fitToFirmware(path);
+    });
 
     QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
         // A state set again to the value it has is no change.
@@ -342,8 +243,8 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
             s.playUser();
     });
 
-    const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? 0x2009
-                               : s.options.identity == LabUpdateOptions::Identity::Sony ? 0x05C4
+    const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? usb::kSwitchPro.productId
+                               : s.options.identity == LabUpdateOptions::Identity::Sony ? usb::kSony.productId
                                                                                         : s.options.pid;
     s.root.isOurs = [normalPid](const SFenwykDevicePtr &d) { return d->pid == normalPid; };
     s.root.show = [&s](const SFenwykDevicePtr &device) {
@@ -378,7 +279,7 @@ QString LabUpdateRun::currentStep(HidDevice *device)
 
 QString LabUpdateRun::recordingError() const
 {
-    return m->recordingError;
+    return m->recording.error();
 }
 
 ReplayDevices *LabUpdateRun::replayDevices() const
@@ -409,9 +310,8 @@ VirtualScheduler &LabUpdateRun::clock()
 
 const FlashMemory &LabUpdateRun::flash() const
 {
-    if (m->classicBoot)
-        return m->classicBoot->flash();
-    return m->vela2Boot ? m->vela2Boot->flash() : m->hjzBoot->flash();
+    static const FlashMemory none;
+    return m->boot ? m->boot->flash() : none;
 }
 
 QJsonObject LabUpdateRun::flashDump() const
@@ -429,60 +329,23 @@ int LabUpdateRun::requestsInFlight() const
     return m->client.inFlight();
 }
 
-int LabUpdateRun::bootloaderRequests() const
-{
-    if (m->classicBoot)
-        return m->classicBoot->requests();
-    return m->vela2Boot ? m->vela2Boot->requests() : 0;
-}
-
 const UpdateRunResult &LabUpdateRun::result() const
 {
     return m->result;
 }
 
-VirtualClassicBootloader *LabUpdateRun::classicBootloader() const
+VirtualBootloader *LabUpdateRun::bootloader() const
 {
-    return m->classicBoot.get();
-}
-
-VirtualVela2Bootloader *LabUpdateRun::vela2Bootloader() const
-{
-    return m->vela2Boot.get();
-}
-
-VirtualHjzBootloader *LabUpdateRun::hjzBootloader() const
-{
-    return m->hjzBoot.get();
+    return m->boot.get();
 }
 
 bool LabUpdateRun::runUntil(const std::function<bool()> &done)
 {
     State &s = *m;
-    QElapsedTimer wall;
-    wall.start();
-    qint64 last = 0;
-    while (!done()) {
-        QCoreApplication::processEvents();
-        if (done())
-            return true;
-        const qint64 now = wall.elapsed();
-        if (now > s.options.wallTimeoutMs)
-            return false;
-        if (s.client.inFlight() > 0 || s.options.realTime) {
-            // Waiting for the server: virtual time goes at the pace of the wall clock.
-            s.clock.advance(now - last);
-            waitForEvents(2);
-        } else {
-            int steps = 0;
-            while (steps < kStepsPerTurn && !done() && s.client.inFlight() == 0 && s.clock.step())
-                ++steps;
-            if (steps == 0)
-                waitForEvents(2);
-        }
-        last = now;
-    }
-    return true;
+    MixedTimePump pump(s.clock);
+    pump.paced = [&s] { return s.client.inFlight() > 0 || s.options.realTime; };
+    pump.stepsPerTurn = kStepsPerTurn;
+    return pump.runUntil(done, s.options.wallTimeoutMs);
 }
 
 bool LabUpdateRun::showScreen()
@@ -492,7 +355,7 @@ bool LabUpdateRun::showScreen()
         s.replay->start();
     } else {
         if (s.options.bootloaderAttached)
-            s.bootModel->plug();
+            s.boot->plug();
         s.normal->plug();
     }
     // The list's end: a list, the reload button after an error, or an answer without a list

@@ -123,7 +123,8 @@ int discoverVirtual()
     VirtualVendorModeController sonyMode(bus, VirtualVendorModeController::Identity::Sony, 0x3105);
     sonyMode.setDinputTarget(craneLite.identity(), &craneLite);
     // Recorded but never announced.
-    SilentDevice xinput(bus, HidIdentity{0x045E, 0x028E, QStringLiteral("Controller (X-input)")});
+    SilentDevice xinput(
+        bus, HidIdentity{usb::kXinput.vendorId, usb::kXinput.productId, QStringLiteral("Controller (X-input)")});
 
     crane.plug();
     condor.plug();

@@ -4,6 +4,7 @@
 #include "FirmwareFileBuilder.h"
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
+#include "MixedTimePump.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
@@ -21,7 +22,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -153,22 +153,14 @@ protected:
         return status;
     }
 
-    // Virtual time runs while no request waits on the server; while one does, the event loop.
+    // Virtual time runs while no request waits on the server; while one does, at the wall clock's pace.
     void pump(const std::function<bool()> &done)
     {
-        QElapsedTimer wall;
-        wall.start();
-        while (!done()) {
-            ASSERT_LT(wall.elapsed(), 30000) << "the command did not end";
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (client.inFlight() > 0)
-                continue;
-            int steps = 0;
-            while (steps < 200 && !done() && client.inFlight() == 0 && clock.step())
-                ++steps;
-            if (steps == 0)
-                clock.advance(10);
-        }
+        MixedTimePump pump(clock);
+        pump.paced = [this] { return client.inFlight() > 0; };
+        pump.stepsPerTurn = 200;
+        pump.idleStepMs = 10; // the commands wait for moments of virtual time too
+        ASSERT_TRUE(pump.runUntil(done, 30000)) << "the command did not end";
     }
 
     QList<QJsonObject> jsonLines() const
@@ -654,7 +646,7 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
 {
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     boot.normalIdentity = wren.identity();
-    boot.unplugAfter = 30;
+    boot.faults.unplugAfter = 30;
     switchWrenByHand(wren);
     EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
     // The error guide: the same lines, the first one's "3" reading "8".

@@ -294,7 +294,7 @@ TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
     session.open();
 
     VirtualClassicBootloader bootloader(deviceBus);
-    bootloader.unplugAfter = 10; // in the middle of the data
+    bootloader.faults.unplugAfter = 10; // in the middle of the data
     bootloader.plug();
     ASSERT_TRUE(waitUntil([&] { return screen.removals == 1; }, 15000)) << "progress " << screen.progress;
     EXPECT_FALSE(screen.done);
