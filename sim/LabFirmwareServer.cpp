@@ -101,7 +101,8 @@ bool LabFirmwareServer::loadDirectory(const QString &dir, QString *error)
             *error = QStringLiteral("%1 is not a JSON array").arg(index.fileName());
         return false;
     }
-    for (const auto &value : doc.array()) {
+    const QJsonArray releases = doc.array();
+    for (const auto &value : releases) {
         const QJsonObject release = value.toObject();
         addRelease(release, QDir(dir).filePath(release.value(QStringLiteral("fileName")).toString()));
     }

@@ -162,7 +162,8 @@ ReplayResult LabReplayRun::runUpdate()
     }
     const QByteArray firmware = file.readAll();
     const QJsonObject chosen = start.value(QStringLiteral("release")).toObject();
-    for (const auto &value : start.value(QStringLiteral("releases")).toArray()) {
+    const QJsonArray releases = start.value(QStringLiteral("releases")).toArray();
+    for (const auto &value : releases) {
         QJsonObject release = value.toObject();
         if (release.value(QStringLiteral("id")) == chosen.value(QStringLiteral("id"))) {
             // Size and digest are the given file's, so a different file is downloaded and flashed.
