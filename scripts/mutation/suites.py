@@ -76,6 +76,7 @@ LAYERS = {
     "update": "update_tests hidraw integration_tests screen_tests guide_tests update_view_tests cli_tests "
     "recordings",
     "ui": "ui_tests screen_tests guide_tests update_view_tests cli_tests",
+    "screens": "screen_tests guide_tests update_view_tests cli_tests desktop_tests",
     "app": "screen_tests desktop_tests",
     "cli": "cli_tests hidraw",
 }

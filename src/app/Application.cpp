@@ -5,7 +5,7 @@
 #include "platform/Bundle.h"
 #include "ui/Picture.h"
 #include "ui/SLoadXIB.h"
-#include "update/UpdateHistoryDialog.h"
+#include "screens/UpdateHistoryDialog.h"
 
 #include <QAction>
 #include <QApplication>

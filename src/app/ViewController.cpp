@@ -6,12 +6,12 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppKitFrame.h"
-#include "ui/MoreView.h"
+#include "screens/MoreView.h"
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
 #include "update/UpdateHost.h"
-#include "update/UpdateView.h"
+#include "screens/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,9 +2,9 @@
 
 #include "device/DeviceDelegate.h"
 #include "platform/PlatformServices.h"
-#include "ui/HomeView.h"
-#include "ui/HomeViewDelegate.h"
-#include "ui/MoreViewDelegate.h"
+#include "screens/HomeView.h"
+#include "screens/HomeViewDelegate.h"
+#include "screens/MoreViewDelegate.h"
 #include "update/UpdateSessionController.h"
 #include "update/UpdateViewDelegat.h"
 

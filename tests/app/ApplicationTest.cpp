@@ -14,7 +14,7 @@
 #include "ui/SButton.h"
 #include "update/FirmwareCatalogueClient.h"
 #include "update/UpdateHistory.h"
-#include "update/UpdateView.h"
+#include "screens/UpdateView.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -14,10 +14,10 @@
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 #include "ui/AppKitFrame.h"
-#include "ui/MoreView.h"
+#include "screens/MoreView.h"
 #include "ui/SBackButton.h"
 #include "update/FirmwareCatalogueClient.h"
-#include "update/UpdateView.h"
+#include "screens/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,5 +1,5 @@
 #include "update/UpdateHistory.h"
-#include "update/UpdateHistoryDialog.h"
+#include "screens/UpdateHistoryDialog.h"
 
 #include <QCoreApplication>
 #include <QFile>

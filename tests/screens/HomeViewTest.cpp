@@ -1,4 +1,4 @@
-#include "ui/HomeView.h"
+#include "screens/HomeView.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "platform/VirtualScheduler.h"

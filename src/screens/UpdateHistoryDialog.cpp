@@ -1,4 +1,4 @@
-#include "update/UpdateHistoryDialog.h"
+#include "screens/UpdateHistoryDialog.h"
 
 #include "platform/Bundle.h"
 

@@ -1,4 +1,4 @@
-#include "update/FirmwaerUpdateLog.h"
+#include "screens/FirmwaerUpdateLog.h"
 
 #include "ui/AppKitFrame.h"
 #include "ui/SButton.h"

@@ -1,4 +1,4 @@
-#include "update/DeviceManualView.h"
+#include "screens/DeviceManualView.h"
 
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"

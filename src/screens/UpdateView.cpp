@@ -1,4 +1,4 @@
-#include "update/UpdateView.h"
+#include "screens/UpdateView.h"
 
 #include "device/SFenwykDataDetails.h"
 #include "platform/Bundle.h"
@@ -7,8 +7,8 @@
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "ui/SMiniImageView.h"
-#include "update/DeviceManualView.h"
-#include "update/FirmwaerUpdateLog.h"
+#include "screens/DeviceManualView.h"
+#include "screens/FirmwaerUpdateLog.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

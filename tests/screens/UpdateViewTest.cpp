@@ -1,4 +1,4 @@
-#include "update/UpdateView.h"
+#include "screens/UpdateView.h"
 #include "VirtualDeviceModel.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
@@ -10,7 +10,7 @@
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "ui/SMiniImageView.h"
-#include "update/DeviceManualView.h"
+#include "screens/DeviceManualView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "update/DeviceManualView.h"
+#include "screens/DeviceManualView.h"
 #include "device/SFenwykDevice.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "ui/AppKitFrame.h"
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "GuideContract.h"
+#include "update/GuideContract.h"
 #include "support/TestSupport.h"
 #include "support/WidgetTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "ui/MoreView.h"
+#include "screens/MoreView.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"

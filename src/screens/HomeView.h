@@ -5,7 +5,7 @@
 #include "platform/HidDevice.h"
 #include "platform/Scheduler.h"
 #include "platform/WeakDelegate.h"
-#include "ui/HomeViewDelegate.h"
+#include "screens/HomeViewDelegate.h"
 
 #include <QList>
 #include <QPointer>

@@ -2,7 +2,7 @@
 
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/WeakDelegate.h"
-#include "ui/MoreViewDelegate.h"
+#include "screens/MoreViewDelegate.h"
 #include "ui/SView.h"
 
 #include <QPointer>
