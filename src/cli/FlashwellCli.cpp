@@ -2,13 +2,11 @@
 
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "cli/CliDevices.h"
 #include "cli/SupportReport.h"
-#include "device/DeviceDelegate.h"
 #include "device/FirmwareVersion.h"
 #include "device/HidTransport.h"
 #include "device/SFenwykDeviceDetailsTools.h"
-#include "device/SHIDDinput.h"
-#include "device/SHIDSwitchAndMac.h"
 #include "net/ServerConfig.h"
 #include "platform/Bundle.h"
 #include "platform/CommandLine.h"
@@ -40,23 +38,6 @@ QString hex4(uint16_t v)
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
 }
 
-// A device as `devices` lists it: an identified device, or a bootloader waiting for its product.
-struct Found
-{
-    SFenwykDevicePtr device; // the watcher's record (identified devices)
-    HidDeviceRef boot;       // the bootloader's handle (bootloader mode)
-    uint16_t vid = 0;
-    uint16_t pid = 0;
-    QString name;
-};
-
-QString deviceName(const SFenwykDevicePtr &device)
-{
-    const SFenwykDataDetailsPtr entry = device->details();
-    const QString name = entry ? entry->name() : QString();
-    return name.isEmpty() ? device->deviceName : name;
-}
-
 } // namespace
 
 struct FlashwellCli::Options
@@ -72,65 +53,17 @@ struct FlashwellCli::Options
 
 // What one command runs on: the update host the window runs (watchers, controller, history),
 // and the devices its watchers have announced.
-struct FlashwellCli::Session final : public QObject, public DeviceDelegate
+struct FlashwellCli::Session
 {
     explicit Session(const Environment &env)
         : host(env.update, env.historyPath)
         , controller(host.controller())
-    {
-        host.setDeviceDelegate(this);
-    }
-    ~Session() override { host.setDeviceDelegate(nullptr); }
-
-    void addSFenwykDevice(const SFenwykDevicePtr &device) override
-    {
-        if (device && !announced.contains(device))
-            announced.append(device);
-    }
-    void removeSFenwykDevice(const SFenwykDevicePtr &device) override { announced.removeAll(device); }
-
-    // A watcher has a device it has not announced yet: it is still waiting for its version.
-    bool identifying() const
-    {
-        for (const SHIDManager *watcher : {static_cast<const SHIDManager *>(&host.dinput()),
-                                           static_cast<const SHIDManager *>(&host.switchAndMac())}) {
-            for (const SFenwykDevicePtr &d : watcher->devices()) {
-                if (d->deviceRef && !announced.contains(d))
-                    return true;
-            }
-        }
-        return false;
-    }
-
-    // Identified devices in arrival order, then bootloaders.
-    QList<Found> found(const Environment &env)
-    {
-        QList<Found> list;
-        for (const SFenwykDevicePtr &d : std::as_const(announced)) {
-            if (d->deviceRef)
-                list.append({d, {}, d->vid, d->pid, deviceName(d)});
-        }
-        QList<HidDevice *> boots;
-        for (const SFenwykDevicePtr &d : controller.shidBoot().devices()) {
-            if (d->deviceRef)
-                boots.append(d->deviceRef.data());
-        }
-        if (env.update.vela2 && env.update.vela2->device())
-            boots.append(env.update.vela2->device());
-        if (env.update.hjz && env.update.hjz->device())
-            boots.append(env.update.hjz->device());
-        for (HidDevice *h : boots) {
-            if (std::any_of(list.begin(), list.end(), [h](const Found &f) { return f.boot.data() == h; }))
-                continue;
-            const transport::Identity id = transport::identityOf(h);
-            list.append({nullptr, h, id.vendorId, id.productId, h->property(kHidProductKey).toString()});
-        }
-        return list;
-    }
+        , devices(host, env.update)
+    {}
 
     UpdateHost host;
     UpdateSessionController &controller;
-    QList<SFenwykDevicePtr> announced;
+    CliDevices devices;
 };
 
 FlashwellCli::FlashwellCli(Environment environment, QObject *parent)
@@ -163,7 +96,7 @@ void FlashwellCli::discover()
     waitFor(
         [&] {
             const int64_t elapsed = now() - start;
-            return elapsed >= kDiscoveryLimitMs || (elapsed >= kDiscoveryMs && !m_session->identifying());
+            return elapsed >= kDiscoveryLimitMs || (elapsed >= kDiscoveryMs && !m_session->devices.identifying());
         },
         kDiscoveryLimitMs);
 }
@@ -290,7 +223,7 @@ int FlashwellCli::run(const QStringList &args)
 int FlashwellCli::devices(const Options &o)
 {
     discover();
-    const QList<Found> found = m_session->found(m_env);
+    const QList<Found> found = m_session->devices.found();
     if (found.isEmpty()) {
         print(o, text("cliNoDevices"), QJsonObject{{QStringLiteral("devices"), 0}});
         return Success;
@@ -325,7 +258,7 @@ int FlashwellCli::devices(const Options &o)
 int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &bootloader)
 {
     discover();
-    const QList<Found> found = m_session->found(m_env);
+    const QList<Found> found = m_session->devices.found();
     std::optional<Found> chosen;
     if (!o.positional.isEmpty()) {
         const QString wanted = o.positional.first();
@@ -592,7 +525,8 @@ int FlashwellCli::update(const Options &o)
         c.stopAttempt(AttemptEnd::Cause::Stopped, why);
         return fail(o, Failure, why);
     }
-    if (const UpdateHistoryRecorder *recorder = m_session->host.recorder(); recorder && !recorder->lastError().isEmpty())
+    if (const UpdateHistoryRecorder *recorder = m_session->host.recorder();
+        recorder && !recorder->lastError().isEmpty())
         m_env.err(text("cliHistoryWriteFailed").arg(recorder->lastError()) + QLatin1Char('\n'));
     if (ended->outcome != AttemptEnd::Outcome::Success)
         return fail(o, Failure, text("cliFailed").arg(alert.value_or(ended->reason)));

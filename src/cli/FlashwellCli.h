@@ -13,7 +13,7 @@
 namespace flashwell {
 class CommandLine;
 class ObservingCatalogueClient;
-}
+} // namespace flashwell
 
 namespace flashwell::cli {
 
