@@ -2,6 +2,8 @@
 #include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
+#include "CountingCatalogueClient.h"
+#include "LabUpdateDevices.h"
 #include "FlashMemory.h"
 #include "ReplayDevices.h"
 #include "VirtualClassicBootloader.h"
@@ -39,61 +41,12 @@ namespace flashwell::lab {
 
 namespace {
 
-// How long the lab's "user" takes to re-plug a device shown the guide.
-constexpr int64_t kUserUnplugMs = 1500;
-constexpr int64_t kUserReplugMs = 500;
 // What the device still does after the outcome (its reset, re-enumeration), not printed.
 constexpr int64_t kSettleMs = 2000;
 // Virtual tasks run between two looks at the event loop while no request is waiting.
 constexpr int kStepsPerTurn = 4000;
 
-// The server client of the run: SHttp, counting the requests that still wait for an answer so
-// that virtual time keeps pace with the network while one does.
-class CountingClient final : public FirmwareCatalogueClient
-{
-public:
-    int inFlight = 0;
-    std::function<void(const QString &path)> onDownloaded;
-
-    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
-    {
-        ++inFlight;
-        QPointer<QObject> guard(context);
-        SHttp::getUpdateFirmwaerWithType(
-            type, context,
-            [this, guard, success](const std::optional<QList<Firmware>> &list) {
-                --inFlight;
-                if (guard && list && success)
-                    success(*list);
-            },
-            [this, guard, failure](const HttpError &error) {
-                --inFlight;
-                if (guard && failure)
-                    failure(error);
-            });
-    }
-
-    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
-    {
-        ++inFlight;
-        QPointer<QObject> guard(context);
-        SHttp::dowmFirmwaerFile(
-            release.fileURL, context,
-            [this, guard, success](const QString &path) {
-                --inFlight;
-                if (onDownloaded)
-                    onDownloaded(path);
-                if (guard && success)
-                    success(path);
-            },
-            [this, guard, failure](const HttpError &error) {
-                --inFlight;
-                if (guard && failure)
-                    failure(error);
-            },
-            release.id, release.fileSize, release.md5);
-    }
-};
+using CountingClient = CountingCatalogueClient;
 
 // Plays the root controller: hands the announced device to the update screen.
 class LabRoot final : public QObject, public DeviceDelegate, public UpdateViewDelegat
@@ -179,11 +132,7 @@ struct LabUpdateRun::State
     BootEventPrinter printer;
     LabRoot root;
 
-    std::unique_ptr<VirtualDeviceModel> normal;
-    std::unique_ptr<VirtualClassicBootloader> classicBoot;
-    std::unique_ptr<VirtualVela2Bootloader> vela2Boot;
-    std::unique_ptr<VirtualHjzBootloader> hjzBoot;
-    VirtualDeviceModel *bootModel = nullptr;
+    std::unique_ptr<LabUpdateDevices> devices;
 
     std::function<void(const QJsonObject &)> *sink = nullptr;
     bool printing = true;
@@ -210,125 +159,13 @@ struct LabUpdateRun::State
         result.virtualMs = clock.nowMs();
     }
 
-    HidIdentity bootIdentity() const
-    {
-        switch (options.boot.bootloader) {
-        case LabBootloader::Classic:
-            return {options.boot.vid, options.boot.pid, QStringLiteral("Fenwyk Bootloader")};
-        case LabBootloader::SecondGen:
-            return {usb::kVendorId, options.boot.usbPid, QStringLiteral("Fenwyk Bootloader")};
-        case LabBootloader::Hjz:
-            break;
-        }
-        return {usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId, QStringLiteral("Fenwyk Bootloader")};
-    }
-
-    void setUpBootloader()
-    {
-        const LabFlashOptions &b = options.boot;
-        const HidIdentity normalIdentity{usb::kVendorId, options.pid, QStringLiteral("Fenwyk Controller")};
-        switch (b.bootloader) {
-        case LabBootloader::Classic:
-            classicBoot = std::make_unique<VirtualClassicBootloader>(bus, b.pid, b.vid);
-            classicBoot->info = {b.bootVersion, b.hwCode, b.fwType};
-            classicBoot->normalIdentity = normalIdentity;
-            classicBoot->dropReplyAt = b.dropReply;
-            classicBoot->corruptWriteAt = b.corruptWrite;
-            classicBoot->unplugAfter = b.unplugAfter;
-            for (std::size_t i = 0; i < classicBoot->settings.size(); ++i)
-                classicBoot->settings[i] = static_cast<uint8_t>(0xA0 + i);
-            bootModel = classicBoot.get();
-            break;
-        case LabBootloader::SecondGen: {
-            const uint16_t reported = options.reportedPidGiven ? b.reportedPid : options.pid;
-            vela2Boot = std::make_unique<VirtualVela2Bootloader>(bus, reported, b.usbPid);
-            vela2::GamepadInfo &info = vela2Boot->info;
-            if (b.infoPid)
-                info.setProductId(*b.infoPid);
-            info.raw[vela2::GamepadInfo::kSubType] = b.subType;
-            vela2Boot->useLabLayout();
-            if (!vela2::isJLProductId(reported))
-                vela2Boot->seedFlash(options.versionHundredths);
-            vela2Boot->appZone = b.appZone;
-            vela2Boot->eraseUnit = b.eraseUnit;
-            vela2Boot->normalIdentity = normalIdentity;
-            vela2Boot->dropReplyAt = b.dropReply;
-            vela2Boot->corruptWriteAt = b.corruptWrite;
-            vela2Boot->unplugAfter = b.unplugAfter;
-            bootModel = vela2Boot.get();
-            break;
-        }
-        case LabBootloader::Hjz: {
-            const hjz::PageSettings geometry =
-                hjz::settingsForDevice(b.devId.value_or(387)).value_or(hjz::PageSettings{});
-            hjzBoot = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, 1024, geometry.packetsPerPage);
-            hjzBoot->dropReplyAt = b.dropReply;
-            hjzBoot->corruptWriteAt = b.corruptWrite;
-            hjzBoot->unplugAfter = b.unplugAfter;
-            hjz.cur_devId = b.devId.value_or(0);
-            bootModel = hjzBoot.get();
-            break;
-        }
-        }
-    }
-
-    // The HJZ bootloader's geometry follows the device id in use; its page size is the file's.
-    void fitHjzGeometry(const QString &path)
-    {
-        if (!hjzBoot)
-            return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return;
-        const QByteArray header = file.read(hjz::kHeaderSize);
-        if (header.size() < static_cast<qsizetype>(hjz::kHeaderSize))
-            return;
-        const auto bytes = bytesOf(header);
-        const uint32_t deviceId = options.boot.devId.value_or(wire::le32(bytes, hjz::FileLayout::kDeviceId));
-        const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
-        hjzBoot->flashBase = geometry.flashBase;
-        hjzBoot->packetsPerPage = geometry.packetsPerPage;
-        if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
-            hjzBoot->pageSize = size;
-    }
-
-    void setUpNormalDevice()
-    {
-        switch (options.identity) {
-        case LabUpdateOptions::Identity::Dinput: {
-            auto device = std::make_unique<VirtualDinputController>(bus, options.pid);
-            device->versionHundredths = options.versionHundredths;
-            device->beta = options.beta;
-            normal = std::move(device);
-            break;
-        }
-        case LabUpdateOptions::Identity::Switch:
-        case LabUpdateOptions::Identity::Sony: {
-            auto device = std::make_unique<VirtualVendorModeController>(
-                bus,
-                options.identity == LabUpdateOptions::Identity::Switch ? VirtualVendorModeController::Identity::Switch
-                                                                       : VirtualVendorModeController::Identity::Sony,
-                options.pid);
-            device->versionHundredths = options.versionHundredths;
-            device->beta = options.beta;
-            normal = std::move(device);
-            break;
-        }
-        }
-        if (!options.bootloaderAttached)
-            normal->setBootTarget(bootIdentity(), bootModel);
-    }
-
     // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
     void playUser()
     {
         if (userReplugged || options.bootloaderAttached || replay)
             return;
         userReplugged = true;
-        clock.after(kUserUnplugMs, [this] {
-            normal->unplug();
-            clock.after(kUserReplugMs, [this] { bootModel->plug(); });
-        });
+        devices->replugAsUser(clock);
     }
 };
 
@@ -346,8 +183,9 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
                 s.replay->hostStep(step);
         };
     } else {
-        s.setUpBootloader();
-        s.setUpNormalDevice();
+        s.devices = std::make_unique<LabUpdateDevices>(s.bus, s.options);
+        if (s.options.boot.bootloader == LabBootloader::Hjz)
+            s.hjz.cur_devId = s.options.boot.devId.value_or(0);
     }
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
@@ -359,7 +197,10 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     };
     s.controller.setBootTap(&s.printer, &s.printer);
     s.controller.setDelegate(&s.root);
-    s.client.onDownloaded = [&s](const QString &path) { s.fitHjzGeometry(path); };
+    s.client.onDownloaded = [&s](const QString &path) {
+        if (s.devices)
+            s.devices->fitHjzGeometry(path);
+    };
 
     QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
         // A state set again to the value it has is no change.
@@ -462,9 +303,10 @@ VirtualScheduler &LabUpdateRun::clock()
 
 const FlashMemory &LabUpdateRun::flash() const
 {
-    if (m->classicBoot)
-        return m->classicBoot->flash();
-    return m->vela2Boot ? m->vela2Boot->flash() : m->hjzBoot->flash();
+    const LabUpdateDevices &d = *m->devices;
+    if (d.classicBootloader())
+        return d.classicBootloader()->flash();
+    return d.vela2Bootloader() ? d.vela2Bootloader()->flash() : d.hjzBootloader()->flash();
 }
 
 QJsonObject LabUpdateRun::flashDump() const
@@ -484,9 +326,11 @@ int LabUpdateRun::requestsInFlight() const
 
 int LabUpdateRun::bootloaderRequests() const
 {
-    if (m->classicBoot)
-        return m->classicBoot->requests();
-    return m->vela2Boot ? m->vela2Boot->requests() : 0;
+    if (!m->devices)
+        return 0;
+    if (m->devices->classicBootloader())
+        return m->devices->classicBootloader()->requests();
+    return m->devices->vela2Bootloader() ? m->devices->vela2Bootloader()->requests() : 0;
 }
 
 const UpdateRunResult &LabUpdateRun::result() const
@@ -496,17 +340,17 @@ const UpdateRunResult &LabUpdateRun::result() const
 
 VirtualClassicBootloader *LabUpdateRun::classicBootloader() const
 {
-    return m->classicBoot.get();
+    return m->devices ? m->devices->classicBootloader() : nullptr;
 }
 
 VirtualVela2Bootloader *LabUpdateRun::vela2Bootloader() const
 {
-    return m->vela2Boot.get();
+    return m->devices ? m->devices->vela2Bootloader() : nullptr;
 }
 
 VirtualHjzBootloader *LabUpdateRun::hjzBootloader() const
 {
-    return m->hjzBoot.get();
+    return m->devices ? m->devices->hjzBootloader() : nullptr;
 }
 
 bool LabUpdateRun::runUntil(const std::function<bool()> &done)
@@ -544,9 +388,7 @@ bool LabUpdateRun::showScreen()
     if (s.replay) {
         s.replay->start();
     } else {
-        if (s.options.bootloaderAttached)
-            s.bootModel->plug();
-        s.normal->plug();
+        s.devices->plug();
     }
     const bool answered = runUntil([&s] {
         return s.ended
