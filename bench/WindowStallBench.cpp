@@ -11,9 +11,12 @@
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"
 #include "platform/QtScheduler.h"
+#include "platform/RecordingWriter.h"
 #include "platform/UserDefaults.h"
 #include "ui/HomeView.h"
 #include "ui/SButton.h"
+#include "update/FirmwareCatalogueClient.h"
+#include "update/UpdateRecordingContext.h"
 #include "update/UpdateView.h"
 
 #include <QAbstractButton>
@@ -30,6 +33,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <ctime>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -51,34 +56,66 @@ public:
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_ticks.push_back(m_clock.nsecsElapsed()); });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
     void start()
     {
         m_ticks.clear();
+        m_busy.clear();
         m_clock.start();
-        m_ticks.push_back(0);
+        tick();
         m_timer.start();
     }
     void stop()
     {
-        m_ticks.push_back(m_clock.nsecsElapsed());
+        tick();
         m_timer.stop();
     }
-    // Gaps between ticks, in milliseconds, sorted.
-    std::vector<double> gapsMs() const
+    // Milliseconds since start().
+    double nowMs() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e6; }
+    // With STALL_TRACE set: every gap over a frame, with when it began.
+    void printLongGaps() const
     {
-        std::vector<double> gaps;
+        if (!qEnvironmentVariableIsSet("STALL_TRACE"))
+            return;
         for (std::size_t i = 1; i < m_ticks.size(); ++i)
-            gaps.push_back(static_cast<double>(m_ticks[i] - m_ticks[i - 1]) / 1e6);
-        std::sort(gaps.begin(), gaps.end());
-        return gaps;
+            if (m_ticks[i] - m_ticks[i - 1] > 16'000'000)
+                std::fprintf(stderr, "gap of %.1f ms (%.1f ms busy) at %.1f ms\n",
+                             static_cast<double>(m_ticks[i] - m_ticks[i - 1]) / 1e6,
+                             static_cast<double>(m_busy[i] - m_busy[i - 1]) / 1e6,
+                             static_cast<double>(m_ticks[i - 1]) / 1e6);
     }
+    // Gaps between ticks, in milliseconds, sorted.
+    std::vector<double> gapsMs() const { return sortedDifferencesMs(m_ticks); }
+    // The GUI thread's own CPU time between ticks, sorted: the part of each gap it spent working
+    // (the rest, on a loaded machine, it waited for a core).
+    std::vector<double> busyMs() const { return sortedDifferencesMs(m_busy); }
 
 private:
+    static qint64 threadCpuNs()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return qint64{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    }
+    void tick()
+    {
+        m_ticks.push_back(m_clock.nsecsElapsed());
+        m_busy.push_back(threadCpuNs());
+    }
+    static std::vector<double> sortedDifferencesMs(const std::vector<qint64> &at)
+    {
+        std::vector<double> out;
+        for (std::size_t i = 1; i < at.size(); ++i)
+            out.push_back(static_cast<double>(at[i] - at[i - 1]) / 1e6);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     QTimer m_timer;
     QElapsedTimer m_clock;
     std::vector<qint64> m_ticks;
+    std::vector<qint64> m_busy;
 };
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
@@ -106,9 +143,17 @@ public:
         ServerConfig::install(m_lab.serverConfig());
         m_context.installServices(m_scheduler, m_lab.bus());
         SHttp::network().setProxy(QNetworkProxy::NoProxy);
+        // As `flashwell` starts: the update screen's server client behind a recording context that
+        // watches every update, idle until a recording is asked for.
         ViewController::Services services;
         services.historyPath = folder + QStringLiteral("/update-history.jsonl");
         services.terminate = [](int) {};
+        services.update = [this] {
+            UpdateServices update = UpdateServices::shared();
+            update.server = &m_recording;
+            return update;
+        };
+        services.updateScreenMade = [this](UpdateSessionController &controller) { m_recording.watch(controller); };
         m_window = Application::createMainWindow(std::move(services), m_delegate);
         m_vc = Application::controllerOf(*m_window);
         m_window->show();
@@ -159,6 +204,8 @@ private:
     QtScheduler m_scheduler;
     lab::DemoLab m_lab;
     ApplicationContext m_context;
+    RecordingWriter m_writer{m_scheduler};
+    UpdateRecordingContext m_recording{FirmwareCatalogueClient::shared(), &m_writer};
     AppDelegate m_delegate;
     std::unique_ptr<QMainWindow> m_window;
     ViewController *m_vc = nullptr;
@@ -167,12 +214,16 @@ private:
 
 void report(benchmark::State &state, const StallProbe &probe)
 {
+    probe.printLongGaps();
     const std::vector<double> gaps = probe.gapsMs();
     if (gaps.empty())
         return;
     const auto p99 = static_cast<std::size_t>(static_cast<double>(gaps.size() - 1) * 0.99);
     state.counters["max_gap_ms"] = gaps.back();
     state.counters["p99_gap_ms"] = gaps[p99];
+    const std::vector<double> busy = probe.busyMs();
+    state.counters["max_busy_ms"] = busy.back();
+    state.counters["p99_busy_ms"] = busy[p99];
     state.counters["median_gap_ms"] = gaps[gaps.size() / 2];
     state.counters["ticks"] = static_cast<double>(gaps.size());
     state.counters["gaps_over_16ms"] =
@@ -194,6 +245,10 @@ void BM_WindowStall_Update256KiB(benchmark::State &state)
             return;
         }
         UpdateView &view = *demo.controller().updateView();
+        if (qEnvironmentVariableIsSet("STALL_TRACE"))
+            QObject::connect(&view.controller(), &State::stateChanged, &view, [&probe](quint64 s) {
+                std::fprintf(stderr, "state %llu at %.1f ms\n", static_cast<unsigned long long>(s), probe.nowMs());
+            });
         probe.start();
         view.updateButton()->click();
         const bool done = waitFor(
@@ -212,7 +267,7 @@ void BM_WindowStall_Update256KiB(benchmark::State &state)
 }
 BENCHMARK(BM_WindowStall_Update256KiB)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
-// From the press of update until the 64 MiB file is in the cache and the device is being switched.
+// From the press of update until the 64 MiB file is in the cache and writing begins.
 void BM_WindowStall_Download64MiB(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -229,10 +284,12 @@ void BM_WindowStall_Download64MiB(benchmark::State &state)
         State &screen = view.controller();
         probe.start();
         view.updateButton()->click();
+        // Until the first data report: the download, its checks, and what the update does with the
+        // file before writing (its digests, the image check, the switch to the bootloader, the erase).
         const bool downloaded = waitFor(
             [&] {
-                return !screen.savePath.isEmpty() || screen.state() == State::kStateWriting
-                       || screen.state() == State::kStateFailed || view.alert();
+                return screen.state() == State::kStateWriting || screen.state() == State::kStateFailed
+                       || view.alert();
             },
             120000);
         probe.stop();
