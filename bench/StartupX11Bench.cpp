@@ -49,10 +49,10 @@ class PrivateX
 public:
     PrivateX()
     {
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1280x1024x24"), QStringLiteral("-br"),
-                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-br"),
+                        QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QByteArray out;
         while (!out.contains('\n') && m_server.waitForReadyRead(10000))
             out += m_server.readAllStandardOutput();

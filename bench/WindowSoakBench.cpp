@@ -38,8 +38,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -118,7 +118,7 @@ public:
         m_devices->plug();
         const uint16_t normalPid = options.identity == lab::LabUpdateOptions::Identity::Switch ? 0x2009
                                    : options.identity == lab::LabUpdateOptions::Identity::Sony ? 0x05C4
-                                                                                             : options.pid;
+                                                                                               : options.pid;
         HomeView &home = *m_vc->homeView();
         SFenwykDevicePtr line;
         runUntil([&] {

@@ -33,8 +33,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -288,8 +288,7 @@ void BM_WindowStall_Download64MiB(benchmark::State &state)
         // file before writing (its digests, the image check, the switch to the bootloader, the erase).
         const bool downloaded = waitFor(
             [&] {
-                return screen.state() == State::kStateWriting || screen.state() == State::kStateFailed
-                       || view.alert();
+                return screen.state() == State::kStateWriting || screen.state() == State::kStateFailed || view.alert();
             },
             120000);
         probe.stop();

@@ -80,8 +80,7 @@ void LabUpdateDevices::setUpBootloader()
         break;
     }
     case LabBootloader::Hjz: {
-        const hjz::PageSettings geometry =
-            hjz::settingsForDevice(b.devId.value_or(387)).value_or(hjz::PageSettings{});
+        const hjz::PageSettings geometry = hjz::settingsForDevice(b.devId.value_or(387)).value_or(hjz::PageSettings{});
         m_hjzBoot = std::make_unique<VirtualHjzBootloader>(m_bus, geometry.flashBase, 1024, geometry.packetsPerPage);
         m_hjzBoot->dropReplyAt = b.dropReply;
         m_hjzBoot->corruptWriteAt = b.corruptWrite;

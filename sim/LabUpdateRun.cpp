@@ -3,8 +3,8 @@
 
 #include "BootEventPrinter.h"
 #include "CountingCatalogueClient.h"
-#include "LabUpdateDevices.h"
 #include "FlashMemory.h"
+#include "LabUpdateDevices.h"
 #include "ReplayDevices.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"

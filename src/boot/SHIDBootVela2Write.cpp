@@ -22,8 +22,8 @@ uint32_t roundUp(uint32_t value, uint32_t unit)
 std::size_t SHIDBootVela2::readChunk(QIODevice &file, std::size_t wanted, const char *image,
                                      std::array<uint8_t, vela2::kMaxData> &chunk)
 {
-    const qint64 n = file.read(reinterpret_cast<char *>(chunk.data()),
-                               static_cast<qint64>(std::min(wanted, chunk.size())));
+    const qint64 n =
+        file.read(reinterpret_cast<char *>(chunk.data()), static_cast<qint64>(std::min(wanted, chunk.size())));
     if (n <= 0) {
         fail(QStringLiteral("firmware file ends inside the %1 image after %2 bytes")
                  .arg(QLatin1String(image))
@@ -79,7 +79,8 @@ void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
         return;
     }
     std::array<uint8_t, vela2::kMaxData> buffer{};
-    const std::size_t read = readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main", buffer);
+    const std::size_t read =
+        readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main", buffer);
     if (read == 0)
         return;
     const auto chunk = std::span<const uint8_t>(buffer).first(read);
