@@ -1,6 +1,6 @@
 # One-word entry points. Each sets the machine up first (idempotent), then builds with the
 # CMake workflow presets in CMakePresets.json.
-.PHONY: setup run test bench soak fuzz package screenshots format tidy clean
+.PHONY: setup run test bench soak fuzz package screenshots format tidy clean mutants
 
 setup:
 	./scripts/setup-debian.sh
@@ -31,6 +31,18 @@ soak: setup
 	./build/release/bench/flashwell-soak-bench --benchmark_filter=BM_SoakUpdates/1000
 	QT_QPA_PLATFORM=offscreen ./build/release/bench/flashwell-window-soak-bench --benchmark_filter=BM_WindowSoak/100
 
+# Mutation score: MUTANTS small faults sampled from src/ with SEED (FOLDER narrows it), each built
+# in build/mutants and judged by its layer's tests; a table per folder, results in
+# build/mutants/results.json. COMPARE=an earlier results file lists the verdicts that changed.
+MUTANTS ?= 60
+SEED ?= 1
+FOLDER ?= src
+COMPARE ?=
+mutants: setup
+	cmake --preset mutants >/dev/null
+	nice -n 10 /usr/bin/python3 scripts/mutants.py --mutants $(MUTANTS) --seed $(SEED) --folder $(FOLDER) \
+	  $(if $(COMPARE),--compare $(COMPARE))
+
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup
 	cmake --workflow --preset package
@@ -58,18 +70,27 @@ fuzz: setup fuzz-build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# clang-tidy over src/, two files at a time; any finding fails (WarningsAsErrors in .clang-tidy).
+# clang-tidy over src/ and sim/, two files at a time; any finding fails (WarningsAsErrors in .clang-tidy).
 # Its own build tree: clang cannot read the precompiled headers of a GCC build.
 TIDY_JOBS ?= 2
 tidy:
 	cmake --preset tidy >/dev/null
-	run-clang-tidy -quiet -j $(TIDY_JOBS) -p build/tidy '^$(CURDIR)/src/.*\.cpp$$' >build/tidy/findings.txt 2>&1 \
+	run-clang-tidy -quiet -j $(TIDY_JOBS) -p build/tidy '^$(CURDIR)/(src|sim)/.*\.cpp$$' >build/tidy/findings.txt 2>&1 \
 	  || { grep -E 'warning:|error:' build/tidy/findings.txt; exit 1; }
 
+# clazy (KDE's checker of Qt usage), levels 0 and 1, over src/ and sim/ on the tidy tree's compile
+# database; any finding fails. A suppression (// clazy:exclude=CHECK) says why on its line.
+clazy:
+	cmake --preset tidy >/dev/null
+	git ls-files 'src/*.cpp' 'sim/*.cpp' | xargs -P $(TIDY_JOBS) -n 8 clazy-standalone -p build/tidy \
+	  -checks=level0,level1 >build/tidy/clazy.txt 2>&1; \
+	  if grep -E 'warning:|error:' build/tidy/clazy.txt; then exit 1; fi
+
 # The house rules that `make test` does not check (CI runs both): every tracked C++ file formatted,
-# clang-tidy clean, and the fuzz targets compiling with clang, replaying their seeds and fuzzing briefly.
-.PHONY: check format-check fuzz-build fuzz-check
-check: setup format-check tidy fuzz-check
+# clang-tidy and clazy clean, and the fuzz targets compiling with clang, replaying their seeds and
+# fuzzing briefly.
+.PHONY: check format-check clazy fuzz-build fuzz-check
+check: setup format-check tidy clazy fuzz-check
 
 format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

@@ -84,7 +84,7 @@ void BM_UpdateWorkflow256KiB(benchmark::State &state)
             state.SkipWithError("update did not finish");
         virtualMs = run.clock().nowMs() - pressedAt;
         run.clock().advance(2000); // the reset that follows success is still on the wire
-        workflowRequests = run.vela2Bootloader()->requests();
+        workflowRequests = run.bootloader()->requests();
     }
 
     // The protocol's own count: the same file through the session alone, driven as the lab's flash
@@ -101,7 +101,7 @@ void BM_UpdateWorkflow256KiB(benchmark::State &state)
         bus.setLatencyMs(1);
         lab::QuietBootDelegate quiet;
         SHIDBootVela2 session({&clock, &bus});
-        session.setBootDelegate(&quiet);
+        session.addBootDelegate(&quiet);
         session.open();
         lab::VirtualVela2Bootloader device(bus, kPid);
         device.seedFlash(617);

@@ -46,7 +46,7 @@ void BM_Vela2ChunkRoundTrip(benchmark::State &state)
     auto &session = rig.session;
     bus.setLatencyMs(0);
     QuietDelegate delegate;
-    session.setBootDelegate(&delegate);
+    session.addBootDelegate(&delegate);
     session.open();
     lab::VirtualVela2Bootloader device(bus, 0x9020);
     device.seedFlash(0);

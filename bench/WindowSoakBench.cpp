@@ -3,9 +3,10 @@
 // every protocol path with a bus fault in every tenth, as a user would: the device line on the home
 // screen, a release row, the update button, the alert's button, back home. Watched as in the
 // workflow soak: resident memory, descriptors, live QObjects and the tasks left on the clock.
-#include "CountingCatalogueClient.h"
 #include "LabFirmwareServer.h"
 #include "LabUpdateDevices.h"
+#include "MixedTimePump.h"
+#include "VirtualBootloader.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SMainMenu.h"
@@ -21,19 +22,17 @@
 #include "platform/VirtualScheduler.h"
 #include "ui/HomeView.h"
 #include "ui/SButton.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -56,13 +55,6 @@ using State = UpdateSessionController;
 // Virtual tasks run between two looks at the event loop while no server request is waiting.
 constexpr int kStepsPerTurn = 2000;
 constexpr qint64 kWallTimeoutMs = 60000;
-
-void waitForEvents(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The main window of `flashwell` on a virtual bus and clock, with the lab's server behind it.
 class WindowRig
@@ -89,10 +81,10 @@ public:
         m_window = Application::createMainWindow(std::move(services), m_delegate);
         m_vc = Application::controllerOf(*m_window);
         m_window->show();
-        m_client.onDownloaded = [this](const QString &path) {
+        m_client.setDownloadWatcher([this](const QString &path) {
             if (m_devices)
-                m_devices->fitHjzGeometry(path);
-        };
+                m_devices->bootloader()->fitToFirmware(path);
+        });
         QObject::connect(&m_vc->updateScreen(), &State::guideShown, m_vc, [this](bool error) {
             if (!error && m_devices && !m_replugged) {
                 m_replugged = true;
@@ -133,7 +125,7 @@ public:
             UpdateView &view = *m_vc->updateView();
             State &screen = view.controller();
             const bool listed = runUntil([&] {
-                return screen.isloadData && m_client.inFlight == 0
+                return screen.isloadData && m_client.inFlight() == 0
                        && (screen.updateFirmwaers || !screen.model().reloadHidden);
             });
             if (listed && !view.rows().isEmpty()) {
@@ -175,30 +167,10 @@ private:
     // Virtual time and the event loop until `done` holds; false when the wall time ran out.
     bool runUntil(const std::function<bool()> &done)
     {
-        QElapsedTimer wall;
-        wall.start();
-        qint64 last = 0;
-        while (!done()) {
-            QCoreApplication::processEvents();
-            if (done())
-                return true;
-            const qint64 now = wall.elapsed();
-            if (now > kWallTimeoutMs)
-                return false;
-            if (m_client.inFlight > 0) {
-                // Waiting for the server: virtual time goes at the pace of the wall clock.
-                m_clock.advance(now - last);
-                waitForEvents(2);
-            } else {
-                int steps = 0;
-                while (steps < kStepsPerTurn && !done() && m_client.inFlight == 0 && m_clock.step())
-                    ++steps;
-                if (steps == 0)
-                    waitForEvents(2);
-            }
-            last = now;
-        }
-        return true;
+        lab::MixedTimePump pump(m_clock);
+        pump.paced = [this] { return m_client.inFlight() > 0; };
+        pump.stepsPerTurn = kStepsPerTurn;
+        return pump.runUntil(done, kWallTimeoutMs);
     }
 
     // Deferred deletes and paints: what a turn of the event loop would finish.
@@ -215,7 +187,7 @@ private:
     SHIDBootVela2 m_vela2;
     SHIDBootHJZ m_hjz;
     SHIDHJZ m_hjzWatcher;
-    lab::CountingCatalogueClient m_client;
+    ObservingCatalogueClient m_client;
     AppDelegate m_delegate;
     std::unique_ptr<QMainWindow> m_window;
     ViewController *m_vc = nullptr;

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
     SHIDBoot &session = rig.reset();
-    session.setBootDelegate(&starter);
+    session.addBootDelegate(&starter);
     session.fileSource.setBytes(byteArrayOf({data + 1, size - 1}));
     session.isUSBRR_PS_classic = data[0] & 1;
     session.open();

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
     SHIDBoot &session = rig.reset();
-    session.setBootDelegate(&sink);
+    session.addBootDelegate(&sink);
     session.fileSource.setBytes(firmware);
     session.isUSBRR_PS_classic = control & 0x80;
     session.open();

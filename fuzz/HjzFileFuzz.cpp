@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
     SHIDBootHJZ &session = rig.reset();
-    session.setBootDelegate(&sink);
+    session.addBootDelegate(&sink);
     session.cur_devId = data[0] % 3 == 0 ? 0 : (data[0] % 3 == 1 ? 386 : 387);
     session.open();
     lab::VirtualHjzBootloader device(bus, data[0] & 0x80 ? 0 : 0x08003400, 64u << (data[0] & 3),

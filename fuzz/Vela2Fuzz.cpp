@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     VirtualScheduler &clock = rig.clock;
     VirtualHidBus &bus = rig.bus;
     SHIDBootVela2 &session = rig.reset();
-    session.setBootDelegate(&sink);
+    session.addBootDelegate(&sink);
     session.open();
     lab::VirtualVela2Bootloader device(bus, pid);
     lab::VirtualVela2Bootloader::putLabInfoAddresses(device.info);

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config git
-  clang libclang-rt-14-dev clang-format clang-tidy
+  clang libclang-rt-14-dev clang-format clang-tidy clazy
   # Qt 6: base, tools, translations, SVG
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev libgl-dev

@@ -1,5 +1,7 @@
 #include "BootEventPrinter.h"
 
+#include "device/FirmwareVersion.h"
+
 namespace flashwell::lab {
 
 namespace {
@@ -9,7 +11,7 @@ QString hex4(uint32_t v)
 }
 QString version(const SFenwykDevicePtr &device)
 {
-    return QString::asprintf("%.2f", device ? static_cast<double>(device->version()) : 0.0);
+    return firmware_version::number(device ? device->version() : 0.0f);
 }
 } // namespace
 

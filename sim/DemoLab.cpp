@@ -1,13 +1,13 @@
 #include "DemoLab.h"
 
+#include "BootloaderFactory.h"
 #include "FirmwareFileBuilder.h"
-#include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
-#include "VirtualHjzBootloader.h"
 #include "VirtualVela2Bootloader.h"
 #include "VirtualVendorModeController.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
+#include "device/FirmwareVersion.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
@@ -29,11 +29,6 @@ constexpr uint32_t kHjzPageSize = 1024;
 constexpr int kDemoImageSize = 48 * 1024;
 constexpr int kOtherImageSize = 8 * 1024;
 constexpr int64_t kReplugDelayMs = 300;
-
-QString versionText(uint16_t hundredths)
-{
-    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -58,8 +53,8 @@ struct DemoLab::Slot
     HidIdentity normalIdentity;
     HidIdentity bootIdentity;
     std::unique_ptr<VirtualDeviceModel> normal;
-    std::vector<std::unique_ptr<VirtualDeviceModel>> bootloaders;
-    VirtualDeviceModel *lastUsed = nullptr;
+    std::vector<std::unique_ptr<VirtualBootloader>> bootloaders;
+    VirtualBootloader *lastUsed = nullptr;
     QSet<VirtualDeviceModel *> wired;
 };
 
@@ -104,17 +99,6 @@ DemoLab::DemoLab(Scheduler &scheduler, QString folder, QObject *parent)
         if (slot->name.isEmpty())
             slot->name = QStringLiteral("Fenwyk 0x%1").arg(p.pid, 4, 16, QLatin1Char('0'));
         slot->normalIdentity = HidIdentity{kVendor, p.pid, slot->name};
-        switch (p.bootloader) {
-        case LabBootloader::Classic:
-            slot->bootIdentity = HidIdentity{kVendor, 0x5750, QStringLiteral("Fenwyk Bootloader")};
-            break;
-        case LabBootloader::SecondGen:
-            slot->bootIdentity = HidIdentity{kVendor, 0x3208, QStringLiteral("Fenwyk Bootloader")};
-            break;
-        case LabBootloader::Hjz:
-            slot->bootIdentity = HidIdentity{kVendor, 0x3209, QStringLiteral("Fenwyk HJZ Bootloader")};
-            break;
-        }
         if (p.switchMode) {
             auto vendor = std::make_unique<VirtualVendorModeController>(
                 m_bus, VirtualVendorModeController::Identity::Switch, p.pid);
@@ -127,7 +111,8 @@ DemoLab::DemoLab(Scheduler &scheduler, QString folder, QObject *parent)
             slot->normal = std::move(dinput);
         }
         slot->normal->setReenumerateDelayMs(kReplugDelayMs);
-        VirtualDeviceModel *boot = freshBootloader(*slot);
+        VirtualBootloader *boot = freshBootloader(*slot);
+        slot->bootIdentity = boot->identity();
         slot->normal->setBootTarget(slot->bootIdentity, boot);
         m_slots.push_back(std::move(slot));
     }
@@ -144,35 +129,13 @@ DemoLab::~DemoLab()
     }
 }
 
-VirtualDeviceModel *DemoLab::freshBootloader(Slot &slot)
+VirtualBootloader *DemoLab::freshBootloader(Slot &slot)
 {
-    std::unique_ptr<VirtualDeviceModel> model;
-    switch (slot.bootloader) {
-    case LabBootloader::Classic: {
-        auto classic = std::make_unique<VirtualClassicBootloader>(m_bus, slot.bootIdentity.productId, kVendor);
-        classic->normalIdentity = slot.normalIdentity;
-        classic->normalIdentity.product = slot.name.section(QStringLiteral(" ("), 0, 0);
-        for (std::size_t i = 0; i < classic->settings.size(); ++i)
-            classic->settings[i] = static_cast<uint8_t>(0xA0 + i);
-        model = std::move(classic);
-        break;
-    }
-    case LabBootloader::SecondGen: {
-        auto vela2 = std::make_unique<VirtualVela2Bootloader>(m_bus, slot.pid, slot.bootIdentity.productId);
-        vela2->normalIdentity = slot.normalIdentity;
-        vela2->useLabLayout();
-        vela2->info.setProductId(slot.pid);
-        vela2->seedFlash(kDeviceVersion);
-        model = std::move(vela2);
-        break;
-    }
-    case LabBootloader::Hjz: {
-        const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
-        model =
-            std::make_unique<VirtualHjzBootloader>(m_bus, geometry.flashBase, kHjzPageSize, geometry.packetsPerPage);
-        break;
-    }
-    }
+    LabFlashOptions options;
+    options.bootloader = slot.bootloader;
+    options.reportedPid = slot.pid;
+    options.devId = kHjzDeviceId;
+    std::unique_ptr<VirtualBootloader> model = makeBootloader(m_bus, options, {slot.normalIdentity, kDeviceVersion});
     model->setReenumerateDelayMs(kReplugDelayMs);
     slot.bootloaders.push_back(std::move(model));
     return slot.bootloaders.back().get();
@@ -180,15 +143,9 @@ VirtualDeviceModel *DemoLab::freshBootloader(Slot &slot)
 
 VirtualDeviceModel *DemoLab::currentNormal(const Slot &slot) const
 {
-    for (auto it = slot.bootloaders.rbegin(); it != slot.bootloaders.rend(); ++it) {
-        VirtualDeviceModel *back = nullptr;
-        if (auto *c = dynamic_cast<VirtualClassicBootloader *>(it->get()))
-            back = c->normalMode();
-        else if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(it->get()))
-            back = v->normalMode();
-        if (back)
+    for (auto it = slot.bootloaders.rbegin(); it != slot.bootloaders.rend(); ++it)
+        if (VirtualDeviceModel *back = (*it)->normalMode())
             return back;
-    }
     return slot.normal.get();
 }
 
@@ -231,7 +188,7 @@ DemoRelease DemoLab::buildRelease(const SFenwykDataDetails &entry, uint16_t vers
         r.file = f.build();
         const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
         r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
-        r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize * geometry.firstPage));
+        r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize) * geometry.firstPage);
         break;
     }
     }
@@ -243,7 +200,7 @@ void DemoLab::publish(const SFenwykDataDetails &entry, DemoRelease release, cons
     const uint16_t v = release.versionHundredths;
     const uint16_t beta = release.beta;
     const QString model = entry.storedName().section(QLatin1Char(' '), 1).replace(QLatin1Char(' '), QLatin1Char('_'));
-    const QString version = versionText(v);
+    const QString version = firmware_version::fromHundredths(v);
     QJsonObject json{
         {QStringLiteral("id"), m_nextReleaseId++},
         {QStringLiteral("type"), entry.type},
@@ -413,7 +370,7 @@ void DemoLab::plugInBootloader(int index)
         return;
     unplug(index);
     Slot &slot = *m_slots[index];
-    VirtualDeviceModel *boot = freshBootloader(slot);
+    VirtualBootloader *boot = freshBootloader(slot);
     currentNormal(slot)->setBootTarget(slot.bootIdentity, boot);
     slot.wired.insert(currentNormal(slot));
     // Comes back after the time a real device takes to re-enumerate.
@@ -431,17 +388,10 @@ const FlashMemory *DemoLab::flash(int index) const
 {
     if (index < 0 || index >= deviceCount() || !m_slots[index]->lastUsed)
         return nullptr;
-    VirtualDeviceModel *used = m_slots[index]->lastUsed;
-    if (auto *c = dynamic_cast<VirtualClassicBootloader *>(used))
-        return &c->flash();
-    if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(used))
-        return &v->flash();
-    if (auto *h = dynamic_cast<VirtualHjzBootloader *>(used))
-        return &h->flash();
-    return nullptr;
+    return &m_slots[index]->lastUsed->flash();
 }
 
-void DemoLab::applyFault(Slot &slot, VirtualDeviceModel *bootloader)
+void DemoLab::applyFault(Slot &slot, VirtualBootloader *bootloader)
 {
     if (m_armedFault == Fault::None)
         return;
@@ -459,22 +409,12 @@ void DemoLab::applyFault(Slot &slot, VirtualDeviceModel *bootloader)
         at = static_cast<int>(kDemoImageSize / kHjzPageSize) * 3 / 2;
         break;
     }
-    std::optional<int> unplugAfter;
-    std::optional<int> dropAt;
+    BootFaultPlan &plan = bootloader->faults;
+    plan = BootFaultPlan{};
     if (m_armedFault == Fault::UnplugWhileWriting)
-        unplugAfter = at;
+        plan.unplugAfter = at;
     else
-        dropAt = at;
-    if (auto *c = dynamic_cast<VirtualClassicBootloader *>(bootloader)) {
-        c->unplugAfter = unplugAfter;
-        c->dropReplyAt = dropAt;
-    } else if (auto *v = dynamic_cast<VirtualVela2Bootloader *>(bootloader)) {
-        v->unplugAfter = unplugAfter;
-        v->dropReplyAt = dropAt;
-    } else if (auto *h = dynamic_cast<VirtualHjzBootloader *>(bootloader)) {
-        h->unplugAfter = unplugAfter;
-        h->dropReplyAt = dropAt;
-    }
+        plan.dropReplyAt = at;
     m_armedFault = Fault::None;
 }
 

@@ -21,6 +21,7 @@ class SFenwykDataDetails;
 namespace flashwell::lab {
 
 class FlashMemory;
+class VirtualBootloader;
 class VirtualDeviceModel;
 
 // The bootloader a product of the catalogue is updated through in the lab: the second-generation
@@ -114,9 +115,9 @@ private:
     void publish(const SFenwykDataDetails &entry, DemoRelease release, const QString &date);
     void onArrived(HidDevice *device);
     void identifyArrival(HidDevice *device);
-    VirtualDeviceModel *freshBootloader(Slot &slot);
+    VirtualBootloader *freshBootloader(Slot &slot);
     VirtualDeviceModel *currentNormal(const Slot &slot) const;
-    void applyFault(Slot &slot, VirtualDeviceModel *bootloader);
+    void applyFault(Slot &slot, VirtualBootloader *bootloader);
 
     Scheduler &m_scheduler;
     QString m_folder;

@@ -1,5 +1,7 @@
 #include "FlashMemory.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
 #include <iterator>
 
@@ -64,6 +66,26 @@ std::vector<FlashMemory::Region> FlashMemory::regions() const
         }
     }
     return out;
+}
+
+QJsonObject flashDumpOf(const FlashMemory &flash, const std::optional<FlashMemory::Region> &settings)
+{
+    QJsonArray regions;
+    auto add = [&regions](const FlashMemory::Region &r) {
+        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(r.address)},
+                                   {QStringLiteral("data"), QString::fromLatin1(r.data.toHex())}});
+    };
+    bool settingsPending = settings.has_value();
+    for (const auto &r : flash.regions()) {
+        if (settingsPending && settings->address < r.address) {
+            add(*settings);
+            settingsPending = false;
+        }
+        add(r);
+    }
+    if (settingsPending)
+        add(*settings);
+    return QJsonObject{{QStringLiteral("regions"), regions}};
 }
 
 } // namespace flashwell::lab

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 
 #include <array>
 #include <bitset>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -41,5 +43,9 @@ private:
     };
     std::map<uint32_t, Page> m_pages; // keyed by page number
 };
+
+// {"regions":[{"address":N,"data":"<hex>"}]}, ascending; `settings` (a block the device keeps
+// outside its flash) takes its place among them.
+QJsonObject flashDumpOf(const FlashMemory &flash, const std::optional<FlashMemory::Region> &settings = std::nullopt);
 
 } // namespace flashwell::lab

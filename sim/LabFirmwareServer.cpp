@@ -17,7 +17,7 @@
 namespace flashwell::lab {
 
 namespace {
-constexpr qint64 kPiece = 64 * 1024;
+constexpr qint64 kPiece = qint64{64} * 1024;
 constexpr qint64 kSlowPiece = 1024;
 
 double order(const QJsonObject &release)
@@ -101,7 +101,7 @@ bool LabFirmwareServer::loadDirectory(const QString &dir, QString *error)
             *error = QStringLiteral("%1 is not a JSON array").arg(index.fileName());
         return false;
     }
-    for (const QJsonValue &value : doc.array()) {
+    for (const auto &value : doc.array()) {
         const QJsonObject release = value.toObject();
         addRelease(release, QDir(dir).filePath(release.value(QStringLiteral("fileName")).toString()));
     }

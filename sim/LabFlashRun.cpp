@@ -1,27 +1,22 @@
 #include "LabFlashRun.h"
-#include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
+#include "BootloaderFactory.h"
+#include "LabRecording.h"
 #include "ReplayDevices.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
-#include "boot/HjzProtocol.h"
+#include "boot/ClassicFrames.h"
 #include "boot/SHIDBoot.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/HidTransport.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingHidBackend.h"
 #include "platform/RecordingWriter.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 #include "update/UpdateRecordingContext.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QThread>
 
 namespace flashwell::lab {
@@ -130,46 +125,31 @@ private:
 
 struct LabFlashRun::State
 {
-    State(const LabFlashOptions &o, std::function<void(const QJsonObject &)> &sink)
-        : options(o)
+    State(LabFlashOptions o, std::function<void(const QJsonObject &)> &sink)
+        : options(std::move(o))
         , bus(clock)
-        , writer(openWriter())
-        , recorder(writer ? std::make_unique<RecordingHidBackend>(bus, *writer) : nullptr)
+        , recording(clock, bus, options.recordPath, QStringLiteral("flash"))
         , screen(clock, sink)
     {}
 
-    std::unique_ptr<RecordingWriter> openWriter()
-    {
-        if (options.recordPath.isEmpty())
-            return nullptr;
-        auto w = std::make_unique<RecordingWriter>(clock);
-        if (!w->open(options.recordPath, QStringLiteral("flashwell-lab"), QStringLiteral(FLASHWELL_VERSION),
-                     QJsonObject{{QStringLiteral("kind"), QStringLiteral("flash")}}))
-            recordingError = w->error();
-        return w;
-    }
-    HidBackend *host() { return recorder ? static_cast<HidBackend *>(recorder.get()) : &bus; }
+    HidBackend *host() const { return recording.host(); }
 
     LabFlashOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
-    QString recordingError;
-    std::unique_ptr<RecordingWriter> writer;
-    std::unique_ptr<RecordingHidBackend> recorder;
+    LabRecording recording;
     std::unique_ptr<ReplayDevices> replay;
     LabUpdateScreen screen;
     std::unique_ptr<SHIDBoot> classicSession;
     std::unique_ptr<SHIDBootVela2> vela2Session;
-    std::unique_ptr<VirtualClassicBootloader> classicDevice;
-    std::unique_ptr<VirtualVela2Bootloader> vela2Device;
     std::unique_ptr<SHIDBootHJZ> hjzSession;
-    std::unique_ptr<VirtualHjzBootloader> hjzDevice;
-    VirtualDeviceModel *device = nullptr;
+    // The lab's bootloader (none when a recording's devices stand in for it).
+    std::unique_ptr<VirtualBootloader> device;
 
     void setUpClassic()
     {
         classicSession = std::make_unique<SHIDBoot>(PlatformServices{&clock, host()});
-        classicSession->setBootDelegate(&screen);
+        classicSession->addBootDelegate(&screen);
         classicSession->filePath = QFileInfo(options.file).absoluteFilePath();
         classicSession->isUSBRR_PS_classic = options.receiverSettings;
         classicSession->open();
@@ -178,76 +158,27 @@ struct LabFlashRun::State
         screen.onBootloaderArrived = [](const SFenwykDevicePtr &d) {
             transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
         };
-
-        if (options.replay)
-            return;
-        classicDevice = std::make_unique<VirtualClassicBootloader>(bus, options.pid, options.vid);
-        classicDevice->info = {options.bootVersion, options.hwCode, options.fwType};
-        classicDevice->dropReplyAt = options.dropReply;
-        classicDevice->corruptWriteAt = options.corruptWrite;
-        classicDevice->unplugAfter = options.unplugAfter;
-        for (std::size_t i = 0; i < classicDevice->settings.size(); ++i)
-            classicDevice->settings[i] = static_cast<uint8_t>(0xA0 + i); // recognisable factory settings
-        device = classicDevice.get();
     }
 
     void setUpSecondGen()
     {
         vela2Session = std::make_unique<SHIDBootVela2>(PlatformServices{&clock, host()});
-        vela2Session->setBootDelegate(&screen);
+        vela2Session->addBootDelegate(&screen);
         vela2Session->filePath = QFileInfo(options.file).absoluteFilePath();
         vela2Session->open();
         SHIDBootVela2 *session = vela2Session.get();
         screen.currentStep = [session] { return session->currentStep(); };
         screen.onBootloaderArrived = [session](const SFenwykDevicePtr &) { session->readPID(); };
-
-        if (options.replay)
-            return;
-        vela2Device = std::make_unique<VirtualVela2Bootloader>(bus, options.reportedPid, options.usbPid);
-        vela2::GamepadInfo &info = vela2Device->info;
-        if (options.infoPid)
-            info.setProductId(*options.infoPid);
-        info.raw[vela2::GamepadInfo::kSubType] = options.subType;
-        vela2Device->useLabLayout();
-        if (!vela2::isJLProductId(options.reportedPid))
-            vela2Device->seedFlash(0x00000064); // running 1.00
-        vela2Device->appZone = options.appZone;
-        vela2Device->eraseUnit = options.eraseUnit;
-        vela2Device->dropReplyAt = options.dropReply;
-        vela2Device->corruptWriteAt = options.corruptWrite;
-        vela2Device->unplugAfter = options.unplugAfter;
-        device = vela2Device.get();
     }
 
     void setUpHjz()
     {
         hjzSession = std::make_unique<SHIDBootHJZ>(PlatformServices{&clock, host()});
-        hjzSession->setBootDelegate(&screen);
+        hjzSession->addBootDelegate(&screen);
         hjzSession->filePath = QFileInfo(options.file).absoluteFilePath();
         hjzSession->cur_devId = options.devId.value_or(0);
         hjzSession->open();
         screen.currentStep = [session = hjzSession.get()] { return session->currentStep(); };
-
-        // The bootloader's geometry follows its device id; its page size is the file's.
-        uint32_t deviceId = options.devId.value_or(387);
-        uint32_t pageSize = 1024;
-        QFile file(options.file);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray header = file.read(hjz::kHeaderSize);
-            const auto bytes = bytesOf(header);
-            if (!options.devId)
-                deviceId = wire::le32(bytes, hjz::FileLayout::kDeviceId);
-            if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
-                pageSize = size;
-        }
-        if (options.replay)
-            return;
-        const hjz::PageSettings geometry = hjz::settingsForDevice(deviceId).value_or(hjz::PageSettings{});
-        hjzDevice = std::make_unique<VirtualHjzBootloader>(bus, geometry.flashBase, pageSize, geometry.packetsPerPage);
-        hjzDevice->dropReplyAt = options.dropReply;
-        hjzDevice->corruptWriteAt = options.corruptWrite;
-        hjzDevice->unplugAfter = options.unplugAfter;
-        device = hjzDevice.get();
     }
 };
 
@@ -265,13 +196,15 @@ LabFlashRun::LabFlashRun(const LabFlashOptions &options)
         m->setUpHjz();
         break;
     }
+    if (!m->options.replay)
+        m->device = makeBootloader(m->bus, m->options);
 }
 
 LabFlashRun::~LabFlashRun() = default;
 
 QString LabFlashRun::recordingError() const
 {
-    return m->recordingError;
+    return m->recording.error();
 }
 
 ReplayDevices *LabFlashRun::replayDevices() const
@@ -291,16 +224,13 @@ QString LabFlashRun::currentStep() const
 
 const FlashMemory &LabFlashRun::flash() const
 {
-    if (m->classicDevice)
-        return m->classicDevice->flash();
-    return m->vela2Device ? m->vela2Device->flash() : m->hjzDevice->flash();
+    static const FlashMemory none;
+    return m->device ? m->device->flash() : none;
 }
 
 std::optional<uint16_t> LabFlashRun::normalModeVersion() const
 {
-    const VirtualDinputController *normal = m->classicDevice ? m->classicDevice->normalMode()
-                                            : m->vela2Device ? m->vela2Device->normalMode()
-                                                             : nullptr;
+    const VirtualDinputController *normal = m->device ? m->device->normalMode() : nullptr;
     if (!normal || !normal->device())
         return std::nullopt;
     return normal->versionHundredths;
@@ -312,7 +242,7 @@ FlashRunResult LabFlashRun::run()
         m->bus.injectFault({HidFault::Kind::FailSend, HidFault::Direction::HostToDevice, *m->options.failSend});
 
     LabUpdateScreen &screen = m->screen;
-    RecordingWriter *writer = m->writer.get();
+    RecordingWriter *writer = m->recording.writer();
     if (writer) {
         static const char *const kNames[] = {"classic", "second-gen", "hjz"};
         QJsonObject start{
@@ -372,24 +302,7 @@ FlashRunResult LabFlashRun::run()
 
 QJsonObject LabFlashRun::flashDump() const
 {
-    QJsonArray regions;
-    auto add = [&](uint32_t address, const QByteArray &data) {
-        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(address)},
-                                   {QStringLiteral("data"), QString::fromLatin1(data.toHex())}});
-    };
-    const VirtualClassicBootloader *classicDevice = m->classicDevice.get();
-    bool settingsPending = classicDevice && classicDevice->settingsWritten();
-    const auto settings = [&] { return byteArrayOf(classicDevice->settings); };
-    for (const auto &r : flash().regions()) {
-        if (settingsPending && classic::kSettingsAddress < r.address) {
-            add(classic::kSettingsAddress, settings());
-            settingsPending = false;
-        }
-        add(r.address, r.data);
-    }
-    if (settingsPending)
-        add(classic::kSettingsAddress, settings());
-    return QJsonObject{{QStringLiteral("regions"), regions}};
+    return flashDumpOf(flash(), m->device ? m->device->writtenSettings() : std::nullopt);
 }
 
 } // namespace flashwell::lab

@@ -27,7 +27,7 @@ struct LabFlashOptions
     QString file;
 
     // Classic: USB identity and the device info frame; the receiver settings step.
-    uint16_t pid = 0x5750;
+    uint16_t pid = usb::kClassicBootloader.productId;
     uint16_t vid = usb::kVendorId;
     uint16_t bootVersion = 0x0100;
     uint8_t hwCode = 0;

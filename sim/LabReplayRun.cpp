@@ -162,7 +162,7 @@ ReplayResult LabReplayRun::runUpdate()
     }
     const QByteArray firmware = file.readAll();
     const QJsonObject chosen = start.value(QStringLiteral("release")).toObject();
-    for (const QJsonValue &value : start.value(QStringLiteral("releases")).toArray()) {
+    for (const auto &value : start.value(QStringLiteral("releases")).toArray()) {
         QJsonObject release = value.toObject();
         if (release.value(QStringLiteral("id")) == chosen.value(QStringLiteral("id"))) {
             // Size and digest are the given file's, so a different file is downloaded and flashed.

@@ -13,10 +13,8 @@ class Scheduler;
 
 namespace flashwell::lab {
 
-class VirtualClassicBootloader;
+class VirtualBootloader;
 class VirtualDeviceModel;
-class VirtualHjzBootloader;
-class VirtualVela2Bootloader;
 
 // The lab's devices of one update: the normal-mode model the options describe and the bootloader
 // model it switches to, on one bus. Whatever drives the update (the headless workflow or the
@@ -33,27 +31,21 @@ public:
     void plug();
     // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
     void replugAsUser(Scheduler &scheduler);
-    // The HJZ bootloader's geometry follows the device id in use; its page size is the file's.
-    void fitHjzGeometry(const QString &firmwarePath);
 
     VirtualDeviceModel *normal() const { return m_normal.get(); }
-    VirtualDeviceModel *bootloader() const { return m_bootModel; }
-    VirtualClassicBootloader *classicBootloader() const { return m_classicBoot.get(); }
-    VirtualVela2Bootloader *vela2Bootloader() const { return m_vela2Boot.get(); }
-    VirtualHjzBootloader *hjzBootloader() const { return m_hjzBoot.get(); }
+    VirtualBootloader *bootloader() const { return m_boot.get(); }
 
 private:
+    // The identity the device switches to: its bootloader's, by the name every bootloader of an
+    // update run shows.
     HidIdentity bootIdentity() const;
     void setUpBootloader();
     void setUpNormalDevice();
 
     VirtualHidBus &m_bus;
     LabUpdateOptions m_options;
+    std::unique_ptr<VirtualBootloader> m_boot;
     std::unique_ptr<VirtualDeviceModel> m_normal;
-    std::unique_ptr<VirtualClassicBootloader> m_classicBoot;
-    std::unique_ptr<VirtualVela2Bootloader> m_vela2Boot;
-    std::unique_ptr<VirtualHjzBootloader> m_hjzBoot;
-    VirtualDeviceModel *m_bootModel = nullptr;
 };
 
 } // namespace flashwell::lab

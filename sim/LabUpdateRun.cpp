@@ -1,41 +1,25 @@
 #include "LabUpdateRun.h"
-#include "platform/Bytes.h"
 
 #include "BootEventPrinter.h"
-#include "CountingCatalogueClient.h"
 #include "FlashMemory.h"
+#include "LabRecording.h"
 #include "LabUpdateDevices.h"
+#include "MixedTimePump.h"
 #include "ReplayDevices.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualDinputController.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
-#include "VirtualVendorModeController.h"
-#include "boot/HjzProtocol.h"
+#include "VirtualBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/DeviceDelegate.h"
 #include "device/HidTransport.h"
-#include "device/SHIDDinput.h"
 #include "device/SHIDHJZ.h"
-#include "device/SHIDSwitchAndMac.h"
 #include "device/UsbIdentities.h"
-#include "net/SHttp.h"
-#include "platform/NotificationCenter.h"
-#include "platform/RecordingHidBackend.h"
-#include "platform/RecordingWriter.h"
 #include "platform/VirtualScheduler.h"
-#include "update/FirmwareCatalogueClient.h"
+#include "update/ObservingCatalogueClient.h"
+#include "update/UpdateHost.h"
 #include "update/UpdateRecordingContext.h"
 #include "update/UpdateSessionController.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QJsonArray>
 #include <QPointer>
-#include <QTimer>
 
 namespace flashwell::lab {
 
@@ -45,8 +29,6 @@ namespace {
 constexpr int64_t kSettleMs = 2000;
 // Virtual tasks run between two looks at the event loop while no request is waiting.
 constexpr int kStepsPerTurn = 4000;
-
-using CountingClient = CountingCatalogueClient;
 
 // Plays the root controller: hands the announced device to the update screen.
 class LabRoot final : public QObject, public DeviceDelegate, public UpdateViewDelegat
@@ -67,68 +49,54 @@ public:
     void removeSFenwykDevice(const SFenwykDevicePtr &) override {}
 };
 
-void waitForEvents(int ms)
+// The run's result line: why the attempt ended, in the lab's words.
+QString why(const AttemptEnd &end)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    switch (end.cause) {
+    case AttemptEnd::Cause::Finished:
+        return QStringLiteral("update finished");
+    case AttemptEnd::Cause::DeviceLeft:
+        return QStringLiteral("the bootloader device left while writing");
+    case AttemptEnd::Cause::NoSignOfLife:
+        return QStringLiteral("no sign of life from the update for 20 s");
+    case AttemptEnd::Cause::ReportNotSent:
+        return QStringLiteral("a data report could not be sent");
+    default:
+        return end.reason;
+    }
 }
 
 } // namespace
-
-QJsonObject flashDumpOf(const FlashMemory &flash)
-{
-    QJsonArray regions;
-    for (const auto &r : flash.regions())
-        regions.append(QJsonObject{{QStringLiteral("address"), static_cast<qint64>(r.address)},
-                                   {QStringLiteral("data"), QString::fromLatin1(r.data.toHex())}});
-    return QJsonObject{{QStringLiteral("regions"), regions}};
-}
 
 struct LabUpdateRun::State
 {
     explicit State(LabUpdateOptions o)
         : options(std::move(o))
         , bus(clock)
-        , writer(openWriter())
-        , recorder(writer ? std::make_unique<RecordingHidBackend>(bus, *writer) : nullptr)
-        , context(client, writer.get())
+        , recording(clock, bus, options.recordPath, QStringLiteral("update"))
+        , context(client, recording.writer())
         , vela2(PlatformServices{&clock, host()})
         , hjz(PlatformServices{&clock, host()})
         , hjzWatcher(PlatformServices{&clock, host()})
-        , dinput(PlatformServices{&clock, host()})
-        , switchMac(PlatformServices{&clock, host()})
-        , controller(UpdateServices{PlatformServices{&clock, host()}, &vela2, &hjz, &hjzWatcher, &context})
+        , update(UpdateServices{PlatformServices{&clock, host()}, &vela2, &hjz, &hjzWatcher, &context}, QString())
+        , controller(update.controller())
     {}
 
-    std::unique_ptr<RecordingWriter> openWriter()
-    {
-        if (options.recordPath.isEmpty())
-            return nullptr;
-        auto w = std::make_unique<RecordingWriter>(clock);
-        if (!w->open(options.recordPath, QStringLiteral("flashwell-lab"), QStringLiteral(FLASHWELL_VERSION),
-                     QJsonObject{{QStringLiteral("kind"), QStringLiteral("update")}}))
-            recordingError = w->error();
-        return w;
-    }
-    // The backend the product sees: the bus, or the recorder in front of it.
-    HidBackend *host() { return recorder ? static_cast<HidBackend *>(recorder.get()) : &bus; }
+    HidBackend *host() const { return recording.host(); }
 
     LabUpdateOptions options;
     VirtualScheduler clock;
     VirtualHidBus bus;
-    CountingClient client;
-    QString recordingError;
-    std::unique_ptr<RecordingWriter> writer;
-    std::unique_ptr<RecordingHidBackend> recorder;
+    // SHttp, watched: while a request is out virtual time keeps pace with the network.
+    ObservingCatalogueClient client;
+    LabRecording recording;
     UpdateRecordingContext context;
     std::unique_ptr<ReplayDevices> replay;
     SHIDBootVela2 vela2;
     SHIDBootHJZ hjz;
     SHIDHJZ hjzWatcher;
-    SHIDDinput dinput;
-    SHIDSwitchAndMac switchMac;
-    UpdateSessionController controller;
+    UpdateHost update;
+    UpdateSessionController &controller;
     BootEventPrinter printer;
     LabRoot root;
 
@@ -139,7 +107,6 @@ struct LabUpdateRun::State
     bool ended = false;
     bool userReplugged = false;
     std::optional<uint64_t> printedState;
-    QString failureCause;
     UpdateRunResult result;
 
     void print(const QJsonObject &line)
@@ -190,29 +157,24 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
     s.printer.wanted = [&s] { return s.printing && s.sink && *s.sink; };
-    s.printer.seen = [&s](const char *event) {
-        if (qstrcmp(event, "SHIDBootRemoveDevice") == 0
-            && s.controller.state() == UpdateSessionController::kStateWriting)
-            s.failureCause = QStringLiteral("the bootloader device left while writing");
-    };
-    s.controller.setBootTap(&s.printer, &s.printer);
+    // The printer hears each bootloader event before the controller acts on it.
+    s.controller.shidBoot().addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.vela2.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
+    s.hjz.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.controller.setDelegate(&s.root);
-    s.client.onDownloaded = [&s](const QString &path) {
+    s.client.setDownloadWatcher([&s](const QString &path) {
         if (s.devices)
-            s.devices->fitHjzGeometry(path);
-    };
+            s.devices->bootloader()->fitToFirmware(path);
+    });
 
     QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
         // A state set again to the value it has is no change.
         if (!s.printedState || *s.printedState != state)
             s.print(QJsonObject{{QStringLiteral("state"), static_cast<qint64>(state)}});
         s.printedState = state;
-        if (state == UpdateSessionController::kStateFinished)
-            s.end(true, QStringLiteral("update finished"));
-        else if (state == UpdateSessionController::kStateFailed)
-            s.end(false, s.failureCause.isEmpty() ? QStringLiteral("no sign of life from the update for 20 s")
-                                                  : s.failureCause);
     });
+    QObject::connect(&s.controller, &UpdateSessionController::attemptEnded, &s.root,
+                     [&s](const AttemptEnd &end) { s.end(end.outcome == AttemptEnd::Outcome::Success, why(end)); });
     QObject::connect(&s.controller, &UpdateSessionController::alertRequested, &s.root,
                      [&s](const QString &button, const QString &message) {
                          s.print(QJsonObject{{QStringLiteral("alert"), message}});
@@ -224,28 +186,17 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
         if (!error)
             s.playUser();
     });
-    NotificationCenter::defaultCenter().addObserver(
-        &s.root, QString::fromLatin1(transport::kUpdateErrorNotification), [&s] {
-            s.failureCause = QStringLiteral("a data report could not be sent");
-            s.controller.updateingError();
-        });
 
-    const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? 0x2009
-                               : s.options.identity == LabUpdateOptions::Identity::Sony ? 0x05C4
+    const uint16_t normalPid = s.options.identity == LabUpdateOptions::Identity::Switch ? usb::kSwitchPro.productId
+                               : s.options.identity == LabUpdateOptions::Identity::Sony ? usb::kSony.productId
                                                                                         : s.options.pid;
     s.root.isOurs = [normalPid](const SFenwykDevicePtr &d) { return d->pid == normalPid; };
     s.root.show = [&s](const SFenwykDevicePtr &device) {
         if (s.options.manual)
             device->isChangeBoot = false;
-        s.controller.setDevice(device);
-        s.controller.setminiImageposition(0);
-        s.controller.setState(UpdateSessionController::kStateReady);
-        s.controller.loadViews();
+        s.update.show(device, UpdateHost::Origin::Attached);
     };
-    s.dinput.setDelegate(&s.root);
-    s.switchMac.setDelegate(&s.root);
-    s.dinput.open();
-    s.switchMac.open();
+    s.update.setDeviceDelegate(&s.root);
 }
 
 void LabUpdateRun::endNow(bool success, const QString &message)
@@ -272,7 +223,7 @@ QString LabUpdateRun::currentStep(HidDevice *device)
 
 QString LabUpdateRun::recordingError() const
 {
-    return m->recordingError;
+    return m->recording.error();
 }
 
 ReplayDevices *LabUpdateRun::replayDevices() const
@@ -283,7 +234,7 @@ ReplayDevices *LabUpdateRun::replayDevices() const
 LabUpdateRun::~LabUpdateRun()
 {
     m->printing = false;
-    NotificationCenter::defaultCenter().removeObserver(&m->root);
+    m->update.setDeviceDelegate(nullptr);
 }
 
 UpdateSessionController &LabUpdateRun::controller()
@@ -303,10 +254,8 @@ VirtualScheduler &LabUpdateRun::clock()
 
 const FlashMemory &LabUpdateRun::flash() const
 {
-    const LabUpdateDevices &d = *m->devices;
-    if (d.classicBootloader())
-        return d.classicBootloader()->flash();
-    return d.vela2Bootloader() ? d.vela2Bootloader()->flash() : d.hjzBootloader()->flash();
+    static const FlashMemory none;
+    return m->devices ? m->devices->bootloader()->flash() : none;
 }
 
 QJsonObject LabUpdateRun::flashDump() const
@@ -321,16 +270,7 @@ QString LabUpdateRun::firmwarePath() const
 
 int LabUpdateRun::requestsInFlight() const
 {
-    return m->client.inFlight;
-}
-
-int LabUpdateRun::bootloaderRequests() const
-{
-    if (!m->devices)
-        return 0;
-    if (m->devices->classicBootloader())
-        return m->devices->classicBootloader()->requests();
-    return m->devices->vela2Bootloader() ? m->devices->vela2Bootloader()->requests() : 0;
+    return m->client.inFlight();
 }
 
 const UpdateRunResult &LabUpdateRun::result() const
@@ -338,48 +278,18 @@ const UpdateRunResult &LabUpdateRun::result() const
     return m->result;
 }
 
-VirtualClassicBootloader *LabUpdateRun::classicBootloader() const
+VirtualBootloader *LabUpdateRun::bootloader() const
 {
-    return m->devices ? m->devices->classicBootloader() : nullptr;
-}
-
-VirtualVela2Bootloader *LabUpdateRun::vela2Bootloader() const
-{
-    return m->devices ? m->devices->vela2Bootloader() : nullptr;
-}
-
-VirtualHjzBootloader *LabUpdateRun::hjzBootloader() const
-{
-    return m->devices ? m->devices->hjzBootloader() : nullptr;
+    return m->devices ? m->devices->bootloader() : nullptr;
 }
 
 bool LabUpdateRun::runUntil(const std::function<bool()> &done)
 {
     State &s = *m;
-    QElapsedTimer wall;
-    wall.start();
-    qint64 last = 0;
-    while (!done()) {
-        QCoreApplication::processEvents();
-        if (done())
-            return true;
-        const qint64 now = wall.elapsed();
-        if (now > s.options.wallTimeoutMs)
-            return false;
-        if (s.client.inFlight > 0 || s.options.realTime) {
-            // Waiting for the server: virtual time goes at the pace of the wall clock.
-            s.clock.advance(now - last);
-            waitForEvents(2);
-        } else {
-            int steps = 0;
-            while (steps < kStepsPerTurn && !done() && s.client.inFlight == 0 && s.clock.step())
-                ++steps;
-            if (steps == 0)
-                waitForEvents(2);
-        }
-        last = now;
-    }
-    return true;
+    MixedTimePump pump(s.clock);
+    pump.paced = [&s] { return s.client.inFlight() > 0 || s.options.realTime; };
+    pump.stepsPerTurn = kStepsPerTurn;
+    return pump.runUntil(done, s.options.wallTimeoutMs);
 }
 
 bool LabUpdateRun::showScreen()
@@ -390,14 +300,18 @@ bool LabUpdateRun::showScreen()
     } else {
         s.devices->plug();
     }
-    const bool answered = runUntil([&s] {
-        return s.ended
-               || (s.root.handed && s.controller.isloadData && s.client.inFlight == 0
-                   && (s.controller.updateFirmwaers || !s.controller.model().reloadHidden));
+    // The list's end: a list, the reload button after an error, or an answer without a list
+    // (which leaves the screen as it was, spinner turning).
+    const auto listEnded = [&s] {
+        return s.controller.updateFirmwaers || !s.controller.model().reloadHidden
+               || s.client.listEnd() == RequestEnd::NoResult;
+    };
+    const bool answered = runUntil([&s, &listEnded] {
+        return s.ended || (s.root.handed && s.controller.isloadData && s.client.inFlight() == 0 && listEnded());
     });
     if (s.ended)
         return false;
-    if (!answered) {
+    if (!answered || (!s.controller.updateFirmwaers && s.client.listEnd() == RequestEnd::NoResult)) {
         s.end(false, s.root.handed ? QStringLiteral("the server gave no release list")
                                    : QStringLiteral("the device was never announced"));
         return false;

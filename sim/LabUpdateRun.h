@@ -21,9 +21,7 @@ class VirtualScheduler;
 namespace flashwell::lab {
 
 class FlashMemory;
-class VirtualClassicBootloader;
-class VirtualHjzBootloader;
-class VirtualVela2Bootloader;
+class VirtualBootloader;
 class ReplayDevices;
 
 struct UpdateRunResult
@@ -77,20 +75,13 @@ public:
     QString firmwarePath() const;
     // Server requests still waiting for an answer.
     int requestsInFlight() const;
-    // Requests the host sent to the bootloader that it answered (its own count).
-    int bootloaderRequests() const;
     const UpdateRunResult &result() const;
-    // The bootloader models (null unless the run uses that bootloader).
-    VirtualClassicBootloader *classicBootloader() const;
-    VirtualVela2Bootloader *vela2Bootloader() const;
-    VirtualHjzBootloader *hjzBootloader() const;
+    // The bootloader model (null when a recording's devices stand in for it).
+    VirtualBootloader *bootloader() const;
 
 private:
     struct State;
     std::unique_ptr<State> m;
 };
-
-// {"regions":[{"address":N,"data":"<hex>"}]}
-QJsonObject flashDumpOf(const FlashMemory &flash);
 
 } // namespace flashwell::lab

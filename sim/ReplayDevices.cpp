@@ -149,7 +149,8 @@ void ReplayDevices::playAfter(int index)
 {
     const int64_t anchorT = index < 0 ? 0 : m_recording.events[static_cast<std::size_t>(index)].t;
     Scheduler &clock = m_bus.scheduler();
-    for (std::size_t i = static_cast<std::size_t>(index + 1); i < m_recording.events.size(); ++i) {
+    const int first = index + 1;
+    for (auto i = static_cast<std::size_t>(first); i < m_recording.events.size(); ++i) {
         const RecordingEvent &e = m_recording.events[i];
         if (anchors(e))
             break;

@@ -13,7 +13,8 @@
 #include <mutex>
 #include <vector>
 
-struct _UMockdevTestbed;
+// umockdev's own name for its test bed, declared so that this header needs no GLib.
+struct _UMockdevTestbed; // NOLINT(bugprone-reserved-identifier)
 
 namespace flashwell::lab {
 

@@ -1,6 +1,7 @@
 #include "VirtualClassicBootloader.h"
 
 #include "device/HidTransport.h"
+#include "platform/Bytes.h"
 
 #include <algorithm>
 
@@ -12,7 +13,7 @@ constexpr std::size_t kPacketData = 7;
 } // namespace
 
 VirtualClassicBootloader::VirtualClassicBootloader(VirtualHidBus &bus, uint16_t pid, uint16_t vid)
-    : VirtualDeviceModel(bus, HidIdentity{vid, pid, QStringLiteral("Fenwyk Bootloader")})
+    : VirtualBootloader(bus, HidIdentity{vid, pid, QStringLiteral("Fenwyk Bootloader")})
 {}
 
 VirtualClassicBootloader::~VirtualClassicBootloader() = default;
@@ -22,19 +23,21 @@ bool VirtualClassicBootloader::prefixFramed() const
     return transport::Identity{identity().vendorId, identity().productId}.prefixFramed();
 }
 
-bool VirtualClassicBootloader::countRequest()
+bool VirtualClassicBootloader::actOnRequest()
 {
-    ++m_requests;
-    if (unplugAfter && m_requests > *unplugAfter) {
-        unplug();
-        return false;
-    }
-    return !(dropReplyAt && m_requests == *dropReplyAt);
+    return takeRequest() && !replyLost();
 }
 
-void VirtualClassicBootloader::answer(const HidReport &frame, bool framed)
+void VirtualClassicBootloader::answerFrame(const HidReport &frame, bool framed)
 {
-    reply(framed && prefixFramed() ? transport::applyPrefixFraming(frame) : frame);
+    answer(framed && prefixFramed() ? transport::applyPrefixFraming(frame) : frame);
+}
+
+std::optional<FlashMemory::Region> VirtualClassicBootloader::writtenSettings() const
+{
+    if (!m_settingsWritten)
+        return std::nullopt;
+    return FlashMemory::Region{classic::kSettingsAddress, byteArrayOf(settings)};
 }
 
 void VirtualClassicBootloader::handleReport(std::span<const uint8_t> raw)
@@ -60,8 +63,8 @@ void VirtualClassicBootloader::handleReport(std::span<const uint8_t> raw)
             payload.size() >= kPacketHeader && payload[0] == 0x00 && payload[1] == classic::kFramedKind;
         const bool shortFrame = (report[0] == 0x06 || report[0] == 0x05) && report[1] == 0x00 && report[3] == 0x01;
         if (!packetStart) {
-            if (shortFrame && report[2] == classic::kInfoRequestKind && countRequest())
-                answer(classic::deviceInfoFrame(info));
+            if (shortFrame && report[2] == classic::kInfoRequestKind && actOnRequest())
+                answerFrame(classic::deviceInfoFrame(info));
             return;
         }
         const uint16_t lengthField = wire::le16(payload, 2);
@@ -82,14 +85,12 @@ void VirtualClassicBootloader::handlePacket(const std::vector<uint8_t> &packet)
     const auto data = std::span<const uint8_t>(packet).subspan(
         std::min(packet.size(), kPacketData),
         std::min<std::size_t>(n, packet.size() - std::min(packet.size(), kPacketData)));
-    bool corrupt = false;
-    if (command == classic::kCommandData)
-        corrupt = corruptWriteAt && ++m_dataCommands == *corruptWriteAt;
-    if (!countRequest())
+    const bool corrupt = command == classic::kCommandData && takeWrite();
+    if (!actOnRequest())
         return;
     switch (command) {
     case classic::kCommandVersion:
-        answer(classic::statusFrame(classic::kStatusVersion, versionHundredths, beta));
+        answerFrame(classic::statusFrame(classic::kStatusVersion, versionHundredths, beta));
         break;
     case classic::kCommandHeader: {
         auto header = classic::FirmwareHeader::parse(data);
@@ -99,7 +100,7 @@ void VirtualClassicBootloader::handlePacket(const std::vector<uint8_t> &packet)
             header->raw = header->forWire(true); // the words come big-endian; reversing restores them
         m_header = header;
         m_written = 0;
-        answer(classic::statusFrame(classic::kStatusAcknowledge));
+        answerFrame(classic::statusFrame(classic::kStatusAcknowledge));
         break;
     }
     case classic::kCommandData: {
@@ -108,20 +109,18 @@ void VirtualClassicBootloader::handlePacket(const std::vector<uint8_t> &packet)
         std::vector<uint8_t> bytes(data.begin(), data.end());
         if (corrupt && !bytes.empty())
             bytes[bytes.size() / 2] ^= 0x01;
-        m_flash.write(m_header->address() + m_written, bytes);
+        flash().write(m_header->address() + m_written, bytes);
         m_written += static_cast<uint32_t>(bytes.size());
-        answer(classic::statusFrame(classic::kStatusAcknowledge));
+        answerFrame(classic::statusFrame(classic::kStatusAcknowledge));
         break;
     }
     case classic::kCommandFinish: {
         m_finished = true;
-        m_normal = std::make_unique<VirtualDinputController>(bus(), normalIdentity.productId, normalIdentity.vendorId,
-                                                             normalIdentity.product);
+        VirtualDinputController &normal = returnToNormalMode(normalIdentity);
         if (m_header) {
-            m_normal->versionHundredths = m_header->version();
-            m_normal->beta = m_header->beta();
+            normal.versionHundredths = m_header->version();
+            normal.beta = m_header->beta();
         }
-        reenumerate(normalIdentity, m_normal.get());
         break;
     }
     default:
@@ -131,7 +130,7 @@ void VirtualClassicBootloader::handlePacket(const std::vector<uint8_t> &packet)
 
 void VirtualClassicBootloader::handleMemory(std::span<const uint8_t> report)
 {
-    if (!countRequest())
+    if (!actOnRequest())
         return;
     const uint32_t address = wire::le32(report, 5);
     if (address < classic::kSettingsAddress || address >= classic::kSettingsAddress + classic::kSettingsSize)
@@ -141,7 +140,7 @@ void VirtualClassicBootloader::handleMemory(std::span<const uint8_t> report)
     const std::size_t length =
         std::min<std::size_t>(lengthField >= 4 ? lengthField - 4u : 0u, classic::kSettingsSize - offset);
     if (report[2] == classic::kMemoryReadCommand) {
-        answer(classic::memoryReadReply(std::span<const uint8_t>(settings).subspan(offset, length)), false);
+        answerFrame(classic::memoryReadReply(std::span<const uint8_t>(settings).subspan(offset, length)), false);
     } else {
         const std::size_t n = std::min<std::size_t>(length, report.size() - 9);
         std::copy_n(report.begin() + 9, n, settings.begin() + static_cast<std::ptrdiff_t>(offset));

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "FlashMemory.h"
-#include "VirtualDeviceModel.h"
-#include "VirtualDinputController.h"
+#include "VirtualBootloader.h"
 #include "boot/ClassicFrames.h"
 #include "device/UsbIdentities.h"
 
 #include <array>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,7 +15,10 @@ namespace flashwell::lab {
 // writes the data into flash at the header's address, serves the 40-byte settings block at
 // 0x08003000, and on the finish command comes back as a normal-mode controller reporting the new
 // version. The 0x81-framed identity (0x3206) takes and gives every framed report one byte later.
-class VirtualClassicBootloader final : public VirtualDeviceModel
+// Requests are complete packets, short frames and memory commands; writes are data commands. It
+// acts on a request only as it acknowledges it, so a request whose answer the fault plan loses is
+// not acted on either.
+class VirtualClassicBootloader final : public VirtualBootloader
 {
 public:
     VirtualClassicBootloader(VirtualHidBus &bus, uint16_t pid = usb::kClassicBootloader.productId,
@@ -31,18 +31,11 @@ public:
     // The normal-mode identity it returns with after the finish command.
     HidIdentity normalIdentity{usb::kVendorId, 0x3100, QStringLiteral("Fenwyk Controller")};
 
-    // Faults: 1-based counts of requests (complete packets, short frames, memory commands).
-    std::optional<int> dropReplyAt;
-    std::optional<int> corruptWriteAt; // counted among data commands
-    std::optional<int> unplugAfter;
-
-    const FlashMemory &flash() const { return m_flash; }
     std::array<uint8_t, classic::kSettingsSize> settings{};
     bool settingsWritten() const { return m_settingsWritten; }
     bool finished() const { return m_finished; }
-    int requests() const { return m_requests; }
     std::optional<classic::FirmwareHeader> header() const { return m_header; }
-    VirtualDinputController *normalMode() const { return m_normal.get(); }
+    std::optional<FlashMemory::Region> writtenSettings() const override;
 
 protected:
     void handleReport(std::span<const uint8_t> report) override;
@@ -50,21 +43,17 @@ protected:
 private:
     void handlePacket(const std::vector<uint8_t> &packet);
     void handleMemory(std::span<const uint8_t> report);
-    // Counts a request; false when the fault plan swallows its answer (or unplugs the device).
-    bool countRequest();
-    void answer(const HidReport &frame, bool framed = true);
+    // Counts a request; false when it is not acted on (the device left, or its answer is lost).
+    bool actOnRequest();
+    void answerFrame(const HidReport &frame, bool framed = true);
     bool prefixFramed() const;
 
-    FlashMemory m_flash;
     std::vector<uint8_t> m_packet;
     std::size_t m_packetLength = 0;
     std::optional<classic::FirmwareHeader> m_header;
     uint32_t m_written = 0;
-    int m_requests = 0;
-    int m_dataCommands = 0;
     bool m_settingsWritten = false;
     bool m_finished = false;
-    std::unique_ptr<VirtualDinputController> m_normal;
 };
 
 } // namespace flashwell::lab

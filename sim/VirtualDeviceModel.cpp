@@ -58,14 +58,23 @@ void VirtualDeviceModel::switchToBootloader()
     reenumerate(m_bootIdentity, m_bootloader);
 }
 
+void VirtualDeviceModel::later(int64_t ms, std::function<void()> task)
+{
+    std::weak_ptr<int> alive = m_alive;
+    m_bus.scheduler().after(ms, [alive, task = std::move(task)] {
+        if (!alive.expired())
+            task();
+    });
+}
+
 void VirtualDeviceModel::reenumerate(HidIdentity identity, VirtualDeviceModel *next)
 {
     unplug();
     if (!next) {
-        m_silentStandIn = std::make_unique<SilentDevice>(m_bus, identity);
+        m_silentStandIn = std::make_unique<SilentDevice>(m_bus, std::move(identity));
         next = m_silentStandIn.get();
     } else {
-        next->m_identity = identity;
+        next->m_identity = std::move(identity);
     }
     std::weak_ptr<int> alive = next->m_alive;
     m_bus.scheduler().after(m_reenumerateDelayMs, [next, alive] {

@@ -46,6 +46,8 @@ protected:
     void reply(std::span<const uint8_t> report);
     // Leaves the bus now and comes back with `identity`, served by `next` (or silent).
     void reenumerate(HidIdentity identity, VirtualDeviceModel *next);
+    // Runs `task` after `ms` of bus time, unless this model is gone by then.
+    void later(int64_t ms, std::function<void()> task);
     VirtualHidBus &bus() const { return m_bus; }
 
 private:

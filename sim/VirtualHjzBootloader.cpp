@@ -5,13 +5,15 @@
 #include "boot/Crc.h"
 #include "boot/HjzProtocol.h"
 
+#include <QFile>
+
 #include <vector>
 
 namespace flashwell::lab {
 
 VirtualHjzBootloader::VirtualHjzBootloader(VirtualHidBus &bus, uint32_t base, uint32_t size, uint32_t packets)
-    : VirtualDeviceModel(bus, HidIdentity{usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId,
-                                          QStringLiteral("Fenwyk HJZ Bootloader")})
+    : VirtualBootloader(bus, HidIdentity{usb::kHjzBootloader.vendorId, usb::kHjzBootloader.productId,
+                                         QStringLiteral("Fenwyk HJZ Bootloader")})
     , flashBase(base)
     , pageSize(size)
     , packetsPerPage(packets)
@@ -24,9 +26,9 @@ void VirtualHjzBootloader::handleReport(std::span<const uint8_t> r)
     // After an erase the page's packets arrive as raw data, whatever they look like.
     if (m_openPage && m_packetsLeft > 0) {
         std::vector<uint8_t> bytes(r.begin(), r.begin() + hjz::kPacketSize);
-        if (corruptWriteAt && ++m_packets == *corruptWriteAt)
+        if (takeWrite())
             bytes[10] ^= 0x01;
-        m_flash.write(*m_openPage + m_cursor, bytes);
+        flash().write(*m_openPage + m_cursor, bytes);
         m_cursor += hjz::kPacketSize;
         --m_packetsLeft;
         return;
@@ -34,21 +36,17 @@ void VirtualHjzBootloader::handleReport(std::span<const uint8_t> r)
     const bool command = r[0] == 0xA5 && r[2] == 0x5A && r[3] == static_cast<uint8_t>(0xFF - r[1]);
     if (!command)
         return;
-    ++m_commands;
-    if (unplugAfter && m_commands > *unplugAfter) {
-        unplug();
+    if (!takeRequest())
         return;
-    }
-    const bool drop = dropReplyAt && m_commands == *dropReplyAt;
-    HidReport answer{};
-    answer[0] = 0xA5;
-    answer[1] = r[1];
+    HidReport response{};
+    response[0] = 0xA5;
+    response[1] = r[1];
     const uint32_t address = wire::le32(r, 4);
     switch (r[1]) {
     case hjz::kErasePage: {
         const uint32_t page = m_started ? address : hjz::negatedAddress(address);
         m_started = true;
-        m_flash.erase(page, pageSize);
+        flash().erase(page, pageSize);
         m_openPage = page;
         m_packetsLeft = packetsPerPage;
         m_cursor = 0;
@@ -59,15 +57,32 @@ void VirtualHjzBootloader::handleReport(std::span<const uint8_t> r)
         m_packetsLeft = 0;
         break;
     case hjz::kPageChecksum: {
-        const QByteArray page = m_flash.read(address, pageSize);
-        wire::putLe32(answer, hjz::kChecksumAt, crc::crc32(bytesOf(page)));
+        const QByteArray page = flash().read(address, pageSize);
+        wire::putLe32(response, hjz::kChecksumAt, crc::crc32(bytesOf(page)));
         break;
     }
     default:
         return;
     }
-    if (!drop)
-        reply(answer);
+    answer(response);
+}
+
+void VirtualHjzBootloader::fitToFirmware(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray header = file.read(hjz::kHeaderSize);
+    if (header.size() < static_cast<qsizetype>(hjz::kHeaderSize))
+        return;
+    const auto bytes = bytesOf(header);
+    const hjz::PageSettings geometry =
+        hjz::settingsForDevice(deviceId.value_or(wire::le32(bytes, hjz::FileLayout::kDeviceId)))
+            .value_or(hjz::PageSettings{});
+    flashBase = geometry.flashBase;
+    packetsPerPage = geometry.packetsPerPage;
+    if (const uint32_t size = wire::le32(bytes, hjz::FileLayout::kPageSize); size != 0)
+        pageSize = size;
 }
 
 } // namespace flashwell::lab

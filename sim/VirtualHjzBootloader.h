@@ -1,7 +1,6 @@
 #pragma once
 
-#include "FlashMemory.h"
-#include "VirtualDeviceModel.h"
+#include "VirtualBootloader.h"
 
 #include <optional>
 
@@ -9,8 +8,9 @@ namespace flashwell::lab {
 
 // An HJZ bootloader (USB 0x3209). The first erase after it arrives carries the page address with
 // each byte negated; the packets that follow an erase fill that page; 0xE4 closes it; 0xE5 answers
-// with the CRC-32 (zlib's) of the page's bytes, little-endian at reply bytes 4-7.
-class VirtualHjzBootloader final : public VirtualDeviceModel
+// with the CRC-32 (zlib's) of the page's bytes, little-endian at reply bytes 4-7. Requests are
+// commands; writes are data packets. It does not reset into normal mode by itself.
+class VirtualHjzBootloader final : public VirtualBootloader
 {
 public:
     VirtualHjzBootloader(VirtualHidBus &bus, uint32_t flashBase = 0x08003400, uint32_t pageSize = 1024,
@@ -19,26 +19,21 @@ public:
     uint32_t flashBase;
     uint32_t pageSize;
     uint32_t packetsPerPage;
+    // The device id the host uses instead of the file's, which sets the page layout.
+    std::optional<uint32_t> deviceId;
 
-    // Faults: 1-based counts of commands, and of data packets for corrupt-write.
-    std::optional<int> dropReplyAt;
-    std::optional<int> corruptWriteAt;
-    std::optional<int> unplugAfter;
-
-    const FlashMemory &flash() const { return m_flash; }
     int erases() const { return m_erases; }
+    // The page layout of the file's device id (or `deviceId`) and the file's page size.
+    void fitToFirmware(const QString &path) override;
 
 protected:
     void handleReport(std::span<const uint8_t> report) override;
 
 private:
-    FlashMemory m_flash;
     bool m_started = false;
     std::optional<uint32_t> m_openPage;
     uint32_t m_packetsLeft = 0;
     uint32_t m_cursor = 0;
-    int m_commands = 0;
-    int m_packets = 0;
     int m_erases = 0;
 };
 

@@ -16,7 +16,7 @@ constexpr uint32_t kChecksummedImageBase = 0x01018000;
 } // namespace
 
 VirtualVela2Bootloader::VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reported, uint16_t usbPid)
-    : VirtualDeviceModel(bus, HidIdentity{usb::kVendorId, usbPid, QStringLiteral("Fenwyk Bootloader")})
+    : VirtualBootloader(bus, HidIdentity{usb::kVendorId, usbPid, QStringLiteral("Fenwyk Bootloader")})
     , reportedPid(reported)
 {
     info.setProductId(reported);
@@ -52,24 +52,24 @@ void VirtualVela2Bootloader::useLabLayout()
 void VirtualVela2Bootloader::seedFlash(uint32_t versionWord)
 {
     const vela2::AddressPlan p = plan();
-    m_flash.write(p.bootSerial, bootSerial);
+    flash().write(p.bootSerial, bootSerial);
     std::array<uint8_t, 4> word{};
     wire::putLe32(word, 0, versionWord);
-    m_flash.write(p.versionWord, word);
+    flash().write(p.versionWord, word);
 }
 
 uint16_t VirtualVela2Bootloader::flashCrc(uint32_t start, uint32_t count) const
 {
     if (vela2::isJLProductId(reportedPid)) {
         // The JL bootloader checks the head of its application zone as stored, no transform.
-        const QByteArray head = m_flash.read(start, count);
+        const QByteArray head = flash().read(start, count);
         return crc::modbus(bytesOf(head));
     }
     // The host asks by image position: base 0x10000 on 0x9025, 0x4000 on the others.
     const uint32_t base = reportedPid == 0x9025 ? 0x10000 : 0x4000;
     const uint32_t position = start - base;
     const uint32_t chunkAt = position / firmware_transform::kChunkSize * firmware_transform::kChunkSize;
-    const QByteArray stored = m_flash.read(kChecksummedImageBase + chunkAt, firmware_transform::kChunkSize);
+    const QByteArray stored = flash().read(kChecksummedImageBase + chunkAt, firmware_transform::kChunkSize);
     std::array<uint8_t, firmware_transform::kChunkSize> chunk{};
     std::copy_n(stored.begin(), std::min<qsizetype>(stored.size(), chunk.size()), chunk.begin());
     firmware_transform::apply(std::span<uint8_t, firmware_transform::kChunkSize>(chunk), chunkAt);
@@ -95,72 +95,62 @@ void VirtualVela2Bootloader::handleReport(std::span<const uint8_t> r)
         ++m_rejected;
         return; // a bootloader answers nothing it cannot trust
     }
-    ++m_requests;
-    if (unplugAfter && m_requests > *unplugAfter) {
-        unplug();
+    if (!takeRequest())
         return;
-    }
-    const bool drop = dropReplyAt && m_requests == *dropReplyAt;
-    auto answer = [&](std::span<const uint8_t> payload) {
-        if (!drop)
-            reply(vela2::buildReply(command, payload));
-    };
+    auto answerWith = [&](std::span<const uint8_t> payload) { answer(vela2::buildReply(command, payload)); };
 
     switch (command) {
     case vela2::kReadPid: {
         std::array<uint8_t, 2> pid{};
         wire::putLe16(pid, 0, reportedPid);
-        answer(pid);
+        answerWith(pid);
         break;
     }
     case vela2::kGamepadInfo:
-        answer(info.raw);
+        answerWith(info.raw);
         break;
     case vela2::kRead: {
-        const QByteArray bytes = m_flash.read(address, std::min<uint32_t>(length, vela2::kMaxData));
-        answer(bytesOf(bytes));
+        const QByteArray bytes = flash().read(address, std::min<uint32_t>(length, vela2::kMaxData));
+        answerWith(bytesOf(bytes));
         break;
     }
     case vela2::kErase:
-        m_flash.erase(address, total);
-        answer({});
+        flash().erase(address, total);
+        answerWith({});
         break;
     case vela2::kWriteChunk:
     case vela2::kWrite: {
         std::vector<uint8_t> bytes(data.begin(), data.end());
-        if (command == vela2::kWriteChunk && corruptWriteAt && ++m_chunks == *corruptWriteAt && !bytes.empty())
+        if (command == vela2::kWriteChunk && takeWrite() && !bytes.empty())
             bytes[bytes.size() / 2] ^= 0x01;
-        m_flash.write(address, bytes);
-        answer({});
+        flash().write(address, bytes);
+        answerWith({});
         break;
     }
     case vela2::kFlashCrc: {
         std::array<uint8_t, 2> crc{};
         wire::putLe16(crc, 0, flashCrc(wire::le32(data, 0), wire::le32(data, 4)));
-        answer(crc);
+        answerWith(crc);
         break;
     }
     case vela2::kJlInfo: {
         std::array<uint8_t, 16> payload{};
         wire::putLe32(payload, 0, appZone);
         wire::putLe32(payload, 12, eraseUnit);
-        answer(payload);
+        answerWith(payload);
         break;
     }
     case vela2::kJlSaveHead:
-        answer({});
+        answerWith({});
         break;
     case vela2::kReset: {
         m_reset = true;
-        const QByteArray word = m_flash.read(plan().versionWord, 4);
+        const QByteArray word = flash().read(plan().versionWord, 4);
         const auto bytes = bytesOf(word);
-        const HidIdentity identity =
-            normalIdentity.value_or(HidIdentity{usb::kVendorId, reportedPid, QStringLiteral("Fenwyk Controller")});
-        m_normal =
-            std::make_unique<VirtualDinputController>(bus(), identity.productId, identity.vendorId, identity.product);
-        m_normal->versionHundredths = wire::le16(bytes, 0);
-        m_normal->beta = wire::le16(bytes, 2);
-        reenumerate(identity, m_normal.get());
+        VirtualDinputController &normal = returnToNormalMode(
+            normalIdentity.value_or(HidIdentity{usb::kVendorId, reportedPid, QStringLiteral("Fenwyk Controller")}));
+        normal.versionHundredths = wire::le16(bytes, 0);
+        normal.beta = wire::le16(bytes, 2);
         break;
     }
     default:

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "FlashMemory.h"
-#include "VirtualDeviceModel.h"
-#include "VirtualDinputController.h"
+#include "VirtualBootloader.h"
 #include "boot/Vela2Protocol.h"
 #include "device/UsbIdentities.h"
 
-#include <memory>
 #include <optional>
 
 namespace flashwell::lab {
@@ -16,7 +13,9 @@ namespace flashwell::lab {
 // with a wrong checksum where its boot type has one, keeps a flash memory that erases and writes
 // really change, answers the flash CRC request over its flash through the firmware data
 // transform, and after the reset comes back in normal mode with the version word it was given.
-class VirtualVela2Bootloader final : public VirtualDeviceModel
+// Requests are the ones it trusts; writes are chunk writes. A request whose answer the fault plan
+// loses is still acted on.
+class VirtualVela2Bootloader final : public VirtualBootloader
 {
 public:
     VirtualVela2Bootloader(VirtualHidBus &bus, uint16_t reportedPid,
@@ -33,16 +32,9 @@ public:
     uint32_t appZone = 0;
     uint32_t eraseUnit = 0;
 
-    // Faults: 1-based counts of requests and of chunk writes.
-    std::optional<int> dropReplyAt;
-    std::optional<int> corruptWriteAt;
-    std::optional<int> unplugAfter;
-
     int32_t bootType() const;
     bool checksummed() const;
     vela2::AddressPlan plan() const { return vela2::addressPlan(bootType(), info); }
-    FlashMemory &flash() { return m_flash; }
-    const FlashMemory &flash() const { return m_flash; }
     // Puts the boot serial and a version word where this boot type keeps them.
     void seedFlash(uint32_t versionWord);
     // Where the lab's devices keep their boot serial and version word, for the info-addressed
@@ -50,10 +42,8 @@ public:
     static void putLabInfoAddresses(vela2::GamepadInfo &record);
     // The lab's layout: those addresses, and the boot serial "0123456789:;".
     void useLabLayout();
-    int requests() const { return m_requests; }
     int rejectedChecksums() const { return m_rejected; }
     bool wasReset() const { return m_reset; }
-    VirtualDinputController *normalMode() const { return m_normal.get(); }
 
 protected:
     void handleReport(std::span<const uint8_t> report) override;
@@ -61,12 +51,8 @@ protected:
 private:
     uint16_t flashCrc(uint32_t start, uint32_t count) const;
 
-    FlashMemory m_flash;
-    int m_requests = 0;
-    int m_chunks = 0;
     int m_rejected = 0;
     bool m_reset = false;
-    std::unique_ptr<VirtualDinputController> m_normal;
 };
 
 } // namespace flashwell::lab

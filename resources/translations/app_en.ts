@@ -125,5 +125,13 @@ All rights reserved.</translation>
         <source>appDevicesBusy</source>
         <translation>Fenwyk Flashwell is updating a device from a terminal. Open the window again when that update has ended.</translation>
     </message>
+    <message id="appUsage">
+        <source>appUsage</source>
+        <translation>usage: flashwell [--record FILE]
+  --record FILE   record the update into FILE (see the README)
+  --help, -h      this text
+  --version       the program's version
+Opens the window that finds Fenwyk controllers, arcade sticks, receivers and mod kits and updates their firmware.</translation>
+    </message>
 </context>
 </TS>

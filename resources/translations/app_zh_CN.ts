@@ -125,5 +125,13 @@
         <source>appDevicesBusy</source>
         <translation>Fenwyk Flashwell 正在从终端更新设备。请在该更新结束后再打开窗口。</translation>
     </message>
+    <message id="appUsage">
+        <source>appUsage</source>
+        <translation>用法：flashwell [--record 文件]
+  --record 文件   把这次更新录制到该文件（见 README）
+  --help, -h      显示本说明
+  --version       显示程序版本
+打开窗口，查找 Fenwyk 手柄、摇杆、接收器和改装套件并更新其固件。</translation>
+    </message>
 </context>
 </TS>

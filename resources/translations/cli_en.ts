@@ -177,6 +177,8 @@
         [--record FILE]            and record the update into FILE (see the README)
   history                          every update attempt so far
   report                           versions, system, HID devices and what keeps one from opening
+  --help, -h                       this text
+  --version                        the program's version
 DEVICE is a number printed by "devices", or VID:PID (hex). A device in bootloader mode needs
 --product NAME, its product's catalogue name. --json prints one JSON object per line.
 Exit status: 0 success, 1 failure, 2 bad usage, 3 no such device.</translation>

@@ -177,6 +177,8 @@
         [--record 文件]            并把这次更新录制到该文件（见 README）
   history                          列出所有更新记录
   report                           版本、系统、HID 设备，以及设备无法打开的原因
+  --help, -h                       显示本说明
+  --version                        显示程序版本
 “设备”是 devices 打印的编号，或 VID:PID（十六进制）。处于升级模式的设备需要
 --product 名称（产品目录中的名称）。--json 每行输出一个 JSON 对象。
 退出状态：0 成功，1 失败，2 用法错误，3 没有该设备。</translation>

@@ -20,111 +20,85 @@ std::optional<uint32_t> parseNumber(const QString &text, int base)
     return ok ? std::optional<uint32_t>(v) : std::nullopt;
 }
 
-bool BootloaderArguments::take(const QStringList &args, int &i, QString &error)
+void BootloaderArguments::addTo(CommandLine &line)
 {
-    const QString &a = args[i];
-    auto value = [&]() -> std::optional<QString> {
-        if (i + 1 >= args.size())
-            return std::nullopt;
-        return args[++i];
+    // A missing value is reported as a wrong one.
+    auto number = [&line](const char *name, int base, uint32_t max, const QString &why, auto store) {
+        line.value(
+            {QLatin1String(name)},
+            [=](const QString &value) {
+                const auto n = parseNumber(value, base);
+                if (!n || *n > max)
+                    return why;
+                store(*n);
+                return QString();
+            },
+            why);
     };
-    auto numberValue = [&](int base, uint32_t max) -> std::optional<uint32_t> {
-        const auto v = value();
-        const auto n = v ? parseNumber(*v, base) : std::nullopt;
-        return n && *n <= max ? n : std::nullopt;
+    // `given`, when there is one, learns that the option was given.
+    auto hex16 = [&number](const char *name, auto &field, bool *given = nullptr) {
+        number(name, 16, 0xFFFF, QStringLiteral("%1 needs a 16-bit hex number").arg(QLatin1String(name)),
+               [&field, given](uint32_t n) {
+                   field = static_cast<uint16_t>(n);
+                   if (given)
+                       *given = true;
+               });
     };
-    auto hexValue = [&](uint32_t max) { return numberValue(16, max); };
-    auto decValue = [&](uint32_t max) { return numberValue(10, max); };
-
-    if (a == QLatin1String("--bootloader")) {
-        const auto v = value();
-        if (!v)
-            error = QStringLiteral("--bootloader needs a value");
-        else
-            m_bootloader = *v;
-    } else if (a == QLatin1String("--usb-pid") || a == QLatin1String("--usb-vid")
-               || a == QLatin1String("--boot-version")) {
-        const auto n = hexValue(0xFFFF);
-        if (!n) {
-            error = QStringLiteral("%1 needs a 16-bit hex number").arg(a);
-            return true;
-        }
-        m_usbPidGiven = m_usbPidGiven || a == QLatin1String("--usb-pid");
-        (a == QLatin1String("--usb-pid")   ? m_o.pid
-         : a == QLatin1String("--usb-vid") ? m_o.vid
-                                           : m_o.bootVersion) = static_cast<uint16_t>(*n);
-    } else if (a == QLatin1String("--reported-pid") || a == QLatin1String("--info-pid")) {
-        const auto n = hexValue(0xFFFF);
-        if (!n) {
-            error = QStringLiteral("%1 needs a 16-bit hex number").arg(a);
-            return true;
-        }
-        if (a == QLatin1String("--reported-pid")) {
-            m_o.reportedPid = static_cast<uint16_t>(*n);
-            m_reportedPidGiven = true;
-        } else {
-            m_o.infoPid = static_cast<uint16_t>(*n);
-        }
-    } else if (a == QLatin1String("--hw-code") || a == QLatin1String("--fw-type")
-               || a == QLatin1String("--info-subtype")) {
-        const auto n = decValue(255);
-        if (!n) {
-            error = QStringLiteral("%1 needs a number from 0 to 255").arg(a);
-            return true;
-        }
-        (a == QLatin1String("--hw-code")   ? m_o.hwCode
-         : a == QLatin1String("--fw-type") ? m_o.fwType
-                                           : m_o.subType) = static_cast<uint8_t>(*n);
-    } else if (a == QLatin1String("--app-zone")) {
-        const auto n = hexValue(0xFFFFFFFF);
-        if (!n)
-            error = QStringLiteral("--app-zone needs a hex number");
-        else
-            m_o.appZone = *n;
-    } else if (a == QLatin1String("--erase-unit")) {
-        const auto n = decValue(0xFFFFFFFF);
-        if (!n)
-            error = QStringLiteral("--erase-unit needs a number");
-        else
-            m_o.eraseUnit = *n;
-    } else if (a == QLatin1String("--dev-id")) {
-        const auto n = decValue(0xFFFFFFFF);
-        if (!n || (*n != 386 && *n != 387))
-            error = QStringLiteral("--dev-id is 386 or 387");
-        else
+    hex16("--usb-pid", m_o.pid, &m_usbPidGiven);
+    hex16("--usb-vid", m_o.vid);
+    hex16("--boot-version", m_o.bootVersion);
+    hex16("--reported-pid", m_o.reportedPid, &m_reportedPidGiven);
+    hex16("--info-pid", m_o.infoPid);
+    auto byte = [&number](const char *name, uint8_t &field) {
+        number(name, 10, 255, QStringLiteral("%1 needs a number from 0 to 255").arg(QLatin1String(name)),
+               [&field](uint32_t n) { field = static_cast<uint8_t>(n); });
+    };
+    byte("--hw-code", m_o.hwCode);
+    byte("--fw-type", m_o.fwType);
+    byte("--info-subtype", m_o.subType);
+    number("--app-zone", 16, 0xFFFFFFFF, QStringLiteral("--app-zone needs a hex number"),
+           [this](uint32_t n) { m_o.appZone = n; });
+    number("--erase-unit", 10, 0xFFFFFFFF, QStringLiteral("--erase-unit needs a number"),
+           [this](uint32_t n) { m_o.eraseUnit = n; });
+    line.value(
+        {QStringLiteral("--dev-id")},
+        [this](const QString &value) {
+            const auto n = parseNumber(value, 10);
+            if (!n || (*n != 386 && *n != 387))
+                return QStringLiteral("--dev-id is 386 or 387");
             m_o.devId = *n;
-    } else if (a == QLatin1String("--receiver-settings")) {
-        m_o.receiverSettings = true;
-    } else if (a == QLatin1String("--dump-flash")) {
-        const auto v = value();
-        if (!v)
-            error = QStringLiteral("--dump-flash needs a path");
-        else
-            m_dumpFlash = *v;
-    } else if (a == QLatin1String("--fault")) {
-        const auto v = value();
-        const QStringList parts = v ? v->split(QLatin1Char(':')) : QStringList();
-        const auto n = parts.size() == 2 ? parseNumber(parts[1], 10) : std::nullopt;
-        if (!n || *n == 0 || *n > kMaxFaultCount) {
-            error = QStringLiteral("--fault takes KIND:N with N >= 1");
-            return true;
-        }
-        const int count = static_cast<int>(*n);
-        if (parts[0] == QLatin1String("drop-reply"))
-            m_o.dropReply = count;
-        else if (parts[0] == QLatin1String("corrupt-write"))
-            m_o.corruptWrite = count;
-        else if (parts[0] == QLatin1String("unplug-after"))
-            m_o.unplugAfter = count;
-        else if (parts[0] == QLatin1String("fail-send"))
-            m_o.failSend = count;
-        else
-            error =
-                QStringLiteral("unknown fault %1 (drop-reply, corrupt-write, unplug-after, fail-send)").arg(parts[0]);
-    } else {
-        return false;
-    }
-    return true;
+            return QString();
+        },
+        QStringLiteral("--dev-id is 386 or 387"));
+
+    line.value({QStringLiteral("--bootloader")}, CommandLine::into(m_bootloader),
+               QStringLiteral("--bootloader needs a value"))
+        .flag({QStringLiteral("--receiver-settings")}, [this] { m_o.receiverSettings = true; })
+        .value({QStringLiteral("--dump-flash")}, CommandLine::into(m_dumpFlash),
+               QStringLiteral("--dump-flash needs a path"))
+        .value(
+            {QStringLiteral("--fault")}, [this](const QString &value) { return takeFault(value); },
+            QStringLiteral("--fault takes KIND:N with N >= 1"));
+}
+
+QString BootloaderArguments::takeFault(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char(':'));
+    const auto n = parts.size() == 2 ? parseNumber(parts[1], 10) : std::nullopt;
+    if (!n || *n == 0 || *n > kMaxFaultCount)
+        return QStringLiteral("--fault takes KIND:N with N >= 1");
+    const int count = static_cast<int>(*n);
+    if (parts[0] == QLatin1String("drop-reply"))
+        m_o.dropReply = count;
+    else if (parts[0] == QLatin1String("corrupt-write"))
+        m_o.corruptWrite = count;
+    else if (parts[0] == QLatin1String("unplug-after"))
+        m_o.unplugAfter = count;
+    else if (parts[0] == QLatin1String("fail-send"))
+        m_o.failSend = count;
+    else
+        return QStringLiteral("unknown fault %1 (drop-reply, corrupt-write, unplug-after, fail-send)").arg(parts[0]);
+    return {};
 }
 
 QString BootloaderArguments::finish()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LabFlashRun.h"
+#include "platform/CommandLine.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,9 +24,8 @@ public:
         : m_o(options)
     {}
 
-    // When args[i] is one of these options, reads it (moving `i` past its value) and returns
-    // true; `error` is then set if the value is wrong. False for any other argument.
-    bool take(const QStringList &args, int &i, QString &error);
+    // Adds these options to a command's line.
+    void addTo(CommandLine &line);
     // Once every argument is read: the bootloader kind and the identity checks; an error text,
     // empty when the options hold together.
     QString finish();
@@ -35,6 +35,8 @@ public:
     const QString &dumpFlash() const { return m_dumpFlash; }
 
 private:
+    QString takeFault(const QString &value);
+
     LabFlashOptions &m_o;
     QString m_bootloader;
     QString m_dumpFlash;

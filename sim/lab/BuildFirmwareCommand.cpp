@@ -1,10 +1,12 @@
 #include "lab/BuildFirmwareCommand.h"
 
 #include "FirmwareFileBuilder.h"
+#include "lab/OptionProblems.h"
 
 #include <QFile>
 
 #include <cstdio>
+#include <type_traits>
 
 namespace flashwell::lab {
 
@@ -16,40 +18,36 @@ int runBuildFirmware(const QStringList &args)
     int size = 4096;
     int radioSize = 0;
     HjzFirmware hjzFile;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (i + 1 >= args.size()) {
-            std::fprintf(stderr, "flashwell-lab build-firmware: %s needs a value\n", qPrintable(a));
-            return 2;
-        }
-        const QString v = args[++i];
-        bool ok = true;
-        if (a == QLatin1String("--out"))
-            out = v;
-        else if (a == QLatin1String("--version"))
-            firmware.version = static_cast<uint16_t>(v.toUInt(&ok));
-        else if (a == QLatin1String("--beta"))
-            firmware.beta = static_cast<uint16_t>(v.toUInt(&ok));
-        else if (a == QLatin1String("--address"))
-            firmware.address = v.toUInt(&ok, 16);
-        else if (a == QLatin1String("--pid"))
-            firmware.productId = v.toUInt(&ok, 16);
-        else if (a == QLatin1String("--size"))
-            size = v.toInt(&ok);
-        else if (a == QLatin1String("--radio-size"))
-            radioSize = v.toInt(&ok);
-        else if (a == QLatin1String("--format"))
-            format = v;
-        else if (a == QLatin1String("--dev-id"))
-            hjzFile.deviceId = v.toUInt(&ok);
-        else if (a == QLatin1String("--page-size"))
-            hjzFile.pageSize = v.toUInt(&ok);
-        else
-            ok = false;
-        if (!ok || size < 0 || radioSize < 0) {
-            std::fprintf(stderr, "flashwell-lab build-firmware: bad option %s %s\n", qPrintable(a), qPrintable(v));
-            return 2;
-        }
+    // The numbers read into their fields; a word that is not one (or a negative size) is refused.
+    auto number = [](auto &field, int base = 10) {
+        return [&field, base](const QString &v) {
+            bool ok = false;
+            using Field = std::remove_reference_t<decltype(field)>;
+            if constexpr (std::is_signed_v<Field>) {
+                field = v.toInt(&ok, base);
+                ok = ok && field >= 0;
+            } else {
+                field = static_cast<Field>(v.toUInt(&ok, base));
+            }
+            return ok ? QString() : QStringLiteral("not a number");
+        };
+    };
+    const CommandLine::Result line =
+        CommandLine(CommandLine::Rules{.optionPrefix = {}, .unknown = CommandLine::Unknown::ReportWithValue})
+            .value({QStringLiteral("--out")}, CommandLine::into(out))
+            .value({QStringLiteral("--version")}, number(firmware.version))
+            .value({QStringLiteral("--beta")}, number(firmware.beta))
+            .value({QStringLiteral("--address")}, number(firmware.address, 16))
+            .value({QStringLiteral("--pid")}, number(firmware.productId, 16))
+            .value({QStringLiteral("--size")}, number(size))
+            .value({QStringLiteral("--radio-size")}, number(radioSize))
+            .value({QStringLiteral("--format")}, CommandLine::into(format))
+            .value({QStringLiteral("--dev-id")}, number(hjzFile.deviceId))
+            .value({QStringLiteral("--page-size")}, number(hjzFile.pageSize))
+            .read(args);
+    if (const auto &problem = line.problem) {
+        std::fprintf(stderr, "flashwell-lab build-firmware: %s\n", qPrintable(pairProblemText(*problem)));
+        return 2;
     }
     if (out.isEmpty()) {
         std::fprintf(stderr, "flashwell-lab build-firmware: --out is required\n");

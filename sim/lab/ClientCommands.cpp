@@ -1,6 +1,7 @@
 #include "lab/ClientCommands.h"
 
 #include "lab/JsonLines.h"
+#include "lab/OptionProblems.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/UserDefaults.h"
@@ -59,27 +60,26 @@ int usageError(const Command &command, const QString &message)
 // Reads the arguments against the command's table; an error text, empty when they are good.
 QString parse(const Command &command, const QStringList &args, Parsed &out)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        const auto option = command.options.find(a);
-        if (option == command.options.end())
-            return QStringLiteral("unknown option %1").arg(a);
-        if (option->second == Value::Flag) {
-            out.values[a] = QString();
+    CommandLine line(CommandLine::Rules{.optionPrefix = {}});
+    for (const auto &[name, kind] : command.options) {
+        if (kind == Value::Flag) {
+            line.flag({name}, [&out, name = name] { out.values[name] = QString(); });
             continue;
         }
-        if (i + 1 >= args.size())
-            return QStringLiteral("%1 needs a value").arg(a);
-        const QString v = args[++i];
-        bool ok = true;
-        if (option->second == Value::Integer)
-            v.toInt(&ok);
-        else if (option->second == Value::Float)
-            v.toFloat(&ok);
-        if (!ok)
-            return QStringLiteral("%1 needs a number, not \"%2\"").arg(a, v);
-        out.values[a] = v;
+        line.value({name}, [&out, name = name, kind = kind](const QString &v) {
+            bool ok = true;
+            if (kind == Value::Integer)
+                v.toInt(&ok);
+            else if (kind == Value::Float)
+                v.toFloat(&ok);
+            if (!ok)
+                return QStringLiteral("%1 needs a number, not \"%2\"").arg(name, v);
+            out.values[name] = v;
+            return QString();
+        });
     }
+    if (const auto problem = line.read(args).problem)
+        return problemText(*problem);
     for (const QString &r : command.required)
         if (!out.values.count(r))
             return QStringLiteral("%1 is required").arg(r);
@@ -204,13 +204,12 @@ QString describe(const HttpError &error)
     return QStringLiteral("%1 (%2 %3)").arg(error.description, error.domain).arg(error.code);
 }
 
-const std::map<QString, Value> kServerOptions{{QStringLiteral("--server"), Value::Text},
-                                              {QStringLiteral("--beta-builds"), Value::Flag},
-                                              {QStringLiteral("--language"), Value::Text}};
-
+// The options of the commands that ask a server, beside `own`.
 std::map<QString, Value> withServerOptions(std::map<QString, Value> own)
 {
-    own.insert(kServerOptions.begin(), kServerOptions.end());
+    own.insert({{QStringLiteral("--server"), Value::Text},
+                {QStringLiteral("--beta-builds"), Value::Flag},
+                {QStringLiteral("--language"), Value::Text}});
     return own;
 }
 
@@ -230,17 +229,20 @@ int runReleases(const QStringList &args)
     SHttp::getUpdateFirmwaerWithType(
         p.integer("--type"), run.context(),
         [&run](const std::optional<QList<Firmware>> &list) {
-            if (!list) {
-                std::fprintf(stderr, "flashwell-lab releases: the server gave no list\n");
-                run.answer(1);
-                return;
-            }
+            if (!list)
+                return; // told below, with the answers that call no block
             for (const Firmware &firmware : *list)
                 printJsonLine(toJson(firmware));
             run.answer(0);
         },
         [&run](const HttpError &error) {
             std::fprintf(stderr, "flashwell-lab releases: %s\n", qPrintable(describe(error)));
+            run.answer(1);
+        },
+        [&run](RequestEnd end) {
+            if (end != RequestEnd::NoResult)
+                return;
+            std::fprintf(stderr, "flashwell-lab releases: the server gave no list\n");
             run.answer(1);
         });
     const int status = run.exec();

@@ -3,12 +3,14 @@
 #include "VirtualDinputController.h"
 #include "VirtualVendorModeController.h"
 #include "device/DeviceDelegate.h"
+#include "device/FirmwareVersion.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDHJZ.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "device/SHIDXinput.h"
 #include "device/UsbIdentities.h"
 #include "lab/JsonLines.h"
+#include "platform/CommandLine.h"
 #include "platform/HidApiBackend.h"
 #include "platform/QtScheduler.h"
 #include "platform/VirtualHidBus.h"
@@ -19,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace flashwell::lab {
 
@@ -50,7 +53,7 @@ private:
             o.insert(QStringLiteral("deviceName"), device->deviceName);
             o.insert(QStringLiteral("pid"), hex4(device->pid));
             o.insert(QStringLiteral("vid"), hex4(device->vid));
-            o.insert(QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(device->version())));
+            o.insert(QStringLiteral("version"), firmware_version::number(device->version()));
             o.insert(QStringLiteral("beta"), device->beta);
             o.insert(QStringLiteral("bootVersion"), hex4(device->bootVersion));
             o.insert(QStringLiteral("isChangeBoot"), device->isChangeBoot);
@@ -120,7 +123,8 @@ int discoverVirtual()
     VirtualVendorModeController sonyMode(bus, VirtualVendorModeController::Identity::Sony, 0x3105);
     sonyMode.setDinputTarget(craneLite.identity(), &craneLite);
     // Recorded but never announced.
-    SilentDevice xinput(bus, HidIdentity{0x045E, 0x028E, QStringLiteral("Controller (X-input)")});
+    SilentDevice xinput(
+        bus, HidIdentity{usb::kXinput.vendorId, usb::kXinput.productId, QStringLiteral("Controller (X-input)")});
 
     crane.plug();
     condor.plug();
@@ -154,20 +158,31 @@ int discoverReal(int seconds)
 
 int runDiscover(const QStringList &args)
 {
-    if (args.contains(QStringLiteral("--hidapi"))) {
-        int seconds = 10;
-        const int at = static_cast<int>(args.indexOf(QStringLiteral("--seconds")));
-        if (at >= 0 && at + 1 < args.size()) {
-            bool ok = false;
-            seconds = args.at(at + 1).toInt(&ok);
-            if (!ok || seconds <= 0) {
-                std::fprintf(stderr, "flashwell-lab discover: --seconds needs a positive number\n");
-                return 2;
-            }
+    // Words it does not know, and a --seconds without its number, are passed over; the first
+    // --seconds counts, and only with --hidapi.
+    bool hidapi = false;
+    std::optional<QString> seconds;
+    CommandLine(CommandLine::Rules{.unknown = CommandLine::Unknown::Skip})
+        .flag({QStringLiteral("--hidapi")}, [&hidapi] { hidapi = true; })
+        .value({QStringLiteral("--seconds")},
+               [&seconds](const QString &v) {
+                   seconds = v;
+                   return QString();
+               })
+        .once()
+        .read(args);
+    if (!hidapi)
+        return discoverVirtual();
+    int wait = 10;
+    if (seconds) {
+        bool ok = false;
+        wait = seconds->toInt(&ok);
+        if (!ok || wait <= 0) {
+            std::fprintf(stderr, "flashwell-lab discover: --seconds needs a positive number\n");
+            return 2;
         }
-        return discoverReal(seconds);
     }
-    return discoverVirtual();
+    return discoverReal(wait);
 }
 
 } // namespace flashwell::lab

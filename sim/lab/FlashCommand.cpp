@@ -3,6 +3,7 @@
 #include "LabFlashRun.h"
 #include "lab/BootloaderArguments.h"
 #include "lab/JsonLines.h"
+#include "lab/OptionProblems.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -31,24 +32,14 @@ int usageError(const QString &message)
 QString parse(const QStringList &args, Options &o)
 {
     BootloaderArguments boot(o.run);
-    for (int i = 0; i < args.size(); ++i) {
-        QString error;
-        if (boot.take(args, i, error)) {
-            if (!error.isEmpty())
-                return error;
-        } else if (args[i] == QLatin1String("--file")) {
-            if (i + 1 >= args.size())
-                return QStringLiteral("--file needs a path");
-            o.run.file = args[++i];
-        } else if (args[i] == QLatin1String("--record")) {
-            if (i + 1 >= args.size())
-                return QStringLiteral("--record needs a path");
-            o.run.recordPath = args[++i];
-        } else {
-            return QStringLiteral("unknown option %1").arg(args[i]);
-        }
-    }
-    if (const QString error = boot.finish(); !error.isEmpty())
+    CommandLine line(CommandLine::Rules{.optionPrefix = {}});
+    boot.addTo(line);
+    line.value({QStringLiteral("--file")}, CommandLine::into(o.run.file), QStringLiteral("--file needs a path"))
+        .value({QStringLiteral("--record")}, CommandLine::into(o.run.recordPath),
+               QStringLiteral("--record needs a path"));
+    if (const auto problem = line.read(args).problem)
+        return problemText(*problem);
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     if (o.run.file.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "LabReplayRun.h"
 #include "lab/JsonLines.h"
+#include "lab/OptionProblems.h"
 #include "platform/Bundle.h"
 
 #include <QCoreApplication>
@@ -22,30 +23,37 @@ int usageError(const QString &message)
     return 2;
 }
 
+QString speedProblem()
+{
+    return QStringLiteral("--speed is real or virtual");
+}
+
 } // namespace
 
 int runReplay(const QStringList &args)
 {
     LabReplayOptions o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--file")) {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("--file needs a path"));
-            o.firmwarePath = args[++i];
-        } else if (a == QLatin1String("--speed")) {
-            const QString speed = i + 1 < args.size() ? args[++i] : QString();
-            if (speed != QLatin1String("real") && speed != QLatin1String("virtual"))
-                return usageError(QStringLiteral("--speed is real or virtual"));
-            o.realTime = speed == QLatin1String("real");
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(QStringLiteral("unknown option %1").arg(a));
-        } else if (o.recordingPath.isEmpty()) {
-            o.recordingPath = a;
-        } else {
-            return usageError(QStringLiteral("one recording at a time (%1 is one too many)").arg(a));
-        }
-    }
+    const CommandLine::Result options =
+        CommandLine()
+            .value({QStringLiteral("--file")}, CommandLine::into(o.firmwarePath), QStringLiteral("--file needs a path"))
+            .value(
+                {QStringLiteral("--speed")},
+                [&](const QString &speed) {
+                    if (speed != QLatin1String("real") && speed != QLatin1String("virtual"))
+                        return speedProblem();
+                    o.realTime = speed == QLatin1String("real");
+                    return QString();
+                },
+                speedProblem())
+            .arguments([&o](const QString &recording) {
+                if (!o.recordingPath.isEmpty())
+                    return QStringLiteral("one recording at a time (%1 is one too many)").arg(recording);
+                o.recordingPath = recording;
+                return QString();
+            })
+            .read(args);
+    if (options.problem)
+        return usageError(problemText(*options.problem));
     if (o.recordingPath.isEmpty())
         return usageError(QStringLiteral("name the recording to replay"));
 

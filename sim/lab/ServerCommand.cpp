@@ -1,6 +1,7 @@
 #include "lab/ServerCommand.h"
 
 #include "LabFirmwareServer.h"
+#include "lab/OptionProblems.h"
 
 #include <QCoreApplication>
 
@@ -12,24 +13,19 @@ int runServer(const QStringList &args)
 {
     quint16 port = 0;
     QString dir;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (i + 1 >= args.size()) {
-            std::fprintf(stderr, "flashwell-lab server: %s needs a value\n", qPrintable(a));
-            return 2;
-        }
-        const QString v = args[++i];
-        bool ok = true;
-        if (a == QLatin1String("--port"))
-            port = static_cast<quint16>(v.toUInt(&ok));
-        else if (a == QLatin1String("--dir"))
-            dir = v;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "flashwell-lab server: bad option %s %s\n", qPrintable(a), qPrintable(v));
-            return 2;
-        }
+    const CommandLine::Result line =
+        CommandLine(CommandLine::Rules{.optionPrefix = {}, .unknown = CommandLine::Unknown::ReportWithValue})
+            .value({QStringLiteral("--port")},
+                   [&port](const QString &v) {
+                       bool ok = false;
+                       port = static_cast<quint16>(v.toUInt(&ok));
+                       return ok ? QString() : QStringLiteral("not a port number");
+                   })
+            .value({QStringLiteral("--dir")}, CommandLine::into(dir))
+            .read(args);
+    if (const auto &problem = line.problem) {
+        std::fprintf(stderr, "flashwell-lab server: %s\n", qPrintable(pairProblemText(*problem)));
+        return 2;
     }
     LabFirmwareServer server;
     QString error;

@@ -1,8 +1,10 @@
 #include "lab/UpdateCommand.h"
 
 #include "LabUpdateRun.h"
+#include "device/FirmwareVersion.h"
 #include "lab/BootloaderArguments.h"
 #include "lab/JsonLines.h"
+#include "lab/OptionProblems.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/Bundle.h"
@@ -14,12 +16,10 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <cmath>
 #include <cstdio>
-#include <optional>
+#include <functional>
 
 namespace flashwell::lab {
 
@@ -49,100 +49,72 @@ int usageError(const QString &message)
     return 2;
 }
 
-// "1.02" -> 102; at most two decimals, at most 655.35.
-std::optional<uint16_t> hundredths(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,3})(?:\\.(\\d{1,2}))?$"));
-    const auto match = form.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const uint32_t whole = match.captured(1).toUInt();
-    QString fraction = match.captured(2);
-    while (fraction.size() < 2)
-        fraction += QLatin1Char('0');
-    const uint32_t value = whole * 100 + fraction.toUInt();
-    return value <= 0xFFFF ? std::optional<uint16_t>(static_cast<uint16_t>(value)) : std::nullopt;
-}
-
 QString parse(const QStringList &args, Options &o)
 {
     LabFlashOptions &b = o.run.boot;
     BootloaderArguments boot(b);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size())
-                return std::nullopt;
-            return args[++i];
-        };
-        auto decValue = [&](uint32_t max) -> std::optional<uint32_t> {
-            const auto v = value();
-            const auto n = v ? parseNumber(*v, 10) : std::nullopt;
-            return n && *n <= max ? n : std::nullopt;
-        };
-        if (QString error; boot.take(args, i, error)) {
-            if (!error.isEmpty())
-                return error;
-        } else if (a == QLatin1String("--server")) {
-            const auto v = value();
-            const QUrl url = v ? QUrl(*v) : QUrl();
-            if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
-                return QStringLiteral("--server needs a URL such as http://127.0.0.1:8080/");
-            o.server = url;
-        } else if (a == QLatin1String("--pid")) {
-            const auto v = value();
-            const auto n = v ? parseNumber(*v, 16) : std::nullopt;
-            if (!n || *n > 0xFFFF)
-                return QStringLiteral("--pid needs a 16-bit hex number");
-            o.run.pid = static_cast<uint16_t>(*n);
-            o.pidGiven = true;
-        } else if (a == QLatin1String("--version")) {
-            const auto v = value();
-            const auto h = v ? hundredths(*v) : std::nullopt;
-            if (!h)
-                return QStringLiteral("--version needs a version such as 1.02");
-            o.run.versionHundredths = *h;
-            o.versionGiven = true;
-        } else if (a == QLatin1String("--beta")) {
-            const auto n = decValue(0xFFFF);
-            if (!n)
-                return QStringLiteral("--beta needs a number from 0 to 65535");
-            o.run.beta = static_cast<uint16_t>(*n);
-        } else if (a == QLatin1String("--row")) {
-            const auto n = decValue(100000);
-            if (!n)
-                return QStringLiteral("--row needs a number");
-            o.run.row = static_cast<int>(*n);
-        } else if (a == QLatin1String("--downloads")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return QStringLiteral("--downloads needs a folder");
-            o.downloads = *v;
-        } else if (a == QLatin1String("--language")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return QStringLiteral("--language needs a tag such as en-US or zh-Hans-CN");
-            o.language = *v;
-        } else if (a == QLatin1String("--beta-builds")) {
-            o.betaBuilds = true;
-        } else if (a == QLatin1String("--record")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return QStringLiteral("--record needs a path");
-            o.run.recordPath = *v;
-        } else if (a == QLatin1String("--manual")) {
-            o.run.manual = true;
-        } else {
-            return QStringLiteral("unknown option %1").arg(a);
-        }
-    }
+    CommandLine line(CommandLine::Rules{.optionPrefix = {}});
+    boot.addTo(line);
+    // A missing value is reported as a wrong one.
+    auto value = [&line](const char *name, const QString &why, const std::function<bool(const QString &)> &take) {
+        line.value(
+            {QLatin1String(name)}, [=](const QString &v) { return take(v) ? QString() : why; }, why);
+    };
+    auto decimal = [&value](const char *name, uint32_t max, const QString &why,
+                            const std::function<void(uint32_t)> &store) {
+        value(name, why, [=](const QString &v) {
+            const auto n = parseNumber(v, 10);
+            if (!n || *n > max)
+                return false;
+            store(*n);
+            return true;
+        });
+    };
+    value("--server", QStringLiteral("--server needs a URL such as http://127.0.0.1:8080/"), [&o](const QString &v) {
+        const QUrl url(v);
+        o.server = url;
+        return url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty();
+    });
+    value("--pid", QStringLiteral("--pid needs a 16-bit hex number"), [&o](const QString &v) {
+        const auto n = parseNumber(v, 16);
+        if (!n || *n > 0xFFFF)
+            return false;
+        o.run.pid = static_cast<uint16_t>(*n);
+        o.pidGiven = true;
+        return true;
+    });
+    value("--version", QStringLiteral("--version needs a version such as 1.02"), [&o](const QString &v) {
+        const auto h = firmware_version::parseHundredths(v);
+        if (!h)
+            return false;
+        o.run.versionHundredths = *h;
+        o.versionGiven = true;
+        return true;
+    });
+    decimal("--beta", 0xFFFF, QStringLiteral("--beta needs a number from 0 to 65535"),
+            [&o](uint32_t n) { o.run.beta = static_cast<uint16_t>(n); });
+    decimal("--row", 100000, QStringLiteral("--row needs a number"),
+            [&o](uint32_t n) { o.run.row = static_cast<int>(n); });
+    auto text = [&value](const char *name, const QString &why, QString &field) {
+        value(name, why, [&field](const QString &v) {
+            field = v;
+            return !v.isEmpty();
+        });
+    };
+    text("--downloads", QStringLiteral("--downloads needs a folder"), o.downloads);
+    text("--language", QStringLiteral("--language needs a tag such as en-US or zh-Hans-CN"), o.language);
+    text("--record", QStringLiteral("--record needs a path"), o.run.recordPath);
+    line.flag({QStringLiteral("--beta-builds")}, [&o] { o.betaBuilds = true; })
+        .flag({QStringLiteral("--manual")}, [&o] { o.run.manual = true; });
+    if (const auto problem = line.read(args).problem)
+        return problemText(*problem);
     if (o.server.isEmpty())
         return QStringLiteral("--server is required");
     if (!o.pidGiven)
         return QStringLiteral("--pid is required");
     if (!o.versionGiven)
         return QStringLiteral("--version is required");
-    if (const QString error = boot.finish(); !error.isEmpty())
+    if (QString error = boot.finish(); !error.isEmpty())
         return error;
     o.dumpFlash = boot.dumpFlash();
     o.run.reportedPidGiven = boot.reportedPidGiven();

@@ -6,6 +6,7 @@
 #include "lab/ServerCommand.h"
 #include "lab/UpdateCommand.h"
 #include "platform/ApplicationContext.h"
+#include "platform/CommandLine.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@ void usage(std::FILE *out)
 {
     std::fprintf(
         out, "usage: flashwell-lab <command> [options]\n"
+             "       flashwell-lab --help | --version\n"
              "  discover [--hidapi [--seconds N]]   watch devices and print each announcement as JSON\n"
              "  flash --bootloader classic --file PATH [--usb-pid HEX] [--usb-vid HEX]\n"
              "        [--boot-version HEX] [--hw-code N] [--fw-type N] [--receiver-settings]\n"
@@ -77,17 +79,27 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     flashwell::ApplicationContext context; // dies before the application
-    QStringList args = app.arguments();
-    args.removeFirst();
-    if (args.isEmpty()) {
-        usage(stderr);
-        return 2;
-    }
-    const QString command = args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+    // The program's own options come before the command; every word from the command on is the
+    // command's (`update --version X.YY` is not the program's --version).
+    const flashwell::CommandLine::Result line =
+        flashwell::CommandLine(
+            flashwell::CommandLine::Rules{.optionPrefix = QStringLiteral("-"), .argumentEndsOptions = true})
+            .helpAndVersion()
+            .read(app.arguments().mid(1));
+    if (line.request == flashwell::CommandLine::Request::Help) {
         usage(stdout);
         return 0;
     }
+    if (line.request == flashwell::CommandLine::Request::Version) {
+        std::printf("%s\n", qPrintable(flashwell::CommandLine::versionLine(QStringLiteral("flashwell-lab"))));
+        return 0;
+    }
+    if (line.problem || line.arguments.isEmpty()) {
+        usage(stderr);
+        return 2;
+    }
+    const QString command = line.arguments.first();
+    const QStringList args = line.arguments.mid(1);
     // A lab run has settings of its own, in a temporary store: nothing it sets (the beta switch,
     // a language) reaches the user's settings, and the user's settings do not steer it.
     QTemporaryDir settings;

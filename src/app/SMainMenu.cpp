@@ -29,7 +29,7 @@ QAction *SMainMenu::itemWithTag(int tag)
     QMenuBar *menuBar = mainMenu();
     if (!menuBar || menuBar->actions().isEmpty())
         return nullptr;
-    QMenu *first = menuBar->actions().first()->menu();
+    QMenu *first = menuBar->actions().constFirst()->menu();
     if (!first)
         return nullptr;
     for (QAction *item : first->actions()) {

@@ -15,7 +15,7 @@ namespace flashwell {
 namespace {
 Q_LOGGING_CATEGORY(lcInstance, "flashwell.instance", QtInfoMsg)
 
-const QByteArray kRaise = QByteArrayLiteral("raise");
+constexpr QByteArrayView kRaise("raise");
 // The launcher's activation token (xdg-activation on Wayland, startup notification on X11): the
 // running instance needs it to be allowed to take the focus for the start that asked.
 const char *const kTokenVariables[] = {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"};
@@ -105,7 +105,7 @@ bool SingleInstance::askRunningInstance() const
                     break;
                 token.clear();
             }
-            socket.write(kRaise + (token.isEmpty() ? QByteArray() : ' ' + token) + '\n');
+            socket.write(kRaise.toByteArray() + (token.isEmpty() ? QByteArray() : ' ' + token) + '\n');
             const bool sent = socket.waitForBytesWritten(500);
             socket.disconnectFromServer();
             if (socket.state() != QLocalSocket::UnconnectedState)

@@ -12,9 +12,9 @@ namespace flashwell {
 namespace {
 Q_LOGGING_CATEGORY(lcSleep, "flashwell.sleep", QtInfoMsg)
 
-const QString kLogindService = QStringLiteral("org.freedesktop.login1");
-const QString kLogindPath = QStringLiteral("/org/freedesktop/login1");
-const QString kLogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+constexpr QLatin1StringView kLogindService("org.freedesktop.login1");
+constexpr QLatin1StringView kLogindPath("/org/freedesktop/login1");
+constexpr QLatin1StringView kLogindManager("org.freedesktop.login1.Manager");
 } // namespace
 
 SleepInhibitor::SleepInhibitor(QDBusConnection bus, QString who, QObject *parent)
@@ -80,12 +80,11 @@ void SleepInhibitor::unavailable(const QString &why)
 
 void SleepInhibitor::followWriting(UpdateSessionController &controller, SleepInhibitor &inhibitor)
 {
-    QObject::connect(&controller, &UpdateSessionController::stateChanged, &inhibitor, [&inhibitor](quint64 state) {
-        if (state == UpdateSessionController::kStateWriting)
-            inhibitor.hold(QStringLiteral("Writing firmware to a controller"));
-        else
-            inhibitor.release();
-    });
+    // Held from the first written report to the attempt's end, whatever the end.
+    QObject::connect(&controller, &UpdateSessionController::progress, &inhibitor,
+                     [&inhibitor] { inhibitor.hold(QStringLiteral("Writing firmware to a controller")); });
+    QObject::connect(&controller, &UpdateSessionController::attemptEnded, &inhibitor,
+                     [&inhibitor] { inhibitor.release(); });
 }
 
 } // namespace flashwell

@@ -2,10 +2,6 @@
 
 #include "app/SMainMenu.h"
 #include "app/SleepInhibitor.h"
-#include "device/HidTransport.h"
-#include "device/SHIDDinput.h"
-#include "device/SHIDSwitchAndMac.h"
-#include "device/SHIDXinput.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -14,7 +10,7 @@
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
-#include "update/UpdateHistoryRecorder.h"
+#include "update/UpdateHost.h"
 #include "update/UpdateView.h"
 
 #include <QAction>
@@ -27,8 +23,8 @@
 namespace flashwell {
 
 namespace {
-const QString kBetaKey = QStringLiteral("UserDefaults_isBeta");
-const QString kUpdateViewBack = QStringLiteral("updateViewBack");
+constexpr QLatin1StringView kBetaKey("UserDefaults_isBeta");
+constexpr QLatin1StringView kUpdateViewBack("updateViewBack");
 
 QString localized(const char *key)
 {
@@ -45,12 +41,13 @@ ViewController::ViewController(Services services, QWidget *parent)
 
 ViewController::~ViewController()
 {
-    // The screens go before the watchers that might still report to them.
-    if (m_dinput)
-        m_dinput->setDelegate(nullptr);
-    if (m_switchAndMac)
-        m_switchAndMac->setDelegate(nullptr);
+    // The screens go before the watchers and the controller that might still report to them.
+    if (m_host)
+        m_host->setDeviceDelegate(nullptr);
     NotificationCenter::defaultCenter().removeObserver(this);
+    delete m_updateView;
+    m_updateView = nullptr;
+    m_host.reset();
 }
 
 void ViewController::viewDidLoad()
@@ -59,14 +56,7 @@ void ViewController::viewDidLoad()
     m_widht = width();
     m_height = height();
 
-    m_dinput = std::make_unique<SHIDDinput>(m_services.platform);
-    m_dinput->setDelegate(this);
-    m_dinput->open();
-    m_xinput = std::make_unique<SHIDXinput>(m_services.platform);
-    m_xinput->open();
-    m_switchAndMac = std::make_unique<SHIDSwitchAndMac>(m_services.platform);
-    m_switchAndMac->setDelegate(this);
-    m_switchAndMac->open();
+    host().setDeviceDelegate(this);
 
     m_backButton = new SBackButton(this);
     m_backButton->setObjectName(QStringLiteral("backButton"));
@@ -116,7 +106,7 @@ void ViewController::S_AddView(QWidget *view)
         return;
     // Asking whether this is the update screen creates it, from the very first push on: its
     // sessions must be listening for bootloader devices while the home screen is shown.
-    UpdateView *updateScreenView = updateView();
+    updateView();
     // Only the top screen is reachable, by pointer, keyboard or the accessibility tree: a covered
     // screen's buttons must not start anything under the one shown.
     for (QWidget *covered : std::as_const(m_views))
@@ -133,16 +123,6 @@ void ViewController::S_AddView(QWidget *view)
             disconnect(more, &QAction::triggered, this, nullptr);
             more->setEnabled(false);
         }
-    }
-    if (view == updateScreenView && !m_updateErrorObserved) {
-        // Stays registered after the screen is popped; once is enough for every later push.
-        m_updateErrorObserved = true;
-        QPointer<UpdateView> screen(m_updateView);
-        NotificationCenter::defaultCenter().addObserver(
-            m_updateView, QString::fromLatin1(transport::kUpdateErrorNotification), [screen] {
-                if (screen)
-                    screen->updateingError();
-            });
     }
     focusScreen(view);
 }
@@ -208,14 +188,12 @@ void ViewController::back()
 UpdateView *ViewController::updateView()
 {
     if (!m_updateView) {
-        m_updateView = new UpdateView(m_services.update(), this);
+        m_updateView = new UpdateView(host().controller(), this);
         m_updateView->setObjectName(QStringLiteral("UpdateView"));
         m_updateView->hide();
         m_updateView->setGeometry(0, 0, static_cast<int>(m_widht), static_cast<int>(m_height));
-        m_updateView->setDelegate(this);
+        host().controller().setDelegate(this);
         m_updateView->setTerminateHandler([this](int status) { terminate(status); });
-        if (!m_services.historyPath.isEmpty())
-            new UpdateHistoryRecorder(m_updateView->controller(), UpdateHistory(m_services.historyPath), this);
         // No sleep while firmware is being written.
         auto *inhibitor = new SleepInhibitor(QDBusConnection::systemBus(), QCoreApplication::applicationName(), this);
         SleepInhibitor::followWriting(m_updateView->controller(), *inhibitor);
@@ -228,6 +206,13 @@ UpdateView *ViewController::updateView()
 UpdateSessionController &ViewController::updateScreen()
 {
     return updateView()->controller();
+}
+
+UpdateHost &ViewController::host()
+{
+    if (!m_host)
+        m_host = std::make_unique<UpdateHost>(m_services.update(), m_services.historyPath);
+    return *m_host;
 }
 
 MoreView *ViewController::moreView()
@@ -330,26 +315,21 @@ void ViewController::firmwaerUpdateClick(const SFenwykDevicePtr &device, int32_t
     // The update screen is already shown (and perhaps writing): a second one must not start over it.
     if (!device || onScreen(m_updateView))
         return;
-    UpdateSessionController &screen = updateScreen();
-    screen.setDevice(device);
-    screen.setminiImageposition(from);
-    screen.setState(UpdateSessionController::kStateReady);
+    const auto origin = static_cast<UpdateHost::Origin>(from);
+    host().prepareShow(device, origin);
     S_AddView(updateView());
     m_updateView->loadViews();
+    host().finishShow(origin);
 }
 
 void ViewController::hasNewFirmwaerVersion(const SFenwykDevicePtr &device, const Firmware &firmwaer)
 {
     if (!device || onScreen(m_moreView) || onScreen(m_updateView))
         return;
-    UpdateSessionController &screen = updateScreen();
-    screen.setDevice(device);
-    screen.setminiImageposition(0);
-    screen.setState(UpdateSessionController::kStateOffer);
     // The release is handed over before the screen is shown: showing it runs its first layout
     // pass at once (AppKit defers that pass until after this method), and that pass must already
     // see the offer as the whole list.
-    screen.setNewFirmwaer(firmwaer);
+    host().showOffer(device, firmwaer);
     S_AddView(updateView());
 }
 
@@ -359,12 +339,8 @@ void ViewController::MoreViewClick(const SFenwykDevicePtr &device, MoreView *)
         firmwaerUpdateClick(attached, 0);
         return;
     }
-    if (!device)
-        return;
-    firmwaerUpdateClick(device, 1);
-    const SFenwykDataDetailsPtr entry = device->details();
-    if (entry && ((entry->type == 2 && entry->name().contains(QStringLiteral("Wren"))) || entry->type == 3))
-        updateScreen().noV1AndV2();
+    if (device)
+        firmwaerUpdateClick(device, 1);
 }
 
 void ViewController::addBootDevice(UpdateSessionController *)

@@ -22,12 +22,11 @@ namespace flashwell {
 
 class MoreView;
 class SBackButton;
-class SHIDDinput;
-class SHIDSwitchAndMac;
-class SHIDXinput;
+class UpdateHost;
 class UpdateView;
 
-// The root controller: starts the HID watchers, owns the three screens (home, update, chooser),
+// The root controller: starts the update host (the HID watchers and the update controller), owns
+// the three screens (home, update, chooser),
 // stacks them under a back button, keeps the "Update Manually" and beta menu items in step with
 // the stack, and quits the application when its window closes. All navigation is decided here.
 class ViewController : public QWidget,
@@ -71,6 +70,8 @@ public:
     SBackButton *backButton() const { return m_backButton; }
     // The update screen's logic (creates the screen on first use).
     UpdateSessionController &updateScreen();
+    // The watchers and the update controller (made on first use).
+    UpdateHost &host();
 
     // Menu items.
     void addCheckUpdat();
@@ -100,8 +101,6 @@ public:
 
     double m_widht = 0;
     double m_height = 0;
-    SHIDDinput *dinput() const { return m_dinput.get(); }
-    SHIDSwitchAndMac *switchAndMac() const { return m_switchAndMac.get(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -114,9 +113,7 @@ private:
     void terminate(int status);
 
     Services m_services;
-    std::unique_ptr<SHIDDinput> m_dinput;
-    std::unique_ptr<SHIDSwitchAndMac> m_switchAndMac;
-    std::unique_ptr<SHIDXinput> m_xinput;
+    std::unique_ptr<UpdateHost> m_host;
     HomeView *m_homeView = nullptr;
     UpdateView *m_updateView = nullptr;
     MoreView *m_moreView = nullptr;
@@ -124,7 +121,6 @@ private:
     QList<QWidget *> m_views;
     QPointer<QWidget> m_window;
     QPointer<QMessageBox> m_stopQuestion;
-    bool m_updateErrorObserved = false;
     bool m_closing = false;
 };
 

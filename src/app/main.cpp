@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SingleInstance.h"
+#include "app/StartOptions.h"
 #include "platform/ApplicationContext.h"
 #include "platform/Bundle.h"
 #include "platform/InstanceLock.h"
@@ -11,6 +12,7 @@
 #include "update/UpdateRecordingContext.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 
@@ -20,6 +22,22 @@ using namespace flashwell;
 
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const StartOptions options = StartOptions::read(arguments);
+    if (options.request == CommandLine::Request::Version) {
+        std::printf("%s\n", qPrintable(CommandLine::versionLine(QStringLiteral("flashwell"))));
+        return 0;
+    }
+    if (options.request == CommandLine::Request::Help) {
+        // The texts only: no display is needed for them.
+        QCoreApplication core(argc, argv);
+        Bundle::installTranslations(core);
+        std::printf("%s\n", qUtf8Printable(StartOptions::usage()));
+        return 0;
+    }
+
     if (!Application::hasGraphicalSession()) {
         std::fprintf(stderr, "%s\n", Application::noSessionMessage());
         return 1;
@@ -43,10 +61,7 @@ int main(int argc, char **argv)
 
     // Recording (--record FILE, or "Record the next update…" later): the recorder stands in front
     // of the HID backend from the start, idle until a recording begins.
-    QString recordPath;
-    const QStringList args = QApplication::arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--record")); at >= 0 && at + 1 < args.size())
-        recordPath = args[at + 1];
+    const QString &recordPath = options.recordPath;
     const QString application = QStringLiteral("flashwell");
     const QString version = QStringLiteral(FLASHWELL_VERSION);
     QString recordError;

@@ -40,13 +40,13 @@ void SHIDBoot::deviceMatched(HidDevice *device)
     const SFenwykDevicePtr record = makeRecord(device);
     m_devices.append(record);
     openAndListen(device);
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootAddDevice, record, this);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootAddDevice, record, this);
 }
 
 void SHIDBoot::deviceRemoved(HidDevice *device)
 {
     Q_UNUSED(device);
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootRemoveDevice, nullptr, this);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootRemoveDevice, nullptr, this);
 }
 
 void SHIDBoot::inputReport(HidDevice *sender, std::span<const uint8_t> report)
@@ -93,7 +93,7 @@ void SHIDBoot::handleStatus(HidDevice *device, const classic::StatusFrame &frame
         record->setVersion(static_cast<float>(frame.version) / 100.0f);
         if (frame.beta != 0)
             record->beta = frame.beta;
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootGetVersion, record, this);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootGetVersion, record, this);
         transport::sendShortFrame(device, transport::kGuard, classic::kInfoRequestKind, 0);
     } else if (frame.status == classic::kStatusAcknowledge) {
         handleAcknowledge(device);
@@ -103,7 +103,7 @@ void SHIDBoot::handleStatus(HidDevice *device, const classic::StatusFrame &frame
 void SHIDBoot::handleDeviceInfo(HidDevice *device, const classic::DeviceInfo &info)
 {
     m_info = info;
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootGetFirmwaerType, info.firmwareType, this);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootGetFirmwaerType, info.firmwareType, this);
     // The 0x81-framed receiver flashes every file as type 200.
     const uint8_t type = isPrefixFramed(device) ? 200 : info.firmwareType;
     if (type != 1 && type != 200)
@@ -139,7 +139,7 @@ bool SHIDBoot::sendHeader(HidDevice *device)
     }
     if (m_info.bootloaderVersion == 0x0105
         && !classic::isSupportedByBootloader0105(m_info.hardwareCode, m_header.version(), m_header.beta())) {
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootNotSupportFirmware, nullptr);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootNotSupportFirmware, nullptr);
         return false;
     }
     file.close();
@@ -165,7 +165,7 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
         }
         if (!sendNextPiece(device))
             return;
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdate, this);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdate, this);
         break;
     }
     case SendingData: {
@@ -174,7 +174,7 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
         const int32_t progress =
             m_totalLength == 0 ? 0 : static_cast<int32_t>(uint64_t{m_bytesSent} * 100 / m_totalLength);
         if (progress != lastProgress) {
-            m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress, this);
+            m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress, this);
         }
         lastProgress = progress;
         if (m_bytesSent >= m_totalLength) {
@@ -216,7 +216,7 @@ void SHIDBoot::finish(HidDevice *device)
 {
     m_state = Finished;
     transport::sendFramedPacket(device, transport::kGuard, classic::kCommandFinish, {});
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateed, this);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateed, this);
 }
 
 void SHIDBoot::fail(const QString &message)
@@ -225,7 +225,7 @@ void SHIDBoot::fail(const QString &message)
     m_stream.reset();
     m_settingsReading = false;
     m_state = Ended;
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
 }
 
 void SHIDBoot::abandon()

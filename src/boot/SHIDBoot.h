@@ -4,6 +4,7 @@
 #include "boot/FirmwareSource.h"
 #include "boot/SHIDBootDelegate.h"
 #include "device/SHIDManager.h"
+#include "platform/WeakDelegateList.h"
 
 #include <QIODevice>
 #include <QString>
@@ -35,8 +36,13 @@ public:
 
     void open() override;
 
-    SHIDBootDelegate *bootDelegate() const { return m_bootDelegate.get(); }
-    void setBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegate.set(delegate); }
+    // Every delegate hears every report, in list order (the update screen acts on them; the lab
+    // prints them first).
+    void addBootDelegate(SHIDBootDelegate *delegate, DelegateOrder order = DelegateOrder::AfterOthers)
+    {
+        m_bootDelegates.add(delegate, order);
+    }
+    void removeBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegates.remove(delegate); }
     // A second slot the session never sends to.
     SHIDBootDelegate *addDelegate() const { return m_addDelegate.get(); }
     void setAddDelegate(SHIDBootDelegate *delegate) { m_addDelegate.set(delegate); }
@@ -76,7 +82,7 @@ private:
     void readReceiverSettings(std::span<const uint8_t> report);
     void writeReceiverSettings();
 
-    WeakDelegate<SHIDBootDelegate> m_bootDelegate;
+    WeakDelegateList<SHIDBootDelegate> m_bootDelegates;
     WeakDelegate<SHIDBootDelegate> m_addDelegate;
 
     int32_t m_state = AllDataSent;

@@ -32,7 +32,7 @@ void SHIDBootHJZ::deviceMatched(HidDevice *device)
 {
     m_device = device;
     openAndListen(device);
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdate, this, makeRecord(device));
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdate, this, makeRecord(device));
 }
 
 void SHIDBootHJZ::deviceRemoved(HidDevice *device)
@@ -40,7 +40,7 @@ void SHIDBootHJZ::deviceRemoved(HidDevice *device)
     if (m_device.data() != device)
         return;
     m_device = nullptr;
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZRemoveDevice, this);
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZRemoveDevice, this);
 }
 
 void SHIDBootHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report)
@@ -89,14 +89,14 @@ void SHIDBootHJZ::fail(const QString &message)
     qCWarning(lcBoot).noquote() << "HJZ update:" << message;
     m_pending.clear();
     pfile.reset();
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateFail, this, message);
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateFail, this, message);
 }
 
 void SHIDBootHJZ::succeed()
 {
     m_pending.clear();
     pfile.reset();
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateSuccess, this);
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateSuccess, this);
 }
 
 void SHIDBootHJZ::startUpdate()
@@ -128,7 +128,7 @@ void SHIDBootHJZ::startUpdate()
     m_settings = settings;
     pfile = std::move(file);
     m_pagesVerified = 0;
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this, 0);
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this, 0);
     EraseFlash();
 }
 
@@ -209,8 +209,8 @@ void SHIDBootHJZ::pageChecksumRead(std::span<const uint8_t> reply)
     // Every page is verified once (the first one last), so the count of verified pages is the progress.
     ++m_pagesVerified;
     const uint32_t pages = std::max<uint32_t>(m_layout.pageCount, 1);
-    m_bootDelegate.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this,
-                        static_cast<int32_t>(std::min<uint32_t>(m_pagesVerified, pages) * 100 / pages));
+    m_bootDelegates.call(&SHIDBootHJZDelegate::SHIDBootHJZUpdateing, this,
+                         static_cast<int32_t>(std::min<uint32_t>(m_pagesVerified, pages) * 100 / pages));
     // The first page, written again after all others and verified, ends the update.
     if (m_pageNumber >= m_layout.pageCount) {
         succeed();

@@ -5,6 +5,7 @@
 #include "boot/PendingReply.h"
 #include "boot/SHIDBootHJZDelegate.h"
 #include "device/SHIDManager.h"
+#include "platform/WeakDelegateList.h"
 
 #include <QIODevice>
 #include <QString>
@@ -32,8 +33,13 @@ public:
     void open() override;
 
     HidDevice *device() const { return m_device.data(); }
-    SHIDBootHJZDelegate *bootDelegate() const { return m_bootDelegate.get(); }
-    void setBootDelegate(SHIDBootHJZDelegate *delegate) { m_bootDelegate.set(delegate); }
+    // Every delegate hears every report, in list order (the update screen acts on them; the lab
+    // prints them first).
+    void addBootDelegate(SHIDBootHJZDelegate *delegate, DelegateOrder order = DelegateOrder::AfterOthers)
+    {
+        m_bootDelegates.add(delegate, order);
+    }
+    void removeBootDelegate(SHIDBootHJZDelegate *delegate) { m_bootDelegates.remove(delegate); }
 
     uint32_t cur_devId = 0;
     QString filePath;
@@ -80,7 +86,7 @@ private:
     void fail(const QString &message);
     void succeed();
 
-    WeakDelegate<SHIDBootHJZDelegate> m_bootDelegate;
+    WeakDelegateList<SHIDBootHJZDelegate> m_bootDelegates;
     HidDeviceRef m_device;
     PendingReply m_pending;
     std::unique_ptr<QIODevice> pfile;

@@ -39,7 +39,7 @@ void SHIDBootVela2::deviceMatched(HidDevice *device)
     m_device = device;
     openAndListen(device);
     auto record = makeRecord(device);
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootAddDevice, record, nullptr);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootAddDevice, record, nullptr);
 }
 
 void SHIDBootVela2::deviceRemoved(HidDevice *device)
@@ -49,7 +49,7 @@ void SHIDBootVela2::deviceRemoved(HidDevice *device)
     record->deviceRef = device;
     if (m_device.data() == device)
         m_device = nullptr;
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootRemoveDevice, record, nullptr);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootRemoveDevice, record, nullptr);
 }
 
 bool SHIDBootVela2::checksummed() const
@@ -113,7 +113,7 @@ void SHIDBootVela2::fail(const QString &message)
     pfile.reset();
     m_radioFile.reset();
     m_verifyFile.reset();
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootErrorString, nullptr, message);
 }
 
 void SHIDBootVela2::readPID()
@@ -158,7 +158,7 @@ void SHIDBootVela2::getVela2Version()
         auto record = std::make_shared<SFenwykDevice>();
         record->setVersion(static_cast<float>(wire::le16(reply, vela2::kReplyPayload)) / 100.0f);
         record->beta = wire::le16(reply, vela2::kReplyPayload + 2);
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootGetVersion, record, nullptr);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootGetVersion, record, nullptr);
     });
 }
 
@@ -193,7 +193,7 @@ void SHIDBootVela2::readGamepadInfo(bool continueWithBootSerial)
                       auto record = std::make_shared<SFenwykDevice>();
                       record->setVersion(static_cast<float>(m_info.version()) / 100.0f);
                       record->beta = m_info.beta();
-                      m_bootDelegate.call(&SHIDBootDelegate::SHIDBootGetVersion, record, nullptr);
+                      m_bootDelegates.call(&SHIDBootDelegate::SHIDBootGetVersion, record, nullptr);
                       if (isSummitWired(m_info.productId()))
                           m_info.setProductId(0x2002);
                       if (continueWithBootSerial)

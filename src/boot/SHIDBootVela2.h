@@ -6,6 +6,7 @@
 #include "boot/SHIDBootDelegate.h"
 #include "boot/Vela2Protocol.h"
 #include "device/SHIDManager.h"
+#include "platform/WeakDelegateList.h"
 
 #include <QIODevice>
 #include <QString>
@@ -34,8 +35,13 @@ public:
     void open() override;
 
     HidDevice *device() const { return m_device.data(); }
-    SHIDBootDelegate *bootDelegate() const { return m_bootDelegate.get(); }
-    void setBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegate.set(delegate); }
+    // Every delegate hears every report, in list order (the update screen acts on them; the lab
+    // prints them first).
+    void addBootDelegate(SHIDBootDelegate *delegate, DelegateOrder order = DelegateOrder::AfterOthers)
+    {
+        m_bootDelegates.add(delegate, order);
+    }
+    void removeBootDelegate(SHIDBootDelegate *delegate) { m_bootDelegates.remove(delegate); }
 
     QString filePath;
     // Holds the firmware in memory in place of the file at filePath, when given bytes.
@@ -133,7 +139,7 @@ private:
     std::size_t readChunk(QIODevice &file, std::size_t wanted, const char *image,
                           std::array<uint8_t, vela2::kMaxData> &chunk);
 
-    WeakDelegate<SHIDBootDelegate> m_bootDelegate;
+    WeakDelegateList<SHIDBootDelegate> m_bootDelegates;
     HidDeviceRef m_device;
     PendingReply m_pending;
 

@@ -50,7 +50,7 @@ bool SHIDBootVela2::imageCheck()
     QString whyNot;
     const vela2::FileImages images = vela2::locateImages(*stream, traits(), m_info.searchKey(), whyNot);
     if (images.verdict == vela2::FileVerdict::NotThisDevice) {
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootNotSupportFirmware, nullptr);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootNotSupportFirmware, nullptr);
         return false;
     }
     if (!images.main) {
@@ -71,7 +71,7 @@ bool SHIDBootVela2::imageCheck()
     const uint32_t recordPid = mainRecord.header.pid() & 0xFFFF;
     const bool wiredFamilyRecord = images.foundBySearch && isSummitWired(bootType_PID) && recordPid == 0x2002;
     if (bootType_PID != recordPid && !wiredFamilyRecord) {
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootErrorNOEqualPID, this, mainRecord.header.pid(), bootType_PID);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootErrorNOEqualPID, this, mainRecord.header.pid(), bootType_PID);
         return false;
     }
     // The radio record was found and bounded too, so that a file the update cannot finish is
@@ -163,7 +163,7 @@ void SHIDBootVela2::flashCRC()
             fail(crcError(deviceCrc, expected));
             return;
         }
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateed, nullptr);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateed, nullptr);
         resetGamepad();
     });
 }

@@ -67,8 +67,8 @@ void SHIDBootVela2::writeFirmware()
 
 void SHIDBootVela2::reportMainProgress()
 {
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdate, nullptr);
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdate, nullptr);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
 }
 
 void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
@@ -105,7 +105,7 @@ void SHIDBootVela2::earseFlashBLE()
 
 void SHIDBootVela2::writeFirmwareBLE()
 {
-    m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
+    m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateing, progress(), nullptr);
     const uint32_t radioLength = m_radioHeader.length();
     if (offset >= radioLength) {
         writeBleMarker();
@@ -162,7 +162,7 @@ void SHIDBootVela2::setVela2Version()
     std::array<uint8_t, 4> word{};
     wire::putLe32(word, 0, m_mainVersionWord);
     BootReadFlash(word, 4, plan().versionWord, 4, vela2::kWrite, [this](std::span<const uint8_t>) {
-        m_bootDelegate.call(&SHIDBootDelegate::SHIDBootStartUpdateed, nullptr);
+        m_bootDelegates.call(&SHIDBootDelegate::SHIDBootStartUpdateed, nullptr);
         pfile.reset();
         resetGamepad();
     });

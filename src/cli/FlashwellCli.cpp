@@ -2,22 +2,22 @@
 
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "cli/SupportReport.h"
 #include "device/DeviceDelegate.h"
+#include "device/FirmwareVersion.h"
 #include "device/HidTransport.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
-#include "device/SHIDXinput.h"
 #include "net/ServerConfig.h"
 #include "platform/Bundle.h"
-#include "platform/NotificationCenter.h"
+#include "platform/CommandLine.h"
 #include "platform/Scheduler.h"
-#include "update/FirmwareListRules.h"
 #include "update/ManualGuideTable.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateHistoryRecorder.h"
+#include "update/UpdateHost.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,11 +38,6 @@ QString text(const char *key)
 QString hex4(uint16_t v)
 {
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
-}
-
-QString versionText(float version, int beta)
-{
-    return UpdateHistoryRecord::versionText(version, beta);
 }
 
 // A device as `devices` lists it: an identified device, or a bootloader waiting for its product.
@@ -75,32 +70,17 @@ struct FlashwellCli::Options
     QString product;
 };
 
-// What one command runs on: the watchers the window runs, its update controller and the history
-// recorder beside it.
+// What one command runs on: the update host the window runs (watchers, controller, history),
+// and the devices its watchers have announced.
 struct FlashwellCli::Session final : public QObject, public DeviceDelegate
 {
     explicit Session(const Environment &env)
-        : dinput(env.update.platform)
-        , switchAndMac(env.update.platform)
-        , xinput(env.update.platform)
-        , controller(env.update)
-        , recorder(controller, UpdateHistory(env.historyPath))
+        : host(env.update, env.historyPath)
+        , controller(host.controller())
     {
-        dinput.setDelegate(this);
-        switchAndMac.setDelegate(this);
-        dinput.open();
-        switchAndMac.open();
-        xinput.open();
-        // As on the window: a report that cannot be sent while writing fails the update.
-        NotificationCenter::defaultCenter().addObserver(this, QString::fromLatin1(transport::kUpdateErrorNotification),
-                                                        [this] { controller.updateingError(); });
+        host.setDeviceDelegate(this);
     }
-    ~Session() override
-    {
-        NotificationCenter::defaultCenter().removeObserver(this);
-        dinput.setDelegate(nullptr);
-        switchAndMac.setDelegate(nullptr);
-    }
+    ~Session() override { host.setDeviceDelegate(nullptr); }
 
     void addSFenwykDevice(const SFenwykDevicePtr &device) override
     {
@@ -112,8 +92,8 @@ struct FlashwellCli::Session final : public QObject, public DeviceDelegate
     // A watcher has a device it has not announced yet: it is still waiting for its version.
     bool identifying() const
     {
-        for (const SHIDManager *watcher :
-             {static_cast<const SHIDManager *>(&dinput), static_cast<const SHIDManager *>(&switchAndMac)}) {
+        for (const SHIDManager *watcher : {static_cast<const SHIDManager *>(&host.dinput()),
+                                           static_cast<const SHIDManager *>(&host.switchAndMac())}) {
             for (const SFenwykDevicePtr &d : watcher->devices()) {
                 if (d->deviceRef && !announced.contains(d))
                     return true;
@@ -148,11 +128,8 @@ struct FlashwellCli::Session final : public QObject, public DeviceDelegate
         return list;
     }
 
-    SHIDDinput dinput;
-    SHIDSwitchAndMac switchAndMac;
-    SHIDXinput xinput;
-    UpdateSessionController controller;
-    UpdateHistoryRecorder recorder;
+    UpdateHost host;
+    UpdateSessionController &controller;
     QList<SFenwykDevicePtr> announced;
 };
 
@@ -211,6 +188,33 @@ int FlashwellCli::fail(const Options &o, int status, const QString &message)
     return status;
 }
 
+// Options are "-y" or "--yes"; a value never starts with "--" (the next option), so
+// "--release --yes" lacks its release rather than releasing "--yes".
+CommandLine FlashwellCli::commandLine(Options &o)
+{
+    auto into = [](QString &field, const char *name) {
+        return [&field, name](const QString &value) {
+            field = value;
+            return value.isEmpty() ? text("cliOptionNeedsValue").arg(QLatin1String(name)) : QString();
+        };
+    };
+    CommandLine line(CommandLine::Rules{.optionPrefix = QStringLiteral("-"), .dashedValues = false});
+    line.helpAndVersion()
+        .flag({QStringLiteral("--json")}, [] {}) // read before the others, so every problem is reported in JSON
+        .flag({QStringLiteral("--yes"), QStringLiteral("-y")}, [&o] { o.yes = true; })
+        .flag({QStringLiteral("--beta-builds")}, [&o] { o.betaBuilds = true; })
+        .value({QStringLiteral("--release")}, into(o.release, "--release"))
+        .value({QStringLiteral("--product")}, into(o.product, "--product"))
+        .arguments([&o](const QString &word) {
+            if (o.command.isEmpty())
+                o.command = word;
+            else
+                o.positional.append(word);
+            return QString();
+        });
+    return line;
+}
+
 int FlashwellCli::run(const QStringList &args)
 {
     Options o;
@@ -222,34 +226,19 @@ int FlashwellCli::run(const QStringList &args)
             fail(o, BadUsage, message);
         return static_cast<int>(BadUsage);
     };
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
-                return std::nullopt;
-            return args[++i];
-        };
-        if (a == QLatin1String("--json")) {
-            continue;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            m_env.out(usage() + QLatin1Char('\n'));
-            return Success;
-        } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
-            o.yes = true;
-        } else if (a == QLatin1String("--beta-builds")) {
-            o.betaBuilds = true;
-        } else if (a == QLatin1String("--release") || a == QLatin1String("--product")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return usageError(text("cliOptionNeedsValue").arg(a));
-            (a == QLatin1String("--release") ? o.release : o.product) = *v;
-        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
-            return usageError(text("cliUnknownOption").arg(a));
-        } else if (o.command.isEmpty()) {
-            o.command = a;
-        } else {
-            o.positional.append(a);
-        }
+    const CommandLine::Result line = commandLine(o).read(args);
+    if (line.request == CommandLine::Request::Help) {
+        m_env.out(usage() + QLatin1Char('\n'));
+        return Success;
+    }
+    if (line.request == CommandLine::Request::Version) {
+        m_env.out(CommandLine::versionLine(QStringLiteral("flashwell-cli")) + QLatin1Char('\n'));
+        return Success;
+    }
+    if (const std::optional<CommandLine::Problem> &p = line.problem) {
+        if (p->kind == CommandLine::Problem::Kind::UnknownOption)
+            return usageError(text("cliUnknownOption").arg(p->word));
+        return usageError(p->message.isEmpty() ? text("cliOptionNeedsValue").arg(p->word) : p->message);
     }
 
     const bool takesDevice = o.command == QLatin1String("releases") || o.command == QLatin1String("update");
@@ -317,11 +306,11 @@ int FlashwellCli::devices(const Options &o)
         QString line = QStringLiteral("%1  %2  %3").arg(i + 1).arg(f.name, ids);
         if (f.device) {
             const SFenwykDevice &d = *f.device;
-            json.insert(QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(d.version())));
+            json.insert(QStringLiteral("version"), firmware_version::number(d.version()));
             json.insert(QStringLiteral("beta"), d.beta);
             json.insert(QStringLiteral("bootVersion"), QString(QStringLiteral("0x") + hex4(d.bootVersion)));
             json.insert(QStringLiteral("switchable"), d.isChangeBoot);
-            line += QStringLiteral("  ") + text("cliVersion").arg(versionText(d.version(), d.beta));
+            line += QStringLiteral("  ") + text("cliVersion").arg(firmware_version::text(d.version(), d.beta));
             if (d.bootVersion != 0)
                 line += QStringLiteral("  ") + text("cliBootVersion").arg(QStringLiteral("0x") + hex4(d.bootVersion));
             line += QStringLiteral("  ") + text(d.isChangeBoot ? "cliSwitchable" : "cliSwitchByHand");
@@ -408,19 +397,10 @@ int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &b
 int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device, bool bootloader)
 {
     UpdateSessionController &c = m_session->controller;
-    c.setDevice(device);
-    c.setminiImageposition(bootloader ? 1 : 0);
-    c.setState(UpdateSessionController::kStateReady);
-    c.loadViews();
-    // As the root controller does for a product chosen by hand.
-    const SFenwykDataDetailsPtr entry = device->details();
-    if (bootloader && entry && firmware_list::readsHardwareRevision(*entry))
-        c.noV1AndV2();
+    // A bootloader's product was named by hand, as in the window's chooser.
+    m_session->host.show(device, bootloader ? UpdateHost::Origin::ChosenByHand : UpdateHost::Origin::Attached);
     const bool answered = waitFor(
-        [&] {
-            return m_env.client->inFlight() == 0
-                   && (c.updateFirmwaers || m_env.client->listEnd() != CliCatalogueClient::ListEnd::Pending);
-        },
+        [&] { return m_env.client->inFlight() == 0 && (c.updateFirmwaers || m_env.client->listEnd().has_value()); },
         kListTimeoutMs);
     if (m_stop)
         return fail(o, Failure, text("cliStopped"));
@@ -428,7 +408,7 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
         return fail(o, Failure, text("cliListTimeout"));
     if (!c.updateFirmwaers) {
         const auto &error = m_env.client->lastError();
-        if (m_env.client->listEnd() == CliCatalogueClient::ListEnd::Failed && error)
+        if (m_env.client->listEnd() == RequestEnd::Error && error)
             return fail(o, Failure, text("cliListFailed").arg(error->description));
         return fail(o, Failure, text("cliNoList"));
     }
@@ -460,7 +440,7 @@ int FlashwellCli::releases(const Options &o)
             line += QStringLiteral("  ") + row.newMark;
         print(o, line,
               QJsonObject{{QStringLiteral("index"), row.tag + 1},
-                          {QStringLiteral("version"), QString::asprintf("%.2f", static_cast<double>(release->version))},
+                          {QStringLiteral("version"), firmware_version::number(release->version)},
                           {QStringLiteral("beta"), release->beta},
                           {QStringLiteral("date"), release->date},
                           {QStringLiteral("file"), release->fileName()},
@@ -528,16 +508,11 @@ int FlashwellCli::update(const Options &o)
     }
 
     // VERSION[-beta N]
-    std::optional<std::pair<QString, int>> wanted;
+    std::optional<firmware_version::Wanted> wanted;
     if (!o.release.isEmpty()) {
-        static const QRegularExpression form(
-            QStringLiteral("^v?(\\d{1,3}(?:\\.\\d{1,2})?)(?:[- ]?beta[- ]?(\\d{1,5}))?$"),
-            QRegularExpression::CaseInsensitiveOption);
-        const auto match = form.match(o.release.trimmed());
-        if (!match.hasMatch())
+        wanted = firmware_version::parseWanted(o.release);
+        if (!wanted)
             return fail(o, BadUsage, text("cliBadRelease").arg(o.release));
-        wanted = std::make_pair(QString::asprintf("%.2f", match.captured(1).toDouble()),
-                                match.captured(2).isEmpty() ? 0 : match.captured(2).toInt());
     }
 
     SFenwykDevicePtr device;
@@ -556,8 +531,7 @@ int FlashwellCli::update(const Options &o)
     if (wanted) {
         row = -1;
         for (int i = 0; i < list.size(); ++i) {
-            if (QString::asprintf("%.2f", static_cast<double>(list[i].version)) == wanted->first
-                && list[i].beta == wanted->second) {
+            if (firmware_version::number(list[i].version) == wanted->number && list[i].beta == wanted->beta) {
                 row = i;
                 break;
             }
@@ -566,9 +540,10 @@ int FlashwellCli::update(const Options &o)
             return fail(o, Failure, text("cliUnknownRelease").arg(o.release, name));
     }
     const Firmware release = list[row];
-    const QString to = versionText(release.version, release.beta);
-    const QString from = bootloader || device->version() == 0.0f ? text("cliUnknownVersion")
-                                                                 : versionText(device->version(), device->beta);
+    const QString to = firmware_version::text(release.version, release.beta);
+    const QString from = bootloader || device->version() == 0.0f
+                             ? text("cliUnknownVersion")
+                             : firmware_version::text(device->version(), device->beta);
 
     if (!o.yes) {
         m_env.err(text("cliConfirm").arg(to, name, from));
@@ -587,7 +562,7 @@ int FlashwellCli::update(const Options &o)
                       {QStringLiteral("file"), release.fileName()}});
 
     std::optional<QString> alert;
-    bool ended = false;
+    std::optional<AttemptEnd> ended;
     int64_t waitingSince = -1;
     QObject guard;
     connect(&c, &UpdateSessionController::alertRequested, &guard,
@@ -597,46 +572,30 @@ int FlashwellCli::update(const Options &o)
         if (!error)
             waitingSince = now();
     });
-    connect(&c, &UpdateSessionController::stateChanged, &guard, [&](quint64 state) {
-        if (state == UpdateSessionController::kStateWriting && m_lastProgress < 0) {
+    connect(&c, &UpdateSessionController::progress, &guard, [&](int percent) {
+        if (m_lastProgress < 0) {
             waitingSince = -1;
             print(o, text("cliWriting"), QJsonObject{{QStringLiteral("event"), QStringLiteral("writing")}});
-            showProgress(o, 0);
         }
-        if (state == UpdateSessionController::kStateFinished || state == UpdateSessionController::kStateFailed)
-            ended = true;
+        showProgress(o, percent);
     });
-    connect(&c, &UpdateSessionController::modelChanged, &guard, [&] {
-        // The button turns into the progress bar (no title) once the session reports writing.
-        const ScreenButton &button = c.model().updateButton;
-        if (c.state() == UpdateSessionController::kStateWriting && m_lastProgress >= 0 && button.title.isEmpty())
-            showProgress(o, button.progress);
-    });
+    connect(&c, &UpdateSessionController::attemptEnded, &guard, [&](const AttemptEnd &end) { ended = end; });
 
     c.chengeboxClick(row);
     c.SButtonClick(UpdateSessionController::Button::Update);
-    m_env.runUntil(
-        [&] { return ended || alert || m_stop || (waitingSince >= 0 && now() - waitingSince >= kManualWaitMs); });
+    m_env.runUntil([&] { return ended || m_stop || (waitingSince >= 0 && now() - waitingSince >= kManualWaitMs); });
 
     if (m_lastProgress >= 0 && m_env.terminal && !o.json)
         m_env.out(QStringLiteral("\n"));
-    const bool writing = c.state() == UpdateSessionController::kStateWriting;
-    if (m_stop && !ended && !alert) {
-        m_session->recorder.end(writing ? UpdateHistoryRecord::Outcome::Interrupted
-                                        : UpdateHistoryRecord::Outcome::Cancelled,
-                                text("cliStopped"));
-        return fail(o, Failure, text("cliStopped"));
+    if (!ended) {
+        const QString why = text(m_stop ? "cliStopped" : "cliGaveUpWaiting");
+        c.stopAttempt(AttemptEnd::Cause::Stopped, why);
+        return fail(o, Failure, why);
     }
-    if (!ended && !alert) {
-        m_session->recorder.end(UpdateHistoryRecord::Outcome::Cancelled, text("cliGaveUpWaiting"));
-        return fail(o, Failure, text("cliGaveUpWaiting"));
-    }
-    if (!m_session->recorder.lastError().isEmpty())
-        m_env.err(text("cliHistoryWriteFailed").arg(m_session->recorder.lastError()) + QLatin1Char('\n'));
-    if (alert)
-        return fail(o, Failure, text("cliFailed").arg(*alert));
-    if (c.state() != UpdateSessionController::kStateFinished)
-        return fail(o, Failure, text("cliFailed").arg(UpdateHistoryRecorder::failureMessage(c)));
+    if (const UpdateHistoryRecorder *recorder = m_session->host.recorder(); recorder && !recorder->lastError().isEmpty())
+        m_env.err(text("cliHistoryWriteFailed").arg(recorder->lastError()) + QLatin1Char('\n'));
+    if (ended->outcome != AttemptEnd::Outcome::Success)
+        return fail(o, Failure, text("cliFailed").arg(alert.value_or(ended->reason)));
     m_lastProgress = -1;
     print(o, text("cliSuccess").arg(name, to),
           QJsonObject{{QStringLiteral("result"), QStringLiteral("success")},

@@ -10,9 +10,12 @@
 #include <memory>
 #include <optional>
 
-namespace flashwell::cli {
+namespace flashwell {
+class CommandLine;
+class ObservingCatalogueClient;
+}
 
-class CliCatalogueClient;
+namespace flashwell::cli {
 
 // flashwell-cli: the update workflow from a terminal or a script. Every command runs the
 // product's own watchers, sessions and update controller (the ones the window runs); this class
@@ -29,7 +32,7 @@ public:
     {
         // The platform, the bootloader sessions and `client` as the server.
         UpdateServices update;
-        CliCatalogueClient *client = nullptr;
+        ObservingCatalogueClient *client = nullptr;
         QString historyPath;
         // The lock held while updating (see instance_lock); empty for none.
         QString deviceLockPath;
@@ -67,6 +70,9 @@ public:
 private:
     struct Session;
     struct Options;
+
+    // The options, read into `o`.
+    static CommandLine commandLine(Options &o);
 
     int devices(const Options &o);
     int releases(const Options &o);

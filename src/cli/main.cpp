@@ -2,14 +2,15 @@
 // configured firmware servers.
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "cli/FlashwellCli.h"
 #include "device/SHIDHJZ.h"
 #include "platform/ApplicationContext.h"
 #include "platform/Bundle.h"
+#include "platform/CommandLine.h"
 #include "platform/InstanceLock.h"
 #include "platform/PlatformServices.h"
 #include "platform/RecordingWriter.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/ProcessRecording.h"
 #include "update/UpdateHistory.h"
 #include "update/UpdateRecordingContext.h"
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -58,18 +60,28 @@ int main(int argc, char **argv)
     // before the application.
     ApplicationContext context;
 
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
     // --record FILE: the update's traffic and context into FILE. The recorder stands in front of the
-    // HID backend before any watcher or session exists.
+    // HID backend before any watcher or session exists, so this option is read first; the rest of
+    // the line is the commands'.
+    std::optional<QString> recordPath;
+    const CommandLine::Result recordOption = CommandLine(CommandLine::Rules{.optionPrefix = QStringLiteral("-"),
+                                                                            .unknown = CommandLine::Unknown::Skip,
+                                                                            .dashedValues = false})
+                                                 .value({QStringLiteral("--record")},
+                                                        [&recordPath](const QString &path) {
+                                                            recordPath = path;
+                                                            return QString();
+                                                        })
+                                                 .once()
+                                                 .read(QCoreApplication::arguments().mid(1));
+    if (recordOption.problem) {
+        writeOut(stderr, QStringLiteral("--record needs a file\n"));
+        return cli::FlashwellCli::BadUsage;
+    }
+    const QStringList args = recordOption.unread;
     RecordingWriter *writer = nullptr;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--record")); at >= 0) {
-        if (at + 1 >= args.size() || args[at + 1].startsWith(QLatin1String("--"))) {
-            writeOut(stderr, QStringLiteral("--record needs a file\n"));
-            return cli::FlashwellCli::BadUsage;
-        }
-        const QString path = args[at + 1];
-        args.remove(at, 2);
+    if (recordPath) {
+        const QString path = *recordPath;
         if (!args.contains(QStringLiteral("update"))) {
             writeOut(stderr, QStringLiteral("--record goes with the update command\n"));
             return cli::FlashwellCli::BadUsage;
@@ -83,7 +95,7 @@ int main(int argc, char **argv)
         }
     }
 
-    cli::CliCatalogueClient client;
+    ObservingCatalogueClient client;
     UpdateRecordingContext recording(client, writer);
     cli::FlashwellCli::Environment env;
     env.update = UpdateServices{PlatformServices::shared(), &SHIDBootVela2::sharedInstance(),

@@ -149,21 +149,37 @@ void discardReply(QNetworkReply *reply)
 }
 
 // Runs `handler` once `reply` has finished, unless `context` is given and destroyed first: then
-// the reply is aborted and nothing is called.
-void whenFinished(QNetworkReply *reply, const QObject *context, std::function<void()> handler)
+// the reply is aborted and only `abandoned` is called.
+void whenFinished(QNetworkReply *reply, const QObject *context, std::function<void()> handler,
+                  std::function<void()> abandoned = {})
 {
-    QObject::connect(reply, &QNetworkReply::finished, context ? context : reply, [reply, handler = std::move(handler)] {
-        reply->deleteLater();
-        handler();
-    });
+    // A context destroyed by the handler itself abandons nothing: the request has ended.
+    auto finished = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::finished, context ? context : reply,
+                     [reply, finished, handler = std::move(handler)] {
+                         *finished = true;
+                         reply->deleteLater();
+                         handler();
+                     });
     if (context)
-        QObject::connect(context, &QObject::destroyed, reply, [reply, context] {
-            // Our own connections only: the manager keeps its own on the reply.
-            QObject::disconnect(reply, nullptr, context, nullptr);
-            QObject::disconnect(reply, nullptr, reply, nullptr);
-            reply->abort();
-            reply->deleteLater();
-        });
+        QObject::connect(context, &QObject::destroyed, reply,
+                         [reply, context, finished, abandoned = std::move(abandoned)] {
+                             if (*finished)
+                                 return;
+                             // Our own connections only: the manager keeps its own on the reply.
+                             QObject::disconnect(reply, nullptr, context, nullptr);
+                             QObject::disconnect(reply, nullptr, reply, nullptr);
+                             reply->abort();
+                             reply->deleteLater();
+                             if (abandoned)
+                                 abandoned();
+                         });
+}
+
+void tell(const SHttp::Ended &ended, RequestEnd end)
+{
+    if (ended)
+        ended(end);
 }
 
 // A name from the server becomes a file directly inside `folder`, or nothing.
@@ -224,30 +240,41 @@ QString SHttp::downloadFolder()
     return QStringLiteral("%1/%2").arg(root, QStringLiteral("Fenwyk Flashwell"));
 }
 
-void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure)
+void SHttp::getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure,
+                                      Ended ended)
 {
     QNetworkReply *reply =
         network().post(request(baseURL() + QStringLiteral("firmware/select"),
                                {{"type", QString::asprintf("%d", type)}, {"beta", QStringLiteral("1")}}),
                        QByteArray());
     capReply(reply, kJsonReplyLimit);
-    whenFinished(reply, context, [reply, success = std::move(success), failure = std::move(failure)] {
+    auto onFinished = [reply, success = std::move(success), failure = std::move(failure), ended] {
         if (transportFailed(reply)) {
             qCWarning(lcNet).noquote() << "release list:" << networkError(reply).description;
             if (failure)
                 failure(networkError(reply));
+            tell(ended, RequestEnd::Error);
             return;
         }
+        // Not a successful answer (not JSON, msgState other than 1): neither block hears of it.
         const auto object = successfulReply(reply->readAll());
-        if (!object || !success)
+        if (!object) {
+            tell(ended, RequestEnd::NoResult);
             return;
+        }
         const QJsonValue list = object->value(QStringLiteral("list"));
         if (!list.isArray()) {
-            success(std::nullopt);
+            if (success)
+                success(std::nullopt);
+            tell(ended, RequestEnd::NoResult);
             return;
         }
-        success(mapping::listFromJson<Firmware>(list.toArray()));
-    });
+        if (success)
+            success(mapping::listFromJson<Firmware>(list.toArray()));
+        tell(ended, RequestEnd::Result);
+    };
+    whenFinished(reply, context, std::move(onFinished),
+                 [ended = std::move(ended)] { tell(ended, RequestEnd::Abandoned); });
 }
 
 void SHttp::getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
@@ -275,12 +302,13 @@ void SHttp::getNewVersion(int type, float version, int beta, const QObject *cont
 }
 
 void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,
-                             int downLoadID, int maxSize, const QString &md5)
+                             int downLoadID, int maxSize, const QString &md5, Ended ended)
 {
-    const auto fail = [failure = std::move(failure)](const HttpError &error) {
+    const auto fail = [failure = std::move(failure), ended](const HttpError &error) {
         qCWarning(lcNet).noquote() << "download:" << error.description;
         if (failure)
             failure(error);
+        tell(ended, RequestEnd::Error);
     };
     const QString folder = downloadFolder();
     // The name as the server wrote it goes back into the URL; the decoded one names the file.
@@ -302,6 +330,7 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
         if (digest.isEmpty() || fileDigest(localPath) == digest) {
             if (success)
                 success(localPath);
+            tell(ended, RequestEnd::Result);
             return;
         }
         QFile::remove(localPath); // damaged: never to be flashed
@@ -349,7 +378,7 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
             abortWith(reply, refused->value().description);
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, store);
-    whenFinished(reply, context, [=, success = std::move(success)] {
+    auto onFinished = [=, success = std::move(success)] {
         if (*refused) {
             fail(refused->value());
             return;
@@ -384,7 +413,10 @@ void SHttp::dowmFirmwaerFile(const QString &fileURL, const QObject *context, Pat
         StatistcsFirmware(true, downLoadID);
         if (success)
             success(localPath);
-    });
+        tell(ended, RequestEnd::Result);
+    };
+    whenFinished(reply, context, std::move(onFinished),
+                 [ended = std::move(ended)] { tell(ended, RequestEnd::Abandoned); });
 }
 
 void SHttp::StatistcsFirmware(bool send, int id)

@@ -2,6 +2,7 @@
 
 #include "net/Firmware.h"
 #include "net/HttpError.h"
+#include "net/RequestEnd.h"
 
 #include <QObject>
 #include <QString>
@@ -26,6 +27,8 @@ public:
     using FirmwareSuccess = std::function<void(const Firmware &firmware)>;
     using PathSuccess = std::function<void(const QString &path)>;
     using Failure = std::function<void(const HttpError &error)>;
+    // Hears how a request ended, once, after its block ran (or when none will).
+    using Ended = std::function<void(RequestEnd end)>;
 
     // The network access of the whole process, on the thread that first asks (the UI thread).
     static QNetworkAccessManager &network();
@@ -37,14 +40,16 @@ public:
     // `context` is the object the blocks belong to (the screen that asked): once it is destroyed
     // the request is aborted and no block runs. Null only where the blocks outlive every request.
     // A request that receives nothing for 60 seconds fails; a reply that is cut off, or larger than
-    // a reply of its kind can be, fails too.
-    static void getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure);
+    // a reply of its kind can be, fails too. `ended` (optional) is told every ending, also the
+    // answer without a list that calls neither block and the abort when `context` goes.
+    static void getUpdateFirmwaerWithType(int type, const QObject *context, ListSuccess success, Failure failure,
+                                          Ended ended = {});
     static void getNewVersion(int type, float version, int beta, const QObject *context, FirmwareSuccess success,
                               const Failure &failure);
     // `md5` is the release's digest; when it is 32 hexadecimal digits the file must match it
     // (error 1014 otherwise, and the file is removed), and a cached file is reused only if it does.
     static void dowmFirmwaerFile(const QString &fileURL, const QObject *context, PathSuccess success, Failure failure,
-                                 int downLoadID, int maxSize, const QString &md5 = QString());
+                                 int downLoadID, int maxSize, const QString &md5 = QString(), Ended ended = {});
     static void StatistcsFirmware(bool send, int id);
 
     // Activity reports.

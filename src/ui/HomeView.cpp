@@ -1,5 +1,6 @@
 #include "ui/HomeView.h"
 
+#include "device/FirmwareVersion.h"
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "platform/HidBackend.h"
@@ -191,7 +192,7 @@ QString HomeView::deviceLine(SFenwykDevice &device)
         return QStringLiteral("%1 %2").arg(name, localized("Connect"));
     const QString beta = device.beta != 0 ? QStringLiteral("beta %1").arg(device.beta) : QString();
     return QStringLiteral("%1 V%2 %3 %4")
-        .arg(name, QString::asprintf("%.2f", static_cast<double>(device.version())), beta, localized("Connect"));
+        .arg(name, firmware_version::number(device.version()), beta, localized("Connect"));
 }
 
 void HomeView::addDevicesTextFileld()
@@ -218,7 +219,7 @@ void HomeView::loadNewGameVersion(int32_t type, float version, int32_t beta, con
 {
     if (version == 0.0f || !m_server.getNewVersion || !device)
         return;
-    const float rounded = QString::asprintf("%.2lf", static_cast<double>(version)).toFloat();
+    const float rounded = firmware_version::number(version).toFloat();
     QPointer<HomeView> self(this);
     m_server.getNewVersion(
         type, rounded, beta, this,

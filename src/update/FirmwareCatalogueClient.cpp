@@ -9,7 +9,8 @@ namespace {
 class SHttpCatalogueClient final : public FirmwareCatalogueClient
 {
 public:
-    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override
+    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure,
+                                   Ended ended) override
     {
         // The request belongs to `context`: it is aborted, and calls nothing, once that is gone.
         SHttp::getUpdateFirmwaerWithType(
@@ -21,10 +22,12 @@ public:
             [failure](const HttpError &error) {
                 if (failure)
                     failure(error);
-            });
+            },
+            std::move(ended));
     }
 
-    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override
+    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure,
+                          Ended ended) override
     {
         SHttp::dowmFirmwaerFile(
             release.fileURL, context,
@@ -36,7 +39,7 @@ public:
                 if (failure)
                     failure(error);
             },
-            release.id, release.fileSize, release.md5);
+            release.id, release.fileSize, release.md5, std::move(ended));
     }
 };
 

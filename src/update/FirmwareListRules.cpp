@@ -1,5 +1,6 @@
 #include "update/FirmwareListRules.h"
 
+#include "device/FirmwareVersion.h"
 #include "platform/Bundle.h"
 
 #include <QStringList>
@@ -95,11 +96,9 @@ QString namePart(const QString &fileName)
 QString rowText(const Firmware &release, SFenwykDevice &device)
 {
     const QString name = kitName(device).value_or(namePart(release.fileName()));
-    QString text = QString::asprintf("%s  %s V%.2f", qUtf8Printable(release.date), qUtf8Printable(name),
-                                     static_cast<double>(release.version));
-    if (release.beta >= 1)
-        text = QString::asprintf("%s beta %d", qUtf8Printable(text), release.beta);
-    return text;
+    // A negative beta from the server shows as a release build here.
+    return QStringLiteral("%1  %2 V%3")
+        .arg(release.date, name, firmware_version::text(release.version, release.beta >= 1 ? release.beta : 0));
 }
 
 QString newMark(const Firmware &firstRelease, const SFenwykDevice &device)
@@ -110,8 +109,7 @@ QString newMark(const Firmware &firstRelease, const SFenwykDevice &device)
 QString logTitle(const Firmware &release, SFenwykDevice &device)
 {
     const QString name = kitName(device, true).value_or(namePart(release.fileName()));
-    return QString::asprintf("%s  %s V%.2lf", qUtf8Printable(release.date), qUtf8Printable(name),
-                             static_cast<double>(release.version));
+    return QStringLiteral("%1  %2 V%3").arg(release.date, name, firmware_version::number(release.version));
 }
 
 QString logContent(const Firmware &release, bool chinese)
@@ -128,10 +126,7 @@ QString logContent(const Firmware &release, bool chinese)
 QString newVersionLine(const Firmware &release)
 {
     const QString word = Bundle::localizedString("newversion");
-    if (release.beta != 0)
-        return QString::asprintf("%s v%.2f beta %d", qUtf8Printable(word), static_cast<double>(release.version),
-                                 release.beta);
-    return QString::asprintf("%s v%.2f", qUtf8Printable(word), static_cast<double>(release.version));
+    return QStringLiteral("%1 v%2").arg(word, firmware_version::text(release.version, release.beta));
 }
 
 int32_t v2Type(int32_t type)

@@ -102,14 +102,6 @@ std::optional<UpdateHistoryRecord::Outcome> UpdateHistoryRecord::outcomeFromName
     return std::nullopt;
 }
 
-QString UpdateHistoryRecord::versionText(float version, int beta)
-{
-    QString text = QString::asprintf("%.2f", static_cast<double>(version));
-    if (beta != 0)
-        text += QStringLiteral(" beta %1").arg(beta);
-    return text;
-}
-
 QString UpdateHistory::defaultPath()
 {
     QString base;

@@ -30,8 +30,6 @@ struct UpdateHistoryRecord
     static std::optional<UpdateHistoryRecord> fromJson(const QJsonObject &object);
     static QString outcomeName(Outcome outcome);
     static std::optional<Outcome> outcomeFromName(const QString &name);
-    // "1.02", "1.02 beta 3".
-    static QString versionText(float version, int beta);
 };
 
 // The update history: one JSON object per line in a file of the user's state folder, shared by

@@ -1,11 +1,27 @@
 #include "update/UpdateHistoryRecorder.h"
 
-#include "platform/Bundle.h"
+#include "device/FirmwareVersion.h"
 #include "update/UpdateSessionController.h"
 
-#include <QTimer>
 
 namespace flashwell {
+
+namespace {
+UpdateHistoryRecord::Outcome outcomeOf(AttemptEnd::Outcome outcome)
+{
+    switch (outcome) {
+    case AttemptEnd::Outcome::Success:
+        return UpdateHistoryRecord::Outcome::Success;
+    case AttemptEnd::Outcome::Failed:
+        return UpdateHistoryRecord::Outcome::Failed;
+    case AttemptEnd::Outcome::Cancelled:
+        return UpdateHistoryRecord::Outcome::Cancelled;
+    case AttemptEnd::Outcome::Interrupted:
+        break;
+    }
+    return UpdateHistoryRecord::Outcome::Interrupted;
+}
+} // namespace
 
 UpdateHistoryRecorder::UpdateHistoryRecorder(UpdateSessionController &controller, UpdateHistory history,
                                              QObject *parent)
@@ -13,14 +29,13 @@ UpdateHistoryRecorder::UpdateHistoryRecorder(UpdateSessionController &controller
     , m_controller(&controller)
     , m_history(std::move(history))
 {
-    connect(&controller, &UpdateSessionController::stateChanged, this, &UpdateHistoryRecorder::onState);
-    connect(&controller, &UpdateSessionController::alertRequested, this,
-            [this](const QString &, const QString &message) {
-                m_backToReady = false;
-                end(UpdateHistoryRecord::Outcome::Failed, message);
-            });
-    connect(&controller, &QObject::destroyed, this,
-            [this] { end(UpdateHistoryRecord::Outcome::Cancelled, QString()); });
+    connect(&controller, &UpdateSessionController::attemptStarted, this, [this](const Firmware &release) {
+        // Every end follows its start; an open record here would be a start without one.
+        end(UpdateHistoryRecord::Outcome::Cancelled, QString());
+        open(release);
+    });
+    connect(&controller, &UpdateSessionController::attemptEnded, this,
+            [this](const AttemptEnd &e) { end(outcomeOf(e.outcome), e.reason); });
 }
 
 UpdateHistoryRecorder::~UpdateHistoryRecorder()
@@ -28,7 +43,7 @@ UpdateHistoryRecorder::~UpdateHistoryRecorder()
     end(UpdateHistoryRecord::Outcome::Cancelled, QString());
 }
 
-void UpdateHistoryRecorder::open()
+void UpdateHistoryRecorder::open(const Firmware &release)
 {
     UpdateSessionController *c = m_controller.data();
     if (!c)
@@ -45,58 +60,10 @@ void UpdateHistoryRecorder::open()
         r.pid = device->pid != 0 ? device->pid : (entry ? entry->pid : 0);
     }
     if (c->m_version != 0.0f)
-        r.fromVersion = UpdateHistoryRecord::versionText(c->m_version, static_cast<int>(c->m_beta));
-    const std::optional<Firmware> release = c->releaseAt(c->selectButton.value_or(0));
-    if (release) {
-        r.toVersion = UpdateHistoryRecord::versionText(release->version, release->beta);
-        r.fileName = release->fileName();
-    } else {
-        r.toVersion = UpdateHistoryRecord::versionText(c->m_targerVersion, c->m_targetBeta);
-    }
+        r.fromVersion = firmware_version::text(c->m_version, static_cast<int>(c->m_beta));
+    r.toVersion = firmware_version::text(release.version, release.beta);
+    r.fileName = release.fileName();
     m_open = r;
-}
-
-void UpdateHistoryRecorder::onState(quint64 state)
-{
-    switch (state) {
-    case UpdateSessionController::kStatePreparing:
-        // A new download while one is open (it cannot happen from the screen) closes the old one.
-        end(UpdateHistoryRecord::Outcome::Cancelled, QString());
-        open();
-        break;
-    case UpdateSessionController::kStateWriting:
-        // Writing that starts again after a failure (the bootloader was plugged in anew).
-        if (!m_open)
-            open();
-        break;
-    case UpdateSessionController::kStateFinished:
-        end(UpdateHistoryRecord::Outcome::Success, QString());
-        break;
-    case UpdateSessionController::kStateFailed:
-        if (const UpdateSessionController *c = m_controller.data())
-            end(UpdateHistoryRecord::Outcome::Failed, failureMessage(*c));
-        break;
-    case UpdateSessionController::kStateReady:
-        if (!m_open)
-            break;
-        // A failure sets state 0 and then raises its alert, which names the cause; without an
-        // alert in the same turn the attempt was left (the screen was closed).
-        m_backToReady = true;
-        QTimer::singleShot(0, this, [this] {
-            if (m_backToReady)
-                end(UpdateHistoryRecord::Outcome::Cancelled, QString());
-            m_backToReady = false;
-        });
-        break;
-    default:
-        break;
-    }
-}
-
-QString UpdateHistoryRecorder::failureMessage(const UpdateSessionController &controller)
-{
-    // The bootloader's departure clears its state before the failure; a stall leaves it set.
-    return Bundle::localizedString(controller.bootState == 0 ? "historyDeviceLeft" : "historyNoSignOfLife");
 }
 
 void UpdateHistoryRecorder::end(UpdateHistoryRecord::Outcome outcome, const QString &error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/Firmware.h"
 #include "update/UpdateHistory.h"
 
 #include <QObject>
@@ -11,9 +12,9 @@ namespace flashwell {
 
 class UpdateSessionController;
 
-// Beside an update controller: opens a record when an update starts (download, or writing that
-// starts again after a failure), closes it with the outcome and appends it to the history. The
-// window and the command line each put one beside their controller.
+// Beside an update controller: opens a record when an attempt starts (update pressed, or writing
+// that starts again after a failure), closes it with the attempt's end and appends it to the
+// history. The update host puts one beside its controller.
 class UpdateHistoryRecorder final : public QObject
 {
     Q_OBJECT
@@ -28,19 +29,13 @@ public:
     // The last append that failed, for a caller that wants to say so.
     const QString &lastError() const { return m_lastError; }
     const UpdateHistory &history() const { return m_history; }
-    // Why an update in state 7 failed: the bootloader left, or no sign of life (or a report that
-    // could not be sent).
-    static QString failureMessage(const UpdateSessionController &controller);
 
 private:
-    void onState(quint64 state);
-    void open();
+    void open(const Firmware &release);
 
     QPointer<UpdateSessionController> m_controller;
     UpdateHistory m_history;
     std::optional<UpdateHistoryRecord> m_open;
-    // The controller went back to state 0; an alert may follow in the same turn and name the cause.
-    bool m_backToReady = false;
     QString m_lastError;
 };
 

@@ -1,26 +1,16 @@
 #include "update/UpdateRecordingContext.h"
 
 #include "boot/SHIDBootHJZ.h"
+#include "device/FirmwareVersion.h"
 #include "platform/RecordingWriter.h"
 #include "platform/UserDefaults.h"
-#include "update/UpdateHistoryRecorder.h"
 #include "update/UpdateSessionController.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 
-#include <cmath>
-
 namespace flashwell {
-
-namespace {
-// 1.01f is 1.0099999904…; the server wrote 1.01.
-double hundredths(float value)
-{
-    return std::round(static_cast<double>(value) * 100.0) / 100.0;
-}
-} // namespace
 
 UpdateRecordingContext::UpdateRecordingContext(FirmwareCatalogueClient &server, RecordingWriter *writer,
                                                QObject *parent)
@@ -34,12 +24,22 @@ UpdateRecordingContext::~UpdateRecordingContext() = default;
 void UpdateRecordingContext::watch(UpdateSessionController &controller)
 {
     m_controller = &controller;
+    connect(&controller, &UpdateSessionController::attemptStarted, this, &UpdateRecordingContext::onStarted);
     connect(&controller, &UpdateSessionController::stateChanged, this, &UpdateRecordingContext::onState);
+    // An alert is named by its button when it has no message.
     connect(&controller, &UpdateSessionController::alertRequested, this,
             [this](const QString &button, const QString &message) {
                 if (m_started)
                     outcome(false, message.isEmpty() ? button : message);
             });
+    connect(&controller, &UpdateSessionController::attemptEnded, this, [this](const AttemptEnd &end) {
+        if (!m_started)
+            return;
+        if (end.outcome == AttemptEnd::Outcome::Success)
+            outcome(true, QStringLiteral("update finished"));
+        else
+            outcome(false, end.reason);
+    });
 }
 
 void UpdateRecordingContext::rearm()
@@ -47,7 +47,8 @@ void UpdateRecordingContext::rearm()
     m_started = m_firmware = m_ended = false;
 }
 
-void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure)
+void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure,
+                                                       Ended ended)
 {
     m_server.getUpdateFirmwaerWithType(
         type, context,
@@ -56,20 +57,20 @@ void UpdateRecordingContext::getUpdateFirmwaerWithType(int type, QObject *contex
             if (success)
                 success(list);
         },
-        std::move(failure));
+        std::move(failure), std::move(ended));
 }
 
 void UpdateRecordingContext::dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success,
-                                              Failure failure)
+                                              Failure failure, Ended ended)
 {
-    m_server.dowmFirmwaerFile(release, context, std::move(success), std::move(failure));
+    m_server.dowmFirmwaerFile(release, context, std::move(success), std::move(failure), std::move(ended));
 }
 
 QJsonObject UpdateRecordingContext::releaseJson(const Firmware &release)
 {
     return QJsonObject{{QStringLiteral("id"), release.id},
                        {QStringLiteral("type"), release.type},
-                       {QStringLiteral("version"), hundredths(release.version)},
+                       {QStringLiteral("version"), firmware_version::rounded(release.version)},
                        {QStringLiteral("beta"), release.beta},
                        {QStringLiteral("date"), release.date},
                        {QStringLiteral("fileName"), release.storedFileName()},
@@ -124,42 +125,45 @@ void UpdateRecordingContext::outcome(bool success, const QString &message)
         m_writer->finish();
 }
 
+void UpdateRecordingContext::onStarted()
+{
+    UpdateSessionController *c = m_controller.data();
+    // A restart after the error guide belongs to the update already recorded.
+    if (!c || m_ended || m_started)
+        return;
+    m_started = true;
+    QJsonObject fields;
+    if (const SFenwykDevicePtr device = c->device()) {
+        if (const SFenwykDataDetailsPtr entry = device->details())
+            fields.insert(QStringLiteral("catalogue"), QJsonObject{{QStringLiteral("name"), entry->name()},
+                                                                   {QStringLiteral("type"), entry->type},
+                                                                   {QStringLiteral("pid"), entry->pid},
+                                                                   {QStringLiteral("vid"), entry->vid}});
+        fields.insert(QStringLiteral("device"),
+                      QJsonObject{{QStringLiteral("pid"), device->pid},
+                                  {QStringLiteral("vid"), device->vid},
+                                  {QStringLiteral("version"), firmware_version::rounded(device->version())},
+                                  {QStringLiteral("beta"), device->beta},
+                                  {QStringLiteral("boot_version"), device->bootVersion},
+                                  {QStringLiteral("switchable"), device->isChangeBoot}});
+    }
+    QJsonArray releases;
+    for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers.value_or(QList<Firmware>())))
+        releases.append(releaseJson(release));
+    fields.insert(QStringLiteral("releases"), releases);
+    const int chosen = c->selectButton.value_or(0);
+    fields.insert(QStringLiteral("chosen"), chosen);
+    if (const std::optional<Firmware> release = c->releaseAt(chosen))
+        fields.insert(QStringLiteral("release"), releaseJson(*release));
+    fields.insert(QStringLiteral("beta_builds"),
+                  UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")));
+    step(QStringLiteral("start"), fields);
+}
+
 void UpdateRecordingContext::onState(quint64 state)
 {
     UpdateSessionController *c = m_controller.data();
-    if (!c || m_ended)
-        return;
-    if (state == UpdateSessionController::kStatePreparing && !m_started) {
-        m_started = true;
-        QJsonObject fields;
-        if (const SFenwykDevicePtr device = c->device()) {
-            if (const SFenwykDataDetailsPtr entry = device->details())
-                fields.insert(QStringLiteral("catalogue"), QJsonObject{{QStringLiteral("name"), entry->name()},
-                                                                       {QStringLiteral("type"), entry->type},
-                                                                       {QStringLiteral("pid"), entry->pid},
-                                                                       {QStringLiteral("vid"), entry->vid}});
-            fields.insert(QStringLiteral("device"),
-                          QJsonObject{{QStringLiteral("pid"), device->pid},
-                                      {QStringLiteral("vid"), device->vid},
-                                      {QStringLiteral("version"), hundredths(device->version())},
-                                      {QStringLiteral("beta"), device->beta},
-                                      {QStringLiteral("boot_version"), device->bootVersion},
-                                      {QStringLiteral("switchable"), device->isChangeBoot}});
-        }
-        QJsonArray releases;
-        for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers.value_or(QList<Firmware>())))
-            releases.append(releaseJson(release));
-        fields.insert(QStringLiteral("releases"), releases);
-        const int chosen = c->selectButton.value_or(0);
-        fields.insert(QStringLiteral("chosen"), chosen);
-        if (const std::optional<Firmware> release = c->releaseAt(chosen))
-            fields.insert(QStringLiteral("release"), releaseJson(*release));
-        fields.insert(QStringLiteral("beta_builds"),
-                      UserDefaults::standard().boolForKey(QStringLiteral("UserDefaults_isBeta")));
-        step(QStringLiteral("start"), fields);
-        return;
-    }
-    if (!m_started)
+    if (!c || m_ended || !m_started)
         return;
     if (!m_firmware && state != UpdateSessionController::kStatePreparing && !c->savePath.isEmpty()) {
         m_firmware = true;
@@ -168,10 +172,6 @@ void UpdateRecordingContext::onState(quint64 state)
         const bool recording = m_writer && m_writer->isOpen();
         step(QStringLiteral("firmware"), recording ? fileDigests(c->savePath) : QJsonObject{});
     }
-    if (state == UpdateSessionController::kStateFinished)
-        outcome(true, QStringLiteral("update finished"));
-    else if (state == UpdateSessionController::kStateFailed)
-        outcome(false, UpdateHistoryRecorder::failureMessage(*c));
 }
 
 } // namespace flashwell

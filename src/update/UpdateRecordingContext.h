@@ -33,8 +33,10 @@ public:
     // A new recording begins: the next update is its one.
     void rearm();
 
-    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure) override;
-    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure) override;
+    void getUpdateFirmwaerWithType(int type, QObject *context, ListSuccess success, Failure failure,
+                                   Ended ended) override;
+    void dowmFirmwaerFile(const Firmware &release, QObject *context, PathSuccess success, Failure failure,
+                          Ended ended) override;
 
     // Each step as it is reached, after its line is written.
     std::function<void(const QString &step)> onStep;
@@ -45,6 +47,7 @@ public:
     static QJsonObject fileDigests(const QString &path);
 
 private:
+    void onStarted();
     void onState(quint64 state);
     void step(const QString &name, QJsonObject fields);
     void outcome(bool success, const QString &message);

@@ -4,6 +4,7 @@
 #include "boot/ClassicFrames.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "device/FirmwareVersion.h"
 #include "device/HidTransport.h"
 #include "device/Language.h"
 #include "device/SHIDHJZ.h"
@@ -34,23 +35,24 @@ UpdateSessionController::UpdateSessionController(UpdateServices services, QObjec
     , m_services(services)
     , m_shidBoot(services.platform)
 {
-    m_shidBoot.setBootDelegate(this);
+    m_shidBoot.addBootDelegate(this);
     m_shidBoot.open();
     if (m_services.vela2) {
-        m_services.vela2->setBootDelegate(this);
+        m_services.vela2->addBootDelegate(this);
         m_services.vela2->open();
     }
     if (m_services.hjzWatcher)
         m_services.hjzWatcher->open();
     if (m_services.hjz) {
         m_services.hjz->open();
-        m_services.hjz->setBootDelegate(this);
+        m_services.hjz->addBootDelegate(this);
     }
 }
 
 UpdateSessionController::~UpdateSessionController()
 {
     stopTimer();
+    announceEnd(stopOutcome(), AttemptEnd::Cause::Left);
 }
 
 void UpdateSessionController::setDevice(SFenwykDevicePtr device)
@@ -197,8 +199,10 @@ void UpdateSessionController::setNewFirmwaer(const Firmware &release)
 void UpdateSessionController::removeFromSuperview()
 {
     // Leaving stops every session of the attempt; the next showing names no earlier target.
+    const AttemptEnd::Outcome outcome = stopOutcome();
     abandonSessions();
     endAttempt();
+    announceEnd(outcome, AttemptEnd::Cause::Left);
     m_targerVersion = 0.0f;
     m_targetBeta = 0;
     m_model.hint.clear();
@@ -251,7 +255,9 @@ void UpdateSessionController::loadUpdateFirmwae(int32_t type)
             m_model.spinnerHidden = true;
             m_model.reloadHidden = false;
             touch();
-        });
+        },
+        // An answer without a list changes nothing: the spinner keeps turning.
+        nullptr);
 }
 
 void UpdateSessionController::reloadClic()
@@ -331,8 +337,8 @@ QString UpdateSessionController::getFirmwaerHintVersion(float version, int32_t b
     const QString betaWord = beta != 0 ? text("beta") : QString();
     const QString betaNumber = beta != 0 ? QString::asprintf(" %hu", static_cast<unsigned short>(beta)) : QString();
     const QString targetBeta = m_targetBeta != 0 ? QString::asprintf(" beta %d ", m_targetBeta) : QString();
-    return text(firstKey) + QString::asprintf("%.2f", static_cast<double>(version)) + betaWord + betaNumber + text("to")
-           + QString::asprintf(" v%.2f", static_cast<double>(targerVersion)) + targetBeta;
+    return text(firstKey) + firmware_version::number(version) + betaWord + betaNumber + text("to")
+           + QStringLiteral(" v") + firmware_version::number(targerVersion) + targetBeta;
 }
 
 void UpdateSessionController::loadV1AndV2()
@@ -443,12 +449,14 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
     // A new press replaces a stalled attempt: nothing of the old one may write.
     abandonSessions();
     endAttempt();
+    announceEnd(AttemptEnd::Outcome::Cancelled, AttemptEnd::Cause::Replaced);
     m_attempt = release;
     m_model.releaseFixed = true;
     m_targerVersion = release.version;
     m_targetBeta = release.beta;
     initTimer();
     setState(kStatePreparing);
+    announceStart();
     m_model.updateButton.title = text("prepareUpdate");
     touch();
     if (!m_services.server)
@@ -476,7 +484,9 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             // No update runs now: the watchdog must not turn this into an update error later.
             stopTimer();
             Q_EMIT alertRequested(QStringLiteral("Error"), error.description);
-        });
+            announceEnd(AttemptEnd::Outcome::Failed, AttemptEnd::Cause::DownloadFailed, error.description);
+        },
+        nullptr);
 }
 
 // --- failures and the watchdog ---
@@ -496,18 +506,6 @@ void UpdateSessionController::removeGuide()
         return;
     m_model.guideShown = false;
     touch();
-}
-
-void UpdateSessionController::updateingError()
-{
-    // No update, no update error (a transfer outside an attempt is not the screen's to report).
-    if (!attemptRunning())
-        return;
-    // The device stopped answering: the sessions stop talking until its bootloader returns.
-    abandonSessions();
-    setState(kStateFailed);
-    showGuide(true);
-    stopTimer();
 }
 
 void UpdateSessionController::initTimer()

@@ -8,6 +8,7 @@
 #include "platform/PlatformServices.h"
 #include "platform/Scheduler.h"
 #include "platform/WeakDelegate.h"
+#include "update/AttemptEnd.h"
 #include "update/UpdateScreenModel.h"
 #include "update/UpdateViewDelegat.h"
 
@@ -109,7 +110,12 @@ public:
     bool loadViews();
     void setNewFirmwaer(const Firmware &release);
     void noV1AndV2();
-    void updateingError();
+    // The update stalled or its device went: the error guide (state 7), and the attempt waits for
+    // its bootloader to come back.
+    void updateingError(AttemptEnd::Cause cause = AttemptEnd::Cause::NoSignOfLife);
+    // Whoever runs the update gives it up (a command line interrupted, say): the sessions stop
+    // and the attempt ends, as interrupted when it was writing.
+    void stopAttempt(AttemptEnd::Cause cause, const QString &reason);
     // Leaving the screen.
     void removeFromSuperview();
 
@@ -135,10 +141,8 @@ public:
     void dowmFirmwaerFile(const Firmware &release);
 
     // --- boot-mode switching ---
+    // Carries out boot_switch::changeBoot for the device shown.
     void changeBoot();
-    bool bootBoot();
-    bool switchBoot();
-    bool macBoot();
     void noChangeBoot();
 
     // --- watchdog ---
@@ -167,13 +171,6 @@ public:
     void SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg) override;
     void SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz) override;
 
-    // Sees every bootloader callback before the controller handles it (the lab prints them).
-    void setBootTap(SHIDBootDelegate *boot, SHIDBootHJZDelegate *hjz)
-    {
-        m_bootTap.set(boot);
-        m_hjzTap.set(hjz);
-    }
-
 Q_SIGNALS:
     void stateChanged(quint64 state);
     // Anything in model() changed.
@@ -185,6 +182,14 @@ Q_SIGNALS:
     void guideShown(bool error);
     // The left button in state 6: the application ends with this status.
     void terminateRequested(int status);
+    // An attempt began (update pressed), or began again when its bootloader returned after the
+    // error guide and writing restarted.
+    void attemptStarted(const flashwell::Firmware &release);
+    // Writing, in percent; 0 when writing starts.
+    void progress(int percent);
+    // Exactly once for each attemptStarted. A failure that shows the error guide ends it as
+    // failed; the restart that may follow is a new start.
+    void attemptEnded(const flashwell::AttemptEnd &end);
 
 private:
     void changeUIWithState(uint64_t state);
@@ -213,6 +218,11 @@ private:
     // A bootloader's version report (either kind): the device's version and the hint against the
     // checked release.
     void takeBootloaderVersion(const SFenwykDevicePtr &device);
+    // The attempt's start and end as observers see them: each end follows its start once.
+    void announceStart();
+    void announceEnd(AttemptEnd::Outcome outcome, AttemptEnd::Cause cause, const QString &reason = QString());
+    // Stopping while writing is an interruption; before it, a cancellation.
+    AttemptEnd::Outcome stopOutcome() const;
     void touch() { Q_EMIT modelChanged(); }
     Scheduler &scheduler() const { return *m_services.platform.scheduler; }
 
@@ -227,8 +237,7 @@ private:
     uint64_t m_downloadGeneration = 0;
     UpdateScreenModel m_model;
     std::optional<Firmware> m_attempt;
-    WeakDelegate<SHIDBootDelegate> m_bootTap;
-    WeakDelegate<SHIDBootHJZDelegate> m_hjzTap;
+    bool m_announced = false;
 };
 
 } // namespace flashwell

@@ -9,21 +9,11 @@
 #include "device/Language.h"
 #include "device/SHIDDinput.h"
 #include "platform/Bundle.h"
+#include "update/BootSwitch.h"
 
 namespace flashwell {
 
 namespace {
-constexpr uint16_t kSummitPadPid = 0x2000;
-constexpr uint16_t kHjzBootPid = 0x3209;
-constexpr uint16_t kHjzFamilyPid = 0x23FB;
-constexpr uint16_t kSwitchProPid = 0x2009;
-constexpr uint16_t kSwitchProVid = 0x057E;
-constexpr uint16_t kSonyPid = 0x05C4;
-constexpr uint16_t kSonyVid = 0x054C;
-constexpr uint8_t kEnterBoot = 0x50;
-constexpr uint8_t kEnterBootNew = 0x51;
-constexpr double kNewSwitchVersion = 1.3;
-
 QString text(const char *key)
 {
     return Bundle::localizedString(key);
@@ -41,68 +31,33 @@ void UpdateSessionController::changeBoot()
 {
     m_model.updateButton.background = m_model.updateButton.highlight;
     touch();
-    if (m_device && m_device->isChangeBoot && m_device->deviceRef) {
-        if (m_device->pid == kSummitPadPid) {
-            if (m_services.vela2)
-                m_services.vela2->readPID();
-            return;
-        }
-        if (m_device->pid == kHjzBootPid) {
-            hjzReadVersion();
-            return;
-        }
-        if (bootBoot() || switchBoot() || macBoot())
-            return;
-        SHIDDinput::boot(m_device->deviceRef.data());
-        return;
-    }
-    if (!bootBoot())
-        noChangeBoot();
-}
-
-bool UpdateSessionController::bootBoot()
-{
-    // A bootloader seen once and gone since (an HJZ device, say) is no way into this update.
-    if (!bootloaderAttached())
-        return false;
-    const SFenwykDataDetailsPtr entry = m_device ? m_device->details() : nullptr;
-    if (entry && entry->pid == kHjzFamilyPid) {
+    const boot_switch::Decision decision =
+        boot_switch::changeBoot(boot_switch::Facts::of(m_device.get(), targetRelease(), bootloaderAttached()));
+    switch (decision.step) {
+    case boot_switch::Step::ReadPid:
+        if (m_services.vela2)
+            m_services.vela2->readPID();
+        break;
+    case boot_switch::Step::HjzRead:
         hjzReadVersion();
-    } else {
+        break;
+    case boot_switch::Step::QueryBootloader:
+        // For a classic bootloader this query is what starts its session's exchange.
         sendVersionQuery(bootDeviceRef.data());
         if (m_services.vela2)
             m_services.vela2->readPID();
+        break;
+    case boot_switch::Step::SwitchReport:
+        transport::UpdatepWithValue(m_device->deviceRef.data(), transport::kGuard, decision.command, decision.reportId,
+                                    decision.value);
+        break;
+    case boot_switch::Step::DinputSwitch:
+        SHIDDinput::boot(m_device->deviceRef.data());
+        break;
+    case boot_switch::Step::Guide:
+        noChangeBoot();
+        break;
     }
-    return true;
-}
-
-bool UpdateSessionController::switchBoot()
-{
-    if (!m_device || m_device->pid != kSwitchProPid || m_device->vid != kSwitchProVid)
-        return false;
-    const SFenwykDataDetailsPtr entry = m_device->details();
-    const uint16_t cataloguePid = entry ? entry->pid : 0;
-    HidDevice *device = m_device->deviceRef.data();
-    if ((cataloguePid == 0x3100 || cataloguePid == 0x3104)
-        && static_cast<double>(m_device->version()) > kNewSwitchVersion)
-        transport::UpdatepWithValue(device, transport::kGuard, kEnterBootNew, 0x01, 0x00);
-    else
-        transport::Updatep(device, transport::kGuard, kEnterBoot, 0x01);
-    return true;
-}
-
-bool UpdateSessionController::macBoot()
-{
-    if (!m_device || m_device->pid != kSonyPid || m_device->vid != kSonyVid)
-        return false;
-    const auto release = targetRelease();
-    HidDevice *device = m_device->deviceRef.data();
-    if (release && (release->type == 8 || release->type == 21)
-        && static_cast<double>(release->version) > kNewSwitchVersion)
-        transport::UpdatepWithValue(device, transport::kGuard, kEnterBoot, 0x05, 0x00);
-    else
-        transport::Updatep(device, transport::kGuard, kEnterBoot, 0x05);
-    return true;
 }
 
 void UpdateSessionController::noChangeBoot()
@@ -124,10 +79,8 @@ void UpdateSessionController::hjzReadVersion()
 
 // --- bootloader callbacks ---
 
-void UpdateSessionController::SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *hid)
+void UpdateSessionController::SHIDBootAddDevice(const SFenwykDevicePtr &device, SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootAddDevice(device, hid);
     if (UpdateViewDelegat *d = delegate())
         d->addBootDevice(this);
     bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
@@ -168,10 +121,8 @@ void UpdateSessionController::watchRestart()
     lastTimer = scheduler().nowMs();
 }
 
-void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykDevicePtr &device)
+void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *, const SFenwykDevicePtr &device)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZUpdate(hjz, device);
     if (UpdateViewDelegat *d = delegate())
         d->addBootDevice(this);
     bootState = 1;
@@ -185,37 +136,29 @@ void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *hjz, const SFenwykD
     hjzReadVersion();
 }
 
-void UpdateSessionController::SHIDBootHJZRemoveDevice(SHIDBootHJZ *hjz)
+void UpdateSessionController::SHIDBootHJZRemoveDevice(SHIDBootHJZ *)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZRemoveDevice(hjz);
     bootDeviceRef = nullptr;
     bootState = 0;
     if (m_state == kStateWriting)
-        updateingError();
+        updateingError(AttemptEnd::Cause::DeviceLeft);
 }
 
-void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &device, SHIDManager *hid)
+void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootRemoveDevice(device, hid);
     bootDeviceRef = nullptr;
     bootState = 0;
     if (m_state == kStateWriting)
-        updateingError();
+        updateingError(AttemptEnd::Cause::DeviceLeft);
 }
 
-void UpdateSessionController::SHIDBootGetFirmwaerType(uint32_t firmwareType, SHIDManager *hid)
+void UpdateSessionController::SHIDBootGetFirmwaerType(uint32_t, SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootGetFirmwaerType(firmwareType, hid);
     loadV1AndV2();
 }
 
-void UpdateSessionController::SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *hid)
+void UpdateSessionController::SHIDBootGetVersion(const SFenwykDevicePtr &device, SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootGetVersion(device, hid);
     takeBootloaderVersion(device);
 }
 
@@ -236,20 +179,18 @@ void UpdateSessionController::takeBootloaderVersion(const SFenwykDevicePtr &devi
 
 void UpdateSessionController::SHIDBootHJZGetVersion(const SFenwykDevicePtr &device)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZGetVersion(device);
     takeBootloaderVersion(device);
 }
 
-void UpdateSessionController::SHIDBootStartUpdate(SHIDManager *hid)
+void UpdateSessionController::SHIDBootStartUpdate(SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootStartUpdate(hid);
     writingStarted();
 }
 
 void UpdateSessionController::writingStarted()
 {
+    // A restart after the error guide is a new start for those watching.
+    announceStart();
     setState(kStateWriting);
     removeGuide();
     m_model.updateButton.title = QString();
@@ -257,12 +198,11 @@ void UpdateSessionController::writingStarted()
     m_model.hint = text("willUpdateFirmwaering");
     lastTimer = scheduler().nowMs();
     touch();
+    Q_EMIT progress(0);
 }
 
-void UpdateSessionController::SHIDBootStartUpdateing(int32_t progress, SHIDManager *hid)
+void UpdateSessionController::SHIDBootStartUpdateing(int32_t progress, SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootStartUpdateing(progress, hid);
     writingProgress(progress);
 }
 
@@ -271,12 +211,11 @@ void UpdateSessionController::writingProgress(int32_t progress)
     m_model.updateButton.progress = progress;
     lastTimer = scheduler().nowMs();
     touch();
+    Q_EMIT this->progress(progress);
 }
 
-void UpdateSessionController::SHIDBootStartUpdateed(SHIDManager *hid)
+void UpdateSessionController::SHIDBootStartUpdateed(SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootStartUpdateed(hid);
     updateFinished();
 }
 
@@ -289,6 +228,7 @@ void UpdateSessionController::updateFinished()
     stopTimer();
     endAttempt();
     touch();
+    announceEnd(AttemptEnd::Outcome::Success, AttemptEnd::Cause::Finished);
 }
 
 void UpdateSessionController::bootFailed(const QString &buttonTitle, const QString &message)
@@ -299,26 +239,21 @@ void UpdateSessionController::bootFailed(const QString &buttonTitle, const QStri
     endAttempt();
     touch();
     Q_EMIT alertRequested(buttonTitle, message);
+    announceEnd(AttemptEnd::Outcome::Failed, AttemptEnd::Cause::Alert, message);
 }
 
-void UpdateSessionController::SHIDBootNotSupportFirmware(SHIDManager *hid)
+void UpdateSessionController::SHIDBootNotSupportFirmware(SHIDManager *)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootNotSupportFirmware(hid);
     bootFailed(text("sure"), text("NotSupport"));
 }
 
-void UpdateSessionController::SHIDBootErrorString(SHIDManager *hid, const QString &msg)
+void UpdateSessionController::SHIDBootErrorString(SHIDManager *, const QString &msg)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootErrorString(hid, msg);
     bootFailed(text("sure"), msg);
 }
 
-void UpdateSessionController::SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t gamepadType, uint32_t pid)
+void UpdateSessionController::SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t gamepadType, uint32_t pid)
 {
-    if (SHIDBootDelegate *tap = m_bootTap.get())
-        tap->SHIDBootErrorNOEqualPID(hid, gamepadType, pid);
     QString message;
     if (Language::isCurrentChinaLanguage()) {
         message += QStringLiteral("选中的固件为 \"");
@@ -332,26 +267,20 @@ void UpdateSessionController::SHIDBootErrorNOEqualPID(SHIDManager *hid, uint32_t
 }
 
 // The HJZ session reports no separate start: its first report (0) is the start.
-void UpdateSessionController::SHIDBootHJZUpdateing(SHIDBootHJZ *hjz, int32_t progress)
+void UpdateSessionController::SHIDBootHJZUpdateing(SHIDBootHJZ *, int32_t progress)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZUpdateing(hjz, progress);
     if (m_state != kStateWriting)
         writingStarted();
     writingProgress(progress);
 }
 
-void UpdateSessionController::SHIDBootHJZUpdateSuccess(SHIDBootHJZ *hjz)
+void UpdateSessionController::SHIDBootHJZUpdateSuccess(SHIDBootHJZ *)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZUpdateSuccess(hjz);
     updateFinished();
 }
 
-void UpdateSessionController::SHIDBootHJZUpdateFail(SHIDBootHJZ *hjz, const QString &msg)
+void UpdateSessionController::SHIDBootHJZUpdateFail(SHIDBootHJZ *, const QString &msg)
 {
-    if (SHIDBootHJZDelegate *tap = m_hjzTap.get())
-        tap->SHIDBootHJZUpdateFail(hjz, msg);
     bootFailed(text("sure"), msg);
 }
 

@@ -150,14 +150,6 @@ private:
     int m_angle = 0;
 };
 
-UpdateView::UpdateView(UpdateServices services, QWidget *parent)
-    : SView(parent)
-    , m_ownedController(std::make_unique<UpdateSessionController>(services))
-    , m_controller(m_ownedController.get())
-{
-    build();
-}
-
 UpdateView::UpdateView(UpdateSessionController &controller, QWidget *parent)
     : SView(parent)
     , m_controller(&controller)
@@ -195,7 +187,7 @@ void UpdateView::build()
 
     m_progress = new UpdateSpinner(this);
     m_reloadButton = new QPushButton(text("reload"), this);
-    connect(m_reloadButton, &QPushButton::clicked, this, [this] { reloadClic(); });
+    connect(m_reloadButton, &QPushButton::clicked, this, [this] { m_controller->reloadClic(); });
 
     m_hintLabel = new SLabel(this);
     m_hintLabel->setTextColor(Qt::red);
@@ -221,8 +213,6 @@ void UpdateView::build()
     connect(c, &UpdateSessionController::terminateRequested, this, [this](int status) {
         if (m_terminate)
             m_terminate(status);
-        else if (m_ownedController)
-            QCoreApplication::exit(status);
     });
     // A controller that was already in use may have rows to show.
     if (!m_controller->model().rows.isEmpty())

@@ -33,8 +33,6 @@ class UpdateView : public SView, public SButtonDelegate, public SMiniImageViewDe
     Q_OBJECT
 
 public:
-    // A screen with its own controller, made on `services`.
-    explicit UpdateView(UpdateServices services = UpdateServices::shared(), QWidget *parent = nullptr);
     // A view of a controller that someone else owns (and that outlives the view). Its owner
     // decides what the left button of state 6 does, unless a terminate handler is set here.
     explicit UpdateView(UpdateSessionController &controller, QWidget *parent = nullptr);
@@ -43,17 +41,8 @@ public:
     UpdateSessionController &controller() { return *m_controller; }
 
     // --- what the root controller calls ---
-    SFenwykDevicePtr device() const { return m_controller->device(); }
-    void setDevice(SFenwykDevicePtr device) { m_controller->setDevice(std::move(device)); }
-    void setminiImageposition(int32_t chosenByHand) { m_controller->setminiImageposition(chosenByHand); }
-    uint64_t state() const { return m_controller->state(); }
-    void setState(uint64_t state) { m_controller->setState(state); }
+    // The one-time layout of a showing: the controller's, then the controls'.
     void loadViews();
-    void setNewFirmwaer(const Firmware &release) { m_controller->setNewFirmwaer(release); }
-    void noV1AndV2() { m_controller->noV1AndV2(); }
-    void updateingError() { m_controller->updateingError(); }
-    UpdateViewDelegat *delegate() const { return m_controller->delegate(); }
-    void setDelegate(UpdateViewDelegat *delegate) { m_controller->setDelegate(delegate); }
     // Leaving the screen: the controller forgets this showing and the view is taken off its parent.
     void removeFromSuperview();
 
@@ -91,7 +80,6 @@ public:
     // The checkbox and notes buttons of a row.
     void chengeboxClick(int tag);
     void showLogClick(int tag);
-    void reloadClic() { m_controller->reloadClic(); }
 
     void SButtonClick(SButton *button) override;
     void SMiniImageViewClick(SMiniImageView *view) override;
@@ -115,7 +103,6 @@ private:
 
     void build();
 
-    std::unique_ptr<UpdateSessionController> m_ownedController;
     UpdateSessionController *m_controller;
     SMiniImageView *m_miniImageView;
     SMiniImageView *m_miniRRImageView;

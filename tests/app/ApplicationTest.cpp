@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "DemoLab.h"
 #include "FlashMemory.h"
+#include "MixedTimePump.h"
 #include "app/AppDelegate.h"
 #include "app/SMainMenu.h"
 #include "app/ViewController.h"
@@ -17,13 +18,11 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <ostream>
 #include <string>
@@ -46,23 +45,9 @@ namespace {
 // time, never looks to the update's 20-second watchdog like a stalled device.
 bool pump(VirtualScheduler &clock, const std::function<bool()> &done, int boundMs = 60000)
 {
-    QElapsedTimer real;
-    real.start();
-    const int64_t start = clock.nowMs();
-    while (!done()) {
-        if (real.elapsed() > boundMs)
-            return false;
-        const int64_t due = start + 2 * real.elapsed() + 20;
-        if (clock.nowMs() < due) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            clock.advance(std::min<int64_t>(20, due - clock.nowMs()));
-        } else {
-            QEventLoop wait;
-            QTimer::singleShot(2, &wait, &QEventLoop::quit);
-            wait.exec();
-        }
-    }
-    return true;
+    lab::MixedTimePump pump(clock);
+    pump.maxSpeedup = 2;
+    return pump.runUntil(done, boundMs);
 }
 
 // The whole application, offscreen, on the lab's virtual bus and its firmware servers: a device

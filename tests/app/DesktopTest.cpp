@@ -161,14 +161,15 @@ TEST_F(SleepInhibitorTest, LogindLockIsHeldFromWritingToSuccessOrFailure)
 
     SleepInhibitor inhibitor(*system.connection, QStringLiteral("Fenwyk Flashwell"));
     SleepInhibitor::followWriting(controller, inhibitor);
-    for (const uint64_t end : {State::kStateFinished, State::kStateFailed}) {
-        SCOPED_TRACE(end);
-        controller.setState(State::kStatePreparing);
+    using Outcome = AttemptEnd::Outcome;
+    for (const Outcome outcome : {Outcome::Success, Outcome::Failed, Outcome::Interrupted}) {
+        SCOPED_TRACE(static_cast<int>(outcome));
+        Q_EMIT controller.attemptStarted(Firmware());
         // One connection delivers in order: a lock asked for before this call would be listed.
         EXPECT_TRUE(system.inhibitors().empty()) << "no lock before writing";
         EXPECT_FALSE(inhibitor.isHeld());
 
-        controller.setState(State::kStateWriting);
+        Q_EMIT controller.progress(0);
         ASSERT_TRUE(test::waitUntil([&] { return inhibitor.isHeld(); }));
         const auto held = system.inhibitors();
         ASSERT_EQ(held.size(), 1u);
@@ -176,11 +177,11 @@ TEST_F(SleepInhibitorTest, LogindLockIsHeldFromWritingToSuccessOrFailure)
         EXPECT_EQ(held[0].who, QStringLiteral("Fenwyk Flashwell"));
         EXPECT_EQ(held[0].why, QStringLiteral("Writing firmware to a controller"));
         EXPECT_EQ(held[0].mode, QStringLiteral("block"));
-        // Writing again after a failed attempt keeps the one lock.
-        controller.setState(State::kStateWriting);
+        // Progress while writing keeps the one lock.
+        Q_EMIT controller.progress(40);
         EXPECT_EQ(system.inhibitors().size(), 1u);
 
-        controller.setState(end);
+        Q_EMIT controller.attemptEnded(AttemptEnd{outcome, AttemptEnd::Cause::Finished, QString()});
         EXPECT_FALSE(inhibitor.isHeld());
         // logind drops the lock once our descriptor is closed.
         EXPECT_TRUE(test::waitUntil([&] { return system.inhibitors().empty(); }));
@@ -194,8 +195,8 @@ TEST_F(SleepInhibitorTest, ReleasedBeforeLogindAnswersNoLockIsLeftBehind)
     ASSERT_TRUE(system.startMockLogind());
     SleepInhibitor inhibitor(*system.connection, QStringLiteral("Fenwyk Flashwell"));
     SleepInhibitor::followWriting(controller, inhibitor);
-    controller.setState(State::kStateWriting);
-    controller.setState(State::kStateFailed); // before the answer arrives
+    Q_EMIT controller.progress(0);
+    Q_EMIT controller.attemptEnded(AttemptEnd{}); // before the answer arrives
     // logind lists the lock until the late answer's descriptor is closed.
     EXPECT_TRUE(test::waitUntil([&] { return system.inhibitors().empty(); }));
     EXPECT_FALSE(inhibitor.isHeld());
@@ -219,11 +220,10 @@ TEST_F(SleepInhibitorTest, WithoutLogindOrWithoutABusTheUpdateGoesOnWithOneDebug
             ++answers;
         });
         for (int attempt = 0; attempt < 2; ++attempt) {
-            controller.setState(State::kStateWriting);
+            Q_EMIT controller.progress(0);
             ASSERT_TRUE(test::waitUntil([&] { return answers == attempt + 1; }));
-            EXPECT_EQ(controller.state(), State::kStateWriting);
             EXPECT_FALSE(inhibitor.isHeld());
-            controller.setState(State::kStateFinished);
+            Q_EMIT controller.attemptEnded(AttemptEnd{});
         }
         EXPECT_EQ(SleepLog::s_lines.size(), 1) << SleepLog::s_lines.join(QLatin1Char('\n')).toStdString();
         QObject::disconnect(&controller, nullptr, &inhibitor, nullptr);

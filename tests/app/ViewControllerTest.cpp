@@ -53,8 +53,8 @@ class SilentCatalogue final : public FirmwareCatalogueClient
 {
 public:
     int lists = 0;
-    void getUpdateFirmwaerWithType(int, QObject *, ListSuccess, Failure) override { ++lists; }
-    void dowmFirmwaerFile(const Firmware &, QObject *, PathSuccess, Failure) override {}
+    void getUpdateFirmwaerWithType(int, QObject *, ListSuccess, Failure, Ended) override { ++lists; }
+    void dowmFirmwaerFile(const Firmware &, QObject *, PathSuccess, Failure, Ended) override {}
 };
 
 SFenwykDataDetailsPtr entryForPid(uint16_t pid)

@@ -159,7 +159,7 @@ TEST_F(ClassicSessionTest, OnlyFirmwareTypes1And200AreFlashed)
         VirtualHidBus b(c);
         BootRecorder r;
         SHIDBoot s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.filePath = writeFile(header64());
         s.open();
         VirtualClassicBootloader device(b);
@@ -326,7 +326,7 @@ TEST_F(ClassicSessionTest, IncompleteSettingsBlockIsNeverWrittenBack)
     session.filePath = writeFile(header64());
     session.isUSBRR_PS_classic = true;
     VirtualClassicBootloader device(bus);
-    device.dropReplyAt = 7; // the second settings read goes unanswered
+    device.faults.dropReplyAt = 7; // the second settings read goes unanswered
     start(device);
     clock.advance(5000);
     EXPECT_EQ(recorder.events.back(), "error");

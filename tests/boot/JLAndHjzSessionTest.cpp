@@ -109,7 +109,7 @@ TEST_F(JLTest, SubTypeInTheHeaderPassesTheCheckButNotTheFullPidComparison)
 TEST_F(JLTest, CorruptedHeadFailsTheHeadCrcWithoutAReset)
 {
     VirtualVela2Bootloader device(bus, 0x3013);
-    device.corruptWriteAt = 3;
+    device.faults.corruptWriteAt = 3;
     run(device, buildVela2File({{300, 0, 0, 0x3013, patternBytes(9000)}}));
     EXPECT_EQ(recorder.events.back(), "error");
     EXPECT_TRUE(recorder.lastError.startsWith(QStringLiteral("CRC Error: \n crc : ")));
@@ -239,7 +239,7 @@ TEST_F(HjzTest, ProgressCountsVerifiedPages)
 TEST_F(HjzTest, ChecksumMismatchIsAFailure)
 {
     VirtualHjzBootloader device(bus);
-    device.corruptWriteAt = 20; // packets 1-16 are page 1, 17-32 page 0
+    device.faults.corruptWriteAt = 20; // packets 1-16 are page 1, 17-32 page 0
     run(device, hjzFile(387, 1024, 8));
     EXPECT_EQ(recorder.progress, std::vector<int32_t>{0}) << "page 0, the first one verified, failed";
     EXPECT_EQ(recorder.successes, 0);
@@ -273,7 +273,7 @@ TEST_F(HjzTest, BadFilesAreRefusedBeforeAnythingIsErased)
         VirtualHidBus b(c);
         HjzRecorder r;
         SHIDBootHJZ s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.open();
         VirtualHjzBootloader device(b);
         device.plug();

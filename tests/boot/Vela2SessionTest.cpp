@@ -566,7 +566,7 @@ TEST_F(Vela2SessionTest, ChunkCountFollowsTheImageLength)
         VirtualHidBus b(c);
         BootRecorder r;
         SHIDBootVela2 s({&c, &b});
-        s.setBootDelegate(&r);
+        s.addBootDelegate(&r);
         s.open();
         VirtualVela2Bootloader device(b, 0x9026);
         device.seedFlash(0);
@@ -587,7 +587,7 @@ TEST_F(Vela2SessionTest, CorruptedFlashFailsVerificationResetsAndReportsBothCrcs
 {
     VirtualVela2Bootloader device(bus, 0x9025);
     device.seedFlash(0);
-    device.corruptWriteAt = 15; // a chunk in the second 512-byte chunk
+    device.faults.corruptWriteAt = 15; // a chunk in the second 512-byte chunk
     run(device, oneRecord(0x9025, 1200));
     EXPECT_FALSE(recorder.has("done"));
     EXPECT_TRUE(recorder.has("error"));

@@ -4,12 +4,12 @@
 #include "FirmwareFileBuilder.h"
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
+#include "MixedTimePump.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDeviceModel.h"
 #include "VirtualDinputController.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
-#include "cli/CliCatalogueClient.h"
 #include "device/SHIDHJZ.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
@@ -17,11 +17,11 @@
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "update/ObservingCatalogueClient.h"
 #include "update/UpdateHistory.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -44,7 +44,6 @@
 
 using namespace flashwell;
 using namespace flashwell::lab;
-using flashwell::cli::CliCatalogueClient;
 using flashwell::cli::FlashwellCli;
 using flashwell::test::ScopedCatalogue;
 
@@ -154,22 +153,14 @@ protected:
         return status;
     }
 
-    // Virtual time runs while no request waits on the server; while one does, the event loop.
+    // Virtual time runs while no request waits on the server; while one does, at the wall clock's pace.
     void pump(const std::function<bool()> &done)
     {
-        QElapsedTimer wall;
-        wall.start();
-        while (!done()) {
-            ASSERT_LT(wall.elapsed(), 30000) << "the command did not end";
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (client.inFlight() > 0)
-                continue;
-            int steps = 0;
-            while (steps < 200 && !done() && client.inFlight() == 0 && clock.step())
-                ++steps;
-            if (steps == 0)
-                clock.advance(10);
-        }
+        MixedTimePump pump(clock);
+        pump.paced = [this] { return client.inFlight() > 0; };
+        pump.stepsPerTurn = 200;
+        pump.idleStepMs = 10; // the commands wait for moments of virtual time too
+        ASSERT_TRUE(pump.runUntil(done, 30000)) << "the command did not end";
     }
 
     QList<QJsonObject> jsonLines() const
@@ -191,7 +182,7 @@ protected:
     SHIDBootVela2 vela2{{&clock, &bus}};
     SHIDBootHJZ hjz{{&clock, &bus}};
     SHIDHJZ hjzWatcher{{&clock, &bus}};
-    CliCatalogueClient client;
+    ObservingCatalogueClient client;
     VirtualDinputController heron{bus, 0x3011, 0x2DC8, QStringLiteral("Fenwyk Heron")};
     VirtualClassicBootloader boot{bus};
     QString out;
@@ -344,6 +335,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NoCommand", {}, nullptr, 2, "Name a command."},
         FailureCase{"UnknownCommand", {"flash"}, nullptr, 2, "Unknown command \"flash\"."},
         FailureCase{"UnknownOption", {"devices", "--all"}, nullptr, 2, "Unknown option \"--all\"."},
+        FailureCase{"UnknownShortOption", {"devices", "-x"}, nullptr, 2, "Unknown option \"-x\"."},
+        FailureCase{"ProblemBeforeVersion", {"devices", "--all", "--version"}, nullptr, 2, "Unknown option \"--all\"."},
+        FailureCase{
+            "ReleaseWithoutValue", {"update", "1", "--release", "--yes"}, nullptr, 2, "--release needs a value."},
+        FailureCase{"EmptyProduct", {"update", "--product", ""}, nullptr, 2, "--product needs a value."},
         FailureCase{"UpdateOptionOnReleases", {"releases", "1", "--yes"}, nullptr, 2, "--yes, --release"},
         FailureCase{"NoDeviceNamed", {"releases"}, nullptr, 2, "Name a device"},
         FailureCase{"NotADevice", {"update", "heron", "--yes"}, nullptr, 2, "\"heron\" is not a device"},
@@ -373,6 +369,43 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr,
                     2,
                     "--product is for a device in bootloader mode"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+struct InfoCase
+{
+    const char *name;
+    std::vector<const char *> args;
+    const char *out; // standard output starts with this
+};
+
+inline void PrintTo(const InfoCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CliHelpAndVersion : public CliTest, public ::testing::WithParamInterface<InfoCase>
+{
+};
+
+TEST_P(CliHelpAndVersion, PrintedOnStandardOutputWithStatusZero)
+{
+    heron.plug();
+    EXPECT_EQ(run(flashwell::test::strings(GetParam().args)), 0) << qPrintable(err);
+    EXPECT_TRUE(out.startsWith(QString::fromUtf8(GetParam().out))) << qPrintable(out);
+    EXPECT_TRUE(out.endsWith(QLatin1Char('\n')));
+    EXPECT_TRUE(err.isEmpty()) << qPrintable(err);
+    EXPECT_TRUE(server.requests().isEmpty()) << "nothing is asked of the server";
+    EXPECT_TRUE(history.read().records.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHelpAndVersion,
+    ::testing::Values(InfoCase{"Help", {"--help"}, "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"ShortHelp", {"-h"}, "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"HelpAfterACommand", {"update", "1", "--yes", "--help"}, "usage: flashwell-cli"},
+                      InfoCase{"Version", {"--version"}, "flashwell-cli "},
+                      InfoCase{"VersionInJsonIsText", {"devices", "--json", "--version"}, "flashwell-cli "},
+                      InfoCase{"VersionBeforeAProblem", {"--version", "--all"}, "flashwell-cli "}),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(CliTest, NoNetworkIsOneLine)
@@ -613,7 +646,7 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
 {
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     boot.normalIdentity = wren.identity();
-    boot.unplugAfter = 30;
+    boot.faults.unplugAfter = 30;
     switchWrenByHand(wren);
     EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
     // The error guide: the same lines, the first one's "3" reading "8".

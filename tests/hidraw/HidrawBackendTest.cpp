@@ -239,7 +239,7 @@ TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
 {
     ClassicStarter screen;
     SHIDBoot session({&hostClock, &backend});
-    session.setBootDelegate(&screen);
+    session.addBootDelegate(&screen);
     QTemporaryDir dir;
     ClassicFirmware fw;
     fw.version = 300;
@@ -286,7 +286,7 @@ TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
 {
     ClassicStarter screen;
     SHIDBoot session({&hostClock, &backend});
-    session.setBootDelegate(&screen);
+    session.addBootDelegate(&screen);
     QTemporaryDir dir;
     ClassicFirmware fw;
     fw.data = patternBytes(2048, 3);
@@ -294,7 +294,7 @@ TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
     session.open();
 
     VirtualClassicBootloader bootloader(deviceBus);
-    bootloader.unplugAfter = 10; // in the middle of the data
+    bootloader.faults.unplugAfter = 10; // in the middle of the data
     bootloader.plug();
     ASSERT_TRUE(waitUntil([&] { return screen.removals == 1; }, 15000)) << "progress " << screen.progress;
     EXPECT_FALSE(screen.done);

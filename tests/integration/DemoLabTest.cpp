@@ -205,7 +205,7 @@ TEST_F(DemoLabTest, ArmedFaultsHitTheNextUpdateOnly)
         SCOPED_TRACE(row.why);
         test::BootRecorder recorder;
         SHIDBoot session({&clock, &lab.bus()});
-        session.setBootDelegate(&recorder);
+        session.addBootDelegate(&recorder);
         session.filePath = path;
         session.open();
         recorder.onAdd = [](const SFenwykDevicePtr &d) {

@@ -324,4 +324,99 @@ INSTANTIATE_TEST_SUITE_P(
                  "firmware is for product"}),
     [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
+struct LabWords
+{
+    const char *what;
+    QStringList args;
+    int status;
+    const char *out; // standard output starts with this
+    const char *err; // standard error starts with this
+};
+
+inline void PrintTo(const LabWords &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class LabOptions : public ::testing::TestWithParam<LabWords>
+{
+};
+
+// The program's own options, and each command's words for a bad option, with their status.
+TEST_P(LabOptions, AnsweredBeforeAnythingRuns)
+{
+    QTemporaryDir home;
+    const LabOutput o = runLab(GetParam().args, home.path());
+    EXPECT_EQ(o.status, GetParam().status) << o.err.constData();
+    // An empty expectation: nothing on that stream.
+    EXPECT_TRUE(*GetParam().out ? o.out.startsWith(GetParam().out) : o.out.isEmpty()) << o.out.constData();
+    EXPECT_TRUE(*GetParam().err ? o.err.startsWith(GetParam().err) : o.err.isEmpty()) << o.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, LabOptions,
+    ::testing::Values(
+        LabWords{"help", flashwell::test::strings({"--help"}), 0, "usage: flashwell-lab <command> [options]\n", ""},
+        LabWords{"short help", flashwell::test::strings({"-h", "flash"}), 0, "usage: flashwell-lab", ""},
+        LabWords{"version", flashwell::test::strings({"--version"}), 0, "flashwell-lab ", ""},
+        LabWords{"no command", {}, 2, "", "usage: flashwell-lab"},
+        LabWords{"unknown command", flashwell::test::strings({"frobnicate"}), 2, "", "usage: flashwell-lab"},
+        LabWords{"unknown option", flashwell::test::strings({"--json", "discover"}), 2, "", "usage: flashwell-lab"},
+        LabWords{"update's own version", flashwell::test::strings({"update", "--version", "1.234"}), 2, "",
+                 "flashwell-lab update: --version needs a version such as 1.02\nusage: flashwell-lab update"}),
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, LabOptions,
+    ::testing::Values(
+        LabWords{"flash unknown option", flashwell::test::strings({"flash", "--bootloader", "classic", "stray"}), 2, "",
+                 "flashwell-lab flash: unknown option stray\n"},
+        LabWords{"flash missing value", flashwell::test::strings({"flash", "--file", "f", "--bootloader"}), 2, "",
+                 "flashwell-lab flash: --bootloader needs a value\n"},
+        LabWords{"flash bad number", flashwell::test::strings({"flash", "--usb-pid", "zz", "--bogus"}), 2, "",
+                 "flashwell-lab flash: --usb-pid needs a 16-bit hex number\n"},
+        LabWords{"flash hex too large", flashwell::test::strings({"flash", "--info-pid", "0x10000"}), 2, "",
+                 "flashwell-lab flash: --info-pid needs a 16-bit hex number\n"},
+        LabWords{"flash dev id", flashwell::test::strings({"flash", "--dev-id", "385"}), 2, "",
+                 "flashwell-lab flash: --dev-id is 386 or 387\n"},
+        LabWords{"flash fault", flashwell::test::strings({"flash", "--fault", "boom:1"}), 2, "",
+                 "flashwell-lab flash: unknown fault boom (drop-reply, corrupt-write, unplug-after, fail-send)\n"},
+        LabWords{"flash fault count", flashwell::test::strings({"flash", "--fault", "drop-reply:0"}), 2, "",
+                 "flashwell-lab flash: --fault takes KIND:N with N >= 1\n"},
+        LabWords{"flash needs a bootloader", flashwell::test::strings({"flash", "--file", "f"}), 2, "",
+                 "flashwell-lab flash: --bootloader is required (classic, second-gen, hjz)\n"},
+        LabWords{"update empty folder", flashwell::test::strings({"update", "--downloads", ""}), 2, "",
+                 "flashwell-lab update: --downloads needs a folder\n"},
+        LabWords{"update row", flashwell::test::strings({"update", "--row", "100001"}), 2, "",
+                 "flashwell-lab update: --row needs a number\n"},
+        LabWords{"update needs a server", flashwell::test::strings({"update", "--pid", "3011"}), 2, "",
+                 "flashwell-lab update: --server is required\n"},
+        LabWords{"replay two recordings", flashwell::test::strings({"replay", "a.jsonl", "b.jsonl", "--bogus"}), 2, "",
+                 "flashwell-lab replay: one recording at a time (b.jsonl is one too many)\n"},
+        LabWords{"replay speed", flashwell::test::strings({"replay", "a.jsonl", "--speed"}), 2, "",
+                 "flashwell-lab replay: --speed is real or virtual\n"},
+        LabWords{"replay unknown option", flashwell::test::strings({"replay", "--all"}), 2, "",
+                 "flashwell-lab replay: unknown option --all\n"},
+        LabWords{"replay nothing", flashwell::test::strings({"replay"}), 2, "",
+                 "flashwell-lab replay: name the recording to replay\n"},
+        LabWords{"server missing value", flashwell::test::strings({"server", "--dir"}), 2, "",
+                 "flashwell-lab server: --dir needs a value\n"},
+        LabWords{"server bad port", flashwell::test::strings({"server", "--port", "http"}), 2, "",
+                 "flashwell-lab server: bad option --port http\n"},
+        LabWords{"server unknown option", flashwell::test::strings({"server", "--host", "x"}), 2, "",
+                 "flashwell-lab server: bad option --host x\n"},
+        LabWords{"build negative size", flashwell::test::strings({"build-firmware", "--out", "f", "--size", "-1"}), 2,
+                 "", "flashwell-lab build-firmware: bad option --size -1\n"},
+        LabWords{"build unknown option at the end", flashwell::test::strings({"build-firmware", "--bogus"}), 2, "",
+                 "flashwell-lab build-firmware: --bogus needs a value\n"},
+        LabWords{"build needs out", flashwell::test::strings({"build-firmware", "--version", "102"}), 2, "",
+                 "flashwell-lab build-firmware: --out is required\n"},
+        LabWords{"client missing value", flashwell::test::strings({"releases", "--type"}), 2, "",
+                 "flashwell-lab releases: --type needs a value\nusage: flashwell-lab releases --type N"},
+        LabWords{"client not a number", flashwell::test::strings({"newest", "--version", "x"}), 2, "",
+                 "flashwell-lab newest: --version needs a number, not \"x\"\n"},
+        LabWords{"discover seconds", flashwell::test::strings({"discover", "stray", "--hidapi", "--seconds", "0"}), 2,
+                 "", "flashwell-lab discover: --seconds needs a positive number\n"}),
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
+
 #endif

@@ -26,6 +26,8 @@ using State = UpdateSessionController;
 
 namespace {
 
+using Cause = AttemptEnd::Cause;
+
 enum class Phase { Identification, FirstData, Middle, Last };
 constexpr Phase kPhases[] = {Phase::Identification, Phase::FirstData, Phase::Middle, Phase::Last};
 constexpr HidFault::Kind kKinds[] = {HidFault::Kind::Drop,    HidFault::Kind::Duplicate, HidFault::Kind::Delay,
@@ -133,13 +135,20 @@ protected:
     // has sent its `fault->index`-th report since the press, and hits the device's next report.
     // Fills `log` with what the host sent from the press on.
     UpdateRunResult runWith(std::optional<HidFault> fault, std::vector<VirtualHidBus::Record> *log, bool &flashMatches,
-                            int64_t &sincePress)
+                            int64_t &sincePress, std::vector<std::optional<AttemptEnd>> *events = nullptr)
     {
         LabUpdateOptions o = GetParam().options;
         const bool onReplies = fault && fault->direction == HidFault::Direction::DeviceToHost;
         if (fault && !onReplies)
             o.faults = {*fault};
         LabUpdateRun run(o);
+        // Starts (none) and ends (the end), in the order heard.
+        if (events) {
+            QObject::connect(&run.controller(), &UpdateSessionController::attemptStarted,
+                             [events] { events->emplace_back(); });
+            QObject::connect(&run.controller(), &UpdateSessionController::attemptEnded,
+                             [events](const AttemptEnd &end) { events->emplace_back(end); });
+        }
         UpdateRunResult r;
         if (!run.showScreen())
             return run.result();
@@ -223,7 +232,8 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
                 bool flashMatches = false;
                 int64_t sincePress = 0;
                 ++cells;
-                const UpdateRunResult r = runWith(fault, nullptr, flashMatches, sincePress);
+                std::vector<std::optional<AttemptEnd>> events;
+                const UpdateRunResult r = runWith(fault, nullptr, flashMatches, sincePress, &events);
                 Outcome outcome = Outcome::FailedIn0;
                 if (r.success)
                     outcome = flashMatches ? Outcome::Flashed : Outcome::WrongFlash;
@@ -237,6 +247,24 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
                 EXPECT_LT(sincePress, took + 5000 + 23'000);
                 if (outcome == Outcome::WrongFlash)
                     wrong.insert(cell);
+                // Whoever watches the controller hears each start ended exactly once (a restart after
+                // the error guide, in the settling time, is a new start), and the first end is the
+                // run's outcome.
+                ASSERT_GE(events.size(), 2u);
+                for (std::size_t i = 0; i < events.size(); ++i)
+                    ASSERT_EQ(events[i].has_value(), i % 2 == 1) << "event " << i;
+                const AttemptEnd::Cause cause = events[1]->cause;
+                EXPECT_EQ(events[1]->outcome, r.success ? AttemptEnd::Outcome::Success : AttemptEnd::Outcome::Failed);
+                if (outcome == Outcome::FailedIn7) {
+                    EXPECT_TRUE(cause == Cause::DeviceLeft || cause == Cause::NoSignOfLife
+                                || cause == Cause::ReportNotSent);
+                }
+                if (outcome == Outcome::FailedIn0) {
+                    EXPECT_TRUE(cause == Cause::Alert || cause == Cause::DownloadFailed);
+                }
+                if (outcome == Outcome::FailedIn7 && kind == HidFault::Kind::Unplug && phase != Phase::Identification) {
+                    EXPECT_EQ(cause, Cause::DeviceLeft);
+                }
                 table += std::string(" ") + name(phase) + "=" + name(outcome) + ";";
             }
             table += "\n";

@@ -2,8 +2,7 @@
 #include "FlashMemory.h"
 #include "LabFirmwareServer.h"
 #include "LabUpdateRun.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualVela2Bootloader.h"
+#include "VirtualBootloader.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
@@ -189,8 +188,8 @@ TEST_F(UpdateWorkflowTest, RemovalWhileWritingEndsInState7AndTheReturningBootloa
     EXPECT_TRUE(run.controller().model().guideShown);
 
     // The user follows the guide: the bootloader comes back and the update restarts by itself.
-    run.vela2Bootloader()->unplugAfter.reset();
-    run.vela2Bootloader()->plug();
+    run.bootloader()->faults.unplugAfter.reset();
+    run.bootloader()->plug();
     ASSERT_TRUE(run.runUntil([&] { return run.controller().state() == State::kStateFinished; }));
     EXPECT_FALSE(run.controller().model().guideShown);
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
@@ -214,8 +213,8 @@ TEST_F(UpdateWorkflowTest, AClassicBootloaderComingBackAfterState7IsFlashedFromT
     const UpdateRunResult r = run.finish();
     ASSERT_EQ(r.state, State::kStateFailed) << qPrintable(r.message);
 
-    run.classicBootloader()->unplugAfter.reset();
-    run.classicBootloader()->plug();
+    run.bootloader()->faults.unplugAfter.reset();
+    run.bootloader()->plug();
     ASSERT_TRUE(run.runUntil([&] { return run.controller().state() == State::kStateFinished; }));
     run.clock().advance(2000);
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);

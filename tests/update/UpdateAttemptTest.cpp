@@ -147,43 +147,75 @@ INSTANTIATE_TEST_SUITE_P(
         ArrivalCase{"hjzOnAnOffer", Bootloader::Hjz, Moment::OnAnOffer, State::kStateOffer}),
     [](const auto &row) { return std::string(row.param.name); });
 
-TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndLeavingStopsTheSessions)
+TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndIsAnnouncedOnce)
 {
+    using Outcome = AttemptEnd::Outcome;
+    using Cause = AttemptEnd::Cause;
     struct Ending
     {
         const char *name;
         std::function<void()> end;
+        Outcome outcome;
+        Cause cause;
+        bool writing = false; // the session reported writing before the end
     };
     const std::vector<Ending> endings{
-        {"success", [&] { controller.SHIDBootStartUpdateed(nullptr); }},
-        {"hjz success", [&] { controller.SHIDBootHJZUpdateSuccess(&hjz); }},
-        {"not supported", [&] { controller.SHIDBootNotSupportFirmware(nullptr); }},
-        {"session error", [&] { controller.SHIDBootErrorString(nullptr, QStringLiteral("no reply")); }},
-        {"hjz failure", [&] { controller.SHIDBootHJZUpdateFail(&hjz, QStringLiteral("page 2 checksum")); }},
-        {"product mismatch", [&] { controller.SHIDBootErrorNOEqualPID(nullptr, 0x3011, 0x9020); }},
-        {"leaving", [&] { controller.removeFromSuperview(); }},
+        {"success", [&] { controller.SHIDBootStartUpdateed(nullptr); }, Outcome::Success, Cause::Finished, true},
+        {"hjz success", [&] { controller.SHIDBootHJZUpdateSuccess(&hjz); }, Outcome::Success, Cause::Finished, true},
+        {"not supported", [&] { controller.SHIDBootNotSupportFirmware(nullptr); }, Outcome::Failed, Cause::Alert},
+        {"session error", [&] { controller.SHIDBootErrorString(nullptr, QStringLiteral("no reply")); },
+         Outcome::Failed, Cause::Alert},
+        {"hjz failure", [&] { controller.SHIDBootHJZUpdateFail(&hjz, QStringLiteral("page 2 checksum")); },
+         Outcome::Failed, Cause::Alert, true},
+        {"product mismatch", [&] { controller.SHIDBootErrorNOEqualPID(nullptr, 0x3011, 0x9020); }, Outcome::Failed,
+         Cause::Alert},
+        {"leaving", [&] { controller.removeFromSuperview(); }, Outcome::Cancelled, Cause::Left},
+        {"stopped before writing", [&] { controller.stopAttempt(Cause::Stopped, QStringLiteral("stop")); },
+         Outcome::Cancelled, Cause::Stopped},
+        {"stopped while writing", [&] { controller.stopAttempt(Cause::Stopped, QStringLiteral("stop")); },
+         Outcome::Interrupted, Cause::Stopped, true},
     };
+    std::vector<AttemptEnd> ends;
+    int starts = 0;
+    QObject::connect(&controller, &UpdateSessionController::attemptStarted, [&] { ++starts; });
+    QObject::connect(&controller, &UpdateSessionController::attemptEnded,
+                     [&](const AttemptEnd &end) { ends.push_back(end); });
     for (const Ending &e : endings) {
         SCOPED_TRACE(e.name);
         controller.removeFromSuperview();
         show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+        starts = 0;
+        ends.clear();
         controller.SButtonClick(State::Button::Update);
         ASSERT_FALSE(controller.shidBoot().filePath.isEmpty());
         ASSERT_FALSE(vela2.filePath.isEmpty());
         ASSERT_FALSE(hjz.filePath.isEmpty());
+        if (e.writing)
+            controller.SHIDBootStartUpdate(nullptr);
         e.end();
         EXPECT_FALSE(controller.attemptRunning());
         EXPECT_TRUE(filesForgotten());
         EXPECT_FALSE(controller.model().releaseFixed);
+        EXPECT_EQ(starts, 1);
+        ASSERT_EQ(ends.size(), 1u);
+        EXPECT_EQ(ends[0].outcome, e.outcome);
+        EXPECT_EQ(ends[0].cause, e.cause);
+        // Nothing more is said about an attempt that ended.
+        controller.removeFromSuperview();
+        EXPECT_EQ(ends.size(), 1u);
     }
 
     // A failed download ends the attempt it began, with nothing handed to the sessions.
     controller.removeFromSuperview();
+    ends.clear();
     server.downloadMode = FakeCatalogue::Download::Fail;
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
     controller.SButtonClick(State::Button::Update);
     EXPECT_FALSE(controller.attemptRunning());
     EXPECT_TRUE(filesForgotten());
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].outcome, Outcome::Failed);
+    EXPECT_EQ(ends[0].cause, Cause::DownloadFailed);
 }
 
 TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)

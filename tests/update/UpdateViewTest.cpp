@@ -51,7 +51,8 @@ protected:
     UpdateViewTest()
         : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"),
                      entry(0x3020, 0x2DC8, 2, "Fenwyk Wren")})
-        , view(services())
+        , controller(services())
+        , view(controller)
     {
         view.resize(900, 600);
         view.setTerminateHandler([this](int status) { terminated = status; });
@@ -64,9 +65,9 @@ protected:
     // The root's showing: device, picture mode, state 0, shown; then the server's answer.
     void show(const SFenwykDevicePtr &d, const QList<Firmware> &list, int32_t chosenByHand = 0)
     {
-        view.setDevice(d);
-        view.setminiImageposition(chosenByHand);
-        view.setState(State::kStateReady);
+        controller.setDevice(d);
+        controller.setminiImageposition(chosenByHand);
+        controller.setState(State::kStateReady);
         view.show();
         QCoreApplication::processEvents();
         server.answer(list);
@@ -86,6 +87,7 @@ protected:
     }
 
     ScopedCatalogue catalogue;
+    UpdateSessionController controller;
     UpdateView view;
     std::optional<int> terminated;
 };
@@ -120,8 +122,8 @@ TEST_F(UpdateViewTest, EachStateShowsItsControls)
     EXPECT_EQ(view.firmwaerHintLabel()->text(), QStringLiteral("Firmware 1.00 to v1.05 beta 2 "));
     screenshot("state0_en");
 
-    view.setState(State::kStateOffer);
-    view.setNewFirmwaer(release(1.07f));
+    controller.setState(State::kStateOffer);
+    controller.setNewFirmwaer(release(1.07f));
     EXPECT_FALSE(view.updateButton()->isVisible());
     EXPECT_TRUE(view.leftButton()->isVisible());
     EXPECT_TRUE(view.rightButton()->isVisible());
@@ -136,10 +138,10 @@ TEST_F(UpdateViewTest, EachStateShowsItsControls)
     screenshot("state1_en");
 
     // From the list: update pressed, the download under way, then writing.
-    view.setState(State::kStateReady);
+    controller.setState(State::kStateReady);
     server.downloadMode = FakeCatalogue::Download::Wait;
     QTest::mouseClick(view.updateButton(), Qt::LeftButton);
-    EXPECT_EQ(view.state(), State::kStatePreparing);
+    EXPECT_EQ(controller.state(), State::kStatePreparing);
     view.controller().SHIDBootStartUpdate(nullptr);
     view.controller().SHIDBootStartUpdateing(40, nullptr);
     EXPECT_EQ(view.updateButton()->m_backgroundColor(), QColor(255, 52, 90));
@@ -164,10 +166,10 @@ TEST_F(UpdateViewTest, EachStateShowsItsControls)
     screenshot("state6_en");
 
     // Another attempt that stalls while writing: the error guide.
-    view.setState(State::kStateReady);
+    controller.setState(State::kStateReady);
     QTest::mouseClick(view.updateButton(), Qt::LeftButton);
     view.controller().SHIDBootStartUpdate(nullptr);
-    view.updateingError();
+    controller.updateingError();
     EXPECT_EQ(view.updateButton()->m_progress(), 0.0f);
     ASSERT_NE(view.manualView(), nullptr);
     EXPECT_TRUE(view.manualView()->isVisible());
@@ -184,11 +186,11 @@ TEST_F(UpdateViewTest, ChineseTextsFit)
     EXPECT_EQ(view.firmwaerHintLabel()->text(), QStringLiteral("固件 1.01 至 v1.05"));
     EXPECT_LE(view.firmwaerHintLabel()->sizeHint().width(), 350);
     screenshot("state0_zh");
-    view.setState(State::kStateOffer);
-    view.setNewFirmwaer(release(1.07f, 1));
+    controller.setState(State::kStateOffer);
+    controller.setNewFirmwaer(release(1.07f, 1));
     EXPECT_EQ(view.findNewVersionLogTextView()->toPlainText(), QStringLiteral("说明"));
     screenshot("state1_zh");
-    view.updateingError();
+    controller.updateingError();
     screenshot("state7_zh");
     for (SButton *b : {view.leftButton(), view.rightButton(), view.updateButton()})
         EXPECT_LE(b->fontMetrics().horizontalAdvance(b->m_title()), b->width()) << b->m_title().toStdString();
@@ -200,17 +202,17 @@ TEST_F(UpdateViewTest, ButtonsActByState)
     show(device(0x3011, 1.0f), {release(1.05f)});
     QTest::mouseClick(view.updateButton(), Qt::LeftButton);
     EXPECT_EQ(server.downloads.size(), 1u);
-    EXPECT_EQ(view.state(), State::kStatePreparing);
+    EXPECT_EQ(controller.state(), State::kStatePreparing);
     EXPECT_EQ(view.updateButton()->m_title(), tr("prepareUpdate"));
     QTest::mouseClick(view.updateButton(), Qt::LeftButton);
     EXPECT_EQ(server.downloads.size(), 1u) << "nothing while preparing";
 
-    view.setState(State::kStateFinished);
+    controller.setState(State::kStateFinished);
     view.leftButton()->show();
     QTest::mouseClick(view.leftButton(), Qt::LeftButton);
     EXPECT_EQ(terminated, 0);
     // Keyboard: the update button takes focus and answers Space.
-    view.setState(State::kStateReady);
+    controller.setState(State::kStateReady);
     view.updateButton()->setFocus();
     QTest::keyClick(view.updateButton(), Qt::Key_Space);
     EXPECT_EQ(server.downloads.size(), 2u);
@@ -289,7 +291,7 @@ TEST_F(UpdateViewTest, AlertsAreWindowModalAndOpen)
     EXPECT_EQ(box->text(), QStringLiteral("erase reply for 0x08014000 missing"));
     ASSERT_EQ(box->buttons().size(), 1);
     EXPECT_EQ(box->buttons().first()->text(), tr("sure"));
-    EXPECT_EQ(view.state(), State::kStateReady) << "the state changes when the alert is shown";
+    EXPECT_EQ(controller.state(), State::kStateReady) << "the state changes when the alert is shown";
     EXPECT_TRUE(view.firmwaerListVist()->isVisible());
     box->buttons().first()->click();
 }
@@ -312,13 +314,13 @@ TEST_F(UpdateViewTest, ReceiverPictureSwitchesTheList)
 TEST_F(UpdateViewTest, GuideForTheHardwareRevisionAndTheManualSwitch)
 {
     show(device(0x3020, 1.0f, false), {release(1.05f, 0, 2)});
-    view.noV1AndV2();
+    controller.noV1AndV2();
     ASSERT_NE(view.manualView(), nullptr);
     EXPECT_TRUE(view.manualView()->isVisible());
     EXPECT_FALSE(view.manualView()->error());
-    view.setState(State::kStateReady);
+    controller.setState(State::kStateReady);
     QTest::mouseClick(view.updateButton(), Qt::LeftButton);
-    EXPECT_EQ(view.state(), State::kStateManual);
+    EXPECT_EQ(controller.state(), State::kStateManual);
     EXPECT_TRUE(view.manualView()->isVisible());
     // The bootloader's arrival takes the guide away.
     models.push_back(std::make_unique<lab::SilentDevice>(bus, HidIdentity{0x2DC8, 0x3208, QStringLiteral("Boot")}));
@@ -375,9 +377,8 @@ TEST_F(UpdateViewTest, NotesButtonOpensTheReleaseNotesCentred)
     window->hide();
 }
 
-TEST_F(UpdateViewTest, AViewOfAControllerOwnedElsewhere)
+TEST_F(UpdateViewTest, TwoViewsOfOneController)
 {
-    UpdateSessionController &controller = view.controller();
     show(device(0x3011, 1.0f), {release(1.05f), release(1.04f)});
     std::optional<int> handled;
     {
@@ -392,7 +393,7 @@ TEST_F(UpdateViewTest, AViewOfAControllerOwnedElsewhere)
         controller.SButtonClick(State::Button::Left);
     }
     EXPECT_EQ(handled, 0);
-    EXPECT_EQ(terminated, 0) << "the first view (the controller's owner) is told too";
+    EXPECT_EQ(terminated, 0) << "the first view is told too";
     controller.chengeboxClick(0); // the controller outlives the second view
     EXPECT_TRUE(view.rows()[0].checkbox->isChecked());
 }
