@@ -24,10 +24,12 @@ screenshots: setup
 	cmake --build build/test --target flashwell-demo
 	FLASHWELL_DEMO=build/test/sim/flashwell-demo /usr/bin/python3 tests/e2e/screenshots.py docs/screenshots
 
-# Endurance: a thousand whole updates in one process (a few minutes).
+# Endurance: a thousand whole updates in one process (a few minutes), then a hundred through the
+# window's screens (offscreen).
 soak: setup
 	cmake --workflow --preset release
 	./build/release/bench/flashwell-soak-bench --benchmark_filter=BM_SoakUpdates/1000
+	QT_QPA_PLATFORM=offscreen ./build/release/bench/flashwell-window-soak-bench --benchmark_filter=BM_WindowSoak/100
 
 # Mutation score: MUTANTS small faults sampled from src/ with SEED (FOLDER narrows it), each built
 # in build/mutants and judged by its layer's tests; a table per folder, results in

@@ -12,8 +12,6 @@
 #include "platform/VirtualScheduler.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -23,66 +21,16 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <string>
 #include <vector>
 
+#include "SoakProbes.h"
 #include "UpdatePathCases.h"
 
-QT_BEGIN_NAMESPACE
-// Qt's hook table for tools that track objects (declared in a private header): slot 3 is called
-// for every QObject constructed, slot 4 for every one destroyed.
-extern Q_CORE_EXPORT quintptr qtHookData[];
-QT_END_NAMESPACE
-
 using namespace flashwell;
+using namespace flashwell::bench;
 
 namespace {
-
-constexpr std::size_t kAddQObjectHook = 3;
-constexpr std::size_t kRemoveQObjectHook = 4;
-using ObjectHook = void (*)(QObject *);
-
-std::atomic<long> liveObjects{0};
-ObjectHook previousAdd = nullptr;
-ObjectHook previousRemove = nullptr;
-
-void objectAdded(QObject *o)
-{
-    ++liveObjects;
-    if (previousAdd)
-        previousAdd(o);
-}
-
-void objectRemoved(QObject *o)
-{
-    --liveObjects;
-    if (previousRemove)
-        previousRemove(o);
-}
-
-// Counts from now on; the objects made before are a constant offset, which is all a leak check needs.
-void installObjectCounter()
-{
-    previousAdd = reinterpret_cast<ObjectHook>(qtHookData[kAddQObjectHook]);
-    previousRemove = reinterpret_cast<ObjectHook>(qtHookData[kRemoveQObjectHook]);
-    qtHookData[kAddQObjectHook] = reinterpret_cast<quintptr>(&objectAdded);
-    qtHookData[kRemoveQObjectHook] = reinterpret_cast<quintptr>(&objectRemoved);
-}
-
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4 : 0; // pages of 4 KiB
-}
-
-long openDescriptors()
-{
-    return static_cast<long>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
-}
 
 // The paths of a whole update, and the second-generation update through the D-input switch.
 std::vector<test::PathCase> soakPaths()
@@ -93,33 +41,6 @@ std::vector<test::PathCase> soakPaths()
     secondGen.options = test::dinput(0x9026, lab::LabBootloader::SecondGen);
     paths.push_back(secondGen);
     return paths;
-}
-
-// A fault for the n-th faulted update: each kind in turn, on a host report inside the data.
-HidFault faultFor(int n)
-{
-    static constexpr std::array<HidFault::Kind, 6> kKinds = {HidFault::Kind::Drop,     HidFault::Kind::Duplicate,
-                                                             HidFault::Kind::Delay,    HidFault::Kind::Corrupt,
-                                                             HidFault::Kind::FailSend, HidFault::Kind::Unplug};
-    HidFault fault;
-    fault.kind = kKinds[static_cast<std::size_t>(n) % kKinds.size()];
-    fault.direction = HidFault::Direction::HostToDevice;
-    fault.index = 30 + n % 7;
-    fault.delayMs = 5000;
-    fault.corruptByte = 20;
-    return fault;
-}
-
-struct Sample
-{
-    long rssKiB;
-    long fds;
-    long objects;
-};
-
-Sample sample()
-{
-    return {residentKiB(), openDescriptors(), liveObjects.load()};
 }
 
 void runSoak(benchmark::State &state, int updates)

@@ -16,6 +16,8 @@ PACKAGES=(
   libhidapi-dev libudev-dev libplist-dev libplist++-dev
   # tests and benchmarks (umockdev emulates hidraw nodes for the hidapi backend's test)
   googletest libgtest-dev libgmock-dev libbenchmark-dev umockdev libumockdev-dev
+  # the start-up benchmark watches its own Xvfb through xcb; profilers for the performance notes
+  libxcb1-dev valgrind linux-perf
   # desktop integration and the Debian package: validators, icon rendering, packaging tools
   desktop-file-utils appstream librsvg2-bin gzip dpkg-dev file lintian
   # the sleep lock's test: a private message bus and a mock logind on it

@@ -149,10 +149,89 @@ VirtualDeviceModel *DemoLab::currentNormal(const Slot &slot) const
     return slot.normal.get();
 }
 
+DemoRelease DemoLab::buildRelease(const SFenwykDataDetails &entry, uint16_t version, uint16_t beta, int size) const
+{
+    DemoRelease r;
+    r.type = entry.type;
+    r.versionHundredths = version;
+    r.beta = beta;
+    r.bootloader = demoBootloaderFor(entry);
+    r.payload = patternBytes(size, static_cast<uint32_t>(entry.type * 1000 + version + beta));
+    switch (r.bootloader) {
+    case LabBootloader::Classic: {
+        ClassicFirmware f;
+        f.version = version;
+        f.beta = beta;
+        f.address = kClassicAddress;
+        f.data = r.payload;
+        r.file = f.build();
+        r.flashAddress = kClassicAddress;
+        r.flashImage = r.payload;
+        break;
+    }
+    case LabBootloader::SecondGen: {
+        vela2::GamepadInfo info;
+        info.setProductId(entry.pid);
+        VirtualVela2Bootloader::putLabInfoAddresses(info);
+        const int32_t bootType = vela2::bootTypeForPid(entry.pid).value_or(0);
+        const uint32_t address = vela2::addressPlan(bootType, info).mainImage.value_or(kClassicAddress);
+        r.file = buildVela2File({Vela2Record(version, beta, address, entry.pid, r.payload)});
+        r.flashAddress = address;
+        r.flashImage = r.payload;
+        break;
+    }
+    case LabBootloader::Hjz: {
+        HjzFirmware f;
+        f.deviceId = kHjzDeviceId;
+        f.pageSize = kHjzPageSize;
+        f.data = r.payload;
+        r.file = f.build();
+        const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
+        r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
+        r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize) * geometry.firstPage);
+        break;
+    }
+    }
+    return r;
+}
+
+void DemoLab::publish(const SFenwykDataDetails &entry, DemoRelease release, const QString &date)
+{
+    const uint16_t v = release.versionHundredths;
+    const uint16_t beta = release.beta;
+    const QString model = entry.storedName().section(QLatin1Char(' '), 1).replace(QLatin1Char(' '), QLatin1Char('_'));
+    const QString version = firmware_version::fromHundredths(v);
+    QJsonObject json{
+        {QStringLiteral("id"), m_nextReleaseId++},
+        {QStringLiteral("type"), entry.type},
+        {QStringLiteral("version"), v / 100.0},
+        {QStringLiteral("beta"), beta},
+        {QStringLiteral("date"), date},
+        {QStringLiteral("fileName"), QStringLiteral("%1_V%2%3.bin")
+                                         .arg(model.isEmpty() ? QStringLiteral("Fenwyk") : model, version,
+                                              beta ? QStringLiteral("_beta%1").arg(beta) : QString())},
+        {QStringLiteral("readme"),
+         beta ? QStringLiteral("V%1 测试版 %2：试用新的摇杆曲线。\n可能仍有问题。").arg(version).arg(beta)
+         : v == kNewerVersion ? QStringLiteral("V%1：改进无线连接稳定性。\n修复按键偶尔失灵。").arg(version)
+                              : QStringLiteral("V%1：首个正式版本。").arg(version)},
+        {QStringLiteral("readme_en"),
+         beta ? QStringLiteral("V%1 beta %2: tries out a new stick curve.\nMay still have rough edges.")
+                    .arg(version)
+                    .arg(beta)
+         : v == kNewerVersion
+             ? QStringLiteral("V%1: steadier wireless connection.\nFixes a button that sometimes stuck.").arg(version)
+             : QStringLiteral("V%1: first release.").arg(version)},
+    };
+    // Release builds are on both servers; the beta build only where beta builds are asked for.
+    if (beta == 0)
+        m_server.addRelease(json, release.file);
+    m_betaServer.addRelease(json, release.file);
+    m_releases.push_back(std::move(release));
+}
+
 void DemoLab::buildReleases()
 {
     QSet<int> types;
-    int id = 1;
     for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
         if (types.contains(entry->type))
             continue;
@@ -161,7 +240,6 @@ void DemoLab::buildReleases()
         for (const auto &slot : m_slots)
             demoDevice = demoDevice || slot->type == entry->type;
         const int size = demoDevice ? kDemoImageSize : kOtherImageSize;
-        const LabBootloader bootloader = demoBootloaderFor(*entry);
         struct Version
         {
             uint16_t version;
@@ -171,81 +249,22 @@ void DemoLab::buildReleases()
         const Version versions[] = {{kDeviceVersion, 0, QStringLiteral("2026-06-15")},
                                     {kNewerVersion, 0, QStringLiteral("2026-10-20")},
                                     {kBetaVersion, kBetaNumber, QStringLiteral("2026-11-30")}};
-        for (const Version &v : versions) {
-            DemoRelease r;
-            r.type = entry->type;
-            r.versionHundredths = v.version;
-            r.beta = v.beta;
-            r.bootloader = bootloader;
-            r.payload = patternBytes(size, static_cast<uint32_t>(entry->type * 1000 + v.version + v.beta));
-            switch (bootloader) {
-            case LabBootloader::Classic: {
-                ClassicFirmware f;
-                f.version = v.version;
-                f.beta = v.beta;
-                f.address = kClassicAddress;
-                f.data = r.payload;
-                r.file = f.build();
-                r.flashAddress = kClassicAddress;
-                r.flashImage = r.payload;
-                break;
-            }
-            case LabBootloader::SecondGen: {
-                vela2::GamepadInfo info;
-                info.setProductId(entry->pid);
-                VirtualVela2Bootloader::putLabInfoAddresses(info);
-                const int32_t bootType = vela2::bootTypeForPid(entry->pid).value_or(0);
-                const uint32_t address = vela2::addressPlan(bootType, info).mainImage.value_or(kClassicAddress);
-                r.file = buildVela2File({Vela2Record(v.version, v.beta, address, entry->pid, r.payload)});
-                r.flashAddress = address;
-                r.flashImage = r.payload;
-                break;
-            }
-            case LabBootloader::Hjz: {
-                HjzFirmware f;
-                f.deviceId = kHjzDeviceId;
-                f.pageSize = kHjzPageSize;
-                f.data = r.payload;
-                r.file = f.build();
-                const hjz::PageSettings geometry = hjz::settingsForDevice(kHjzDeviceId).value_or(hjz::PageSettings{});
-                r.flashAddress = geometry.flashBase + kHjzPageSize * geometry.firstPage;
-                r.flashImage = r.payload.mid(static_cast<qsizetype>(kHjzPageSize) * geometry.firstPage);
-                break;
-            }
-            }
-            const QString model =
-                entry->storedName().section(QLatin1Char(' '), 1).replace(QLatin1Char(' '), QLatin1Char('_'));
-            const QString version = firmware_version::fromHundredths(v.version);
-            QJsonObject json{
-                {QStringLiteral("id"), id++},
-                {QStringLiteral("type"), entry->type},
-                {QStringLiteral("version"), v.version / 100.0},
-                {QStringLiteral("beta"), v.beta},
-                {QStringLiteral("date"), v.date},
-                {QStringLiteral("fileName"), QStringLiteral("%1_V%2%3.bin")
-                                                 .arg(model.isEmpty() ? QStringLiteral("Fenwyk") : model, version,
-                                                      v.beta ? QStringLiteral("_beta%1").arg(v.beta) : QString())},
-                {QStringLiteral("readme"),
-                 v.beta ? QStringLiteral("V%1 测试版 %2：试用新的摇杆曲线。\n可能仍有问题。").arg(version).arg(v.beta)
-                 : v.version == kNewerVersion
-                     ? QStringLiteral("V%1：改进无线连接稳定性。\n修复按键偶尔失灵。").arg(version)
-                     : QStringLiteral("V%1：首个正式版本。").arg(version)},
-                {QStringLiteral("readme_en"),
-                 v.beta ? QStringLiteral("V%1 beta %2: tries out a new stick curve.\nMay still have rough edges.")
-                              .arg(version)
-                              .arg(v.beta)
-                 : v.version == kNewerVersion
-                     ? QStringLiteral("V%1: steadier wireless connection.\nFixes a button that sometimes stuck.")
-                           .arg(version)
-                     : QStringLiteral("V%1: first release.").arg(version)},
-            };
-            // Release builds are on both servers; the beta build only where beta builds are asked for.
-            if (v.beta == 0)
-                m_server.addRelease(json, r.file);
-            m_betaServer.addRelease(json, r.file);
-            m_releases.push_back(std::move(r));
-        }
+        for (const Version &v : versions)
+            publish(*entry, buildRelease(*entry, v.version, v.beta, size), v.date);
     }
+}
+
+const DemoRelease *DemoLab::addRelease(int index, uint16_t versionHundredths, int imageSize)
+{
+    if (index < 0 || index >= deviceCount())
+        return nullptr;
+    for (const SFenwykDataDetailsPtr &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
+        if (entry->pid != m_slots[index]->pid)
+            continue;
+        publish(*entry, buildRelease(*entry, versionHundredths, 0, imageSize), QStringLiteral("2026-12-08"));
+        return &m_releases.back();
+    }
+    return nullptr;
 }
 
 bool DemoLab::start(QString *error)

@@ -80,6 +80,9 @@ public:
     LabFirmwareServer &betaServer() { return m_betaServer; }
     const std::vector<DemoRelease> &releases() const { return m_releases; }
     const DemoRelease *release(int type, uint16_t versionHundredths, uint16_t beta = 0) const;
+    // One more release (not a beta) for the product of demo device `index`, with an image of
+    // `imageSize` bytes, on both servers; null for an index past the devices. Call after start().
+    const DemoRelease *addRelease(int index, uint16_t versionHundredths, int imageSize);
 
     // The demo devices, in menu order.
     int deviceCount() const;
@@ -108,6 +111,8 @@ Q_SIGNALS:
 private:
     struct Slot;
     void buildReleases();
+    DemoRelease buildRelease(const SFenwykDataDetails &entry, uint16_t version, uint16_t beta, int size) const;
+    void publish(const SFenwykDataDetails &entry, DemoRelease release, const QString &date);
     void onArrived(HidDevice *device);
     void identifyArrival(HidDevice *device);
     VirtualBootloader *freshBootloader(Slot &slot);
@@ -122,6 +127,7 @@ private:
     std::vector<DemoRelease> m_releases;
     std::vector<std::unique_ptr<Slot>> m_slots;
     Fault m_armedFault = Fault::None;
+    int m_nextReleaseId = 1;
 };
 
 } // namespace flashwell::lab

@@ -29,8 +29,10 @@ void FlashMemory::erase(uint32_t address, uint32_t length)
     for (auto it = m_pages.lower_bound(address / kPageSize);
          it != m_pages.end() && uint64_t{it->first} * kPageSize < end;) {
         const uint64_t pageStart = uint64_t{it->first} * kPageSize;
-        for (uint64_t at = std::max<uint64_t>(pageStart, address); at < std::min(end, pageStart + kPageSize); ++at)
+        for (uint64_t at = std::max<uint64_t>(pageStart, address); at < std::min(end, pageStart + kPageSize); ++at) {
             it->second.written.reset(at % kPageSize);
+            it->second.bytes[at % kPageSize] = 0xFF;
+        }
         it = it->second.written.none() ? m_pages.erase(it) : std::next(it);
     }
 }
@@ -43,11 +45,8 @@ QByteArray FlashMemory::read(uint32_t address, uint32_t length) const
         const uint32_t at = address + done;
         const uint32_t within = at % kPageSize;
         const uint32_t n = std::min(length - done, kPageSize - within);
-        if (const auto it = m_pages.find(at / kPageSize); it != m_pages.end()) {
-            for (uint32_t i = 0; i < n; ++i)
-                if (it->second.written.test(within + i))
-                    out[static_cast<qsizetype>(done) + i] = static_cast<char>(it->second.bytes[within + i]);
-        }
+        if (const auto it = m_pages.find(at / kPageSize); it != m_pages.end())
+            std::copy_n(it->second.bytes.begin() + within, n, out.begin() + static_cast<qsizetype>(done));
         done += n;
     }
     return out;

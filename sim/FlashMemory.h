@@ -34,8 +34,10 @@ public:
 
 private:
     static constexpr uint32_t kPageSize = 4096;
+    // Bytes never written (or erased) hold 0xFF, so a read is a copy; `written` says which hold data.
     struct Page
     {
+        Page() { bytes.fill(0xFF); }
         std::array<uint8_t, kPageSize> bytes;
         std::bitset<kPageSize> written;
     };

@@ -1,13 +1,12 @@
 #include "LabUpdateRun.h"
 
 #include "BootEventPrinter.h"
-#include "BootloaderFactory.h"
 #include "FlashMemory.h"
 #include "LabRecording.h"
+#include "LabUpdateDevices.h"
 #include "MixedTimePump.h"
 #include "ReplayDevices.h"
-#include "VirtualDinputController.h"
-#include "VirtualVendorModeController.h"
+#include "VirtualBootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/DeviceDelegate.h"
@@ -16,8 +15,8 @@
 #include "device/UsbIdentities.h"
 #include "platform/VirtualScheduler.h"
 #include "update/ObservingCatalogueClient.h"
-#include "update/UpdateRecordingContext.h"
 #include "update/UpdateHost.h"
+#include "update/UpdateRecordingContext.h"
 #include "update/UpdateSessionController.h"
 
 #include <QPointer>
@@ -26,9 +25,6 @@ namespace flashwell::lab {
 
 namespace {
 
-// How long the lab's "user" takes to re-plug a device shown the guide.
-constexpr int64_t kUserUnplugMs = 1500;
-constexpr int64_t kUserReplugMs = 500;
 // What the device still does after the outcome (its reset, re-enumeration), not printed.
 constexpr int64_t kSettleMs = 2000;
 // Virtual tasks run between two looks at the event loop while no request is waiting.
@@ -104,8 +100,7 @@ struct LabUpdateRun::State
     BootEventPrinter printer;
     LabRoot root;
 
-    std::unique_ptr<VirtualDeviceModel> normal;
-    std::unique_ptr<VirtualBootloader> boot;
+    std::unique_ptr<LabUpdateDevices> devices;
 
     std::function<void(const QJsonObject &)> *sink = nullptr;
     bool printing = true;
@@ -131,65 +126,13 @@ struct LabUpdateRun::State
         result.virtualMs = clock.nowMs();
     }
 
-    // The identity the device switches to: its bootloader's, by the name every bootloader of an update
-    // run shows.
-    HidIdentity bootIdentity() const
-    {
-        return {boot->identity().vendorId, boot->identity().productId, QStringLiteral("Fenwyk Bootloader")};
-    }
-
-    void setUpBootloader()
-    {
-        // The update downloads its file; a second-generation bootloader reports the device's own
-        // product ID unless told otherwise.
-        LabFlashOptions b = options.boot;
-        b.file.clear();
-        if (!options.reportedPidGiven)
-            b.reportedPid = options.pid;
-        boot = makeBootloader(
-            bus, b,
-            {HidIdentity{usb::kVendorId, options.pid, QStringLiteral("Fenwyk Controller")}, options.versionHundredths});
-        if (b.bootloader == LabBootloader::Hjz)
-            hjz.cur_devId = b.devId.value_or(0);
-    }
-
-    void setUpNormalDevice()
-    {
-        switch (options.identity) {
-        case LabUpdateOptions::Identity::Dinput: {
-            auto device = std::make_unique<VirtualDinputController>(bus, options.pid);
-            device->versionHundredths = options.versionHundredths;
-            device->beta = options.beta;
-            normal = std::move(device);
-            break;
-        }
-        case LabUpdateOptions::Identity::Switch:
-        case LabUpdateOptions::Identity::Sony: {
-            auto device = std::make_unique<VirtualVendorModeController>(
-                bus,
-                options.identity == LabUpdateOptions::Identity::Switch ? VirtualVendorModeController::Identity::Switch
-                                                                       : VirtualVendorModeController::Identity::Sony,
-                options.pid);
-            device->versionHundredths = options.versionHundredths;
-            device->beta = options.beta;
-            normal = std::move(device);
-            break;
-        }
-        }
-        if (!options.bootloaderAttached)
-            normal->setBootTarget(bootIdentity(), boot.get());
-    }
-
     // The user, shown the guide, unplugs the device and plugs it in again in its bootloader mode.
     void playUser()
     {
         if (userReplugged || options.bootloaderAttached || replay)
             return;
         userReplugged = true;
-        clock.after(kUserUnplugMs, [this] {
-            normal->unplug();
-            clock.after(kUserReplugMs, [this] { boot->plug(); });
-        });
+        devices->replugAsUser(clock);
     }
 };
 
@@ -207,8 +150,9 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
                 s.replay->hostStep(step);
         };
     } else {
-        s.setUpBootloader();
-        s.setUpNormalDevice();
+        s.devices = std::make_unique<LabUpdateDevices>(s.bus, s.options);
+        if (s.options.boot.bootloader == LabBootloader::Hjz)
+            s.hjz.cur_devId = s.options.boot.devId.value_or(0);
     }
 
     s.printer.sink = [&s](const QJsonObject &event) { s.print(event); };
@@ -219,8 +163,8 @@ LabUpdateRun::LabUpdateRun(LabUpdateOptions options)
     s.hjz.addBootDelegate(&s.printer, DelegateOrder::BeforeOthers);
     s.controller.setDelegate(&s.root);
     s.client.setDownloadWatcher([&s](const QString &path) {
-        if (s.boot)
-            s.boot->fitToFirmware(path);
+        if (s.devices)
+            s.devices->bootloader()->fitToFirmware(path);
     });
 
     QObject::connect(&s.controller, &UpdateSessionController::stateChanged, &s.root, [&s](quint64 state) {
@@ -311,7 +255,7 @@ VirtualScheduler &LabUpdateRun::clock()
 const FlashMemory &LabUpdateRun::flash() const
 {
     static const FlashMemory none;
-    return m->boot ? m->boot->flash() : none;
+    return m->devices ? m->devices->bootloader()->flash() : none;
 }
 
 QJsonObject LabUpdateRun::flashDump() const
@@ -336,7 +280,7 @@ const UpdateRunResult &LabUpdateRun::result() const
 
 VirtualBootloader *LabUpdateRun::bootloader() const
 {
-    return m->boot.get();
+    return m->devices ? m->devices->bootloader() : nullptr;
 }
 
 bool LabUpdateRun::runUntil(const std::function<bool()> &done)
@@ -354,9 +298,7 @@ bool LabUpdateRun::showScreen()
     if (s.replay) {
         s.replay->start();
     } else {
-        if (s.options.bootloaderAttached)
-            s.boot->plug();
-        s.normal->plug();
+        s.devices->plug();
     }
     // The list's end: a list, the reload button after an error, or an answer without a list
     // (which leaves the screen as it was, spinner turning).

@@ -6,6 +6,7 @@
 #include "boot/FirmwareTransform.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace flashwell::lab {
@@ -69,8 +70,9 @@ uint16_t VirtualVela2Bootloader::flashCrc(uint32_t start, uint32_t count) const
     const uint32_t position = start - base;
     const uint32_t chunkAt = position / firmware_transform::kChunkSize * firmware_transform::kChunkSize;
     const QByteArray stored = flash().read(kChecksummedImageBase + chunkAt, firmware_transform::kChunkSize);
-    std::vector<uint8_t> chunk(stored.begin(), stored.end());
-    firmware_transform::apply(std::span<uint8_t, firmware_transform::kChunkSize>(chunk.data(), chunk.size()), chunkAt);
+    std::array<uint8_t, firmware_transform::kChunkSize> chunk{};
+    std::copy_n(stored.begin(), std::min<qsizetype>(stored.size(), chunk.size()), chunk.begin());
+    firmware_transform::apply(std::span<uint8_t, firmware_transform::kChunkSize>(chunk), chunkAt);
     if (chunkAt == 0)
         std::fill(chunk.begin() + 2, chunk.begin() + 6, 0xFF); // kept erased until the image is accepted
     const uint32_t within = position - chunkAt;

@@ -8,6 +8,7 @@
 #include "platform/Scheduler.h"
 
 #include <algorithm>
+#include <array>
 
 namespace flashwell {
 
@@ -199,12 +200,14 @@ void SHIDBoot::handleAcknowledge(HidDevice *device)
 
 bool SHIDBoot::sendNextPiece(HidDevice *device)
 {
-    const QByteArray piece = m_stream->read(classic::kPieceSize);
-    if (piece.isEmpty() && m_bytesSent < m_totalLength) {
+    std::array<uint8_t, classic::kPieceSize> buffer{};
+    const qint64 read = m_stream->read(reinterpret_cast<char *>(buffer.data()), static_cast<qint64>(buffer.size()));
+    const auto piece = std::span<const uint8_t>(buffer).first(static_cast<std::size_t>(std::max<qint64>(0, read)));
+    if (piece.empty() && m_bytesSent < m_totalLength) {
         fail(QStringLiteral("firmware file ends after %1 of %2 data bytes").arg(m_bytesSent).arg(m_totalLength));
         return false;
     }
-    transport::sendFramedPacket(device, transport::kGuard, classic::kCommandData, bytesOf(piece));
+    transport::sendFramedPacket(device, transport::kGuard, classic::kCommandData, piece);
     m_bytesSent += static_cast<uint32_t>(piece.size());
     return true;
 }

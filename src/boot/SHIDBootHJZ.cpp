@@ -50,7 +50,7 @@ void SHIDBootHJZ::inputReport(HidDevice *sender, std::span<const uint8_t> report
     if (!m_pending.waiting())
         return;
     // Any report answers the pending request; handlers read the whole zero-filled buffer.
-    readBlock(gpReportBufB, m_pending.handler());
+    m_pending.dispatch([this](const ReplyHandler &block) { readBlock(gpReportBufB, block); });
 }
 
 void SHIDBootHJZ::addBlock(ReplyHandler block, uint8_t cmd)

@@ -100,9 +100,10 @@ void SHIDBootVela2::inputReport(HidDevice *sender, std::span<const uint8_t> repo
     Q_UNUSED(report);
     if (!m_pending.waiting())
         return;
-    // The handler may register its successor; run a copy. Handlers read the whole 64-byte
-    // buffer (zero-filled past a short report), so no payload read can leave it.
-    readReadFlash(gpReportBufB, *m_pending.command(), m_pending.handler());
+    // The handler may register its successor. Handlers read the whole 64-byte buffer (zero-filled
+    // past a short report), so no payload read can leave it.
+    const uint8_t command = *m_pending.command();
+    m_pending.dispatch([this, command](const ReplyHandler &block) { readReadFlash(gpReportBufB, command, block); });
 }
 
 void SHIDBootVela2::fail(const QString &message)

@@ -11,6 +11,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <span>
@@ -133,7 +134,10 @@ private:
     // Reads and sends the next main-image chunk at `base` + offset; `next` runs on its reply.
     void sendMainChunk(uint32_t base, std::function<void()> next);
     // Reads the next chunk of an image; reports and returns empty when the file ran out early.
-    std::vector<uint8_t> readChunk(QIODevice &file, std::size_t wanted, const char *image);
+    // Up to `wanted` bytes (at most one request's data) of the image into `chunk`; their count, or
+    // 0 once the update has failed because the file ended.
+    std::size_t readChunk(QIODevice &file, std::size_t wanted, const char *image,
+                          std::array<uint8_t, vela2::kMaxData> &chunk);
 
     WeakDelegateList<SHIDBootDelegate> m_bootDelegates;
     HidDeviceRef m_device;

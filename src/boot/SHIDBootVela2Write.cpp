@@ -19,16 +19,18 @@ uint32_t roundUp(uint32_t value, uint32_t unit)
 }
 } // namespace
 
-std::vector<uint8_t> SHIDBootVela2::readChunk(QIODevice &file, std::size_t wanted, const char *image)
+std::size_t SHIDBootVela2::readChunk(QIODevice &file, std::size_t wanted, const char *image,
+                                     std::array<uint8_t, vela2::kMaxData> &chunk)
 {
-    const QByteArray bytes = file.read(static_cast<qint64>(wanted));
-    if (bytes.isEmpty()) {
+    const qint64 n =
+        file.read(reinterpret_cast<char *>(chunk.data()), static_cast<qint64>(std::min(wanted, chunk.size())));
+    if (n <= 0) {
         fail(QStringLiteral("firmware file ends inside the %1 image after %2 bytes")
                  .arg(QLatin1String(image))
                  .arg(offset));
-        return {};
+        return 0;
     }
-    return {bytes.begin(), bytes.end()};
+    return static_cast<std::size_t>(n);
 }
 
 void SHIDBootVela2::earseFlash()
@@ -76,11 +78,13 @@ void SHIDBootVela2::sendMainChunk(uint32_t base, std::function<void()> next)
         fail(QStringLiteral("main image is not open"));
         return;
     }
-    const std::vector<uint8_t> chunk =
-        readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main");
-    if (chunk.empty())
+    std::array<uint8_t, vela2::kMaxData> buffer{};
+    const std::size_t read =
+        readChunk(*pfile, std::min<std::size_t>(vela2::kMaxData, m_mainLength - offset), "main", buffer);
+    if (read == 0)
         return;
-    const auto count = static_cast<uint32_t>(chunk.size());
+    const auto chunk = std::span<const uint8_t>(buffer).first(read);
+    const auto count = static_cast<uint32_t>(read);
     BootReadFlash(chunk, count, base + offset, m_mainLength, vela2::kWriteChunk,
                   [this, count, next = std::move(next)](std::span<const uint8_t>) {
                       offset += count;
@@ -112,10 +116,12 @@ void SHIDBootVela2::writeFirmwareBLE()
         return;
     }
     // Always a whole 46-byte chunk, as the bootloader expects; it ignores what lies past the image.
-    const std::vector<uint8_t> chunk = readChunk(*m_radioFile, vela2::kMaxData, "radio");
-    if (chunk.empty())
+    std::array<uint8_t, vela2::kMaxData> buffer{};
+    const std::size_t read = readChunk(*m_radioFile, vela2::kMaxData, "radio", buffer);
+    if (read == 0)
         return;
-    const auto count = static_cast<uint32_t>(chunk.size());
+    const auto chunk = std::span<const uint8_t>(buffer).first(read);
+    const auto count = static_cast<uint32_t>(read);
     const uint32_t address = (m_radioHeader.address() | kRadioBit) + offset;
     BootReadFlash(chunk, count, address, radioLength, vela2::kWriteChunk, [this, count](std::span<const uint8_t>) {
         offset += count;

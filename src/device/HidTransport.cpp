@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
+#include <array>
 
 namespace flashwell::transport {
 
@@ -24,26 +25,22 @@ bool readNumberProperty(const HidDevice *device, const QString &key, int32_t &ou
 {
     if (!device)
         return false;
-    const QVariant v = device->property(key);
-    bool ok = false;
-    const int32_t n = v.isValid() && v.typeId() != QMetaType::QString ? v.toInt(&ok) : 0;
-    if (ok)
-        out = n;
-    return ok;
+    const std::optional<int32_t> n = HidDevice::numberOf(device->property(key));
+    if (n)
+        out = *n;
+    return n.has_value();
 }
 
+// The device's own reading of the two identity properties, taken when its handle was made: the
+// same values as readNumberProperty finds, without a map lookup and a QVariant per report.
 int32_t readVendorID(const HidDevice *device)
 {
-    int32_t value = 0;
-    readNumberProperty(device, kHidVendorIDKey, value);
-    return value;
+    return device ? device->vendorIdNumber().value_or(0) : 0;
 }
 
 int32_t readProductID(const HidDevice *device)
 {
-    int32_t value = 0;
-    readNumberProperty(device, kHidProductIDKey, value);
-    return value;
+    return device ? device->productIdNumber().value_or(0) : 0;
 }
 
 Identity identityOf(const HidDevice *device)
@@ -70,22 +67,31 @@ HidReport buildShortFrame(const Identity &id, uint8_t kind, uint8_t value)
     return id.prefixFramed() ? applyPrefixFraming(r) : r;
 }
 
-std::vector<HidReport> buildFramedPacket(const Identity &id, uint8_t command, std::span<const uint8_t> data)
+namespace {
+
+// The reports of one framed packet, handed to `emit` one at a time until it returns false. False,
+// with nothing handed, when the packet cannot be sent. The packet is built on the stack: a data
+// command goes out every few milliseconds during an update.
+template <class Emit> bool frameReports(const Identity &id, uint8_t command, std::span<const uint8_t> data, Emit &&emit)
 {
     const std::size_t n = data.size();
     if (n > kMaxPacketData)
-        return {};
+        return false;
     // The packet P: 00 16, length, command, then data length and data when there is data.
-    std::vector<uint8_t> packet{0x00, kPacketKind, 0, 0, command};
+    std::array<uint8_t, 7 + kMaxPacketData + 1> packet{};
+    packet[1] = kPacketKind;
+    packet[4] = command;
+    std::size_t size = 5;
     if (n == 0) {
         wire::putLe16(packet, 2, 0x0001);
     } else {
         wire::putLe16(packet, 2, static_cast<uint16_t>(n + 3));
-        packet.push_back(static_cast<uint8_t>(n & 0xFF));
-        packet.push_back(static_cast<uint8_t>(n >> 8));
-        packet.insert(packet.end(), data.begin(), data.end());
+        packet[5] = static_cast<uint8_t>(n & 0xFF);
+        packet[6] = static_cast<uint8_t>(n >> 8);
+        std::copy(data.begin(), data.end(), packet.begin() + 7);
+        size = 7 + n;
         if (id.prefixFramed())
-            packet.push_back(0x00); // one more packet byte after the data on this identity
+            packet[size++] = 0x00; // one more packet byte after the data on this identity
     }
 
     const auto toReport = [&](std::size_t offset, std::size_t count) {
@@ -95,17 +101,29 @@ std::vector<HidReport> buildFramedPacket(const Identity &id, uint8_t command, st
         return id.prefixFramed() ? applyPrefixFraming(r) : r;
     };
 
-    std::vector<HidReport> reports;
     if (command != 0) {
-        if (packet.size() > kMaxSingleReport)
-            return {};
-        reports.push_back(toReport(0, packet.size()));
-        return reports;
+        if (size > kMaxSingleReport)
+            return false;
+        emit(toReport(0, size));
+        return true;
     }
     const std::size_t chunk = id.prefixFramed() ? kChunkPrefixed : kChunk;
-    for (std::size_t offset = 0; offset < packet.size(); offset += chunk)
-        reports.push_back(toReport(offset, std::min(chunk, packet.size() - offset)));
-    return reports;
+    for (std::size_t offset = 0; offset < size; offset += chunk)
+        if (!emit(toReport(offset, std::min(chunk, size - offset))))
+            break;
+    return true;
+}
+
+} // namespace
+
+std::vector<HidReport> buildFramedPacket(const Identity &id, uint8_t command, std::span<const uint8_t> data)
+{
+    std::vector<HidReport> reports;
+    const bool framed = frameReports(id, command, data, [&reports](const HidReport &r) {
+        reports.push_back(r);
+        return true;
+    });
+    return framed ? reports : std::vector<HidReport>{};
 }
 
 IOReturn chk_iohiddev(HidDevice *device, const uint8_t *report, std::size_t length)
@@ -141,19 +159,21 @@ IOReturn sendFramedPacket(HidDevice *device, int guard, uint8_t command, std::sp
 {
     if (guard != kGuard)
         return kIOReturnError;
-    const auto reports = buildFramedPacket(identityOf(device), command, data);
-    if (reports.empty()) {
+    IOReturn last = kIOReturnSuccess;
+    const bool framed = frameReports(identityOf(device), command, data, [&](const HidReport &r) {
+        last = send(device, r);
+        return last == kIOReturnSuccess;
+    });
+    if (!framed) {
         qCWarning(lcDevice) << "framed packet for command" << command << "with" << data.size()
                             << "data bytes does not fit; not sent";
         return kIOReturnError;
     }
     if (command != 0)
-        return send(device, reports.front());
-    for (const HidReport &r : reports) {
-        if (send(device, r) != kIOReturnSuccess) {
-            NotificationCenter::defaultCenter().post(QString::fromLatin1(kUpdateErrorNotification));
-            return kIOReturnError;
-        }
+        return last;
+    if (last != kIOReturnSuccess) {
+        NotificationCenter::defaultCenter().post(QString::fromLatin1(kUpdateErrorNotification));
+        return kIOReturnError;
     }
     return kIOReturnSuccess;
 }

@@ -8,7 +8,18 @@ namespace flashwell {
 HidDevice::HidDevice(QVariantMap properties, QObject *parent)
     : QObject(parent)
     , m_properties(std::move(properties))
+    , m_vendorId(numberOf(m_properties.value(kHidVendorIDKey)))
+    , m_productId(numberOf(m_properties.value(kHidProductIDKey)))
 {}
+
+std::optional<int32_t> HidDevice::numberOf(const QVariant &value)
+{
+    if (!value.isValid() || value.typeId() == QMetaType::QString)
+        return std::nullopt;
+    bool ok = false;
+    const int32_t n = value.toInt(&ok);
+    return ok ? std::optional<int32_t>(n) : std::nullopt;
+}
 
 HidDevice::~HidDevice()
 {

@@ -8,7 +8,9 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 namespace flashwell {
@@ -37,6 +39,12 @@ public:
     // "VendorID" and "ProductID" are numbers, "Product" a string; invalid when absent.
     QVariant property(const QString &key) const { return m_properties.value(key); }
     QVariantMap properties() const { return m_properties; }
+    // A property's value as a number: none when it is absent, a string or not convertible.
+    static std::optional<int32_t> numberOf(const QVariant &value);
+    // "VendorID" and "ProductID" as numberOf reads them, taken once when the handle is made (the
+    // properties never change): the sessions ask for them with every report they send.
+    std::optional<int32_t> vendorIdNumber() const { return m_vendorId; }
+    std::optional<int32_t> productIdNumber() const { return m_productId; }
 
     virtual IOReturn open() = 0;
     // The system's error number for the last open that failed (0 when unknown or none).
@@ -59,6 +67,8 @@ protected:
 
 private:
     QVariantMap m_properties;
+    std::optional<int32_t> m_vendorId;
+    std::optional<int32_t> m_productId;
     uint8_t *m_buffer = nullptr;
     std::size_t m_bufferLength = 0;
     InputReportCallback m_callback;

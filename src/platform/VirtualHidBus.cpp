@@ -13,6 +13,8 @@ public:
         : HidDevice(makeProperties(identity), &bus)
         , m_bus(bus)
         , m_endpoint(endpoint)
+        , m_vendorId(identity.vendorId)
+        , m_productId(identity.productId)
     {}
 
     IOReturn open() override { return m_bus.hostOpen(this); }
@@ -26,6 +28,9 @@ public:
     VirtualHidEndpoint *endpoint() const { return m_endpoint; }
     void detach() { m_endpoint = nullptr; }
     void receive(std::span<const uint8_t> bytes) { deliverInputReport(bytes); }
+    // The identity it was plugged with (its "VendorID" and "ProductID" properties).
+    uint16_t vendorId() const { return m_vendorId; }
+    uint16_t productId() const { return m_productId; }
 
 private:
     static QVariantMap makeProperties(const HidIdentity &identity)
@@ -40,6 +45,8 @@ private:
 
     VirtualHidBus &m_bus;
     VirtualHidEndpoint *m_endpoint;
+    uint16_t m_vendorId;
+    uint16_t m_productId;
 };
 
 VirtualHidBus::VirtualHidBus(Scheduler &scheduler, QObject *parent)
@@ -89,8 +96,10 @@ void VirtualHidBus::setOpenFails(uint16_t vendorId, uint16_t productId, bool fai
 
 bool VirtualHidBus::opensFail(const HidDevice *device) const
 {
-    return m_unopenable.contains(std::pair{static_cast<uint16_t>(device->property(kHidVendorIDKey).toUInt()),
-                                           static_cast<uint16_t>(device->property(kHidProductIDKey).toUInt())});
+    if (m_unopenable.isEmpty())
+        return false;
+    const auto *d = static_cast<const VirtualHidDevice *>(device);
+    return m_unopenable.contains(std::pair{d->vendorId(), d->productId()});
 }
 
 IOReturn VirtualHidBus::hostOpen(VirtualHidDevice *device)
@@ -159,16 +168,18 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
         return accepted;
     bool failSend = false;
     bool unplugNow = false;
-    const auto deliveries = route(HidFault::Direction::HostToDevice, report, failSend, unplugNow);
+    // Without faults the report simply travels: no list of deliveries to build.
+    const bool faultless = m_faults.empty();
+    const auto deliveries =
+        faultless ? std::vector<Delivery>{} : route(HidFault::Direction::HostToDevice, report, failSend, unplugNow);
     if (failSend)
         return kIOReturnError;
 
-    Record record;
+    Record &record = m_log.emplace_back();
     record.atMs = m_scheduler.nowMs();
-    record.vendorId = static_cast<uint16_t>(device->property(kHidVendorIDKey).toUInt());
-    record.productId = static_cast<uint16_t>(device->property(kHidProductIDKey).toUInt());
+    record.vendorId = device->vendorId();
+    record.productId = device->productId();
     std::copy_n(report.begin(), std::min(report.size(), record.bytes.size()), record.bytes.begin());
-    m_log.push_back(record);
 
     HidDeviceRef ref(device);
     if (unplugNow) {
@@ -182,13 +193,21 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
             this);
         return kIOReturnSuccess;
     }
-    for (const auto &d : deliveries) {
-        m_scheduler.after(d.delayMs, [ref, bytes = d.bytes] {
+    const auto deliver = [this, &ref](int64_t delayMs, const HidReport &bytes) {
+        m_scheduler.after(delayMs, [ref, bytes] {
             auto *target = static_cast<VirtualHidDevice *>(ref.data());
             if (target && target->endpoint())
                 target->endpoint()->onOutputReport(target, bytes);
         });
+    };
+    if (faultless) {
+        HidReport bytes{};
+        std::copy_n(report.begin(), std::min(report.size(), bytes.size()), bytes.begin());
+        deliver(m_latencyMs, bytes);
+        return kIOReturnSuccess;
     }
+    for (const auto &d : deliveries)
+        deliver(d.delayMs, d.bytes);
     return kIOReturnSuccess;
 }
 
@@ -198,7 +217,9 @@ void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report
         return;
     bool failSend = false;
     bool unplugNow = false;
-    const auto deliveries = route(HidFault::Direction::DeviceToHost, report, failSend, unplugNow);
+    const bool faultless = m_faults.empty();
+    const auto deliveries =
+        faultless ? std::vector<Delivery>{} : route(HidFault::Direction::DeviceToHost, report, failSend, unplugNow);
     HidDeviceRef ref(device);
     if (unplugNow) {
         m_scheduler.after(
@@ -210,13 +231,23 @@ void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report
             this);
         return;
     }
-    for (const auto &d : deliveries) {
-        std::vector<uint8_t> bytes(d.bytes.begin(), d.bytes.begin() + std::min(report.size(), kHidReportSize));
-        m_scheduler.after(d.delayMs, [ref, bytes] {
+    // The report's own length travels with it (a short report stays short); its bytes are held in
+    // place, not in a buffer of their own.
+    const auto length = static_cast<uint8_t>(std::min(report.size(), kHidReportSize));
+    const auto deliver = [&ref, length, this](int64_t delayMs, const HidReport &bytes) {
+        m_scheduler.after(delayMs, [ref, bytes, length] {
             if (ref)
-                static_cast<VirtualHidDevice *>(ref.data())->receive(bytes);
+                static_cast<VirtualHidDevice *>(ref.data())->receive(std::span<const uint8_t>(bytes.data(), length));
         });
+    };
+    if (faultless) {
+        HidReport bytes{};
+        std::copy_n(report.begin(), length, bytes.begin());
+        deliver(m_latencyMs, bytes);
+        return;
     }
+    for (const auto &d : deliveries)
+        deliver(d.delayMs, d.bytes);
 }
 
 } // namespace flashwell

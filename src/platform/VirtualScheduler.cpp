@@ -9,46 +9,66 @@ const char *VirtualScheduler::sourceOf(const QObject *context)
     return context ? context->metaObject()->className() : nullptr;
 }
 
-Scheduler::TimerId VirtualScheduler::after(int64_t ms, Task task, QObject *context)
+Scheduler::TimerId VirtualScheduler::schedule(int64_t delay, int64_t interval, Task task, QObject *context)
 {
     const TimerId id = m_nextId++;
-    const int64_t delay = std::max<int64_t>(0, ms);
-    m_queue.emplace(std::pair{m_now + delay, m_sequence++},
-                    Entry{id, 0, guarded(std::move(task), context), sourceOf(context), delay});
+    Entry &entry = m_queue.emplace_back();
+    entry.due = m_now + delay;
+    entry.sequence = m_sequence++;
+    entry.id = id;
+    entry.interval = interval;
+    entry.task = std::move(task);
+    entry.context = context;
+    entry.hasContext = context != nullptr;
+    entry.source = sourceOf(context);
+    entry.delayMs = delay;
+    std::push_heap(m_queue.begin(), m_queue.end(), runsAfter);
     return id;
+}
+
+Scheduler::TimerId VirtualScheduler::after(int64_t ms, Task task, QObject *context)
+{
+    return schedule(std::max<int64_t>(0, ms), 0, std::move(task), context);
 }
 
 Scheduler::TimerId VirtualScheduler::every(int64_t ms, Task task, QObject *context)
 {
-    const TimerId id = m_nextId++;
     const int64_t interval = std::max<int64_t>(1, ms);
-    m_queue.emplace(std::pair{m_now + interval, m_sequence++},
-                    Entry{id, interval, guarded(std::move(task), context), sourceOf(context), interval});
-    return id;
+    return schedule(interval, interval, std::move(task), context);
 }
 
 void VirtualScheduler::cancel(TimerId id)
 {
-    auto it = std::find_if(m_queue.begin(), m_queue.end(), [id](const auto &kv) { return kv.second.id == id; });
-    if (it != m_queue.end())
-        m_queue.erase(it);
+    auto it = std::find_if(m_queue.begin(), m_queue.end(), [id](const Entry &e) { return e.id == id; });
+    if (it == m_queue.end())
+        return;
+    // Rare (a watchdog, an animation): the heap is simply rebuilt.
+    *it = std::move(m_queue.back());
+    m_queue.pop_back();
+    std::make_heap(m_queue.begin(), m_queue.end(), runsAfter);
 }
 
 bool VirtualScheduler::runNext(int64_t deadline)
 {
-    if (m_queue.empty() || m_queue.begin()->first.first > deadline)
+    if (m_queue.empty() || m_queue.front().due > deadline)
         return false;
-    auto node = m_queue.extract(m_queue.begin());
-    const int64_t waited = node.key().first - m_now;
-    m_now = std::max(m_now, node.key().first);
-    Entry entry = std::move(node.mapped());
+    std::pop_heap(m_queue.begin(), m_queue.end(), runsAfter);
+    Entry entry = std::move(m_queue.back());
+    m_queue.pop_back();
+    const int64_t waited = entry.due - m_now;
+    m_now = std::max(m_now, entry.due);
     if (m_waitObserver && waited > 0)
         m_waitObserver(Wait{entry.source, entry.delayMs, waited});
     if (entry.interval > 0) {
         // Re-arm before running so the task may cancel itself.
-        m_queue.emplace(std::pair{m_now + entry.interval, m_sequence++}, entry);
+        Entry again = entry;
+        again.due = m_now + entry.interval;
+        again.sequence = m_sequence++;
+        m_queue.push_back(std::move(again));
+        std::push_heap(m_queue.begin(), m_queue.end(), runsAfter);
     }
-    entry.task();
+    if (!entry.hasContext || entry.context)
+        entry.task();
     return true;
 }
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <utility>
+#include <vector>
 
 namespace flashwell {
 
@@ -44,19 +44,31 @@ public:
 private:
     struct Entry
     {
+        int64_t due;
+        uint64_t sequence;
         TimerId id;
         int64_t interval; // 0 for one-shot
         Task task;
+        // The task is skipped once its context is gone (held here rather than in a wrapping task:
+        // one allocation less for every task scheduled).
+        QPointer<QObject> context;
+        bool hasContext = false;
         const char *source = nullptr;
         int64_t delayMs = 0;
     };
+    // Heap order: the top is the earliest due, and among equal times the first scheduled.
+    static bool runsAfter(const Entry &a, const Entry &b)
+    {
+        return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
+    }
     static const char *sourceOf(const QObject *context);
+    TimerId schedule(int64_t delay, int64_t interval, Task task, QObject *context);
     bool runNext(int64_t deadline);
 
     int64_t m_now = 0;
     TimerId m_nextId = 1;
-    // Keyed by (due time, sequence) so equal times keep scheduling order.
-    std::map<std::pair<int64_t, uint64_t>, Entry> m_queue;
+    // A binary heap under runsAfter: scheduling and running cost no allocation of their own.
+    std::vector<Entry> m_queue;
     uint64_t m_sequence = 0;
     std::function<void(const Wait &)> m_waitObserver;
 };

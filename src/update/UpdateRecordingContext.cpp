@@ -167,7 +167,10 @@ void UpdateRecordingContext::onState(quint64 state)
         return;
     if (!m_firmware && state != UpdateSessionController::kStatePreparing && !c->savePath.isEmpty()) {
         m_firmware = true;
-        step(QStringLiteral("firmware"), fileDigests(c->savePath));
+        // The digests read the whole file on the GUI thread (a large release holds the window for
+        // a noticeable time): only a recording that keeps them pays for that.
+        const bool recording = m_writer && m_writer->isOpen();
+        step(QStringLiteral("firmware"), recording ? fileDigests(c->savePath) : QJsonObject{});
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,4 +76,47 @@ TEST(VirtualScheduler, SkipsTaskWhoseContextIsGone)
     context.reset();
     s.advance(10);
     EXPECT_FALSE(ran);
+}
+
+// Many timers with colliding due times, some cancelled, some scheduled by running tasks: they run
+// in due order, ties in the order they were scheduled, the cancelled never.
+TEST(VirtualScheduler, ManyTimersRunInDueAndSchedulingOrder)
+{
+    VirtualScheduler s;
+    struct Ran
+    {
+        int64_t at;
+        int order;
+    };
+    std::vector<Ran> ran;
+    std::vector<VirtualScheduler::TimerId> ids;
+    int scheduled = 0;
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int64_t>((seed >> 16) % 50);
+    };
+    std::function<void(int)> add = [&](int depth) {
+        const int order = scheduled++;
+        ids.push_back(s.after(next(), [&, order, depth] {
+            ran.push_back({s.nowMs(), order});
+            if (depth < 2)
+                add(depth + 1);
+        }));
+    };
+    for (int i = 0; i < 200; ++i)
+        add(0);
+    for (std::size_t i = 0; i < ids.size(); i += 7)
+        s.cancel(ids[i]);
+    s.runUntilIdle();
+    EXPECT_EQ(s.pendingCount(), 0u);
+    ASSERT_FALSE(ran.empty());
+    for (std::size_t i = 1; i < ran.size(); ++i) {
+        EXPECT_LE(ran[i - 1].at, ran[i].at);
+        if (ran[i - 1].at == ran[i].at) {
+            EXPECT_LT(ran[i - 1].order, ran[i].order) << "ties run in scheduling order";
+        }
+    }
+    for (const Ran &r : ran)
+        EXPECT_NE(r.order % 7 == 0 && r.order < 200, true) << "cancelled timer " << r.order << " ran";
 }
