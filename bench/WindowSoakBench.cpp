@@ -20,10 +20,10 @@
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
-#include "ui/HomeView.h"
+#include "screens/HomeView.h"
+#include "screens/UpdateView.h"
 #include "ui/SButton.h"
 #include "update/ObservingCatalogueClient.h"
-#include "update/UpdateView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

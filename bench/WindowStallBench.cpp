@@ -13,11 +13,11 @@
 #include "platform/QtScheduler.h"
 #include "platform/RecordingWriter.h"
 #include "platform/UserDefaults.h"
-#include "ui/HomeView.h"
+#include "screens/HomeView.h"
+#include "screens/UpdateView.h"
 #include "ui/SButton.h"
 #include "update/FirmwareCatalogueClient.h"
 #include "update/UpdateRecordingContext.h"
-#include "update/UpdateView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
