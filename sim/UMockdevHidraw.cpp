@@ -21,13 +21,12 @@ namespace flashwell::lab {
 namespace {
 
 // Vendor page, 64-byte input and output reports.
-constexpr uint8_t kUnnumbered[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
-                                          0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01,
-                                          0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
+constexpr uint8_t kUnnumbered[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+                                   0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
 // The same with Report ID 1 declared, as a gamepad in a borrowed identity has.
 constexpr uint8_t kNumbered[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x15,
-                                        0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x09, 0x01,
-                                        0x81, 0x02, 0x95, 0x3F, 0x09, 0x01, 0x91, 0x02, 0xC0};
+                                 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x09, 0x01,
+                                 0x81, 0x02, 0x95, 0x3F, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
 std::string hex4(uint16_t v)
 {
@@ -80,8 +79,8 @@ namespace {
 gboolean onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data)
 {
     auto *node = static_cast<UMockdevHidraw::Node *>(data);
-    const std::span<const uint8_t> descriptor = node->numbered ? std::span<const uint8_t>(kNumbered)
-                                                                : std::span<const uint8_t>(kUnnumbered);
+    const std::span<const uint8_t> descriptor =
+        node->numbered ? std::span<const uint8_t>(kNumbered) : std::span<const uint8_t>(kUnnumbered);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     if (request == HIDIOCGRDESCSIZE) {
         const int size = static_cast<int>(descriptor.size());
@@ -174,8 +173,8 @@ void UMockdevHidraw::onPlugged(HidDevice *device)
     const std::string hidId = "0003:0000" + vid + ":0000" + pid;
     gchar *hid = umockdev_testbed_add_device(m_testbed, "hid", hidName.c_str(), intf, nullptr, "HID_ID", hidId.c_str(),
                                              "HID_NAME", product.c_str(), "HID_UNIQ", "", nullptr);
-    const std::span<const uint8_t> descriptor = node->numbered ? std::span<const uint8_t>(kNumbered)
-                                                                : std::span<const uint8_t>(kUnnumbered);
+    const std::span<const uint8_t> descriptor =
+        node->numbered ? std::span<const uint8_t>(kNumbered) : std::span<const uint8_t>(kUnnumbered);
     umockdev_testbed_set_attribute_binary(m_testbed, hid, "report_descriptor", const_cast<guint8 *>(descriptor.data()),
                                           static_cast<gint>(descriptor.size()));
     // The node itself: "N:" makes umockdev create a pty-backed device node.
