@@ -3,9 +3,9 @@
 #include "app/AppDelegate.h"
 #include "app/SMainMenu.h"
 #include "platform/Bundle.h"
+#include "screens/UpdateHistoryDialog.h"
 #include "ui/Picture.h"
 #include "ui/SLoadXIB.h"
-#include "screens/UpdateHistoryDialog.h"
 
 #include <QAction>
 #include <QApplication>

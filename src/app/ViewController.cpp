@@ -5,13 +5,13 @@
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "ui/AppKitFrame.h"
 #include "screens/MoreView.h"
+#include "screens/UpdateView.h"
+#include "ui/AppKitFrame.h"
 #include "ui/SBackButton.h"
 #include "ui/SLoadXIB.h"
 #include "ui/SView.h"
 #include "update/UpdateHost.h"
-#include "screens/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,13 +2,13 @@
 
 #include "device/SFenwykDataDetails.h"
 #include "platform/Bundle.h"
+#include "screens/DeviceManualView.h"
+#include "screens/FirmwaerUpdateLog.h"
 #include "ui/AppKitFrame.h"
 #include "ui/Picture.h"
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "ui/SMiniImageView.h"
-#include "screens/DeviceManualView.h"
-#include "screens/FirmwaerUpdateLog.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -3,7 +3,6 @@
 #include "device/FirmwareVersion.h"
 #include "update/UpdateSessionController.h"
 
-
 namespace flashwell {
 
 namespace {

@@ -23,11 +23,9 @@ UpdateHost::UpdateHost(UpdateServices services, const QString &historyPath, QObj
     if (!historyPath.isEmpty())
         m_recorder = std::make_unique<UpdateHistoryRecorder>(*m_controller, UpdateHistory(historyPath));
     // A data report that cannot be sent fails the update that sent it.
-    NotificationCenter::defaultCenter().addObserver(this, QString::fromLatin1(transport::kUpdateErrorNotification),
-                                                    [this] {
-                                                        m_controller->updateingError(
-                                                            AttemptEnd::Cause::ReportNotSent);
-                                                    });
+    NotificationCenter::defaultCenter().addObserver(
+        this, QString::fromLatin1(transport::kUpdateErrorNotification),
+        [this] { m_controller->updateingError(AttemptEnd::Cause::ReportNotSent); });
 }
 
 UpdateHost::~UpdateHost()

@@ -92,9 +92,9 @@ void UpdateSessionController::updateingError(AttemptEnd::Cause cause)
     setState(kStateFailed);
     showGuide(true);
     stopTimer();
-    announceEnd(AttemptEnd::Outcome::Failed, cause,
-                Bundle::localizedString(cause == AttemptEnd::Cause::DeviceLeft ? "historyDeviceLeft"
-                                                                               : "historyNoSignOfLife"));
+    announceEnd(
+        AttemptEnd::Outcome::Failed, cause,
+        Bundle::localizedString(cause == AttemptEnd::Cause::DeviceLeft ? "historyDeviceLeft" : "historyNoSignOfLife"));
 }
 
 } // namespace flashwell

@@ -11,10 +11,10 @@
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
+#include "screens/UpdateView.h"
 #include "ui/SButton.h"
 #include "update/FirmwareCatalogueClient.h"
 #include "update/UpdateHistory.h"
-#include "screens/UpdateView.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

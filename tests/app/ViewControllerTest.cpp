@@ -13,11 +13,11 @@
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
-#include "ui/AppKitFrame.h"
 #include "screens/MoreView.h"
+#include "screens/UpdateView.h"
+#include "ui/AppKitFrame.h"
 #include "ui/SBackButton.h"
 #include "update/FirmwareCatalogueClient.h"
-#include "screens/UpdateView.h"
 
 #include <QAction>
 #include <QCloseEvent>

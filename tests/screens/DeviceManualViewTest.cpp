@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "update/GuideContract.h"
 #include "support/TestSupport.h"
 #include "support/WidgetTestSupport.h"
+#include "update/GuideContract.h"
 
 #include <cmath>
 #include <map>

@@ -6,11 +6,11 @@
 #include "platform/Bundle.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "screens/DeviceManualView.h"
 #include "ui/AppKitFrame.h"
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
 #include "ui/SMiniImageView.h"
-#include "screens/DeviceManualView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "device/SFenwykDeviceDetailsTools.h"
+#include "screens/DeviceManualView.h"
 #include "ui/Picture.h"
 #include "ui/SLabel.h"
-#include "screens/DeviceManualView.h"
 #include "update/ManualGuideTable.h"
 
 #include <QDir>
