@@ -143,8 +143,9 @@ VirtualBootloader *DemoLab::freshBootloader(Slot &slot)
 
 VirtualDeviceModel *DemoLab::currentNormal(const Slot &slot) const
 {
-    for (auto it = slot.bootloaders.rbegin(); it != slot.bootloaders.rend(); ++it)
-        if (VirtualDeviceModel *back = (*it)->normalMode())
+    // The newest bootloader first: it is the one whose device is on the bus now.
+    for (std::size_t i = slot.bootloaders.size(); i-- > 0;)
+        if (VirtualDeviceModel *back = slot.bootloaders[i]->normalMode())
             return back;
     return slot.normal.get();
 }

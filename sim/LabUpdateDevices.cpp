@@ -7,6 +7,8 @@
 #include "device/UsbIdentities.h"
 #include "platform/Scheduler.h"
 
+#include <utility>
+
 namespace flashwell::lab {
 
 namespace {
@@ -15,9 +17,9 @@ constexpr int64_t kUserUnplugMs = 1500;
 constexpr int64_t kUserReplugMs = 500;
 } // namespace
 
-LabUpdateDevices::LabUpdateDevices(VirtualHidBus &bus, const LabUpdateOptions &options)
+LabUpdateDevices::LabUpdateDevices(VirtualHidBus &bus, LabUpdateOptions options)
     : m_bus(bus)
-    , m_options(options)
+    , m_options(std::move(options))
 {
     setUpBootloader();
     setUpNormalDevice();

@@ -22,7 +22,7 @@ class VirtualDeviceModel;
 class LabUpdateDevices
 {
 public:
-    LabUpdateDevices(VirtualHidBus &bus, const LabUpdateOptions &options);
+    LabUpdateDevices(VirtualHidBus &bus, LabUpdateOptions options);
     ~LabUpdateDevices();
     LabUpdateDevices(const LabUpdateDevices &) = delete;
     LabUpdateDevices &operator=(const LabUpdateDevices &) = delete;
