@@ -125,8 +125,8 @@ public:
             UpdateView &view = *m_vc->updateView();
             State &screen = view.controller();
             const bool listed = runUntil([&] {
-                return screen.isloadData && m_client.inFlight() == 0
-                       && (screen.updateFirmwaers || !screen.model().reloadHidden);
+                return screen.isloadData() && m_client.inFlight() == 0
+                       && (screen.updateFirmwaers() || !screen.model().reloadHidden);
             });
             if (listed && !view.rows().isEmpty()) {
                 view.rows().first().checkbox->click();

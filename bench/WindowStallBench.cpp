@@ -188,9 +188,9 @@ public:
         home.deviceLineClick(line);
         UpdateView &view = *m_vc->updateView();
         State &screen = view.controller();
-        if (!waitFor([&] { return screen.updateFirmwaers.has_value() && !view.rows().isEmpty(); }, 10000))
+        if (!waitFor([&] { return screen.updateFirmwaers().has_value() && !view.rows().isEmpty(); }, 10000))
             return false;
-        const QList<Firmware> &releases = *screen.updateFirmwaers;
+        const QList<Firmware> &releases = *screen.updateFirmwaers();
         for (int row = 0; row < releases.size() && row < view.rows().size(); ++row) {
             if (qRound(releases[row].version * 100) == versionHundredths) {
                 view.rows()[row].checkbox->click();
@@ -292,7 +292,7 @@ void BM_WindowStall_Download64MiB(benchmark::State &state)
             },
             120000);
         probe.stop();
-        if (!downloaded || screen.savePath.isEmpty()) {
+        if (!downloaded || screen.savePath().isEmpty()) {
             state.SkipWithError("the download did not finish");
             return;
         }

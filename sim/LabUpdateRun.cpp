@@ -265,7 +265,7 @@ QJsonObject LabUpdateRun::flashDump() const
 
 QString LabUpdateRun::firmwarePath() const
 {
-    return m->controller.savePath;
+    return m->controller.savePath();
 }
 
 int LabUpdateRun::requestsInFlight() const
@@ -303,20 +303,20 @@ bool LabUpdateRun::showScreen()
     // The list's end: a list, the reload button after an error, or an answer without a list
     // (which leaves the screen as it was, spinner turning).
     const auto listEnded = [&s] {
-        return s.controller.updateFirmwaers || !s.controller.model().reloadHidden
+        return s.controller.updateFirmwaers() || !s.controller.model().reloadHidden
                || s.client.listEnd() == RequestEnd::NoResult;
     };
     const bool answered = runUntil([&s, &listEnded] {
-        return s.ended || (s.root.handed && s.controller.isloadData && s.client.inFlight() == 0 && listEnded());
+        return s.ended || (s.root.handed && s.controller.isloadData() && s.client.inFlight() == 0 && listEnded());
     });
     if (s.ended)
         return false;
-    if (!answered || (!s.controller.updateFirmwaers && s.client.listEnd() == RequestEnd::NoResult)) {
+    if (!answered || (!s.controller.updateFirmwaers() && s.client.listEnd() == RequestEnd::NoResult)) {
         s.end(false, s.root.handed ? QStringLiteral("the server gave no release list")
                                    : QStringLiteral("the device was never announced"));
         return false;
     }
-    if (!s.controller.updateFirmwaers) {
+    if (!s.controller.updateFirmwaers()) {
         s.end(false, QStringLiteral("the release list could not be fetched"));
         return false;
     }
@@ -327,7 +327,7 @@ bool LabUpdateRun::pressUpdate()
 {
     State &s = *m;
     const int row = s.options.row;
-    const qsizetype count = s.controller.updateFirmwaers ? s.controller.updateFirmwaers->size() : 0;
+    const qsizetype count = s.controller.updateFirmwaers() ? s.controller.updateFirmwaers()->size() : 0;
     if (!s.controller.releaseAt(row)) {
         s.end(false, count == 0 ? QStringLiteral("the server lists no release for this device")
                                 : QStringLiteral("row %1 is past the list of %2 releases").arg(row).arg(count));

@@ -333,13 +333,13 @@ int FlashwellCli::loadReleases(const Options &o, const SFenwykDevicePtr &device,
     // A bootloader's product was named by hand, as in the window's chooser.
     m_session->host.show(device, bootloader ? UpdateHost::Origin::ChosenByHand : UpdateHost::Origin::Attached);
     const bool answered = waitFor(
-        [&] { return m_env.client->inFlight() == 0 && (c.updateFirmwaers || m_env.client->listEnd().has_value()); },
+        [&] { return m_env.client->inFlight() == 0 && (c.updateFirmwaers() || m_env.client->listEnd().has_value()); },
         kListTimeoutMs);
     if (m_stop)
         return fail(o, Failure, text("cliStopped"));
     if (!answered)
         return fail(o, Failure, text("cliListTimeout"));
-    if (!c.updateFirmwaers) {
+    if (!c.updateFirmwaers()) {
         const auto &error = m_env.client->lastError();
         if (m_env.client->listEnd() == RequestEnd::Error && error)
             return fail(o, Failure, text("cliListFailed").arg(error->description));
@@ -359,7 +359,7 @@ int FlashwellCli::releases(const Options &o)
     if (const int status = loadReleases(o, device, bootloader); status != Success)
         return status;
     const UpdateSessionController &c = m_session->controller;
-    const QList<Firmware> &list = *c.updateFirmwaers;
+    const QList<Firmware> &list = *c.updateFirmwaers();
     if (list.isEmpty()) {
         print(o, text("cliNoReleases").arg(deviceName(device)), QJsonObject{{QStringLiteral("releases"), 0}});
         return Success;
@@ -455,7 +455,7 @@ int FlashwellCli::update(const Options &o)
     if (const int status = loadReleases(o, device, bootloader); status != Success)
         return status;
     UpdateSessionController &c = m_session->controller;
-    const QList<Firmware> &list = *c.updateFirmwaers;
+    const QList<Firmware> &list = *c.updateFirmwaers();
     const QString name = deviceName(device);
     if (list.isEmpty())
         return fail(o, Failure, text("cliNoReleases").arg(name));

@@ -281,7 +281,7 @@ void UpdateView::layoutControls()
     const qreal h = height();
     const UpdateScreenModel &m = m_controller->model();
 
-    const qreal pictureX = w / 2 - kPictureWidth / 2 - (m_controller->isShowMiniRRImage ? 60 : 0);
+    const qreal pictureX = w / 2 - kPictureWidth / 2 - (m_controller->isShowMiniRRImage() ? 60 : 0);
     const qreal pictureY = h - kPictureTop - kPictureHeight;
     AppKitFrame::setFrame(m_miniImageView, {pictureX, pictureY, kPictureWidth, kPictureHeight});
     AppKitFrame::setFrame(m_miniRRImageView, {pictureX + 115, pictureY, kPictureWidth, kPictureHeight});
@@ -369,7 +369,7 @@ void UpdateView::refresh()
         m_manualView->hide();
     }
     // Progress reports come with every chunk: lay out again only when the geometry can change.
-    const LayoutKey key{m.sideButtons, m_controller->isShowMiniRRImage, m.panelLine};
+    const LayoutKey key{m.sideButtons, m_controller->isShowMiniRRImage(), m.panelLine};
     if (key != m_laidOutFor) {
         m_laidOutFor = key;
         layoutControls();

@@ -58,8 +58,8 @@ void UpdateHistoryRecorder::open(const Firmware &release)
         r.vid = device->vid != 0 ? device->vid : (entry ? entry->vid : 0);
         r.pid = device->pid != 0 ? device->pid : (entry ? entry->pid : 0);
     }
-    if (c->m_version != 0.0f)
-        r.fromVersion = firmware_version::text(c->m_version, static_cast<int>(c->m_beta));
+    if (c->version() != 0.0f)
+        r.fromVersion = firmware_version::text(c->version(), static_cast<int>(c->beta()));
     r.toVersion = firmware_version::text(release.version, release.beta);
     r.fileName = release.fileName();
     m_open = r;

@@ -148,10 +148,10 @@ void UpdateRecordingContext::onStarted()
                                   {QStringLiteral("switchable"), device->isChangeBoot}});
     }
     QJsonArray releases;
-    for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers.value_or(QList<Firmware>())))
+    for (const Firmware &release : m_serverList.value_or(c->updateFirmwaers().value_or(QList<Firmware>())))
         releases.append(releaseJson(release));
     fields.insert(QStringLiteral("releases"), releases);
-    const int chosen = c->selectButton.value_or(0);
+    const int chosen = c->selectButton().value_or(0);
     fields.insert(QStringLiteral("chosen"), chosen);
     if (const std::optional<Firmware> release = c->releaseAt(chosen))
         fields.insert(QStringLiteral("release"), releaseJson(*release));
@@ -165,12 +165,12 @@ void UpdateRecordingContext::onState(quint64 state)
     UpdateSessionController *c = m_controller.data();
     if (!c || m_ended || !m_started)
         return;
-    if (!m_firmware && state != UpdateSessionController::kStatePreparing && !c->savePath.isEmpty()) {
+    if (!m_firmware && state != UpdateSessionController::kStatePreparing && !c->savePath().isEmpty()) {
         m_firmware = true;
         // The digests read the whole file on the GUI thread (a large release holds the window for
         // a noticeable time): only a recording that keeps them pays for that.
         const bool recording = m_writer && m_writer->isOpen();
-        step(QStringLiteral("firmware"), recording ? fileDigests(c->savePath) : QJsonObject{});
+        step(QStringLiteral("firmware"), recording ? fileDigests(c->savePath()) : QJsonObject{});
     }
 }
 

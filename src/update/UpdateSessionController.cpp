@@ -139,12 +139,12 @@ void UpdateSessionController::setminiImageposition(int32_t chosenByHand)
     if (m_device)
         m_device->details();
     if (chosenByHand == 1 && m_device && m_device->isCarryRR) {
-        isShowMiniRRImage = true;
+        m_isShowMiniRRImage = true;
         m_model.devicePictureSelected = true;
         m_model.devicePictureClickable = true;
         m_model.receiverPictureClickable = true;
     } else {
-        isShowMiniRRImage = false;
+        m_isShowMiniRRImage = false;
         m_model.devicePictureSelected = false;
         m_model.devicePictureClickable = false;
     }
@@ -153,12 +153,12 @@ void UpdateSessionController::setminiImageposition(int32_t chosenByHand)
 
 bool UpdateSessionController::loadViews()
 {
-    if (isloadData)
+    if (m_isloadData)
         return false;
-    isloadData = true;
+    m_isloadData = true;
 
     const SFenwykDataDetailsPtr entry = m_device ? m_device->details() : nullptr;
-    if (isShowMiniRRImage) {
+    if (m_isShowMiniRRImage) {
         m_model.receiverPictureHidden = false;
         m_model.receiverPicture = QStringLiteral("receiver_default");
         if (entry && entry->type == 48)
@@ -174,12 +174,12 @@ bool UpdateSessionController::loadViews()
     m_version = version;
     m_beta = static_cast<float>(beta);
     // Without a target release (none offered, the list not yet here) there is nothing to name.
-    m_model.hint = isSetNewFirmware ? getFirmwaerHintVersion(version, beta, m_targerVersion) : QString();
+    m_model.hint = m_isSetNewFirmware ? getFirmwaerHintVersion(version, beta, m_targerVersion) : QString();
 
     setState(kStateReady);
     if (m_state == kStateReady)
         loadUpdateFirmwae();
-    if (isSetNewFirmware)
+    if (m_isSetNewFirmware)
         m_model.panelHidden = false;
     touch();
     return true;
@@ -187,12 +187,12 @@ bool UpdateSessionController::loadViews()
 
 void UpdateSessionController::setNewFirmwaer(const Firmware &release)
 {
-    updateFirmwaers = QList<Firmware>{release};
+    m_updateFirmwaers = QList<Firmware>{release};
     m_model.panelLine = firmware_list::newVersionLine(release);
     m_model.panelNotes = Language::isCurrentChinaLanguage() ? release.readme : release.readme_en;
     m_targerVersion = release.version;
     m_targetBeta = release.beta;
-    isSetNewFirmware = true;
+    m_isSetNewFirmware = true;
     touch();
 }
 
@@ -206,12 +206,12 @@ void UpdateSessionController::removeFromSuperview()
     m_targerVersion = 0.0f;
     m_targetBeta = 0;
     m_model.hint.clear();
-    updateFirmwaers.reset();
+    m_updateFirmwaers.reset();
     setState(kStateReady);
     m_shidBoot.filePath = QString();
-    selectButton.reset();
-    isSetNewFirmware = false;
-    isloadData = false;
+    m_selectButton.reset();
+    m_isSetNewFirmware = false;
+    m_isloadData = false;
     removeGuide();
     // Nothing that was asked for this showing may land on the next one, and no watchdog outlives it.
     ++m_listGeneration;
@@ -230,8 +230,8 @@ void UpdateSessionController::loadUpdateFirmwae()
 
 void UpdateSessionController::loadUpdateFirmwae(int32_t type)
 {
-    lastTimer = 0;
-    if (updateFirmwaers)
+    m_lastTimer = 0;
+    if (m_updateFirmwaers)
         return;
     m_model.spinnerHidden = false;
     m_model.notFirmwareHidden = true;
@@ -246,7 +246,7 @@ void UpdateSessionController::loadUpdateFirmwae(int32_t type)
                 return;
             m_model.spinnerHidden = true;
             m_model.listHidden = false;
-            updateFirmwaers = list;
+            m_updateFirmwaers = list;
             refreshFirmwaerList();
         },
         [this, generation](const HttpError &) {
@@ -272,14 +272,14 @@ void UpdateSessionController::reloadClic()
 
 void UpdateSessionController::refreshFirmwaerList()
 {
-    QList<Firmware> list = updateFirmwaers.value_or(QList<Firmware>());
+    QList<Firmware> list = m_updateFirmwaers.value_or(QList<Firmware>());
     firmware_list::sortReleases(list);
-    updateFirmwaers = list;
+    m_updateFirmwaers = list;
     if (m_device) {
         for (const float minimum : firmware_list::minimumVersions(*m_device))
             filterVersion(minimum);
     }
-    const QList<Firmware> &releases = *updateFirmwaers;
+    const QList<Firmware> &releases = *m_updateFirmwaers;
     const qsizetype n = releases.size();
     m_model.scroller = firmware_list::hasScroller(n);
     m_model.rows.clear();
@@ -303,8 +303,8 @@ void UpdateSessionController::refreshFirmwaerList()
 
 void UpdateSessionController::filterVersion(float minimum)
 {
-    if (updateFirmwaers)
-        updateFirmwaers = firmware_list::filterVersion(*updateFirmwaers, minimum);
+    if (m_updateFirmwaers)
+        m_updateFirmwaers = firmware_list::filterVersion(*m_updateFirmwaers, minimum);
 }
 
 void UpdateSessionController::chengeboxClick(int tag)
@@ -313,7 +313,7 @@ void UpdateSessionController::chengeboxClick(int tag)
         return;
     for (ReleaseRow &row : m_model.rows)
         row.checked = row.tag == tag;
-    selectButton = tag;
+    m_selectButton = tag;
     if (m_state != kStateWriting) {
         // A row past the list changes no target.
         if (const auto release = releaseAt(tag)) {
@@ -352,7 +352,7 @@ void UpdateSessionController::loadV1AndV2()
     if (firmwareType == 200)
         entry->type = firmware_list::v2Type(entry->type);
     removeGuide();
-    updateFirmwaers.reset();
+    m_updateFirmwaers.reset();
     loadUpdateFirmwae();
     touch();
 }
@@ -366,14 +366,14 @@ void UpdateSessionController::noV1AndV2()
 
 std::optional<Firmware> UpdateSessionController::releaseAt(int tag) const
 {
-    if (!updateFirmwaers || tag < 0 || tag >= updateFirmwaers->size())
+    if (!m_updateFirmwaers || tag < 0 || tag >= m_updateFirmwaers->size())
         return std::nullopt;
-    return updateFirmwaers->at(tag);
+    return m_updateFirmwaers->at(tag);
 }
 
 std::optional<Firmware> UpdateSessionController::checkedRelease() const
 {
-    return releaseAt(selectButton.value_or(0));
+    return releaseAt(m_selectButton.value_or(0));
 }
 
 QString UpdateSessionController::logTitle(int tag)
@@ -411,7 +411,7 @@ void UpdateSessionController::SButtonClick(Button button)
     if (button == Button::Left) {
         if (m_state == kStateOffer) {
             setState(kStateReady);
-            updateFirmwaers.reset();
+            m_updateFirmwaers.reset();
             loadUpdateFirmwae();
         } else if (m_state == kStateFinished) {
             Q_EMIT terminateRequested(0);
@@ -431,7 +431,7 @@ void UpdateSessionController::SButtonClick(Button button)
 
 void UpdateSessionController::updateStateDowmFirmwaerFile()
 {
-    if (!selectButton && !isSetNewFirmware)
+    if (!m_selectButton && !m_isSetNewFirmware)
         return;
     // A checked row past the list (the list was replaced by a shorter one) has nothing to download.
     if (const auto release = checkedRelease())
@@ -440,8 +440,8 @@ void UpdateSessionController::updateStateDowmFirmwaerFile()
 
 void UpdateSessionController::updateStateFindNewVersionDowmFirmwaerFile()
 {
-    if (updateFirmwaers && !updateFirmwaers->isEmpty())
-        dowmFirmwaerFile(updateFirmwaers->first());
+    if (m_updateFirmwaers && !m_updateFirmwaers->isEmpty())
+        dowmFirmwaerFile(m_updateFirmwaers->first());
 }
 
 void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
@@ -468,7 +468,7 @@ void UpdateSessionController::dowmFirmwaerFile(const Firmware &release)
             if (generation != m_downloadGeneration)
                 return;
             m_shidBoot.isUSBRR_PS_classic = release.type == 21;
-            savePath = path;
+            m_savePath = path;
             m_shidBoot.filePath = path;
             if (m_services.vela2)
                 m_services.vela2->filePath = path;
@@ -514,14 +514,14 @@ void UpdateSessionController::initTimer()
         return;
     m_updateTimer = scheduler().every(
         kWatchdogPeriodMs, [this] { timerOut(); }, this);
-    lastTimer = scheduler().nowMs();
+    m_lastTimer = scheduler().nowMs();
 }
 
 void UpdateSessionController::timerOut()
 {
-    if (lastTimer == 0)
+    if (m_lastTimer == 0)
         return;
-    if (scheduler().nowMs() - kNoSignOfLifeMs >= lastTimer)
+    if (scheduler().nowMs() - kNoSignOfLifeMs >= m_lastTimer)
         updateingError();
 }
 
@@ -540,7 +540,7 @@ void UpdateSessionController::SMiniImageViewClick(Picture picture)
     if (attemptRunning())
         return;
     m_model.rows.clear();
-    updateFirmwaers.reset();
+    m_updateFirmwaers.reset();
     Q_EMIT rowsRebuilt();
     const SFenwykDataDetailsPtr entry = m_device ? m_device->details() : nullptr;
     const int32_t type = entry ? entry->type : 0;

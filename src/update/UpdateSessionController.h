@@ -74,23 +74,25 @@ public:
     UpdateViewDelegat *delegate() const { return m_delegate.get(); }
     void setDelegate(UpdateViewDelegat *delegate) { m_delegate.set(delegate); }
 
-    float m_version = 0.0f;
-    float m_beta = 0.0f;
-    float m_targerVersion = 0.0f;
-    int32_t m_targetBeta = 0;
-    bool isSetNewFirmware = false;
-    bool isShowMiniRRImage = false;
-    bool isloadData = false;
+    // What the screen shows, read-only: the controller alone changes it, from the device's reports,
+    // the server's answers and the user's presses.
+    float version() const { return m_version; }
+    float beta() const { return m_beta; }
+    float targerVersion() const { return m_targerVersion; }
+    int32_t targetBeta() const { return m_targetBeta; }
+    bool isSetNewFirmware() const { return m_isSetNewFirmware; }
+    bool isShowMiniRRImage() const { return m_isShowMiniRRImage; }
+    bool isloadData() const { return m_isloadData; }
     // Null until fetched: a null list is what makes loadUpdateFirmwae ask the server.
-    std::optional<QList<Firmware>> updateFirmwaers;
+    const std::optional<QList<Firmware>> &updateFirmwaers() const { return m_updateFirmwaers; }
     // The checked row's index in the release list; none until a row was checked.
-    std::optional<int> selectButton;
-    QString savePath;
+    std::optional<int> selectButton() const { return m_selectButton; }
+    const QString &savePath() const { return m_savePath; }
     SHIDBoot &shidBoot() { return m_shidBoot; }
-    uint64_t bootState = 0;
-    HidDeviceRef bootDeviceRef;
+    uint64_t bootState() const { return m_bootState; }
+    const HidDeviceRef &bootDeviceRef() const { return m_bootDeviceRef; }
     bool updateTimerRunning() const { return m_updateTimer != 0; }
-    int64_t lastTimer = 0;
+    int64_t lastTimer() const { return m_lastTimer; }
 
     const UpdateScreenModel &model() const { return m_model; }
 
@@ -211,7 +213,7 @@ private:
     // The sessions stop talking to the device (its file stays, for the restart of the attempt).
     void abandonSessions();
     // A bootloader device is attached now (not merely seen once).
-    bool bootloaderAttached() const { return bootState == 1 && !bootDeviceRef.isNull(); }
+    bool bootloaderAttached() const { return m_bootState == 1 && !m_bootDeviceRef.isNull(); }
     // The bootloader of the running attempt arrived: start (or restart) its session, watched.
     bool resumesAttempt() const;
     void watchRestart();
@@ -227,6 +229,19 @@ private:
     Scheduler &scheduler() const { return *m_services.platform.scheduler; }
 
     UpdateServices m_services;
+    float m_version = 0.0f;
+    float m_beta = 0.0f;
+    float m_targerVersion = 0.0f;
+    int32_t m_targetBeta = 0;
+    bool m_isSetNewFirmware = false;
+    bool m_isShowMiniRRImage = false;
+    bool m_isloadData = false;
+    std::optional<QList<Firmware>> m_updateFirmwaers;
+    std::optional<int> m_selectButton;
+    QString m_savePath;
+    uint64_t m_bootState = 0;
+    HidDeviceRef m_bootDeviceRef;
+    int64_t m_lastTimer = 0;
     SFenwykDevicePtr m_device;
     uint64_t m_state = kStateReady;
     WeakDelegate<UpdateViewDelegat> m_delegate;

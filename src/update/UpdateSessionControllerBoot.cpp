@@ -43,7 +43,7 @@ void UpdateSessionController::changeBoot()
         break;
     case boot_switch::Step::QueryBootloader:
         // For a classic bootloader this query is what starts its session's exchange.
-        sendVersionQuery(bootDeviceRef.data());
+        sendVersionQuery(m_bootDeviceRef.data());
         if (m_services.vela2)
             m_services.vela2->readPID();
         break;
@@ -83,9 +83,9 @@ void UpdateSessionController::SHIDBootAddDevice(const SFenwykDevicePtr &device, 
 {
     if (UpdateViewDelegat *d = delegate())
         d->addBootDevice(this);
-    bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
-    bootState = 1;
-    const HidDeviceRef arrived = bootDeviceRef;
+    m_bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
+    m_bootState = 1;
+    const HidDeviceRef arrived = m_bootDeviceRef;
     sendVersionQuery(arrived.data());
     scheduler().after(
         kDelayedSendMs,
@@ -118,16 +118,16 @@ void UpdateSessionController::watchRestart()
 {
     // The restarted attempt runs under the watchdog as the first one did.
     initTimer();
-    lastTimer = scheduler().nowMs();
+    m_lastTimer = scheduler().nowMs();
 }
 
 void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *, const SFenwykDevicePtr &device)
 {
     if (UpdateViewDelegat *d = delegate())
         d->addBootDevice(this);
-    bootState = 1;
+    m_bootState = 1;
     // Held weakly, so that the device's leaving ends what it made possible.
-    bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
+    m_bootDeviceRef = device ? device->deviceRef : HidDeviceRef();
     removeGuide();
     if (!resumesAttempt())
         return;
@@ -138,16 +138,16 @@ void UpdateSessionController::SHIDBootHJZUpdate(SHIDBootHJZ *, const SFenwykDevi
 
 void UpdateSessionController::SHIDBootHJZRemoveDevice(SHIDBootHJZ *)
 {
-    bootDeviceRef = nullptr;
-    bootState = 0;
+    m_bootDeviceRef = nullptr;
+    m_bootState = 0;
     if (m_state == kStateWriting)
         updateingError(AttemptEnd::Cause::DeviceLeft);
 }
 
 void UpdateSessionController::SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *)
 {
-    bootDeviceRef = nullptr;
-    bootState = 0;
+    m_bootDeviceRef = nullptr;
+    m_bootState = 0;
     if (m_state == kStateWriting)
         updateingError(AttemptEnd::Cause::DeviceLeft);
 }
@@ -196,7 +196,7 @@ void UpdateSessionController::writingStarted()
     m_model.updateButton.title = QString();
     m_model.updateButton.progress = 0;
     m_model.hint = text("willUpdateFirmwaering");
-    lastTimer = scheduler().nowMs();
+    m_lastTimer = scheduler().nowMs();
     touch();
     Q_EMIT progress(0);
 }
@@ -209,7 +209,7 @@ void UpdateSessionController::SHIDBootStartUpdateing(int32_t progress, SHIDManag
 void UpdateSessionController::writingProgress(int32_t progress)
 {
     m_model.updateButton.progress = progress;
-    lastTimer = scheduler().nowMs();
+    m_lastTimer = scheduler().nowMs();
     touch();
     Q_EMIT this->progress(progress);
 }

@@ -105,7 +105,8 @@ TEST_P(ApplicationTest, PlugListOfferUpdateAndGoHome)
 
     // The server's newest release (1.10) is offered on the update screen.
     ASSERT_TRUE(pump(clock, [&] {
-        return !vc->views().isEmpty() && vc->views().last() == vc->updateView() && vc->updateScreen().isSetNewFirmware;
+        return !vc->views().isEmpty() && vc->views().last() == vc->updateView()
+               && vc->updateScreen().isSetNewFirmware();
     }));
     UpdateSessionController &screen = vc->updateScreen();
     ASSERT_TRUE(pump(clock, [&] { return !screen.model().panelLine.isEmpty(); }));

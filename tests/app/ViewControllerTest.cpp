@@ -309,15 +309,15 @@ TEST_F(ViewControllerTest, AnOfferOpensTheUpdateScreenOnlyFromHome)
         if (row.opens) {
             // Offered, and its first layout pass has run: state 0 with the offer as the whole list.
             EXPECT_EQ(top(), vc->updateView());
-            EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
+            EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
             EXPECT_EQ(vc->updateScreen().state(), State::kStateReady);
-            ASSERT_TRUE(vc->updateScreen().updateFirmwaers.has_value());
-            EXPECT_EQ(vc->updateScreen().updateFirmwaers->size(), 1);
+            ASSERT_TRUE(vc->updateScreen().updateFirmwaers().has_value());
+            EXPECT_EQ(vc->updateScreen().updateFirmwaers()->size(), 1);
             EXPECT_EQ(vc->updateScreen().device(), device);
             EXPECT_EQ(server.lists, listsBefore); // the offer is the list: nothing is fetched
         } else {
             EXPECT_EQ(vc->views().size(), depth);
-            EXPECT_FALSE(vc->updateScreen().isSetNewFirmware);
+            EXPECT_FALSE(vc->updateScreen().isSetNewFirmware());
         }
         while (vc->views().size() > 1)
             vc->back();
@@ -399,8 +399,8 @@ TEST_F(ViewControllerTest, BackAndQuitWaitForASessionThatIsIdentifyingTheBootloa
     clock.advance(1000); // a last sign of life at 0 reads as an idle watchdog
     vc->firmwaerUpdateClick(attached(0x3100), 0);
     vc->updateScreen().setState(State::kStateReady);
-    vc->updateScreen().updateFirmwaers = QList<Firmware>{Firmware{}};
-    vc->updateScreen().selectButton = 0;
+    vc->updateScreen().setNewFirmwaer(Firmware{});
+    vc->updateScreen().chengeboxClick(0);
     vc->updateScreen().SButtonClick(State::Button::Update);
     ASSERT_TRUE(vc->updateScreen().attemptRunning());
     // The bootloader arrives while the file downloads: its session starts identifying it.
@@ -470,7 +470,7 @@ TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
     newer.version = 1.6f;
     offer(newer);
     EXPECT_EQ(top(), vc->updateView());
-    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware);
+    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
     crane.unplug();
     clock.advance(10);
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());

@@ -253,7 +253,7 @@ TEST_F(UpdateViewTest, RowsFollowTheListTable)
         ticked += r.checkbox->isChecked() ? 1 : 0;
     EXPECT_EQ(ticked, 1);
     EXPECT_TRUE(rows[2].checkbox->isChecked());
-    EXPECT_EQ(view.controller().m_targerVersion, 1.01f);
+    EXPECT_EQ(view.controller().targerVersion(), 1.01f);
 }
 
 TEST_F(UpdateViewTest, SevenRowsGetTheScrollerAndOpenAtTheTop)
@@ -261,8 +261,7 @@ TEST_F(UpdateViewTest, SevenRowsGetTheScrollerAndOpenAtTheTop)
     show(device(0x3011, 1.0f), releases(6));
     EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     server.answer(releases(7)); // a second answer replaces the rows
-    view.controller().updateFirmwaers = releases(9);
-    view.controller().refreshFirmwaerList();
+    server.answer(releases(9));
     EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(view.scrollView()->verticalScrollBar()->value(), 0);
     EXPECT_EQ(view.scrollView()->widget()->height(), 9 * 40 - 2);
@@ -336,7 +335,7 @@ TEST_F(UpdateViewTest, LeavingAndReEntering)
     ASSERT_EQ(server.lists.size(), 1u);
     view.removeFromSuperview();
     EXPECT_FALSE(view.isVisible());
-    EXPECT_FALSE(view.controller().updateFirmwaers);
+    EXPECT_FALSE(view.controller().updateFirmwaers());
     show(d, {release(1.06f)});
     EXPECT_EQ(server.lists.size(), 2u) << "the list is fetched again";
     ASSERT_EQ(view.rows().size(), 1);

@@ -128,7 +128,7 @@ TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
     }
     boot->plug();
     clock.advance(10000);
-    EXPECT_EQ(controller.bootState, 1u) << "announced";
+    EXPECT_EQ(controller.bootState(), 1u) << "announced";
     EXPECT_TRUE(flashEmpty());
     EXPECT_EQ(controller.state(), c.state);
 }
@@ -224,7 +224,7 @@ TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)
     auto swift = plugDevice(0x05C4, 0x054C, 1.0f);
     server.downloadMode = FakeCatalogue::Download::Wait;
     show(swift, {release(1.50f, 0, 8), release(1.00f, 0, 9)}, 1);
-    ASSERT_EQ(controller.selectButton, 0);
+    ASSERT_EQ(controller.selectButton(), 0);
     controller.SButtonClick(State::Button::Update);
     const QString hint = controller.model().hint;
     EXPECT_TRUE(controller.model().releaseFixed);
@@ -232,9 +232,9 @@ TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)
     // Checking another row or clicking a picture while the file downloads changes nothing.
     controller.chengeboxClick(1);
     controller.SMiniImageViewClick(State::Picture::Receiver);
-    EXPECT_EQ(controller.selectButton, 0);
+    EXPECT_EQ(controller.selectButton(), 0);
     EXPECT_EQ(controller.model().hint, hint);
-    EXPECT_EQ(controller.m_targerVersion, 1.50f);
+    EXPECT_EQ(controller.targerVersion(), 1.50f);
     EXPECT_EQ(server.lists.size(), 1u) << "no list fetched for another picture";
 
     bus.clearLog();
@@ -248,7 +248,7 @@ TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)
     auto reported = std::make_shared<SFenwykDevice>();
     reported->setVersion(1.0f);
     controller.SHIDBootGetVersion(reported, nullptr);
-    EXPECT_EQ(controller.m_targerVersion, 1.50f);
+    EXPECT_EQ(controller.targerVersion(), 1.50f);
     EXPECT_TRUE(controller.model().hint.contains(QStringLiteral("v1.50")));
 }
 
@@ -264,7 +264,7 @@ TEST_F(AttemptTest, OneAttemptAtATime)
     lab::VirtualClassicBootloader boot(bus);
     boot.plug();
     clock.runPending();
-    ASSERT_EQ(controller.bootState, 1u);
+    ASSERT_EQ(controller.bootState(), 1u);
     ASSERT_EQ(controller.state(), State::kStateManual) << "identifying, not yet writing";
     controller.SButtonClick(State::Button::Update);
     EXPECT_EQ(server.downloads.size(), 1u) << "no second download over the session that started";
@@ -308,10 +308,10 @@ TEST_F(AttemptTest, ARestartAfterAFailureRunsUnderTheWatchdog)
 TEST_F(AttemptTest, AnHjzDeviceThatLeftDoesNotStandInForLaterSwitches)
 {
     HidDevice *hjzDevice = plugSilent(0x3209);
-    ASSERT_EQ(controller.bootState, 1u);
+    ASSERT_EQ(controller.bootState(), 1u);
     bus.unplug(hjzDevice);
     clock.runPending();
-    EXPECT_EQ(controller.bootState, 0u);
+    EXPECT_EQ(controller.bootState(), 0u);
 
     // The next update of a report-switched controller switches it, with no wait for a bootloader.
     show(plugDevice(0x3100, 0x2DC8, 2.0f), {release(2.10f, 0, 17)});
@@ -370,7 +370,7 @@ TEST_F(AttemptTest, TheNextShowingNamesNoEarlierTarget)
     server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
     EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("1.05")));
     EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("beta 2")));
-    EXPECT_EQ(controller.m_targetBeta, 0);
+    EXPECT_EQ(controller.targetBeta(), 0);
 }
 
 } // namespace

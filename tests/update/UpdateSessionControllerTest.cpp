@@ -238,8 +238,8 @@ TEST_F(UpdateControllerTest, TheOfferedReleaseIsTheWholeListOnceTheLayoutRan)
     EXPECT_FALSE(controller.model().panelHidden);
     EXPECT_FALSE(controller.model().updateButton.hidden);
     EXPECT_TRUE(controller.model().leftButton.hidden);
-    ASSERT_TRUE(controller.updateFirmwaers);
-    EXPECT_EQ(controller.updateFirmwaers->size(), 1);
+    ASSERT_TRUE(controller.updateFirmwaers());
+    EXPECT_EQ(controller.updateFirmwaers()->size(), 1);
     EXPECT_FALSE(controller.loadViews()) << "once per showing";
 }
 
@@ -262,8 +262,8 @@ TEST_F(UpdateControllerTest, RowsAreOrderedFilteredAndTheFirstIsChecked)
     controller.chengeboxClick(2);
     EXPECT_TRUE(rows[2].checked);
     EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const ReleaseRow &r) { return r.checked; }), 1);
-    EXPECT_EQ(controller.m_targerVersion, 1.01f);
-    EXPECT_EQ(controller.m_targetBeta, 0);
+    EXPECT_EQ(controller.targerVersion(), 1.01f);
+    EXPECT_EQ(controller.targetBeta(), 0);
 }
 
 TEST_F(UpdateControllerTest, EmptyListShowsNotFirmwareAndUpdateDoesNothing)
@@ -328,11 +328,11 @@ TEST_F(UpdateControllerTest, HintLines)
     auto device = plugDevice(0x3011, 0x2DC8, 0.0f);
     controller.setDevice(device);
     EXPECT_EQ(controller.getFirmwaerHintVersion(0.0f, 0, 1.02f), QString()) << "version 0 in state 0";
-    controller.m_targetBeta = 1;
+    controller.setNewFirmwaer(release(1.02f, 1));
     EXPECT_EQ(controller.getFirmwaerHintVersion(1.01f, 2, 1.02f), tr("willUpdateFirmwaer") + QStringLiteral("1.01")
                                                                       + tr("beta") + QStringLiteral(" 2") + tr("to")
                                                                       + QStringLiteral(" v1.02 beta 1 "));
-    controller.m_targetBeta = 0;
+    controller.setNewFirmwaer(release(1.5f));
     controller.setState(State::kStateWriting);
     EXPECT_EQ(controller.getFirmwaerHintVersion(0.0f, 0, 1.5f),
               tr("willUpdateFirmwaering") + QStringLiteral("0.00") + tr("to") + QStringLiteral(" v1.50"));
@@ -342,21 +342,21 @@ TEST_F(UpdateControllerTest, HintLines)
 
 TEST_F(UpdateControllerTest, VersionReportWithoutReleaseKeepsTheTarget)
 {
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {});
-    controller.m_targerVersion = 1.5f;
-    controller.m_targetBeta = 3;
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.5f, 3)});
+    controller.chengeboxClick(0);
+    controller.chengeboxClick(5); // a row past the list
     auto report = std::make_shared<SFenwykDevice>();
     report->setVersion(1.2f);
     report->beta = 4;
     controller.SHIDBootGetVersion(report, nullptr);
-    EXPECT_EQ(controller.m_version, 1.2f);
-    EXPECT_EQ(controller.m_beta, 4.0f);
-    EXPECT_EQ(controller.m_targerVersion, 1.5f);
-    EXPECT_EQ(controller.m_targetBeta, 3);
+    EXPECT_EQ(controller.version(), 1.2f);
+    EXPECT_EQ(controller.beta(), 4.0f);
+    EXPECT_EQ(controller.targerVersion(), 1.5f);
+    EXPECT_EQ(controller.targetBeta(), 3);
 
     auto zero = std::make_shared<SFenwykDevice>();
     controller.SHIDBootGetVersion(zero, nullptr);
-    EXPECT_EQ(controller.m_version, 1.2f) << "a version of 0 changes nothing";
+    EXPECT_EQ(controller.version(), 1.2f) << "a version of 0 changes nothing";
 }
 
 TEST_F(UpdateControllerTest, WatchdogEndsAStalledUpdateBetween20And23Seconds)
@@ -438,13 +438,12 @@ TEST_F(UpdateControllerTest, BootloaderArrivingInState7IsQueriedAndRestarted)
     show(plugDevice(0x3011, 0x2DC8, 0.0f), {release(1.05f)});
     server.downloadMode = FakeCatalogue::Download::Wait;
     controller.SButtonClick(State::Button::Update);
-    controller.m_version = 0.0f;
     controller.updateingError();
     ASSERT_EQ(controller.state(), State::kStateFailed);
     bus.clearLog();
     plugSilent(0x3208);
     EXPECT_EQ(root.bootDevices, 1);
-    EXPECT_EQ(controller.bootState, 1u);
+    EXPECT_EQ(controller.bootState(), 1u);
     EXPECT_FALSE(controller.model().guideShown);
     // At once: the version query, then the second-generation session's product ID read.
     ASSERT_EQ(bus.outputLog().size(), 2u);
@@ -479,7 +478,7 @@ TEST_F(UpdateControllerTest, RemovalEndsTheUpdateOnlyWhileWriting)
     ASSERT_EQ(controller.state(), State::kStatePreparing);
     bus.unplug(boot);
     clock.runPending();
-    EXPECT_EQ(controller.bootState, 0u);
+    EXPECT_EQ(controller.bootState(), 0u);
     EXPECT_EQ(controller.state(), State::kStatePreparing);
 
     boot = plugSilent(0x3208);
@@ -600,7 +599,7 @@ TEST_F(UpdateControllerTest, PadAndHjzProductsGoToTheirSessions)
     auto grebe = plugDevice(0x23FB, 0x2DC8, 1.0f);
     show(grebe, {release(1.05f, 0, 47)});
     plugSilent(0x3209);
-    EXPECT_EQ(controller.bootState, 1u);
+    EXPECT_EQ(controller.bootState(), 1u);
     QSignalSpy alerts(&controller, &UpdateSessionController::alertRequested);
     controller.SButtonClick(State::Button::Update);
     // The empty file is refused before anything is erased, and says so.
@@ -615,18 +614,18 @@ TEST_F(UpdateControllerTest, LeavingClearsTheShowingAndLateAnswersAreDropped)
     controller.setDevice(device);
     controller.loadViews();
     controller.removeFromSuperview();
-    EXPECT_FALSE(controller.isloadData);
-    EXPECT_FALSE(controller.updateFirmwaers);
-    EXPECT_FALSE(controller.selectButton);
+    EXPECT_FALSE(controller.isloadData());
+    EXPECT_FALSE(controller.updateFirmwaers());
+    EXPECT_FALSE(controller.selectButton());
     EXPECT_TRUE(controller.shidBoot().filePath.isNull());
     server.answer({release(9.0f)}, 0);
-    EXPECT_FALSE(controller.updateFirmwaers) << "the answer for the previous showing";
+    EXPECT_FALSE(controller.updateFirmwaers()) << "the answer for the previous showing";
 
     controller.loadViews();
     ASSERT_EQ(server.lists.size(), 2u) << "re-entering fetches the list again";
     server.answer({release(1.05f)});
-    ASSERT_TRUE(controller.updateFirmwaers);
-    EXPECT_EQ(controller.updateFirmwaers->first().version, 1.05f);
+    ASSERT_TRUE(controller.updateFirmwaers());
+    EXPECT_EQ(controller.updateFirmwaers()->first().version, 1.05f);
 
     server.downloadMode = FakeCatalogue::Download::Wait;
     controller.SButtonClick(State::Button::Update);
@@ -635,7 +634,7 @@ TEST_F(UpdateControllerTest, LeavingClearsTheShowingAndLateAnswersAreDropped)
     bus.clearLog();
     server.waitingSuccess(QStringLiteral("/tmp/late.bin"));
     EXPECT_TRUE(bus.outputLog().empty()) << "a download for a screen that was left switches nothing";
-    EXPECT_TRUE(controller.savePath.isEmpty());
+    EXPECT_TRUE(controller.savePath().isEmpty());
 }
 
 TEST_F(UpdateControllerTest, ReceiverPictureSwitchesTheList)
@@ -643,7 +642,7 @@ TEST_F(UpdateControllerTest, ReceiverPictureSwitchesTheList)
     auto pad = plugDevice(0x2000, 0x2DC8, 1.0f);
     controller.setDevice(pad);
     controller.setminiImageposition(1);
-    EXPECT_TRUE(controller.isShowMiniRRImage);
+    EXPECT_TRUE(controller.isShowMiniRRImage());
     EXPECT_TRUE(controller.model().devicePictureSelected);
     EXPECT_TRUE(controller.model().receiverPictureClickable);
     controller.loadViews();
@@ -664,7 +663,7 @@ TEST_F(UpdateControllerTest, ReceiverPictureSwitchesTheList)
 
     // A device without a receiver, or not chosen by hand, shows one picture, not clickable.
     controller.setminiImageposition(0);
-    EXPECT_FALSE(controller.isShowMiniRRImage);
+    EXPECT_FALSE(controller.isShowMiniRRImage());
     EXPECT_FALSE(controller.model().devicePictureClickable);
 }
 
@@ -703,7 +702,7 @@ TEST_F(UpdateControllerTest, AnHjzModeDeviceIsUpdatedThroughItsSession)
     record->deviceRef = boot.plug();
     record->isChangeBoot = true;
     clock.runPending();
-    EXPECT_EQ(controller.bootState, 1u);
+    EXPECT_EQ(controller.bootState(), 1u);
     show(record, {release(2.0f, 0, 0)});
     controller.SButtonClick(State::Button::Update);
     clock.advance(5000);
