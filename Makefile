@@ -33,15 +33,17 @@ soak: setup
 
 # Mutation score: MUTANTS small faults sampled from src/ with SEED (FOLDER narrows it), each built
 # in build/mutants and judged by its layer's tests; a table per folder, results in
-# build/mutants/results.json. COMPARE=an earlier results file lists the verdicts that changed.
+# build/mutants/results.json. COMPARE=an earlier results file lists the verdicts that changed;
+# AGAIN=an earlier results file judges only the mutants it killed (after the tests were cut).
 MUTANTS ?= 60
 SEED ?= 1
 FOLDER ?= src
 COMPARE ?=
+AGAIN ?=
 mutants: setup
 	cmake --preset mutants >/dev/null
 	nice -n 10 /usr/bin/python3 scripts/mutants.py --mutants $(MUTANTS) --seed $(SEED) --folder $(FOLDER) \
-	  $(if $(COMPARE),--compare $(COMPARE))
+	  $(if $(COMPARE),--compare $(COMPARE)) $(if $(AGAIN),--again $(AGAIN))
 
 # The Debian package (CPack, dependencies from dpkg-shlibdeps), then lintian's verdict on it.
 package: setup

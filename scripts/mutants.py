@@ -3,6 +3,7 @@
 each built in the mutants tree (build/mutants) and judged by the tests of its layer.
 
     scripts/mutants.py [--mutants N] [--seed S] [--folder src/boot] [--compare OLD.json]
+    scripts/mutants.py --again OLD.json     # only what OLD killed: did cutting tests lose any?
 
 A mutant is killed when a test fails or runs out of time, survives when all pass, and is
 uncompilable when it does not build (not counted in the score). The work tree is put back after
@@ -56,6 +57,11 @@ def parse_arguments(argv):
     parser.add_argument("--build-timeout", type=float, default=900.0, help="seconds for one mutant's build")
     parser.add_argument("--output", type=Path, help="results (default BUILD_DIR/results.json)")
     parser.add_argument("--compare", type=Path, help="an earlier results file to compare verdicts with")
+    parser.add_argument(
+        "--again",
+        type=Path,
+        help="judge only the mutants an earlier results file counts as killed (after tests were cut)",
+    )
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
     return parser.parse_args(argv)
 
@@ -186,7 +192,13 @@ def main(argv):
     guard, state, _lock = lock_and_recover(args)
 
     found = candidates(args.folder)
-    chosen = sample(found, args.mutants, args.seed)
+    if args.again:
+        chosen, gone = report.killed_again(found, json.loads(args.again.read_text()))
+        if gone:
+            print(f"mutants: {gone} killed mutants of {args.again} are no longer in the source", flush=True)
+        args.compare = args.compare or args.again
+    else:
+        chosen = sample(found, args.mutants, args.seed)
     if args.list:
         for m in chosen:
             print(f"{m.file}:{m.line}:{m.col + 1}  {m.operator}  {m.change()}")

@@ -54,13 +54,23 @@ def table(results):
     return "\n".join(lines)
 
 
+def key(r):
+    """A mutant's identity in a results file: its place and its change."""
+    return (r["file"], r["line"], r["col"], r["operator"], r["original"], r["replacement"])
+
+
+def killed_again(found, old):
+    """The candidates an earlier run killed, found again by place and change, and how many of that
+    run's killed mutants are no longer candidates (their line changed). Cutting tests cannot kill a
+    mutant that survived, so judging these again is enough to find every regression."""
+    wanted = {key(r) for r in old["mutants"] if r["status"] == KILLED}
+    chosen = [m for m in found if m.key() in wanted]
+    return chosen, len(wanted) - len(chosen)
+
+
 def differences(old, new):
     """Mutants judged in both runs whose verdict changed, as lines; keyed by place and change, so
     a run on the same source and seed compares mutant by mutant."""
-
-    def key(r):
-        return (r["file"], r["line"], r["col"], r["operator"], r["original"], r["replacement"])
-
     before = {key(r): r["status"] for r in old["mutants"]}
     lines = []
     for r in new["mutants"]:

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 from .operators import find_mutants
-from .report import differences, tally
+from .report import differences, killed_again, tally
 from .source import MaskedSource
 from .suites import LAYERS, SUITES, suites_for
 from .worktree import FileGuard
@@ -139,6 +139,16 @@ class ReportTest(unittest.TestCase):
         self.assertIn("2 mutants in common, 1 changed verdict", lines[0])
         self.assertEqual(len(lines), 2)
         self.assertIn("regression: src/a/X.cpp:1", lines[1])
+
+    def test_again_takes_only_what_was_killed_and_counts_what_is_gone(self):
+        found = find_mutants("src/a/X.cpp", "bool f(int a) { return a == 1; }\n")
+        killed = [m for m in found if m.operator == "compare"]
+        self.assertEqual(len(killed), 1)
+        old = {"mutants": [dict(killed[0].to_json(), status="killed"), result("src/a/Gone.cpp", "killed", 9)]}
+        old["mutants"] += [dict(m.to_json(), status="survived") for m in found if m.operator != "compare"]
+        chosen, gone = killed_again(found, old)
+        self.assertEqual([m.key() for m in chosen], [killed[0].key()])
+        self.assertEqual(gone, 1)
 
 
 class LayerTest(unittest.TestCase):
