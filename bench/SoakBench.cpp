@@ -24,71 +24,32 @@
 #include <string>
 #include <vector>
 
-#include "SoakProbes.h"
-#include "UpdatePathCases.h"
+#include "SoakPaths.h"
 
 using namespace flashwell;
 using namespace flashwell::bench;
 
 namespace {
 
-// The paths of a whole update, and the second-generation update through the D-input switch.
-std::vector<test::PathCase> soakPaths()
-{
-    std::vector<test::PathCase> paths = test::allPaths();
-    test::PathCase secondGen = test::switchPath();
-    secondGen.name = "second-generation through the D-input switch";
-    secondGen.options = test::dinput(0x9026, lab::LabBootloader::SecondGen);
-    paths.push_back(secondGen);
-    return paths;
-}
-
 void runSoak(benchmark::State &state, int updates)
 {
     QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false"));
-    constexpr int kWarmUp = 50;
     QTemporaryDir downloads;
     lab::LabFirmwareServer server;
-    SHttp::network().setProxy(QNetworkProxy::NoProxy);
-    if (!server.listen()) {
+    const std::vector<test::PathCase> paths = soakPaths();
+    if (!serve(server, paths, downloads.path())) {
         state.SkipWithError("the lab server could not listen");
         return;
     }
-    ServerConfig config;
-    config.primary = config.china = config.beta = server.baseUrl();
-    config.downloadsRoot = downloads.path();
-    ServerConfig::install(config);
-    const std::vector<test::PathCase> paths = soakPaths();
-    std::vector<int> typesServed;
-    for (const test::PathCase &c : paths) {
-        if (std::find(typesServed.begin(), typesServed.end(), c.releaseType) != typesServed.end())
-            continue; // the two second-generation paths share their release
-        typesServed.push_back(c.releaseType);
-        server.addRelease(
-            test::releaseJson(c.releaseType, c.releaseType, 1.05, QStringLiteral("fw_%1.bin").arg(c.releaseType)),
-            c.file);
-    }
-
-    Sample warm{};
-    Sample last{};
-    long maxRss = 0;
-    int fdChanges = 0;
-    int objectChanges = 0;
-    int taskChanges = 0;
-    int failures = 0;
-    int unexpected = 0;
+    SoakTally tally(50, paths.size());
     int faulted = 0;
-    // Tasks left on the clock after a settled update, per path and outcome.
-    std::vector<std::array<long, 2>> tasksLeft(paths.size(), {-1, -1});
     for (auto _ : state) {
         for (int i = 0; i < updates; ++i) {
             const std::size_t which = static_cast<std::size_t>(i) % paths.size();
             lab::LabUpdateOptions o = paths[which].options;
             const bool fault = i % 10 == 9;
-            if (fault) {
-                o.faults = {faultFor(faulted)};
-                ++faulted;
-            }
+            if (fault)
+                o.faults = {faultFor(faulted++)};
             long pending = 0;
             bool success = false;
             {
@@ -98,40 +59,11 @@ void runSoak(benchmark::State &state, int updates)
                 pending = static_cast<long>(run.clock().pendingCount());
             }
             server.clearRequests(); // the lab server's own record of requests is not the product's memory
-            if (!success)
-                ++failures;
-            if (!success && !fault)
-                ++unexpected;
-            const Sample now = sample();
-            long &expectedTasks = tasksLeft[which][success ? 1 : 0];
-            if (i >= kWarmUp) {
-                fdChanges += now.fds != last.fds ? 1 : 0;
-                objectChanges += now.objects != last.objects ? 1 : 0;
-                taskChanges += expectedTasks >= 0 && pending != expectedTasks ? 1 : 0;
-                maxRss = std::max(maxRss, now.rssKiB);
-            }
-            expectedTasks = pending;
-            if (i + 1 == kWarmUp)
-                warm = now;
-            last = now;
+            tally.add(i, which, success, fault, pending, sample());
         }
     }
     ServerConfig::install(std::nullopt);
-    state.counters["updates"] = updates;
-    state.counters["failed"] = failures;
-    state.counters["failed_without_fault"] = unexpected;
-    state.counters["rss_KiB_after_50"] = static_cast<double>(warm.rssKiB);
-    state.counters["rss_KiB_at_end"] = static_cast<double>(last.rssKiB);
-    state.counters["rss_growth_KiB"] = static_cast<double>(maxRss - warm.rssKiB);
-    state.counters["fds_after_50"] = static_cast<double>(warm.fds);
-    state.counters["fds_at_end"] = static_cast<double>(last.fds);
-    state.counters["fd_count_changes"] = fdChanges;
-    state.counters["qobjects_after_50"] = static_cast<double>(warm.objects);
-    state.counters["qobjects_at_end"] = static_cast<double>(last.objects);
-    state.counters["qobject_count_changes"] = objectChanges;
-    state.counters["clock_task_count_changes"] = taskChanges;
-    if (unexpected > 0)
-        state.SkipWithError("an update without a fault failed");
+    tally.report(state, "after_50");
 }
 
 // The number of updates is the argument: `--benchmark_filter=BM_SoakUpdates/200` for a shorter run.

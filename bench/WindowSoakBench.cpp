@@ -42,8 +42,7 @@
 #include <memory>
 #include <vector>
 
-#include "SoakProbes.h"
-#include "UpdatePathCases.h"
+#include "SoakPaths.h"
 
 using namespace flashwell;
 using namespace flashwell::bench;
@@ -196,17 +195,6 @@ private:
     int64_t m_startMs = 0;
 };
 
-// The workflow soak's paths: every protocol path and the second generation through the D-input switch.
-std::vector<test::PathCase> soakPaths()
-{
-    std::vector<test::PathCase> paths = test::allPaths();
-    test::PathCase secondGen = test::switchPath();
-    secondGen.name = "second-generation through the D-input switch";
-    secondGen.options = test::dinput(0x9026, lab::LabBootloader::SecondGen);
-    paths.push_back(secondGen);
-    return paths;
-}
-
 void BM_WindowSoak(benchmark::State &state)
 {
     const int updates = static_cast<int>(state.range(0));
@@ -214,36 +202,13 @@ void BM_WindowSoak(benchmark::State &state)
     QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false\nqt.*=false"));
     QTemporaryDir dir;
     lab::LabFirmwareServer server;
-    SHttp::network().setProxy(QNetworkProxy::NoProxy);
-    if (!server.listen()) {
+    const std::vector<test::PathCase> paths = soakPaths();
+    if (!serve(server, paths, dir.filePath(QStringLiteral("Downloads")))) {
         state.SkipWithError("the lab server could not listen");
         return;
     }
-    ServerConfig config;
-    config.primary = config.china = config.beta = server.baseUrl();
-    config.downloadsRoot = dir.filePath(QStringLiteral("Downloads"));
-    ServerConfig::install(config);
-    const std::vector<test::PathCase> paths = soakPaths();
-    std::vector<int> typesServed;
-    for (const test::PathCase &c : paths) {
-        if (std::find(typesServed.begin(), typesServed.end(), c.releaseType) != typesServed.end())
-            continue; // the two second-generation paths share their release
-        typesServed.push_back(c.releaseType);
-        server.addRelease(
-            test::releaseJson(c.releaseType, c.releaseType, 1.05, QStringLiteral("fw_%1.bin").arg(c.releaseType)),
-            c.file);
-    }
-
-    Sample warm{};
-    Sample last{};
-    long maxRss = 0;
-    int fdChanges = 0;
-    int objectChanges = 0;
-    int taskChanges = 0;
-    int failures = 0;
-    int unexpected = 0;
+    SoakTally tally(kWarmUp, paths.size());
     int faulted = 0;
-    std::vector<std::array<long, 2>> tasksLeft(paths.size(), {-1, -1});
     for (auto _ : state) {
         WindowRig rig(dir.filePath(QStringLiteral("update-history.jsonl")));
         for (int i = 0; i < updates; ++i) {
@@ -255,42 +220,17 @@ void BM_WindowSoak(benchmark::State &state)
             const bool success = rig.update(paths[which].options, faults);
             server.clearRequests(); // the lab server's own record of requests is not the product's memory
             const long pending = static_cast<long>(rig.clock().pendingCount());
-            failures += success ? 0 : 1;
-            unexpected += !success && !fault ? 1 : 0;
             const Sample now = sample();
             if (qEnvironmentVariableIsSet("SOAK_TRACE"))
                 std::fprintf(stderr, "update %d path %zu %s: %ld tasks, %ld KiB, %ld fds, %ld objects\n", i, which,
                              success ? "ok" : "failed", pending, now.rssKiB, now.fds, now.objects);
-            long &expectedTasks = tasksLeft[which][success ? 1 : 0];
-            if (i >= kWarmUp) {
-                fdChanges += now.fds != last.fds ? 1 : 0;
-                objectChanges += now.objects != last.objects ? 1 : 0;
-                taskChanges += expectedTasks >= 0 && pending != expectedTasks ? 1 : 0;
-                maxRss = std::max(maxRss, now.rssKiB);
-            }
-            expectedTasks = pending;
-            if (i + 1 == kWarmUp)
-                warm = now;
-            last = now;
+            tally.add(i, which, success, fault, pending, now);
         }
     }
     ServerConfig::install(std::nullopt);
-    state.counters["updates"] = updates;
-    state.counters["failed"] = failures;
-    state.counters["failed_without_fault"] = unexpected;
-    state.counters["rss_KiB_after_warm_up"] = static_cast<double>(warm.rssKiB);
-    state.counters["rss_KiB_at_end"] = static_cast<double>(last.rssKiB);
-    state.counters["rss_growth_KiB"] = static_cast<double>(maxRss - warm.rssKiB);
-    state.counters["fds_after_warm_up"] = static_cast<double>(warm.fds);
-    state.counters["fds_at_end"] = static_cast<double>(last.fds);
-    state.counters["fd_count_changes"] = fdChanges;
-    state.counters["qobjects_after_warm_up"] = static_cast<double>(warm.objects);
-    state.counters["qobjects_at_end"] = static_cast<double>(last.objects);
-    state.counters["qobject_count_changes"] = objectChanges;
-    state.counters["clock_task_count_changes"] = taskChanges;
-    if (unexpected > 0)
-        state.SkipWithError("an update without a fault failed");
+    tally.report(state, "after_warm_up");
 }
+
 // The number of updates is the argument: `--benchmark_filter=BM_WindowSoak/100` is the figure,
 // /300 shows a trend, /20 is a quick look (SOAK_TRACE=1 prints every update's sample).
 BENCHMARK(BM_WindowSoak)->Arg(100)->Arg(300)->Arg(20)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
