@@ -1,3 +1,6 @@
+// Catches: a firmware-server client that asks the wrong server or with wrong fields, maps a release
+// wrongly, calls a block after a fault or twice, keeps a partial, damaged or misnamed download, or
+// reports a download that failed.
 #include "FirmwareFileBuilder.h"
 #include "LabFirmwareServer.h"
 #include "mapping/JsonMapping.h"
@@ -24,6 +27,9 @@
 #include "support/TestSupport.h"
 
 #include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 using namespace flashwell;
 using flashwell::lab::LabFirmwareServer;
@@ -228,52 +234,199 @@ TEST_F(HttpTest, NewestReleaseIsTheHighestVersionAndBeta)
     EXPECT_EQ(id, 2);
 }
 
-struct ReplyFault
+namespace {
+
+const char *endName(RequestEnd end)
+{
+    switch (end) {
+    case RequestEnd::Result:
+        return "result";
+    case RequestEnd::NoResult:
+        return "no result";
+    case RequestEnd::Error:
+        return "error";
+    case RequestEnd::Abandoned:
+        return "abandoned";
+    }
+    return "?";
+}
+
+std::vector<std::string> names(const std::vector<RequestEnd> &ends)
+{
+    std::vector<std::string> out;
+    for (const RequestEnd end : ends)
+        out.emplace_back(endName(end));
+    return out;
+}
+
+// What stands in the cache folder under the release's file name before the download.
+enum class Cache { Nothing, OtherSize, SameSizeOtherBytes, Directory };
+
+// One server or network fault, and how the list, the newest-release and the download requests
+// must end under it: each exactly once, after its block, a failure with a real description, and
+// a failed download leaving no file in the cache folder and sending no report.
+struct Fault
 {
     const char *what;
-    void (*apply)(LabFirmwareServer::Faults &);
+    void (*fault)(LabFirmwareServer::Faults &);
+    RequestEnd list;
+    int download;         // 0: the file; > 0: that error code; -1: some error
+    int fileBytes = 3000; // the release's file
+    int stated = 0;       // the size the release states (0: its file's)
+    const char *md5 = ""; // "good" / "GOOD": the file's own digest; "listed": the one the list gave
+    Cache cache = Cache::Nothing;
+    int timeoutMs = 3000;
+    const char *listSays = ""; // in the list's failure
+    bool unreachable = false;  // no server at the address
+    bool absent = false;       // the download asks for a file the server does not have
 };
 
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const ReplyFault &c, std::ostream *os)
+[[maybe_unused]] void PrintTo(const Fault &c, std::ostream *os)
 {
     *os << c.what;
 }
 
-class HttpReplyFaults : public HttpTest, public ::testing::WithParamInterface<ReplyFault>
+class HttpFaults : public HttpTest, public ::testing::WithParamInterface<Fault>
 {
 };
 
-TEST_P(HttpReplyFaults, NoResultMeansNoCallback)
-{
-    GetParam().apply(primary.faults);
-    primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
-    int calls = 0;
-    SHttp::getUpdateFirmwaerWithType(
-        21, &screen, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
-    SHttp::getNewVersion(
-        21, 1.0f, 0, &screen, [&](const Firmware &) { ++calls; }, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
-    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
-    EXPECT_EQ(calls, 0) << GetParam().what;
-}
+} // namespace
 
-INSTANTIATE_TEST_SUITE_P(Faults, HttpReplyFaults,
-                         ::testing::Values(ReplyFault{"msgState 0", [](auto &f) { f.msgState0 = true; }},
-                                           ReplyFault{"not JSON", [](auto &f) { f.nonJson = true; }},
-                                           ReplyFault{"500 with HTML", [](auto &f) { f.http500 = true; }}),
-                         [](const auto &row) { return flashwell::test::testName(row.param.what); });
-
-TEST_F(HttpTest, TransportFailureOfTheListReachesTheFailureBlock)
+TEST_P(HttpFaults, EveryRequestEndsOnceAsItShould)
 {
+    const Fault &c = GetParam();
     ServerConfig config = ServerConfig::current();
-    config.primary = QUrl(QStringLiteral("http://127.0.0.1:1/"));
+    config.transferTimeoutMs = c.timeoutMs;
+    if (c.unreachable)
+        config.primary = QUrl(QStringLiteral("http://127.0.0.1:1/"));
     ServerConfig::install(config);
-    bool failed = false;
+    if (c.fault)
+        c.fault(primary.faults);
+    const QByteArray bytes = lab::patternBytes(c.fileBytes, 11);
+    const QString folder = downloads.filePath(QStringLiteral("Fenwyk Flashwell"));
+    const QString finalName = folder + QStringLiteral("/f.bin");
+    QDir().mkpath(folder);
+    if (c.cache == Cache::Directory) {
+        QDir().mkpath(finalName + QStringLiteral("/inside")); // the rename cannot succeed
+    } else if (c.cache != Cache::Nothing) {
+        QFile stale(finalName);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write(c.cache == Cache::OtherSize ? QByteArray("truncated") : lab::patternBytes(c.fileBytes, 12));
+    }
+    primary.addRelease(release(1, 21, 1.5, 0, "f.bin"), bytes);
+
+    int blocks = 0;
+    int blocksWhenEnded = -1;
+    std::vector<RequestEnd> ends;
+    std::optional<HttpError> listFailure;
+    QString listedMd5;
+    bool newest = false;
     SHttp::getUpdateFirmwaerWithType(
-        21, &screen, [](const auto &) {}, [&](const HttpError &e) { failed = !e.description.isEmpty(); });
-    EXPECT_TRUE(waitUntil([&] { return failed; }));
+        21, &screen,
+        [&](const auto &l) {
+            ++blocks;
+            if (l && !l->isEmpty())
+                listedMd5 = l->first().md5;
+        },
+        [&](const HttpError &e) {
+            ++blocks;
+            listFailure = e;
+        },
+        [&](RequestEnd end) {
+            ends.push_back(end);
+            blocksWhenEnded = blocks;
+        });
+    ASSERT_TRUE(waitUntil([&] { return !ends.empty(); }, 10000));
+    SHttp::getNewVersion(
+        21, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
+
+    const QString good = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    const QString md5 = QLatin1String(c.md5) == QLatin1String("good")     ? good
+                        : QLatin1String(c.md5) == QLatin1String("GOOD")   ? good.toUpper()
+                        : QLatin1String(c.md5) == QLatin1String("listed") ? listedMd5
+                                                                          : QString::fromLatin1(c.md5);
+    QString path;
+    std::optional<HttpError> error;
+    std::vector<RequestEnd> downloadEnds;
+    SHttp::dowmFirmwaerFile(
+        QStringLiteral("http://files/%1").arg(c.absent ? QStringLiteral("other.bin") : QStringLiteral("f.bin")),
+        &screen, [&](const QString &p) { path = p; }, [&](const HttpError &e) { error = e; }, 1,
+        c.stated ? c.stated : c.fileBytes, md5, [&](RequestEnd end) { downloadEnds.push_back(end); });
+    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error.has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(names(ends), std::vector<std::string>{endName(c.list)});
+    EXPECT_EQ(blocks, c.list == RequestEnd::NoResult ? 0 : 1);
+    EXPECT_EQ(blocksWhenEnded, blocks) << "the ending comes after the block";
+    EXPECT_EQ(newest, c.list == RequestEnd::Result);
+    if (c.list == RequestEnd::Error) {
+        ASSERT_TRUE(listFailure);
+        EXPECT_FALSE(listFailure->description.isEmpty());
+        EXPECT_TRUE(listFailure->description.contains(QLatin1String(c.listSays)))
+            << listFailure->description.toStdString();
+    }
+    const auto reports = primary.requestsTo("/firmware/StatisticsFirmware").size();
+    if (c.download == 0) {
+        ASSERT_FALSE(error) << error->description.toStdString();
+        EXPECT_EQ(names(downloadEnds), std::vector<std::string>{"result"});
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+        EXPECT_EQ(reports, 1);
+        return;
+    }
+    ASSERT_TRUE(error);
+    EXPECT_EQ(names(downloadEnds), std::vector<std::string>{"error"});
+    if (c.download > 0) {
+        EXPECT_EQ(error->domain, QStringLiteral("Download Error"));
+        EXPECT_EQ(error->code, c.download);
+    }
+    EXPECT_FALSE(error->description.isEmpty()) << "a real error with a description";
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no file is left behind";
+    EXPECT_EQ(reports, 0);
 }
+
+using F = LabFirmwareServer::Faults;
+using E = RequestEnd;
+INSTANTIATE_TEST_SUITE_P(
+    Faults, HttpFaults,
+    ::testing::Values(
+        Fault{"none", nullptr, E::Result, 0},
+        // The server answers without a list: no block runs.
+        Fault{"msgState 0", [](F &f) { f.msgState0 = true; }, E::NoResult, 0},
+        Fault{"not JSON", [](F &f) { f.nonJson = true; }, E::NoResult, 0},
+        Fault{"500 with HTML", [](F &f) { f.http500 = true; }, E::NoResult, 1011},
+        // The transfer itself fails.
+        Fault{"cut after the status line", [](F &f) { f.cutAfterStatusLine = true; }, E::Error, -1, 3000, 0, "",
+              Cache::Nothing, 400},
+        Fault{"never answered", [](F &f) { f.neverAnswer = true; }, E::Error, -1, 3000, 0, "", Cache::Nothing, 400},
+        Fault{"endless body", [](F &f) { f.endlessBody = true; }, E::Error, -1, 3000, 0, "", Cache::Nothing, 3000,
+              "larger than"},
+        Fault{"no server", nullptr, E::Error, -1, 3000, 0, "", Cache::Nothing, 3000, "", true},
+        Fault{"not on the server", nullptr, E::Result, -1, 3000, 0, "", Cache::Nothing, 3000, "", false, true},
+        // Sizes: at least 2000 bytes, exactly as stated and as the release says.
+        Fault{"1999 bytes", nullptr, E::Result, 1011, 1999}, Fault{"2000 bytes", nullptr, E::Result, 0, 2000},
+        Fault{"one byte off", nullptr, E::Result, 1010, 2001, 2000},
+        Fault{"short body", [](F &f) { f.shortBody = true; }, E::Result, 1011, 5000},
+        Fault{"length states more than sent", [](F &f) { f.contentLengthDelta = 1; }, E::Result, -1, 3000, 3001},
+        Fault{"slow body", [](F &f) { f.slowBodyMs = 5; }, E::Result, 0, 4000},
+        // 1 KiB every 20 ms: 0.6 s in all, twice the time-out, which counts from the last byte.
+        Fault{"slow but living", [](F &f) { f.slowBodyMs = 20; }, E::Result, 0, 30 * 1024, 0, "", Cache::Nothing, 300},
+        // Digests: checked when the release gives a well-formed one, in any case.
+        Fault{"matching digest", nullptr, E::Result, 0, 2600, 0, "good"},
+        Fault{"upper case digest", nullptr, E::Result, 0, 2600, 0, "GOOD"},
+        Fault{"different digest", nullptr, E::Result, 1014, 2600, 0, "00112233445566778899aabbccddeeff"},
+        Fault{"malformed digest", nullptr, E::Result, 0, 2600, 0, "not-a-digest"},
+        Fault{"31 digit digest", nullptr, E::Result, 0, 2600, 0, "0011223344556677889900aabbccddeef"},
+        Fault{"digest the list gave wrongly", [](F &f) { f.wrongMd5 = true; }, E::Result, 1014, 2600, 0, "listed"},
+        // The cache: a file there is used only when it has the release's size and digest.
+        Fault{"stale cache of another size", nullptr, E::Result, 0, 3000, 0, "", Cache::OtherSize},
+        Fault{"stale cache replaced", nullptr, E::Result, 0, 2600, 0, "good", Cache::SameSizeOtherBytes},
+        Fault{"stale cache and wrong digest", nullptr, E::Result, 1014, 2600, 0, "00112233445566778899aabbccddeeff",
+              Cache::SameSizeOtherBytes},
+        Fault{"a directory in the way", nullptr, E::Result, 1012, 2500, 0, "", Cache::Directory}),
+    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
 {
@@ -296,89 +449,15 @@ TEST_F(HttpTest, DownloadLandsInTheCacheFolderAndReportsOnce)
     // Asked again: the cached file answers at once, with no request and no report.
     primary.clearRequests();
     QString again;
+    std::vector<RequestEnd> ends;
     SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { again = p; }, nullptr, 44, 2000);
+        QStringLiteral("http://files/exact.bin"), &screen, [&](const QString &p) { again = p; }, nullptr, 44, 2000,
+        QString(), [&](RequestEnd end) { ends.push_back(end); });
     EXPECT_EQ(again, path) << "synchronously";
+    EXPECT_EQ(names(ends), std::vector<std::string>{"result"}) << "inside the call";
     ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_TRUE(primary.requests().isEmpty());
 }
-
-TEST_F(HttpTest, CachedFileOfAnotherSizeIsDownloadedAgain)
-{
-    const QString folder = downloads.filePath(QStringLiteral("Fenwyk Flashwell"));
-    QDir().mkpath(folder);
-    QFile stale(folder + QStringLiteral("/fw.bin"));
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write("truncated");
-    stale.close();
-    const QByteArray bytes = lab::patternBytes(3000, 8);
-    primary.addRelease(release(8, 21, 1.5, 0, "fw.bin"), bytes);
-    QString path;
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/fw.bin"), &screen, [&](const QString &p) { path = p; }, nullptr, 8, 3000);
-    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty(); }));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), bytes);
-}
-
-struct SizeCase
-{
-    const char *what;
-    int fileBytes;
-    int releaseSize;
-    void (*fault)(LabFirmwareServer::Faults &);
-    int code; // 0: success
-};
-
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const SizeCase &c, std::ostream *os)
-{
-    *os << c.what;
-}
-
-class HttpDownloadSizes : public HttpTest, public ::testing::WithParamInterface<SizeCase>
-{
-};
-
-TEST_P(HttpDownloadSizes, SizeRules)
-{
-    const SizeCase &c = GetParam();
-    if (c.fault)
-        c.fault(primary.faults);
-    primary.addRelease(release(3, 21, 1.5, 0, "sized.bin"), lab::patternBytes(c.fileBytes));
-    QString path;
-    std::optional<HttpError> error;
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/sized.bin"), &screen, [&](const QString &p) { path = p; },
-        [&](const HttpError &e) { error = e; }, 3, c.releaseSize);
-    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error.has_value(); }, 8000)) << c.what;
-    const QString finalName = downloads.filePath(QStringLiteral("Fenwyk Flashwell/sized.bin"));
-    if (c.code == 0) {
-        EXPECT_FALSE(path.isEmpty()) << c.what;
-        return;
-    }
-    ASSERT_TRUE(error) << c.what;
-    if (c.code > 0) {
-        EXPECT_EQ(error->domain, QStringLiteral("Download Error")) << c.what;
-        EXPECT_EQ(error->code, c.code) << c.what;
-    }
-    EXPECT_FALSE(error->description.isEmpty()) << c.what << ": a real error with a description";
-    EXPECT_FALSE(QFile::exists(finalName)) << c.what << ": nothing under the final name";
-    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
-    EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty()) << c.what;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, HttpDownloadSizes,
-    ::testing::Values(SizeCase{"1999 bytes", 1999, 1999, nullptr, 1011}, SizeCase{"2000 bytes", 2000, 2000, nullptr, 0},
-                      SizeCase{"one byte off", 2001, 2000, nullptr, 1010},
-                      SizeCase{"short body", 5000, 5000, [](auto &f) { f.shortBody = true; }, 1011},
-                      SizeCase{"length states more than sent", 3000, 3001, [](auto &f) { f.contentLengthDelta = 1; },
-                               -1},
-                      SizeCase{"500 page", 3000, 3000, [](auto &f) { f.http500 = true; }, 1011},
-                      SizeCase{"slow body", 4000, 4000, [](auto &f) { f.slowBodyMs = 5; }, 0}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
 TEST_F(HttpTest, FileNamesThatAreNoPlainFileAreRefused)
 {
@@ -393,22 +472,6 @@ TEST_F(HttpTest, FileNamesThatAreNoPlainFileAreRefused)
         EXPECT_EQ(error->code, 1013) << url;
     }
     EXPECT_TRUE(primary.requests().isEmpty());
-}
-
-TEST_F(HttpTest, FailedMoveIntoTheCacheIsAFailure)
-{
-    // A directory already stands under the final name, so the rename cannot succeed.
-    QDir().mkpath(downloads.filePath(QStringLiteral("Fenwyk Flashwell/blocked.bin/inside")));
-    primary.addRelease(release(6, 21, 1.5, 0, "blocked.bin"), lab::patternBytes(2500));
-    std::optional<HttpError> error;
-    bool succeeded = false;
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/blocked.bin"), &screen, [&](const QString &) { succeeded = true; },
-        [&](const HttpError &e) { error = e; }, 6, 2500);
-    ASSERT_TRUE(waitUntil([&] { return succeeded || error.has_value(); }));
-    EXPECT_FALSE(succeeded);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 1012);
 }
 
 TEST_F(HttpTest, EncodedFileNameGoesBackEncoded)
@@ -427,85 +490,6 @@ TEST_F(HttpTest, EncodedFileNameGoesBackEncoded)
     EXPECT_EQ(path, downloads.filePath(QStringLiteral("Fenwyk Flashwell/fw?v2.bin")));
     ASSERT_EQ(primary.requests().first().path, "/firmwareFile/upload/fw%3Fv2.bin")
         << "the name is sent as the server wrote it, not as a query";
-}
-
-// Faults of the transfer itself: whatever the list, newest-release and download requests meet,
-// they end, the list and the download in their failure blocks.
-struct TransferFault
-{
-    const char *what;
-    void (*apply)(LabFirmwareServer::Faults &);
-};
-
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const TransferFault &c, std::ostream *os)
-{
-    *os << c.what;
-}
-
-class HttpTransferFaults : public HttpTest, public ::testing::WithParamInterface<TransferFault>
-{
-};
-
-TEST_P(HttpTransferFaults, EveryRequestEndsAndFailuresAreReported)
-{
-    ServerConfig config = ServerConfig::current();
-    config.transferTimeoutMs = 400;
-    ServerConfig::install(config);
-    GetParam().apply(primary.faults);
-    primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
-    std::optional<HttpError> listFailure;
-    std::optional<HttpError> downloadFailure;
-    int successes = 0;
-    SHttp::getUpdateFirmwaerWithType(
-        21, &screen, [&](const auto &) { ++successes; }, [&](const HttpError &e) { listFailure = e; });
-    SHttp::getNewVersion(
-        21, 1.0f, 0, &screen, [&](const Firmware &) { ++successes; }, nullptr);
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/a.bin"), &screen, [&](const QString &) { ++successes; },
-        [&](const HttpError &e) { downloadFailure = e; }, 1, 2100);
-    ASSERT_TRUE(waitUntil([&] { return listFailure && downloadFailure; }, 10000)) << GetParam().what;
-    EXPECT_EQ(successes, 0);
-    EXPECT_FALSE(listFailure->description.isEmpty());
-    EXPECT_FALSE(downloadFailure->description.isEmpty());
-    EXPECT_TRUE(
-        QDir(downloads.filePath(QStringLiteral("Fenwyk Flashwell"))).entryList(QDir::Files | QDir::Hidden).isEmpty())
-        << "nothing is left in the cache folder";
-    EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, HttpTransferFaults,
-                         ::testing::Values(TransferFault{"cut after the status line",
-                                                         [](auto &f) { f.cutAfterStatusLine = true; }},
-                                           TransferFault{"never answered", [](auto &f) { f.neverAnswer = true; }},
-                                           TransferFault{"endless body", [](auto &f) { f.endlessBody = true; }}),
-                         [](const auto &row) { return flashwell::test::testName(row.param.what); });
-
-TEST_F(HttpTest, EndlessListReplyIsAbortedAtItsCap)
-{
-    primary.faults.endlessBody = true;
-    std::optional<HttpError> failure;
-    SHttp::getUpdateFirmwaerWithType(
-        21, &screen, [](const auto &) {}, [&](const HttpError &e) { failure = e; });
-    ASSERT_TRUE(waitUntil([&] { return failure.has_value(); }, 10000));
-    EXPECT_TRUE(failure->description.contains(QStringLiteral("larger than"))) << failure->description.toStdString();
-}
-
-TEST_F(HttpTest, SlowButLivingDownloadOutlastsTheTimeOut)
-{
-    ServerConfig config = ServerConfig::current();
-    config.transferTimeoutMs = 300;
-    ServerConfig::install(config);
-    primary.faults.slowBodyMs = 20; // 1 KiB every 20 ms: 0.6 s in all, twice the time-out
-    const QByteArray bytes = lab::patternBytes(30 * 1024, 6);
-    primary.addRelease(release(2, 21, 1.5, 0, "slow.bin"), bytes);
-    QString path;
-    std::optional<HttpError> error;
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/slow.bin"), &screen, [&](const QString &p) { path = p; },
-        [&](const HttpError &e) { error = e; }, 2, static_cast<int>(bytes.size()));
-    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error; }, 10000));
-    EXPECT_FALSE(error) << error->description.toStdString();
 }
 
 TEST_F(HttpTest, WrongStatedLengthIsRefusedAtTheHeaders)
@@ -535,16 +519,21 @@ TEST_F(HttpTest, NoBlockRunsForAnObjectDestroyedBeforeTheReply)
     ServerConfig::install(config);
     primary.faults.neverAnswer = true;
     int calls = 0;
+    std::vector<RequestEnd> ends;
+    const auto ended = [&](RequestEnd end) { ends.push_back(end); };
     {
         QObject owner;
         SHttp::getUpdateFirmwaerWithType(
-            21, &owner, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; });
+            21, &owner, [&](const auto &) { ++calls; }, [&](const HttpError &) { ++calls; }, ended);
         SHttp::dowmFirmwaerFile(
             QStringLiteral("http://files/gone.bin"), &owner, [&](const QString &) { ++calls; },
-            [&](const HttpError &) { ++calls; }, 4, 100 * 1024);
+            [&](const HttpError &) { ++calls; }, 4, 100 * 1024, QString(), ended);
         ASSERT_TRUE(waitUntil([&] { return primary.requests().size() == 2; }));
     }
+    EXPECT_EQ(names(ends), (std::vector<std::string>{"abandoned", "abandoned"})) << "told as the object goes";
     ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ends.size(), 2u) << "once";
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(
         QDir(downloads.filePath(QStringLiteral("Fenwyk Flashwell"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -556,87 +545,6 @@ TEST_F(HttpTest, NoBlockRunsForAnObjectDestroyedBeforeTheReply)
         QStringLiteral("http://files/gone.bin"), &screen, [&](const QString &) { ++calls; },
         [&](const HttpError &) { ++calls; }, 4, 100 * 1024);
     EXPECT_TRUE(waitUntil([&] { return calls == 2; }));
-}
-
-struct DigestCase
-{
-    const char *what;
-    const char *md5; // "good": the file's own digest
-    bool cachedCopyDiffers;
-    int code; // 0: success
-};
-
-// Failure messages name the case instead of dumping its bytes.
-[[maybe_unused]] void PrintTo(const DigestCase &c, std::ostream *os)
-{
-    *os << c.what;
-}
-
-class HttpDigests : public HttpTest, public ::testing::WithParamInterface<DigestCase>
-{
-};
-
-TEST_P(HttpDigests, DownloadMatchesTheReleaseDigest)
-{
-    const DigestCase &c = GetParam();
-    const QByteArray bytes = lab::patternBytes(2600, 11);
-    const QString good = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-    const QString md5 = QString::fromLatin1(c.md5) == QLatin1String("good")   ? good
-                        : QString::fromLatin1(c.md5) == QLatin1String("GOOD") ? good.toUpper()
-                                                                              : QString::fromLatin1(c.md5);
-    const QString folder = downloads.filePath(QStringLiteral("Fenwyk Flashwell"));
-    if (c.cachedCopyDiffers) {
-        QDir().mkpath(folder);
-        QFile stale(folder + QStringLiteral("/d.bin"));
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-        stale.write(lab::patternBytes(2600, 12)); // right size, other bytes
-    }
-    primary.addRelease(release(9, 21, 1.5, 0, "d.bin"), bytes);
-    QString path;
-    std::optional<HttpError> error;
-    SHttp::dowmFirmwaerFile(
-        QStringLiteral("http://files/d.bin"), &screen, [&](const QString &p) { path = p; },
-        [&](const HttpError &e) { error = e; }, 9, 2600, md5);
-    ASSERT_TRUE(waitUntil([&] { return !path.isEmpty() || error; })) << c.what;
-    if (c.code == 0) {
-        ASSERT_FALSE(error) << c.what << ": " << error->description.toStdString();
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), bytes) << c.what;
-        return;
-    }
-    ASSERT_TRUE(error) << c.what;
-    EXPECT_EQ(error->domain, QStringLiteral("Download Error"));
-    EXPECT_EQ(error->code, c.code) << c.what;
-    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << c.what << ": the file is removed";
-    EXPECT_TRUE(primary.requestsTo("/firmware/StatisticsFirmware").isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Digests, HttpDigests,
-    ::testing::Values(DigestCase{"matching", "good", false, 0}, DigestCase{"upper case", "GOOD", false, 0},
-                      DigestCase{"different", "00112233445566778899aabbccddeeff", false, 1014},
-                      DigestCase{"empty", "", false, 0}, DigestCase{"malformed", "not-a-digest", false, 0},
-                      DigestCase{"31 digits", "0011223344556677889900aabbccddeef", false, 0},
-                      DigestCase{"stale cache replaced", "good", true, 0},
-                      DigestCase{"stale cache and wrong digest", "00112233445566778899aabbccddeeff", true, 1014}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
-
-TEST_F(HttpTest, ReleaseListedWithAWrongDigestFailsItsDownload)
-{
-    primary.faults.wrongMd5 = true;
-    primary.addRelease(release(5, 21, 1.5, 0, "w.bin"), lab::patternBytes(2200));
-    std::optional<QList<Firmware>> list;
-    SHttp::getUpdateFirmwaerWithType(
-        21, &screen, [&](const auto &l) { list = l.value_or(QList<Firmware>{}); }, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return list.has_value(); }));
-    ASSERT_EQ(list->size(), 1);
-    const Firmware f = list->first();
-    std::optional<HttpError> error;
-    SHttp::dowmFirmwaerFile(
-        f.fileURL, &screen, [](const QString &) {}, [&](const HttpError &e) { error = e; }, f.id, f.fileSize, f.md5);
-    ASSERT_TRUE(waitUntil([&] { return error.has_value(); }));
-    EXPECT_EQ(error->code, 1014);
 }
 
 TEST(JsonMapping, EnvelopeMapsItsListOfRecords)
