@@ -1,3 +1,5 @@
+// Catches: an activity report sent twice a day for a type, recorded when it failed, missing a header,
+// or carrying the wrong address, region, machine ID or escaping.
 #include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
