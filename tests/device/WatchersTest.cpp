@@ -130,52 +130,98 @@ TEST_F(WatchersTest, ExtendedCommandDevicesAlsoGetFourLedQueriesBeforeTheDelayed
     EXPECT_EQ(sentTo(0x3100), (std::vector<std::string>{q, q, led, led, led, led, q}));
 }
 
-TEST_F(WatchersTest, LayoutAReplyIdentifiesTheDeviceOncePerReply)
+// A version reply and the record announced for it: the catalogue entry by the reported product ID
+// (a dual receiver's re-filed by its sub-product), the version, beta and boot version it carries.
+struct Reply
 {
-    VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
-    crane.versionHundredths = 125; // 22 7D 00 00 00
-    crane.canSwitch = false;
-    crane.plug();
+    const char *what;
+    enum Mode { Dinput, Switch, Sony } mode;
+    uint16_t pid;
+    VirtualDinputController::Layout layout;
+    uint16_t hundredths, beta, bootVersion, subPid;
+    bool canSwitch;
+    uint16_t recordPid; // what the record is announced as
+    int32_t type;
+    const char *storedName;
+};
+
+[[maybe_unused]] void PrintTo(const Reply &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class WatcherReplies : public WatchersTest, public ::testing::WithParamInterface<Reply>
+{
+};
+
+TEST_P(WatcherReplies, AnnounceTheRecordOncePerReply)
+{
+    const Reply &c = GetParam();
+    std::unique_ptr<VirtualDeviceModel> device;
+    const auto answers = [&](auto &model) {
+        model.versionHundredths = c.hundredths;
+        model.beta = c.beta;
+        model.bootVersion = c.bootVersion;
+        model.canSwitch = c.canSwitch;
+    };
+    if (c.mode == Reply::Dinput) {
+        auto d = std::make_unique<VirtualDinputController>(bus, c.pid, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+        answers(*d);
+        d->layout = c.layout;
+        d->subPid = c.subPid;
+        device = std::move(d);
+    } else {
+        using Identity = VirtualVendorModeController::Identity;
+        auto v = std::make_unique<VirtualVendorModeController>(
+            bus, c.mode == Reply::Switch ? Identity::Switch : Identity::Sony, c.pid);
+        answers(*v);
+        device = std::move(v);
+    }
+    device->plug();
     clock.advance(1000);
     ASSERT_EQ(delegate.addCount(), 3);
-    const SFenwykDevicePtr d = delegate.events.front().device;
-    EXPECT_EQ(d, delegate.events.back().device) << "repeats carry the same record";
-    EXPECT_FLOAT_EQ(d->version(), 1.25f);
-    EXPECT_EQ(d->beta, 0);
-    EXPECT_FALSE(d->isChangeBoot) << "0x3100 takes its switch flag from byte 5";
-    EXPECT_EQ(d->deviceName, QStringLiteral("Fenwyk Crane"));
-    EXPECT_EQ(d->details()->type, 17);
+    const SFenwykDevicePtr d = delegate.events.back().device;
+    EXPECT_EQ(d, delegate.events.front().device) << "repeats carry the same record";
+    EXPECT_EQ(d->pid, c.recordPid);
+    ASSERT_TRUE(d->details());
+    EXPECT_EQ(d->details()->type, c.type);
+    EXPECT_EQ(d->details()->storedName(), QString::fromUtf8(c.storedName));
+    EXPECT_FLOAT_EQ(d->version(), c.hundredths / 100.0f);
+    EXPECT_EQ(d->beta, c.beta);
+    EXPECT_EQ(d->bootVersion, c.bootVersion);
+    if (!c.canSwitch) {
+        EXPECT_FALSE(d->isChangeBoot);
+    }
+    if (c.mode == Reply::Dinput) {
+        EXPECT_EQ(d->deviceName, QStringLiteral("Fenwyk Crane"));
+    }
 }
 
-TEST_F(WatchersTest, VersionUsesSinglePrecisionHundredths)
-{
-    VirtualDinputController condor(bus, 0x6002);
-    condor.versionHundredths = 502;
-    condor.beta = 3;
-    condor.bootVersion = 0x0105;
-    condor.plug();
-    clock.advance(10);
-    ASSERT_GE(delegate.addCount(), 1);
-    const SFenwykDevicePtr d = delegate.events.front().device;
-    EXPECT_EQ(d->version(), fromBits(kWireVersions[0].timesHundredth));
-    EXPECT_EQ(d->beta, 3);
-    EXPECT_EQ(d->bootVersion, 0x0105);
-}
+using L = VirtualDinputController::Layout;
+INSTANTIATE_TEST_SUITE_P(
+    Replies, WatcherReplies,
+    ::testing::Values(
+        // 0x3100 takes its switch flag from byte 5 of layout A.
+        Reply{"layout_A", Reply::Dinput, 0x3100, L::A, 125, 0, 0, 0, false, 0x3100, 17, "Fenwyk Crane"},
+        Reply{"boot_version", Reply::Dinput, 0x6002, L::A, 502, 3, 0x0105, 0, true, 0x6002, 27, "Fenwyk Condor Pro"},
+        Reply{"layout_B", Reply::Dinput, 0x6000, L::B, 130, 7, 0x0201, 0, true, 0x6000, 26, "Fenwyk Condor"},
+        Reply{"dual_receiver_refiled", Reply::Dinput, 0x3109, L::B, 100, 0, 0, 0x3013, true, 0x3013, 44,
+              "Fenwyk Summit 2.4 GHz Adapter"},
+        Reply{"dual_receiver_other_sub_product", Reply::Dinput, 0x3109, L::B, 100, 0, 0, 0x3012, true, 0x3109, 42,
+              "Fenwyk Summit Adapter"},
+        // The record keeps the USB identity; the entry is the catalogue's last with the reported
+        // product ID, whatever its vendor ID.
+        Reply{"switch_mode", Reply::Switch, 0x3101, L::A, 110, 4, 0, 0, false, 0x2009, 99, "Fenwyk Later"},
+        Reply{"mac_mode", Reply::Sony, 0x6002, L::A, 100, 0, 0x0105, 0, true, 0x05C4, 27, "Fenwyk Condor Pro"}),
+    [](const auto &row) { return std::string(row.param.what); });
 
-TEST_F(WatchersTest, LayoutBCarriesBetaAndBootVersion)
+TEST_F(WatchersTest, DeviceWithoutProductNameGetsANullName)
 {
-    VirtualDinputController condor(bus, 0x6000);
-    condor.layout = VirtualDinputController::Layout::B;
-    condor.versionHundredths = 130;
-    condor.beta = 7;
-    condor.bootVersion = 0x0201;
-    condor.plug();
-    clock.advance(10);
+    VirtualDinputController wren(bus, 0x3020, 0x2DC8, QString());
+    wren.plug();
+    clock.advance(5);
     ASSERT_GE(delegate.addCount(), 1);
-    const SFenwykDevicePtr d = delegate.events.front().device;
-    EXPECT_FLOAT_EQ(d->version(), 1.30f);
-    EXPECT_EQ(d->beta, 7);
-    EXPECT_EQ(d->bootVersion, 0x0201);
+    EXPECT_TRUE(delegate.events.front().device->deviceName.isNull());
 }
 
 TEST_F(WatchersTest, ReplyWithMarkerAtBothPlacesIsReadUnderBothLayoutsInOrder)
@@ -203,34 +249,6 @@ TEST_F(WatchersTest, ShortWrongOrForeignReportsAreIgnored)
     bus.sendInput(device, report({0x23, 0x7D}));                   // another kind of report
     clock.advance(5);
     EXPECT_TRUE(delegate.events.empty());
-}
-
-TEST_F(WatchersTest, DualReceiverIsRefiledBySubPid)
-{
-    VirtualDinputController summit(bus, 0x3109);
-    summit.layout = VirtualDinputController::Layout::B;
-    summit.subPid = 0x3013;
-    summit.plug();
-    clock.advance(10);
-    ASSERT_GE(delegate.addCount(), 1);
-    const SFenwykDevicePtr d = delegate.events.back().device;
-    EXPECT_EQ(d->pid, 0x3013);
-    EXPECT_EQ(d->details()->type, 44);
-    EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Summit 2.4 GHz Adapter"));
-}
-
-TEST_F(WatchersTest, DualReceiverWithAnotherSubPidKeepsItsPid)
-{
-    VirtualDinputController summit(bus, 0x3109);
-    summit.layout = VirtualDinputController::Layout::B;
-    summit.subPid = 0x3012;
-    summit.plug();
-    clock.advance(10);
-    ASSERT_GE(delegate.addCount(), 1);
-    const SFenwykDevicePtr d = delegate.events.back().device;
-    EXPECT_EQ(d->pid, 0x3109);
-    EXPECT_EQ(d->details()->type, 42);
-    EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Summit Adapter"));
 }
 
 TEST_F(WatchersTest, BridgeBlocksFurtherDinputDevicesUntilItLeaves)
@@ -334,33 +352,6 @@ TEST_F(WatchersTest, SwitchModeArrivalQuietsTheDeviceThenQueriesWithItsReportId)
     EXPECT_EQ(sentTo(0x05C4).back(), "05 66 aa 00 21 01 00 00");
 }
 
-TEST_F(WatchersTest, SwitchModeReplyUsesTheLastCatalogueEntryWithTheReportedPid)
-{
-    VirtualVendorModeController pro(bus, VirtualVendorModeController::Identity::Switch, 0x3101);
-    pro.versionHundredths = 110;
-    pro.beta = 4;
-    pro.canSwitch = 0;
-    pro.plug();
-    clock.advance(10);
-    ASSERT_EQ(delegate.addCount(), 3);
-    const SFenwykDevicePtr d = delegate.events.back().device;
-    EXPECT_EQ(d->details()->storedName(), QStringLiteral("Fenwyk Later")) << "VID is not compared";
-    EXPECT_EQ(d->version(), fromBits(kWireVersions[1].overHundred));
-    EXPECT_EQ(d->beta, 4);
-    EXPECT_FALSE(d->isChangeBoot);
-    EXPECT_EQ(d->pid, 0x2009) << "the record keeps the USB identity";
-}
-
-TEST_F(WatchersTest, MacModeReplyCarriesTheBootVersion)
-{
-    VirtualVendorModeController sony(bus, VirtualVendorModeController::Identity::Sony, 0x6002);
-    sony.bootVersion = 0x0105;
-    sony.plug();
-    clock.advance(10);
-    ASSERT_GE(delegate.addCount(), 1);
-    EXPECT_EQ(delegate.events.back().device->bootVersion, 0x0105);
-}
-
 TEST_F(WatchersTest, SwitchModeProductThatBelongsInDinputIsSentBackWithoutAnnouncement)
 {
     VirtualDinputController craneLite(bus, 0x3105);
@@ -459,13 +450,4 @@ TEST_F(WatchersTest, HjzWatcherKeepsOnlyTheHandle)
     EXPECT_TRUE(delegate.events.empty());
     family.unplug();
     EXPECT_EQ(hjz.device(), nullptr);
-}
-
-TEST_F(WatchersTest, DeviceWithoutProductNameGetsANullName)
-{
-    VirtualDinputController wren(bus, 0x3020, 0x2DC8, QString());
-    wren.plug();
-    clock.advance(5);
-    ASSERT_GE(delegate.addCount(), 1);
-    EXPECT_TRUE(delegate.events.front().device->deviceName.isNull());
 }
