@@ -1,3 +1,4 @@
+// Catches: a classic frame, header word order, memory command or 0105 compatibility rule off by a byte.
 #include "boot/ClassicFrames.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// Catches: a classic session that flashes a firmware type or file it must refuse, frames or orders
-// its reports wrongly for the framed identity, reports progress or success wrongly, sends empty or
-// repeated commands, or writes back a receiver's settings block that is incomplete or early.
+// Catches: a classic session that flashes what it must refuse, repeats the finish or writes settings early.
 #include "FirmwareFileBuilder.h"
 #include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"

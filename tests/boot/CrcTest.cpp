@@ -1,3 +1,4 @@
+// Catches: a CRC with the wrong polynomial, start value or chaining.
 #include "boot/Crc.h"
 #include "platform/Bytes.h"
 

@@ -1,3 +1,4 @@
+// Catches: an HJZ command packet, page setting or header check that reads past the file.
 #include "boot/HjzProtocol.h"
 #include "boot/Crc.h"
 #include "platform/Bytes.h"

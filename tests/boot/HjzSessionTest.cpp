@@ -1,5 +1,4 @@
-// Catches: an HJZ session that uses the wrong page geometry, counts progress wrongly, reports
-// success after a checksum or send failure, or erases anything before refusing a bad file.
+// Catches: an HJZ session with wrong page geometry or progress, success after a failure, an erase before refusing.
 #include "FirmwareFileBuilder.h"
 #include "FlashMemory.h"
 #include "LabFlashRun.h"

@@ -1,3 +1,4 @@
+// Catches: a pending reply handler run for a reply it did not take, or kept or dropped wrongly after running.
 #include "boot/PendingReply.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Sessions and watchers come and go while devices stay plugged: a destroyed one must leave nothing
-// behind in the devices it listened to.
+// Catches: a destroyed session, watcher or context that leaves a callback in a device still plugged.
 #include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"
 #include "VirtualHjzBootloader.h"

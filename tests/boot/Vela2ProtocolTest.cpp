@@ -1,3 +1,4 @@
+// Catches: a second-generation request, reply, boot type, address plan or data transform off by a byte.
 #include "boot/Vela2Protocol.h"
 #include "boot/Crc.h"
 #include "boot/FirmwareTransform.h"

@@ -1,3 +1,4 @@
+// Catches: a record search that finds the wrong image, reads past the file or misjudges an unusable file.
 #include "boot/Vela2Records.h"
 
 #include "FirmwareFileBuilder.h"

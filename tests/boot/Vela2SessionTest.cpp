@@ -1,5 +1,4 @@
-// Catches: a second-generation or JL session that identifies a bootloader wrongly, flashes another
-// record than the device's, writes, erases or verifies at the wrong place, or erases before refusing.
+// Catches: a second-generation session that flashes the wrong record or place, or erases before refusing.
 #include "FirmwareFileBuilder.h"
 #include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"

@@ -1,3 +1,4 @@
+// Catches: a catalogue parsed, merged into the chooser or named wrongly, or a shipped entry missing.
 #include "device/Language.h"
 #include "device/SFenwykDevice.h"
 #include "device/SFenwykDeviceDetailsTools.h"

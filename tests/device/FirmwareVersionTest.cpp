@@ -1,3 +1,4 @@
+// Catches: a version shown, parsed or rounded wrongly.
 #include "device/FirmwareVersion.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Catches: a transport report framed, numbered or chunked wrongly, or sent despite a wrong guard.
 #include "device/HidTransport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/VirtualHidBus.h"

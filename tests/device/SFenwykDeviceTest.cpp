@@ -1,3 +1,4 @@
+// Catches: a device record given the wrong catalogue entry, or switchable when its type and version say not.
 #include "device/SFenwykDevice.h"
 
 #include <gtest/gtest.h>

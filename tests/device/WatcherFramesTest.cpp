@@ -1,3 +1,4 @@
+// Catches: a watcher frame built or parsed off by a byte, or a reply taken without its marker or length.
 #include "device/WatcherFrames.h"
 
 #include <gtest/gtest.h>

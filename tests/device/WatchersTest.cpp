@@ -1,5 +1,4 @@
-// Catches: a watcher that announces a device unasked, twice per reply or under the wrong catalogue
-// entry, version, beta or boot version, keeps records of devices that left, or takes foreign replies.
+// Catches: a watcher that announces unasked, twice or wrongly, keeps departed records or takes foreign replies.
 #include "VirtualDinputController.h"
 #include "VirtualVendorModeController.h"
 #include "device/SHIDDinput.h"

@@ -1,5 +1,4 @@
-// Catches: an activity report sent twice a day for a type, recorded when it failed, missing a header,
-// or carrying the wrong address, region, machine ID or escaping.
+// Catches: an activity report sent twice a day, kept after failing, or with a wrong header, address or region.
 #include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"

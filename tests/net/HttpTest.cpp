@@ -1,6 +1,4 @@
-// Catches: a firmware-server client that asks the wrong server or with wrong fields, maps a release
-// wrongly, calls a block after a fault or twice, keeps a partial, damaged or misnamed download, or
-// reports a download that failed.
+// Catches: a client that asks the wrong server, runs a block twice or after a fault, or keeps a bad download.
 #include "FirmwareFileBuilder.h"
 #include "LabFirmwareServer.h"
 #include "mapping/JsonMapping.h"

@@ -1,3 +1,4 @@
+// Catches: a language tag normalised wrongly, the wrong preferred language, or the translation missing.
 #include "platform/Bundle.h"
 
 #include <QCoreApplication>

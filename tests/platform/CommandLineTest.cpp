@@ -1,5 +1,4 @@
-// Catches: a command line read out of order, past its first problem, with an option or value taken
-// for another, a problem reported with the wrong kind, word or text, or help and version missed.
+// Catches: a command line read out of order or past its first problem, a problem misreported, help missed.
 #include "platform/CommandLine.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// Catches: a device matched by the wrong IDs, or announced before its callback or after it left.
 #include "platform/HidManager.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"

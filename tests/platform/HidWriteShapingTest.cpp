@@ -1,3 +1,4 @@
+// Catches: a report ID found in a descriptor's data, or an output report sent without its leading zero.
 #include "platform/HidWriteShaping.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Catches: a node change the hidraw signature misses, so a replug goes unseen.
 #include "platform/HidrawSignature.h"
 
 #include <QDir>

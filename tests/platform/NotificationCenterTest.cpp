@@ -1,3 +1,4 @@
+// Catches: a notification delivered to the wrong or a destroyed observer.
 #include "platform/NotificationCenter.h"
 
 #include <QObject>

@@ -1,4 +1,4 @@
-// The recording's writer, reader and the recorder in front of a backend.
+// Catches: a recording written, capped or read wrongly, or a recorder that changes what the host sees.
 #include "platform/RecordingHidBackend.h"
 #include "platform/RecordingReader.h"
 #include "platform/RecordingWriter.h"

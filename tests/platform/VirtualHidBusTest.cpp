@@ -1,3 +1,4 @@
+// Catches: a virtual bus that delivers out of virtual time, to an unplugged device, or faults the wrong report.
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 

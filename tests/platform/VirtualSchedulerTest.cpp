@@ -1,3 +1,4 @@
+// Catches: virtual timers run out of order, twice, after cancelling or for a destroyed context.
 #include "platform/VirtualScheduler.h"
 
 #include <QObject>

@@ -1,3 +1,4 @@
+// Catches: delegates told in the wrong order, after being destroyed or removed, or when not watchable.
 #include "platform/WeakDelegateList.h"
 
 #include <QObject>
