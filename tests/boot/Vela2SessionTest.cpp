@@ -69,6 +69,15 @@ protected:
         clock.advance(ms);
     }
 
+    // make(), with an empty flash, given the file.
+    VirtualVela2Bootloader &flash(const Bootloader &b, const QByteArray &file, int64_t ms = 60'000)
+    {
+        VirtualVela2Bootloader &d = make(b);
+        d.seedFlash(0);
+        run(d, file, ms);
+        return d;
+    }
+
     // Every request, or those of one command.
     std::vector<Sent> sent(int command = -1) const
     {
@@ -100,6 +109,17 @@ protected:
 
     std::optional<VirtualVela2Bootloader> made;
 };
+
+// A record of `size` pattern bytes for `pid` at `address`, whose header may claim another length.
+Vela2Record rec(uint32_t pid, uint32_t address, int size, std::optional<uint32_t> claimed = std::nullopt)
+{
+    return {100, 0, address, pid, patternBytes(size, pid + static_cast<uint32_t>(size)), claimed};
+}
+
+std::vector<Vela2Record> records(std::initializer_list<Vela2Record> list)
+{
+    return list;
+}
 
 QByteArray oneRecord(uint32_t pid, int size, uint32_t address = 0x01018000, uint16_t version = 321)
 {
@@ -134,11 +154,7 @@ TEST_F(Vela2SessionTest, IdentificationOfAChecksummedBootloader)
 
 TEST_F(Vela2SessionTest, InfoAddressedIdentificationReadsVersionAtZeroThenTheInfoRecord)
 {
-    VirtualVela2Bootloader device(bus, 0x3103);
-    infoAddressed(device, 0x3103, 0);
-    device.seedFlash(0);
-    run(device, buildVela2File({{1, 0, 0x08010000, 0, patternBytes(10)}, {2, 0, 0x08020000, 1, patternBytes(10)}}),
-        700);
+    flash(boot(0x3103, 0x3103), buildVela2File({rec(0, 0x08010000, 10), rec(1, 0x08020000, 10)}), 700);
     const auto s = sent();
     ASSERT_GE(s.size(), 4u);
     EXPECT_EQ(s[1].command, vela2::kRead);
@@ -210,17 +226,6 @@ TEST_F(Vela2SessionTest, LateVersionReplyIsTakenByTheBootSerialHandler)
     EXPECT_TRUE(recorder.has("done")) << lastEvent();
 }
 
-// A record of `size` pattern bytes for `pid` at `address`, whose header may claim another length.
-Vela2Record rec(uint32_t pid, uint32_t address, int size, std::optional<uint32_t> claimed = std::nullopt)
-{
-    return {100, 0, address, pid, patternBytes(size, pid + static_cast<uint32_t>(size)), claimed};
-}
-
-std::vector<Vela2Record> records(std::initializer_list<Vela2Record> list)
-{
-    return list;
-}
-
 namespace {
 
 using Erases = std::vector<std::pair<uint32_t, uint32_t>>; // address, length
@@ -259,9 +264,7 @@ class Vela2Selection : public Vela2SessionTest, public ::testing::WithParamInter
 TEST_P(Vela2Selection, TheDevicesRecordIsFlashed)
 {
     const Selection &c = GetParam();
-    VirtualVela2Bootloader &device = make(c.boot);
-    device.seedFlash(0);
-    run(device, buildVela2File(c.records));
+    VirtualVela2Bootloader &device = flash(c.boot, buildVela2File(c.records));
     ASSERT_TRUE(recorder.has("done")) << lastEvent();
     EXPECT_EQ(session.bootType, c.bootType);
     EXPECT_EQ(session.bootType_PID, c.boot.reportedPid);
@@ -369,10 +372,8 @@ TEST_F(Vela2SessionTest, BootSerialAddressZeroAsksForTheInfoRecordOnceMore)
 
 TEST_F(Vela2SessionTest, MainImageGoesOutIn46ByteChunksWithProgressBeforeEach)
 {
-    VirtualVela2Bootloader device(bus, 0x6003); // boot type 0: fixed addresses
-    device.seedFlash(0);
     const QByteArray file = oneRecord(0x6003, 100, 0x08014000);
-    run(device, file);
+    VirtualVela2Bootloader &device = flash(boot(0x6003), file); // boot type 0: fixed addresses
     const auto chunks = sent(vela2::kWriteChunk);
     ASSERT_EQ(chunks.size(), 3u);
     const std::pair<uint16_t, uint32_t> expected[] = {{46, 0x08014000}, {46, 0x08014000 + 46}, {8, 0x08014000 + 92}};
@@ -424,16 +425,14 @@ class Vela2Radio : public Vela2SessionTest, public ::testing::WithParamInterface
 TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
 {
     const RadioCase c = GetParam();
-    VirtualVela2Bootloader device(bus, c.reportedPid);
-    infoAddressed(device, c.reportedPid == 0x2000 || c.reportedPid == 0x2002 ? c.reportedPid : 0x9029, 0);
-    device.seedFlash(0);
+    const uint16_t infoPid = c.reportedPid == 0x2000 || c.reportedPid == 0x2002 ? c.reportedPid : 0x9029;
     const bool type21 = c.reportedPid == 0x3103;
-    const uint32_t mainPid = type21 ? c.reportedPid : device.info.searchKey();
+    const uint32_t mainPid = type21 ? c.reportedPid : infoPid;
     std::vector<Vela2Record> records{{500, 0, 0x08010000, mainPid, patternBytes(1000, 3)},
                                      {700, 2, 0x00020000, type21 ? 1u : 0u, patternBytes(500, 4)}};
     if (type21) // boot type 21 skips a first record; its radio image is found by pid field 1
         records.insert(records.begin(), Vela2Record{1, 0, 0x08000000, 9, patternBytes(40)});
-    run(device, buildVela2File(records));
+    VirtualVela2Bootloader &device = flash(boot(c.reportedPid, infoPid), buildVela2File(records));
     ASSERT_TRUE(recorder.has("done")) << lastEvent();
     const auto radio = radioChunks();
     ASSERT_EQ(radio.size(), 11u); // ten of 46, then a whole 46 past the 500 bytes
@@ -461,13 +460,10 @@ INSTANTIATE_TEST_SUITE_P(BootTypes, Vela2Radio,
 // radio payload's last bytes and then the bytes that follow it in the file.
 TEST_F(Vela2SessionTest, LastRadioChunkCarriesTheBytesThatFollowThePayload)
 {
-    VirtualVela2Bootloader device(bus, 0x9029);
-    infoAddressed(device, 0x9029, 0);
-    device.seedFlash(0);
     const QByteArray file = buildVela2File({{500, 0, 0x08010000, 0x9029, patternBytes(100, 3)},
                                             {700, 0, 0x00020000, 0, patternBytes(500, 4)},
                                             {900, 0, 0x00030000, 7, patternBytes(60, 5)}});
-    run(device, file);
+    flash(boot(0x9029, 0x9029), file);
     ASSERT_TRUE(recorder.has("done")) << lastEvent();
     const auto radio = radioChunks();
     ASSERT_EQ(radio.size(), 11u);
@@ -482,21 +478,12 @@ TEST_F(Vela2SessionTest, LastRadioChunkCarriesTheBytesThatFollowThePayload)
 // progress is its own and reaches 100.
 TEST_F(Vela2SessionTest, EachUpdateCountsProgressFromItsOwnImages)
 {
-    {
-        VirtualVela2Bootloader radio(bus, 0x9029);
-        infoAddressed(radio, 0x9029, 0);
-        radio.seedFlash(0);
-        run(radio, buildVela2File({{500, 0, 0x08010000, 0x9029, patternBytes(1000, 3)},
-                                   {700, 0, 0x00020000, 0, patternBytes(500, 4)}}));
-        ASSERT_TRUE(recorder.has("done"));
-        ASSERT_EQ(progress().back(), 100);
-        radio.unplug();
-        clock.runUntilIdle();
-    }
+    flash(boot(0x9029, 0x9029), buildVela2File({rec(0x9029, 0x08010000, 1000), rec(0, 0x00020000, 500)})).unplug();
+    ASSERT_TRUE(recorder.has("done"));
+    ASSERT_EQ(progress().back(), 100);
+    clock.runUntilIdle();
     recorder.events.clear();
-    VirtualVela2Bootloader plain(bus, 0x9020);
-    plain.seedFlash(0);
-    run(plain, oneRecord(0x9020, 600));
+    flash(boot(0x9020), oneRecord(0x9020, 600));
     ASSERT_TRUE(recorder.has("done")) << lastEvent();
     EXPECT_EQ(session.radioLength(), 0u);
     EXPECT_EQ(progress().back(), 100);
@@ -536,9 +523,7 @@ TEST_F(Vela2SessionTest, VerificationChecksEveryChunkHalfByHalf)
         SCOPED_TRACE(testing::Message() << std::hex << row.pid << " " << std::dec << row.size);
         recorder.events.clear();
         bus.clearLog();
-        VirtualVela2Bootloader device(bus, row.pid);
-        device.seedFlash(0);
-        run(device, oneRecord(row.pid, row.size));
+        VirtualVela2Bootloader &device = flash(boot(row.pid), oneRecord(row.pid, row.size));
         ASSERT_TRUE(recorder.has("done")) << qPrintable(recorder.lastError);
         const auto crcs = sent(vela2::kFlashCrc);
         ASSERT_EQ(crcs.size(), row.requests);
