@@ -85,32 +85,6 @@ private:
 
 } // namespace
 
-// The plain identity's whole conversation is pinned by the classic recording; the framed one
-// prefixes every report and sends the header's words big-endian.
-TEST_F(ClassicSessionTest, FramedIdentityPrefixesEveryReportAndReversesHeaderWords)
-{
-    const QByteArray file = header64();
-    session.filePath = writeFile(file);
-    VirtualClassicBootloader device(bus, 0x3206);
-    device.info = {0x0100, 0, 5}; // flashed as type 200 whatever it says
-    start(device);
-    clock.advance(100);
-
-    EXPECT_EQ(recorder.events,
-              (Events{"add", "version 1.00 beta 0", "type 5", "start", "progress 100", "done", "remove"}));
-    const auto sent = wire(10);
-    ASSERT_EQ(sent.size(), 6u);
-    EXPECT_EQ(sent[0], "81 05 00 16 01 00 04 00 00 00");
-    EXPECT_EQ(sent[1], "81 06 00 1a 01 00 00 00 00 00");
-    EXPECT_EQ(sent[2], "81 24 00 16 1f 00 01 1c 00 f6");
-    EXPECT_EQ(sent[3].substr(0, 26), "81 28 00 16 23 00 00 20 00");
-    EXPECT_EQ(sent[5], "81 05 00 16 01 00 02 00 00 00");
-    // Address 0x08004000 and length 64 go out big-endian.
-    const auto &h = bus.outputLog()[2].bytes;
-    EXPECT_EQ(hex(h, 21).substr(39), "08 00 40 00 00 00 00 40");
-    EXPECT_EQ(device.flash().read(0x08004000, 64), file.mid(28)) << "the device reads the words back";
-}
-
 TEST_F(ClassicSessionTest, ProgressIsReportedFromTheSecondPieceAndOnlyWhenItChanges)
 {
     session.filePath = writeFile(firmware(100));

@@ -56,18 +56,6 @@ QByteArray hjzFile(uint32_t deviceId, uint32_t pageSize, int pages)
 
 } // namespace
 
-TEST_F(HjzTest, Device386UsesItsOwnGeometry)
-{
-    VirtualHjzBootloader device(bus, 0, 512, 8);
-    const QByteArray file = hjzFile(386, 512, 20);
-    run(device, file);
-    ASSERT_EQ(recorder.successes, 1) << qPrintable(recorder.lastFailure());
-    const auto &first = bus.outputLog().front().bytes;
-    ASSERT_EQ(first[1], hjz::kErasePage);
-    EXPECT_EQ(wire::le32(first, 4), hjz::negatedAddress(16 * 512));
-    EXPECT_EQ(device.flash().read(0, 20 * 512), file.mid(64 + 80));
-}
-
 // 0 before the first erase, then one step per verified page; the first page, verified last, makes 100.
 TEST_F(HjzTest, ProgressCountsVerifiedPages)
 {
