@@ -90,19 +90,9 @@ TEST(Catalogue, BundledCatalogueCoversEveryRuleItMustServe)
     }
 }
 
-TEST(Catalogue, ChooserTakesTheFirstEntryOfEachOrderInCatalogueOrder)
-{
-    ScopedCatalogue scoped({entry(1, 1, 1, "Fenwyk A", 3), entry(2, 1, 1, "Fenwyk B", 1), entry(3, 1, 1, "Fenwyk C", 3),
-                            entry(4, 1, 1, "Fenwyk D", 2)});
-    const auto chooser = SFenwykDeviceDetailsTools::getMoreFenwykDevicePIDVIDAndNAMEs();
-    ASSERT_EQ(chooser.size(), 3);
-    EXPECT_EQ(chooser[0]->order, 3);
-    EXPECT_EQ(chooser[0]->pid, 1);
-    EXPECT_EQ(chooser[1]->order, 1);
-    EXPECT_EQ(chooser[2]->order, 2);
-}
-
-TEST(Catalogue, ChooserNeverMergesProductsOfDifferentFirmwareTypes)
+// The chooser shows the first entry of each order, in catalogue order, and never merges products
+// of different firmware types.
+TEST(Catalogue, ChooserTakesTheFirstEntryOfEachOrderAndTypeInCatalogueOrder)
 {
     const struct
     {
@@ -110,6 +100,7 @@ TEST(Catalogue, ChooserNeverMergesProductsOfDifferentFirmwareTypes)
         std::vector<std::pair<int64_t, int32_t>> entries; // order, type
         std::vector<uint16_t> chooserPids;                // entries are numbered from pid 1
     } rows[] = {
+        {"first of each order", {{3, 1}, {1, 1}, {3, 1}, {2, 1}}, {1, 2, 4}},
         {"one order, three types", {{12, 14}, {12, 15}, {12, 16}}, {1, 2, 3}},
         {"one order, one type twice", {{3, 2}, {3, 2}}, {1}},
         {"types interleaved", {{5, 4}, {5, 5}, {5, 4}, {5, 5}, {6, 4}}, {1, 2, 5}},
