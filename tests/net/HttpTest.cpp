@@ -386,7 +386,7 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"cut after the status line", [](F &f) { f.cutAfterStatusLine = true; }, E::Error, -1, 3000, 0, "",
               Cache::Nothing, 400},
         Fault{"never answered", [](F &f) { f.neverAnswer = true; }, E::Error, -1, 3000, 0, "", Cache::Nothing, 400},
-        Fault{"endless body", [](F &f) { f.endlessBody = true; }, E::Error, -1, 3000, 0, "", Cache::Nothing, 3000,
+        Fault{"endless body", [](F &f) { f.endlessBody = true; }, E::Error, -1, 3000, 0, "", Cache::Nothing, 400,
               "larger than"},
         Fault{"no server", nullptr, E::Error, -1, 3000, 0, "", Cache::Nothing, 3000, "", true},
         Fault{"not on the server", nullptr, E::Result, -1, 3000, 0, "", Cache::Nothing, 3000, "", false, true},
