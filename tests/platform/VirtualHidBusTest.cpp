@@ -98,7 +98,7 @@ struct FaultCase
     const char *what;
     HidFault fault;
     std::size_t deviceReceives;
-    std::size_t hostReceives;
+    std::vector<uint8_t> heard; // the answers' first bytes, in the order they reach the host
     IOReturn secondSendResult;
 };
 
@@ -121,30 +121,23 @@ TEST_P(VirtualHidBusFaults, FaultHitsTheCountedReportOnly)
     EXPECT_EQ(device->setReport(report({0x03})), kIOReturnSuccess);
     clock.advance(1000);
     EXPECT_EQ(endpoint.received.size(), c.deviceReceives) << c.what;
-    EXPECT_EQ(inputs.size(), c.hostReceives) << c.what;
+    std::vector<uint8_t> heard;
+    for (const auto &input : inputs)
+        heard.push_back(input[0]);
+    EXPECT_EQ(heard, c.heard) << c.what;
 }
 
 using K = HidFault::Kind;
 using D = HidFault::Direction;
 INSTANTIATE_TEST_SUITE_P(
     Kinds, VirtualHidBusFaults,
-    ::testing::Values(FaultCase{"drop out", {K::Drop, D::HostToDevice, 2}, 2, 2, kIOReturnSuccess},
-                      FaultCase{"drop in", {K::Drop, D::DeviceToHost, 2}, 3, 2, kIOReturnSuccess},
-                      FaultCase{"duplicate out", {K::Duplicate, D::HostToDevice, 2}, 4, 4, kIOReturnSuccess},
-                      FaultCase{"fail send", {K::FailSend, D::HostToDevice, 2}, 2, 2, kIOReturnError},
-                      FaultCase{"delay in", {K::Delay, D::DeviceToHost, 1, 500}, 3, 3, kIOReturnSuccess}),
+    ::testing::Values(FaultCase{"drop out", {K::Drop, D::HostToDevice, 2}, 2, {2, 4}, kIOReturnSuccess},
+                      FaultCase{"drop in", {K::Drop, D::DeviceToHost, 2}, 3, {2, 4}, kIOReturnSuccess},
+                      FaultCase{"duplicate out", {K::Duplicate, D::HostToDevice, 2}, 4, {2, 3, 3, 4}, kIOReturnSuccess},
+                      FaultCase{"fail send", {K::FailSend, D::HostToDevice, 2}, 2, {2, 4}, kIOReturnError},
+                      // A delayed reply arrives after later ones.
+                      FaultCase{"delay in", {K::Delay, D::DeviceToHost, 1, 500}, 3, {3, 4, 2}, kIOReturnSuccess}),
     [](const auto &row) { return flashwell::test::testName(row.param.what); });
-
-TEST_F(VirtualHidBusTest, DelayedReplyArrivesAfterLaterOnes)
-{
-    bus.injectFault({K::Delay, D::DeviceToHost, 1, 500});
-    device->setReport(report({0x01}));
-    device->setReport(report({0x03}));
-    clock.advance(1000);
-    ASSERT_EQ(inputs.size(), 2u);
-    EXPECT_EQ(inputs[0][0], 0x04);
-    EXPECT_EQ(inputs[1][0], 0x02);
-}
 
 TEST_F(VirtualHidBusTest, CorruptFlipsTheChosenByte)
 {
