@@ -1,12 +1,12 @@
-#include "FirmwareFileBuilder.h"
-#include "SessionRig.h"
-#include "VirtualClassicBootloader.h"
 #include "boot/Crc.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/SessionRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>

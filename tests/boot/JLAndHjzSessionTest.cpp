@@ -1,14 +1,14 @@
-#include "FirmwareFileBuilder.h"
-#include "FlashMemory.h"
-#include "LabFlashRun.h"
-#include "SessionRig.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/FlashMemory.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/SessionRig.h"
+#include "runs/LabFlashRun.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,13 +1,13 @@
 // Sessions and watchers come and go while devices stay plugged: a destroyed one must leave nothing
 // behind in the devices it listened to.
-#include "VirtualClassicBootloader.h"
-#include "VirtualDinputController.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBoot.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SHIDDinput.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualDinputController.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/ApplicationContext.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"

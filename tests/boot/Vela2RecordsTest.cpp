@@ -1,6 +1,6 @@
 #include "boot/Vela2Records.h"
 
-#include "FirmwareFileBuilder.h"
+#include "models/FirmwareFileBuilder.h"
 #include "platform/Bytes.h"
 
 #include <QBuffer>

@@ -1,10 +1,10 @@
-#include "FirmwareFileBuilder.h"
-#include "SessionRig.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/SessionRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>

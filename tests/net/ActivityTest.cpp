@@ -1,7 +1,7 @@
-#include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/UserDefaults.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

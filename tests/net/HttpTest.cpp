@@ -1,10 +1,10 @@
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
 #include "mapping/JsonMapping.h"
+#include "models/FirmwareFileBuilder.h"
 #include "net/FirmwareMessage.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/UserDefaults.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
