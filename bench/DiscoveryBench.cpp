@@ -1,5 +1,5 @@
-#include "VirtualDinputController.h"
 #include "device/SHIDDinput.h"
+#include "models/VirtualDinputController.h"
 #include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"

@@ -1,6 +1,6 @@
-#include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QDir>

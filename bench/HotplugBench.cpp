@@ -1,6 +1,6 @@
 // How fast the real hidapi backend notices a plugged device, and what its polling costs, against
 // hidraw nodes that umockdev emulates (it also emits their uevents). Run under umockdev-wrapper.
-#include "VirtualDinputController.h"
+#include "models/VirtualDinputController.h"
 #include "platform/ApplicationContext.h"
 #include "platform/HidApiBackend.h"
 #include "platform/HidManager.h"
@@ -17,7 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "UMockdevHidraw.h"
+#include "rigs/UMockdevHidraw.h"
 
 #include <sys/resource.h>
 

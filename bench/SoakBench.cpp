@@ -2,14 +2,14 @@
 // round-robin over every protocol path with a bus fault in every tenth, watching what a slow leak
 // would show: resident memory, open file descriptors, live QObjects and the tasks left on the
 // update's clock once it has settled.
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
-#include "LabUpdateRun.h"
+#include "models/FirmwareFileBuilder.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
 #include "platform/VirtualScheduler.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,11 +1,11 @@
 #pragma once
 // What both soaks share: the paths they take in turn, the lab server that offers each path's
 // release, and the tally of what a slow leak would show after the warm-up.
-#include "LabFirmwareServer.h"
 #include "SoakProbes.h"
 #include "UpdatePathCases.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "server/LabFirmwareServer.h"
 #include <QNetworkProxy>
 #include <algorithm>
 #include <array>

@@ -2,12 +2,12 @@
 // virtual clock is put down to the task it waited for. Bus deliveries (scheduled without an owner,
 // at the bus latency) are the round trips; everything else is a fixed wait, named by the class
 // that scheduled it and its delay. Counters are seconds of virtual time.
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
-#include "LabUpdateRun.h"
+#include "models/FirmwareFileBuilder.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QJsonObject>

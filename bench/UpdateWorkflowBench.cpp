@@ -1,13 +1,13 @@
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
-#include "LabUpdateRun.h"
-#include "QuietBootDelegate.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/QuietBootDelegate.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "FirmwareFileBuilder.h"
-#include "LabFlashRun.h"
-#include "QuietBootDelegate.h"
-#include "SessionRig.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/QuietBootDelegate.h"
+#include "rigs/SessionRig.h"
+#include "runs/LabFlashRun.h"
 
 #include <QFile>
 #include <QTemporaryDir>

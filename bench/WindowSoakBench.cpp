@@ -3,16 +3,13 @@
 // every protocol path with a bus fault in every tenth, as a user would: the device line on the home
 // screen, a release row, the update button, the alert's button, back home. Watched as in the
 // workflow soak: resident memory, descriptors, live QObjects and the tasks left on the clock.
-#include "LabFirmwareServer.h"
-#include "LabUpdateDevices.h"
-#include "MixedTimePump.h"
-#include "VirtualBootloader.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SMainMenu.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SHIDHJZ.h"
+#include "models/VirtualBootloader.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"
@@ -20,8 +17,11 @@
 #include "platform/UserDefaults.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/MixedTimePump.h"
+#include "runs/LabUpdateDevices.h"
 #include "screens/HomeView.h"
 #include "screens/UpdateView.h"
+#include "server/LabFirmwareServer.h"
 #include "ui/SButton.h"
 #include "update/ObservingCatalogueClient.h"
 

@@ -3,10 +3,10 @@
 // a 1 ms probe timer on the GUI thread: the gaps between its ticks while the window runs a 256 KiB
 // second-generation update, and while it downloads a 64 MiB release. A gap longer than a frame
 // (16 ms) is a stall a user sees.
-#include "DemoLab.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SMainMenu.h"
+#include "demo/DemoLab.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"

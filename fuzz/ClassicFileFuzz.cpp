@@ -1,12 +1,12 @@
 // Runs a whole classic update of an arbitrary firmware file against the lab's bootloader.
 #include "FuzzSupport.h"
-#include "QuietBootDelegate.h"
-#include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "models/VirtualClassicBootloader.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/QuietBootDelegate.h"
 
 #include <cstddef>
 #include <cstdint>

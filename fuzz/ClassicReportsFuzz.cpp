@@ -1,14 +1,14 @@
 // Feeds arbitrary input reports to a classic session in each of its states.
-#include "FirmwareFileBuilder.h"
 #include "FuzzSupport.h"
-#include "QuietBootDelegate.h"
-#include "VirtualDeviceModel.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
 #include "device/UsbIdentities.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualDeviceModel.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/QuietBootDelegate.h"
 
 #include <cstddef>
 #include <cstdint>

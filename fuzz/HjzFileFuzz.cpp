@@ -1,8 +1,8 @@
 // Runs an HJZ update of an arbitrary firmware file against the lab's HJZ bootloader; the first
 // input byte picks the device id the session is told to use (none, 386 or 387).
 #include "FuzzSupport.h"
-#include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
+#include "models/VirtualHjzBootloader.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"

@@ -2,7 +2,7 @@
 // the replay relies on (times in order, reports numbered in order, answers only to reports sent,
 // devices used only while attached), and its devices must play out on the bus without a crash.
 #include "FuzzSupport.h"
-#include "ReplayDevices.h"
+#include "models/ReplayDevices.h"
 #include "platform/Bytes.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"

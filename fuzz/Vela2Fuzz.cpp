@@ -7,12 +7,12 @@
 #include "platform/Bytes.h"
 
 #ifndef FLASHWELL_FUZZ_FILE
-#include "QuietBootDelegate.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/UsbIdentities.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
+#include "rigs/QuietBootDelegate.h"
 
 #include <map>
 #endif

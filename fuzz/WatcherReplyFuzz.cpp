@@ -2,12 +2,12 @@
 // the product IDs whose rules differ. A reply that parses must build back to bytes that parse to
 // the same fields; and the watchers themselves take the same reports from the bus.
 #include "FuzzSupport.h"
-#include "VirtualDeviceModel.h"
 #include "device/ProductRules.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "device/UsbIdentities.h"
 #include "device/WatcherFrames.h"
+#include "models/VirtualDeviceModel.h"
 
 #include <array>
 #include <cstddef>

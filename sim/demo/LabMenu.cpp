@@ -1,6 +1,6 @@
 #include "demo/LabMenu.h"
 
-#include "DemoLab.h"
+#include "demo/DemoLab.h"
 #include "platform/Bundle.h"
 
 #include <QActionGroup>

@@ -1,6 +1,6 @@
-#include "DemoLab.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
+#include "demo/DemoLab.h"
 #include "demo/LabMenu.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"

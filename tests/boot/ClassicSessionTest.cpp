@@ -1,8 +1,8 @@
 // Catches: a classic session that flashes what it must refuse, repeats the finish or writes settings early.
-#include "FirmwareFileBuilder.h"
-#include "VirtualClassicBootloader.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
 #include "platform/Bytes.h"
 
 #include <QFile>

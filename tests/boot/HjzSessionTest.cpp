@@ -1,10 +1,10 @@
 // Catches: an HJZ session with wrong page geometry or progress, success after a failure, an erase before refusing.
-#include "FirmwareFileBuilder.h"
-#include "FlashMemory.h"
-#include "LabFlashRun.h"
-#include "VirtualHjzBootloader.h"
 #include "boot/SHIDBootHJZ.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/FlashMemory.h"
+#include "models/VirtualHjzBootloader.h"
 #include "platform/Bytes.h"
+#include "runs/LabFlashRun.h"
 
 #include <gtest/gtest.h>
 

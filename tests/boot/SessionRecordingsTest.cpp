@@ -1,5 +1,5 @@
 // Catches: a bootloader session whose conversation differs from its recording by a byte, or that ends another way.
-#include "LabReplayRun.h"
+#include "runs/LabReplayRun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Catches: a record search that finds the wrong image, reads past the file or misjudges an unusable file.
 #include "boot/Vela2Records.h"
 
-#include "FirmwareFileBuilder.h"
+#include "models/FirmwareFileBuilder.h"
 #include "platform/Bytes.h"
 
 #include <QBuffer>

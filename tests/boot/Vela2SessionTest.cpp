@@ -1,7 +1,7 @@
 // Catches: a second-generation session that flashes the wrong record or place, or erases before refusing.
-#include "FirmwareFileBuilder.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "platform/Bytes.h"
 
 #include <QFile>

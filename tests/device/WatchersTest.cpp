@@ -1,10 +1,10 @@
 // Catches: a watcher that announces unasked, twice or wrongly, keeps departed records or takes foreign replies.
-#include "VirtualDinputController.h"
-#include "VirtualVendorModeController.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDHJZ.h"
 #include "device/SHIDSwitchAndMac.h"
 #include "device/SHIDXinput.h"
+#include "models/VirtualDinputController.h"
+#include "models/VirtualVendorModeController.h"
 #include "platform/VirtualHidBus.h"
 #include "platform/VirtualScheduler.h"
 

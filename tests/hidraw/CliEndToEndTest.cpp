@@ -1,14 +1,14 @@
 // The real flashwell-cli program, run as a separate process, updating a device that umockdev
 // emulates as a hidraw node. The device model and the firmware server live in this process; the
 // program finds the node through the preloaded testbed it inherits. Run under umockdev-wrapper.
-#include "FirmwareFileBuilder.h"
-#include "FlashMemory.h"
-#include "LabFirmwareServer.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualDinputController.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/FlashMemory.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualDinputController.h"
 #include "platform/QtScheduler.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -25,7 +25,7 @@
 #include <csignal>
 #include <sys/types.h>
 
-#include "UMockdevHidraw.h"
+#include "rigs/UMockdevHidraw.h"
 #include "support/EventLoop.h"
 
 using namespace flashwell;

@@ -1,13 +1,13 @@
 // The product's real hidapi backend against emulated hidraw nodes (umockdev). The device models
 // are the lab's own, reached through a second transport. Run under umockdev-wrapper.
-#include "FirmwareFileBuilder.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualDinputController.h"
-#include "VirtualVendorModeController.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualDinputController.h"
+#include "models/VirtualVendorModeController.h"
 #include "platform/Bytes.h"
 #include "platform/HidApiBackend.h"
 #include "platform/HidApiDevice.h"
@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "UMockdevHidraw.h"
+#include "rigs/UMockdevHidraw.h"
 #include "support/BootRecorder.h"
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
-#include "FirmwareFileBuilder.h"
-#include "LabFlashRun.h"
-#include "VirtualClassicBootloader.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "runs/LabFlashRun.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // The lab's command line through the real program: the firmware-server client commands against
 // the lab server on loopback, and the result line of `flash` being the last line.
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
+#include "models/FirmwareFileBuilder.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QDir>
 #include <QDirIterator>

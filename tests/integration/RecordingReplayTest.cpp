@@ -1,11 +1,11 @@
 // Recordings made in the lab replayed against the unchanged product: every update path round
 // trips report for report, a changed firmware diverges at the first report it changes, a device
 // that answered differently ends the update as the live run ended, broken recordings are refused.
-#include "FirmwareFileBuilder.h"
-#include "LabReplayRun.h"
-#include "LabUpdateRun.h"
 #include "UpdatePathCases.h"
+#include "models/FirmwareFileBuilder.h"
 #include "platform/RecordingReader.h"
+#include "runs/LabReplayRun.h"
+#include "runs/LabUpdateRun.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

@@ -1,9 +1,9 @@
-#include "FlashMemory.h"
-#include "LabFirmwareServer.h"
+#include "models/FlashMemory.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QNetworkAccessManager>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FirmwareFileBuilder.h"
-#include "LabUpdateRun.h"
+#include "models/FirmwareFileBuilder.h"
+#include "runs/LabUpdateRun.h"
 
 #include <QByteArray>
 #include <QJsonObject>

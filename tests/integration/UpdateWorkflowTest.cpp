@@ -1,11 +1,11 @@
-#include "FirmwareFileBuilder.h"
-#include "FlashMemory.h"
-#include "LabFirmwareServer.h"
-#include "LabUpdateRun.h"
-#include "VirtualBootloader.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/FlashMemory.h"
+#include "models/VirtualBootloader.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/VirtualScheduler.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QFile>

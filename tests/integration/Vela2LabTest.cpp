@@ -1,6 +1,6 @@
-#include "FirmwareFileBuilder.h"
-#include "FlashMemory.h"
-#include "LabFlashRun.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/FlashMemory.h"
+#include "runs/LabFlashRun.h"
 
 #include <QFile>
 #include <QTemporaryDir>

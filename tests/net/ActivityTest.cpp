@@ -1,8 +1,8 @@
 // Catches: an activity report sent twice a day, kept after failing, or with a wrong header, address or region.
-#include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/UserDefaults.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

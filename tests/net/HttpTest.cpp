@@ -1,11 +1,11 @@
 // Catches: a client that asks the wrong server, runs a block twice or after a fault, or keeps a bad download.
-#include "FirmwareFileBuilder.h"
-#include "LabFirmwareServer.h"
 #include "mapping/JsonMapping.h"
+#include "models/FirmwareFileBuilder.h"
 #include "net/FirmwareMessage.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/UserDefaults.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

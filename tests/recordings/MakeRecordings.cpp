@@ -1,14 +1,14 @@
 // Makes the regression recordings in tests/recordings/: each update path run once in the lab with
 // --record, beside the firmware it flashed. Run it again when a wire format changes on purpose:
 //   build/test/tests/make_recordings tests/recordings
-#include "LabFirmwareServer.h"
-#include "LabFlashRun.h"
-#include "LabUpdateRun.h"
 #include "integration/UpdatePathCases.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
 #include "platform/ApplicationContext.h"
 #include "platform/UserDefaults.h"
+#include "runs/LabFlashRun.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "FlashMemory.h"
+#include "models/FlashMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The pump that turns the event loop and virtual time together, for runs that talk to real
 // servers: how fast virtual time may go, and when it gives up.
-#include "MixedTimePump.h"
+#include "rigs/MixedTimePump.h"
 #include "platform/VirtualScheduler.h"
 
 #include <QTimer>

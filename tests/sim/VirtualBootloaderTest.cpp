@@ -1,15 +1,15 @@
 // The lab's bootloader models share one fault plan and are made from the bootloader options in
 // one place: what each fault does to the answers a host sees, and what the factory builds.
-#include "BootloaderFactory.h"
-#include "FirmwareFileBuilder.h"
-#include "SessionRig.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
 #include "device/HidTransport.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
+#include "rigs/SessionRig.h"
+#include "runs/BootloaderFactory.h"
 
 #include <QFile>
 #include <QTemporaryDir>

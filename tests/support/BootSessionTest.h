@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SessionRig.h"
+#include "rigs/SessionRig.h"
 
 #include <QTemporaryDir>
 

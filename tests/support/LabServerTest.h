@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LabFirmwareServer.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QNetworkProxy>
 #include <QTemporaryDir>

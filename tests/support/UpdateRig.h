@@ -1,10 +1,10 @@
 #pragma once
 
-#include "SessionRig.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "device/SFenwykDevice.h"
 #include "device/SHIDHJZ.h"
+#include "rigs/SessionRig.h"
 #include "update/UpdateSessionController.h"
 
 #include "support/FakeCatalogue.h"

@@ -1,12 +1,12 @@
 // Guards the rules that keep an update attempt safe: nothing is written without a press, the
 // release written is the one pressed for, one attempt at a time, a restart runs under the watchdog,
 // and a bootloader that left is no way into a later update.
-#include "FirmwareFileBuilder.h"
-#include "VirtualClassicBootloader.h"
-#include "VirtualHjzBootloader.h"
-#include "VirtualVela2Bootloader.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "update/UpdateSessionController.h"
 
 #include <QSignalSpy>
