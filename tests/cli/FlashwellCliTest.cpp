@@ -1,5 +1,4 @@
-// flashwell-cli's commands in process: the real watchers, sessions and update controller on the
-// virtual bus in virtual time, the real server client against the lab's server on loopback.
+// Catches: a flashwell-cli command that picks the wrong device or release, misstates a failure, or writes unasked.
 #include "cli/FlashwellCli.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
@@ -25,7 +24,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
@@ -34,37 +32,28 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <ostream>
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
+#include "integration/UpdatePathCases.h"
 #include "support/TestSupport.h"
 
 using namespace flashwell;
 using namespace flashwell::lab;
 using flashwell::cli::FlashwellCli;
 using flashwell::test::ScopedCatalogue;
+using flashwell::test::strings;
+using Outcome = flashwell::UpdateHistoryRecord::Outcome;
 
 namespace {
 
-QJsonObject releaseJson(int id, double version, const char *fileName, int beta = 0)
-{
-    return {{QStringLiteral("id"), id},
-            {QStringLiteral("type"), 12}, // the Heron's catalogue type
-            {QStringLiteral("version"), version},
-            {QStringLiteral("beta"), beta},
-            {QStringLiteral("date"), QStringLiteral("2026-11-30")},
-            {QStringLiteral("fileName"), QString::fromLatin1(fileName)},
-            {QStringLiteral("readme"), QStringLiteral("说明")},
-            {QStringLiteral("readme_en"), QStringLiteral("Notes")}};
-}
-
-QByteArray classicFile(uint16_t version, int seed)
+// A classic release file whose image is imageOf(seed).
+QByteArray classicFile(double version, int seed)
 {
     ClassicFirmware fw;
-    fw.version = version;
+    fw.version = static_cast<uint16_t>(std::lround(version * 100));
     fw.address = 0x08004000;
     fw.data = patternBytes(3000, seed);
     return fw.build();
@@ -75,6 +64,14 @@ QByteArray imageOf(int seed)
     return patternBytes(3000, seed);
 }
 
+// "update 1 --yes" -> its words.
+QStringList words(const char *line)
+{
+    return QString::fromUtf8(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// flashwell-cli's commands in process: the real watchers, sessions and update controller on the
+// virtual bus in virtual time, the real server client against the lab's server on loopback.
 class CliTest : public ::testing::Test
 {
 protected:
@@ -99,20 +96,26 @@ protected:
     }
     void TearDown() override { ServerConfig::install(std::nullopt); }
 
+    // A release whose image is imageOf(id).
+    void serve(int id, int type, double version, const char *fileName)
+    {
+        server.addRelease(test::releaseJson(id, type, version, QString::fromLatin1(fileName)),
+                          classicFile(version, id));
+    }
+    // The Heron's (type 12) releases.
     void serveReleases()
     {
-        server.addRelease(releaseJson(1, 1.03, "Heron_V1.03.bin"), classicFile(103, 1));
-        server.addRelease(releaseJson(2, 1.05, "Heron_V1.05.bin"), classicFile(105, 2));
-        server.addRelease(releaseJson(3, 1.02, "Heron_V1.02.bin"), classicFile(102, 3));
+        serve(1, 12, 1.03, "Heron_V1.03.bin");
+        serve(2, 12, 1.05, "Heron_V1.05.bin");
+        serve(3, 12, 1.02, "Heron_V1.02.bin");
     }
 
     // The Wren (type 2) and its release 2.10: it cannot be switched by a report, so once the
     // program asks for it, the user re-plugs it in its bootloader.
     void switchWrenByHand(VirtualDinputController &wren)
     {
-        QJsonObject json = releaseJson(4, 2.10, "Wren_V2.10.bin");
-        json.insert(QStringLiteral("type"), 2);
-        server.addRelease(json, classicFile(210, 4));
+        serve(4, 2, 2.10, "Wren_V2.10.bin");
+        boot.normalIdentity = wren.identity();
         wren.plug();
         onOut = [this, &wren](const QString &t) {
             if (t.contains(QStringLiteral("Waiting for the device"))) {
@@ -152,6 +155,7 @@ protected:
         current = nullptr;
         return status;
     }
+    int run(const char *line, const QStringList &answers = {}) { return run(words(line), answers); }
 
     // Virtual time runs while no request waits on the server; while one does, at the wall clock's pace.
     void pump(const std::function<bool()> &done)
@@ -172,6 +176,14 @@ protected:
             lines.append(doc.object());
         }
         return lines;
+    }
+
+    // The history's one record (a default one, and a failure, when there is not exactly one).
+    UpdateHistoryRecord onlyRecord() const
+    {
+        const UpdateHistory::Contents h = history.read();
+        EXPECT_EQ(h.records.size(), 1);
+        return h.records.size() == 1 ? h.records.first() : UpdateHistoryRecord{};
     }
 
     QTemporaryDir dir;
@@ -206,15 +218,17 @@ const auto *const kEnglish = ::testing::AddGlobalTestEnvironment(new EnglishText
 
 } // namespace
 
-TEST_F(CliTest, DevicesListsIdentifiedDevicesAndBootloaders)
+TEST_F(CliTest, DevicesListsNothingOrIdentifiedDevicesAndBootloaders)
 {
+    ASSERT_EQ(run("devices"), 0);
+    EXPECT_EQ(out, QStringLiteral("No devices found.\n"));
+
     heron.versionHundredths = 107;
     heron.beta = 2;
     heron.plug();
     VirtualClassicBootloader other(bus, 0x5760, 0x0483);
     other.plug();
-
-    ASSERT_EQ(run({QStringLiteral("devices")}), 0) << qPrintable(err);
+    ASSERT_EQ(run("devices"), 0) << qPrintable(err);
     const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << qPrintable(out);
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.07 beta 2")))
@@ -223,7 +237,7 @@ TEST_F(CliTest, DevicesListsIdentifiedDevicesAndBootloaders)
                 && lines[1].endsWith(QStringLiteral("bootloader mode")))
         << qPrintable(lines[1]);
 
-    ASSERT_EQ(run({QStringLiteral("devices"), QStringLiteral("--json")}), 0);
+    ASSERT_EQ(run("devices --json"), 0);
     const QList<QJsonObject> json = jsonLines();
     ASSERT_EQ(json.size(), 2);
     EXPECT_EQ(json[0].value(QStringLiteral("index")).toInt(), 1);
@@ -234,12 +248,6 @@ TEST_F(CliTest, DevicesListsIdentifiedDevicesAndBootloaders)
     EXPECT_TRUE(json[1].value(QStringLiteral("bootloader")).toBool());
 }
 
-TEST_F(CliTest, DevicesWithNothingAttachedSaysSo)
-{
-    ASSERT_EQ(run({QStringLiteral("devices")}), 0);
-    EXPECT_EQ(out, QStringLiteral("No devices found.\n"));
-}
-
 // A loaded machine answers late: a device found but not yet identified when the discovery
 // window closes is waited for; one that never answers is given up at the limit.
 TEST_F(CliTest, DiscoveryWaitsForADeviceStillBeingIdentified)
@@ -247,7 +255,7 @@ TEST_F(CliTest, DiscoveryWaitsForADeviceStillBeingIdentified)
     bus.setLatencyMs(FlashwellCli::kDiscoveryMs);
     heron.plug();
     const int64_t start = clock.nowMs();
-    ASSERT_EQ(run({QStringLiteral("devices")}), 0) << qPrintable(err);
+    ASSERT_EQ(run("devices"), 0) << qPrintable(err);
     EXPECT_TRUE(out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.00"))) << qPrintable(out);
     EXPECT_LT(clock.nowMs() - start, FlashwellCli::kDiscoveryLimitMs) << "ends once the device is identified";
 
@@ -256,7 +264,7 @@ TEST_F(CliTest, DiscoveryWaitsForADeviceStillBeingIdentified)
     lab::SilentDevice mute(bus, HidIdentity{0x2DC8, 0x3011, QStringLiteral("Fenwyk Heron")});
     mute.plug();
     const int64_t again = clock.nowMs();
-    ASSERT_EQ(run({QStringLiteral("devices")}), 0);
+    ASSERT_EQ(run("devices"), 0);
     EXPECT_EQ(out, QStringLiteral("No devices found.\n"));
     EXPECT_GE(clock.nowMs() - again, FlashwellCli::kDiscoveryLimitMs);
     EXPECT_LT(clock.nowMs() - again, FlashwellCli::kDiscoveryLimitMs + 1000);
@@ -266,12 +274,12 @@ TEST_F(CliTest, ReleasesInTheScreensOrderWithTheNewMark)
 {
     serveReleases();
     heron.plug();
-    ASSERT_EQ(run({QStringLiteral("releases"), QStringLiteral("2dc8:3011")}), 0) << qPrintable(err);
+    ASSERT_EQ(run("releases 2dc8:3011"), 0) << qPrintable(err);
     EXPECT_EQ(out, QStringLiteral("1  2026-11-30  Heron V1.05  NEW\n"
                                   "2  2026-11-30  Heron V1.03\n"
                                   "3  2026-11-30  Heron V1.02\n"));
 
-    ASSERT_EQ(run({QStringLiteral("releases"), QStringLiteral("1"), QStringLiteral("--json")}), 0);
+    ASSERT_EQ(run("releases 1 --json"), 0);
     const QList<QJsonObject> json = jsonLines();
     ASSERT_EQ(json.size(), 3);
     EXPECT_EQ(json[0].value(QStringLiteral("version")).toString(), QStringLiteral("1.05"));
@@ -283,22 +291,41 @@ TEST_F(CliTest, ReleasesInTheScreensOrderWithTheNewMark)
 TEST_F(CliTest, BetaBuildsComeFromTheBetaServerForThisRunOnly)
 {
     heron.plug();
-    ASSERT_EQ(run({QStringLiteral("releases"), QStringLiteral("1"), QStringLiteral("--beta-builds")}), 1);
+    ASSERT_EQ(run("releases 1 --beta-builds"), 1);
     ASSERT_FALSE(server.requestsTo("/beta/firmware/select").isEmpty()) << "the beta server was not asked";
     EXPECT_EQ(ServerConfig::current().primary, server.baseUrl()) << "the configuration is restored";
 }
+
+TEST_F(CliTest, NoNetworkIsOneLine)
+{
+    ServerConfig config = ServerConfig::current();
+    QTcpServer closed; // a port nobody listens on
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    config.primary = config.china = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
+    closed.close();
+    ServerConfig::install(config);
+    heron.plug();
+    EXPECT_EQ(run("releases 1"), 1);
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Could not fetch the release list: "))) << qPrintable(err);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+}
+
+namespace {
+
+enum class Fault { None, NoList, ServerError };
 
 struct FailureCase
 {
     const char *name;
     std::vector<const char *> args;
-    std::function<void(LabFirmwareServer &)> arrange;
     int status;
     const char *message; // stderr starts with this
+    Fault fault = Fault::None;
+    bool inBootloader = false; // the Heron waits in its bootloader instead of its normal mode
 };
 
 // Test names and failure messages show the case, not its bytes.
-inline void PrintTo(const FailureCase &c, std::ostream *os)
+[[maybe_unused]] void PrintTo(const FailureCase &c, std::ostream *os)
 {
     *os << c.name;
 }
@@ -307,22 +334,25 @@ class CliFailures : public CliTest, public ::testing::WithParamInterface<Failure
 {
 };
 
+} // namespace
+
 TEST_P(CliFailures, OneClearLineAndItsStatus)
 {
     const FailureCase &c = GetParam();
     serveReleases();
-    if (c.arrange)
-        c.arrange(server);
-    heron.plug();
-    EXPECT_EQ(run(flashwell::test::strings(c.args)), c.status) << qPrintable(out);
+    server.faults.msgState0 = c.fault == Fault::NoList;
+    server.faults.http500 = c.fault == Fault::ServerError;
+    if (c.inBootloader)
+        boot.plug();
+    else
+        heron.plug();
+    EXPECT_EQ(run(strings(c.args)), c.status) << qPrintable(out);
     EXPECT_TRUE(err.startsWith(QString::fromUtf8(c.message))) << qPrintable(err);
     EXPECT_TRUE(boot.flash().regions().empty()) << "nothing may be written";
     EXPECT_TRUE(history.read().records.isEmpty());
 
     // The same failure as one JSON object on standard output.
-    QStringList json = flashwell::test::strings(c.args);
-    json << QStringLiteral("--json");
-    EXPECT_EQ(run(json), c.status);
+    EXPECT_EQ(run(strings(c.args) << QStringLiteral("--json")), c.status);
     const QList<QJsonObject> lines = jsonLines();
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last().value(QStringLiteral("status")).toInt(), c.status);
@@ -332,53 +362,53 @@ TEST_P(CliFailures, OneClearLineAndItsStatus)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliFailures,
     ::testing::Values(
-        FailureCase{"NoCommand", {}, nullptr, 2, "Name a command."},
-        FailureCase{"UnknownCommand", {"flash"}, nullptr, 2, "Unknown command \"flash\"."},
-        FailureCase{"UnknownOption", {"devices", "--all"}, nullptr, 2, "Unknown option \"--all\"."},
-        FailureCase{"UnknownShortOption", {"devices", "-x"}, nullptr, 2, "Unknown option \"-x\"."},
-        FailureCase{"ProblemBeforeVersion", {"devices", "--all", "--version"}, nullptr, 2, "Unknown option \"--all\"."},
+        FailureCase{"NoCommand", {}, 2, "Name a command."},
+        FailureCase{"UnknownCommand", {"flash"}, 2, "Unknown command \"flash\"."},
+        FailureCase{"UnknownOption", {"devices", "--all"}, 2, "Unknown option \"--all\"."},
+        FailureCase{"UnknownShortOption", {"devices", "-x"}, 2, "Unknown option \"-x\"."},
+        FailureCase{"ProblemBeforeVersion", {"devices", "--all", "--version"}, 2, "Unknown option \"--all\"."},
+        FailureCase{"ReleaseWithoutValue", {"update", "1", "--release", "--yes"}, 2, "--release needs a value."},
+        FailureCase{"EmptyProduct", {"update", "--product", ""}, 2, "--product needs a value."},
+        FailureCase{"UpdateOptionOnReleases", {"releases", "1", "--yes"}, 2, "--yes, --release"},
+        FailureCase{"NoDeviceNamed", {"releases"}, 2, "Name a device"},
+        FailureCase{"NotADevice", {"update", "heron", "--yes"}, 2, "\"heron\" is not a device"},
+        FailureCase{"BadRelease", {"update", "1", "--release", "one", "--yes"}, 2, "\"one\" is not a release"},
+        FailureCase{"NoSuchIndex", {"releases", "4"}, 3, "No device 4."},
+        FailureCase{"NoSuchIds", {"update", "2dc8:9999", "--yes"}, 3, "No device 2dc8:9999."},
+        FailureCase{"UnknownRelease", {"update", "1", "--release", "1.04", "--yes"}, 1, "No release 1.04"},
         FailureCase{
-            "ReleaseWithoutValue", {"update", "1", "--release", "--yes"}, nullptr, 2, "--release needs a value."},
-        FailureCase{"EmptyProduct", {"update", "--product", ""}, nullptr, 2, "--product needs a value."},
-        FailureCase{"UpdateOptionOnReleases", {"releases", "1", "--yes"}, nullptr, 2, "--yes, --release"},
-        FailureCase{"NoDeviceNamed", {"releases"}, nullptr, 2, "Name a device"},
-        FailureCase{"NotADevice", {"update", "heron", "--yes"}, nullptr, 2, "\"heron\" is not a device"},
-        FailureCase{"BadRelease", {"update", "1", "--release", "one", "--yes"}, nullptr, 2, "\"one\" is not a release"},
-        FailureCase{"NoSuchIndex", {"releases", "4"}, nullptr, 3, "No device 4."},
-        FailureCase{"NoSuchIds", {"update", "2dc8:9999", "--yes"}, nullptr, 3, "No device 2dc8:9999."},
-        FailureCase{"UnknownRelease", {"update", "1", "--release", "1.04", "--yes"}, nullptr, 1, "No release 1.04"},
-        FailureCase{"UnknownBetaRelease",
-                    {"update", "1", "--release", "1.05-beta2", "--yes"},
-                    nullptr,
-                    1,
-                    "No release 1.05-beta2"},
-        FailureCase{"ServerWithoutList",
-                    {"releases", "1"},
-                    [](LabFirmwareServer &s) { s.faults.msgState0 = true; },
-                    1,
-                    "The server sent no release list."},
-        FailureCase{"ServerError",
-                    {"update", "1", "--yes"},
-                    [](LabFirmwareServer &s) { s.faults.http500 = true; },
-                    1,
-                    "The server sent no release list."},
-        FailureCase{
-            "BootloaderWithoutProduct", {"update", "--product", "Heron"}, nullptr, 3, "No device in bootloader mode"},
+            "UnknownBetaRelease", {"update", "1", "--release", "1.05-beta2", "--yes"}, 1, "No release 1.05-beta2"},
+        FailureCase{"ServerWithoutList", {"releases", "1"}, 1, "The server sent no release list.", Fault::NoList},
+        FailureCase{"ServerError", {"update", "1", "--yes"}, 1, "The server sent no release list.", Fault::ServerError},
+        FailureCase{"BootloaderWithoutProduct", {"update", "--product", "Heron"}, 3, "No device in bootloader mode"},
         FailureCase{"ProductForANamedDevice",
                     {"update", "1", "--product", "Heron", "--yes"},
-                    nullptr,
                     2,
-                    "--product is for a device in bootloader mode"}),
+                    "--product is for a device in bootloader mode"},
+        FailureCase{"NoProductOfThatName",
+                    {"update", "1", "--product", "Frobnicator", "--yes"},
+                    2,
+                    "No product named \"Frobnicator\"",
+                    Fault::None,
+                    true},
+        FailureCase{"BootloaderNeedsAProduct",
+                    {"update", "1", "--yes"},
+                    2,
+                    "Device 1 is in bootloader mode",
+                    Fault::None,
+                    true}),
     [](const auto &row) { return std::string(row.param.name); });
+
+namespace {
 
 struct InfoCase
 {
     const char *name;
-    std::vector<const char *> args;
+    const char *line;
     const char *out; // standard output starts with this
 };
 
-inline void PrintTo(const InfoCase &c, std::ostream *os)
+[[maybe_unused]] void PrintTo(const InfoCase &c, std::ostream *os)
 {
     *os << c.name;
 }
@@ -387,10 +417,12 @@ class CliHelpAndVersion : public CliTest, public ::testing::WithParamInterface<I
 {
 };
 
+} // namespace
+
 TEST_P(CliHelpAndVersion, PrintedOnStandardOutputWithStatusZero)
 {
     heron.plug();
-    EXPECT_EQ(run(flashwell::test::strings(GetParam().args)), 0) << qPrintable(err);
+    EXPECT_EQ(run(GetParam().line), 0) << qPrintable(err);
     EXPECT_TRUE(out.startsWith(QString::fromUtf8(GetParam().out))) << qPrintable(out);
     EXPECT_TRUE(out.endsWith(QLatin1Char('\n')));
     EXPECT_TRUE(err.isEmpty()) << qPrintable(err);
@@ -400,34 +432,19 @@ TEST_P(CliHelpAndVersion, PrintedOnStandardOutputWithStatusZero)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliHelpAndVersion,
-    ::testing::Values(InfoCase{"Help", {"--help"}, "usage: flashwell-cli COMMAND [--json]\n"},
-                      InfoCase{"ShortHelp", {"-h"}, "usage: flashwell-cli COMMAND [--json]\n"},
-                      InfoCase{"HelpAfterACommand", {"update", "1", "--yes", "--help"}, "usage: flashwell-cli"},
-                      InfoCase{"Version", {"--version"}, "flashwell-cli "},
-                      InfoCase{"VersionInJsonIsText", {"devices", "--json", "--version"}, "flashwell-cli "},
-                      InfoCase{"VersionBeforeAProblem", {"--version", "--all"}, "flashwell-cli "}),
+    ::testing::Values(InfoCase{"Help", "--help", "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"ShortHelp", "-h", "usage: flashwell-cli COMMAND [--json]\n"},
+                      InfoCase{"HelpAfterACommand", "update 1 --yes --help", "usage: flashwell-cli"},
+                      InfoCase{"Version", "--version", "flashwell-cli "},
+                      InfoCase{"VersionInJsonIsText", "devices --json --version", "flashwell-cli "},
+                      InfoCase{"VersionBeforeAProblem", "--version --all", "flashwell-cli "}),
     [](const auto &row) { return std::string(row.param.name); });
-
-TEST_F(CliTest, NoNetworkIsOneLine)
-{
-    ServerConfig config = ServerConfig::current();
-    // A port nobody listens on.
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    config.primary = config.china = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
-    closed.close();
-    ServerConfig::install(config);
-    heron.plug();
-    EXPECT_EQ(run({QStringLiteral("releases"), QStringLiteral("1")}), 1);
-    EXPECT_TRUE(err.startsWith(QStringLiteral("Could not fetch the release list: "))) << qPrintable(err);
-    EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
-}
 
 TEST_F(CliTest, UpdateWritesTheTopReleaseAndRecordsIt)
 {
     serveReleases();
     heron.plug();
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1")}, {QStringLiteral("y")}), 0) << qPrintable(err);
+    ASSERT_EQ(run("update 1", {QStringLiteral("y")}), 0) << qPrintable(err);
     EXPECT_TRUE(err.startsWith(QStringLiteral("Write firmware 1.05 to Fenwyk Heron (now 1.00)? [y/N] ")))
         << qPrintable(err);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
@@ -436,22 +453,20 @@ TEST_F(CliTest, UpdateWritesTheTopReleaseAndRecordsIt)
     EXPECT_TRUE(out.contains(QStringLiteral("Written: 50 %")));
     EXPECT_TRUE(out.endsWith(QStringLiteral("Fenwyk Heron updated to 1.05.\n"))) << qPrintable(out);
 
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    const UpdateHistoryRecord &r = h.records.first();
+    const UpdateHistoryRecord r = onlyRecord();
     EXPECT_EQ(r.deviceName, QStringLiteral("Fenwyk Heron"));
     EXPECT_EQ(r.vid, 0x2DC8);
     EXPECT_EQ(r.pid, 0x3011);
     EXPECT_EQ(r.fromVersion, QStringLiteral("1.00"));
     EXPECT_EQ(r.toVersion, QStringLiteral("1.05"));
     EXPECT_EQ(r.fileName, QStringLiteral("Heron_V1.05.bin"));
-    EXPECT_EQ(r.outcome, UpdateHistoryRecord::Outcome::Success);
+    EXPECT_EQ(r.outcome, Outcome::Success);
 
     // history prints it, as text and as JSON.
-    ASSERT_EQ(run({QStringLiteral("history")}), 0);
+    ASSERT_EQ(run("history"), 0);
     EXPECT_TRUE(out.contains(QStringLiteral("Fenwyk Heron (2dc8:3011)  1.00 -> 1.05  Heron_V1.05.bin  succeeded")))
         << qPrintable(out);
-    ASSERT_EQ(run({QStringLiteral("history"), QStringLiteral("--json")}), 0);
+    ASSERT_EQ(run("history --json"), 0);
     const QList<QJsonObject> json = jsonLines();
     ASSERT_EQ(json.size(), 1);
     EXPECT_EQ(json[0].value(QStringLiteral("outcome")).toString(), QStringLiteral("success"));
@@ -461,10 +476,7 @@ TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
 {
     serveReleases();
     heron.plug();
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("2dc8:3011"), QStringLiteral("--release"),
-                   QStringLiteral("1.03"), QStringLiteral("--yes"), QStringLiteral("--json")}),
-              0)
-        << qPrintable(out);
+    ASSERT_EQ(run("update 2dc8:3011 --release 1.03 --yes --json"), 0) << qPrintable(out);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(1));
     const QList<QJsonObject> json = jsonLines();
     ASSERT_GE(json.size(), 4);
@@ -487,13 +499,12 @@ TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
     serveReleases();
     heron.plug();
     lockPath = dir.filePath(QStringLiteral("runtime/io.github.fenwyk.Flashwell.lock"));
-    const QStringList update{QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")};
     {
         // The window, or another update from a terminal, holds the lock.
         ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
         QLockFile window(lockPath);
         ASSERT_TRUE(window.tryLock(0));
-        EXPECT_EQ(run(update), 1);
+        EXPECT_EQ(run("update 1 --yes"), 1);
         EXPECT_TRUE(err.startsWith(QStringLiteral("Another Fenwyk Flashwell is using the devices"))) << qPrintable(err);
         EXPECT_TRUE(server.requestsTo("/firmwareFile/upload/Heron_V1.05.bin").isEmpty());
         EXPECT_TRUE(boot.flash().regions().empty());
@@ -506,7 +517,7 @@ TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
             heldWhileWriting = !other.tryLock(0);
         }
     };
-    ASSERT_EQ(run(update), 0) << qPrintable(err);
+    ASSERT_EQ(run("update 1 --yes"), 0) << qPrintable(err);
     EXPECT_EQ(heldWhileWriting, std::optional<bool>(true));
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
     QLockFile after(lockPath);
@@ -518,7 +529,7 @@ TEST_F(CliTest, DecliningWritesNothing)
     serveReleases();
     heron.plug();
     for (const QStringList &answer : {QStringList{QStringLiteral("n")}, QStringList{}}) {
-        EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1")}, answer), 1);
+        EXPECT_EQ(run("update 1", answer), 1);
         EXPECT_TRUE(err.endsWith(QStringLiteral("Nothing was written.\n"))) << qPrintable(err);
     }
     EXPECT_TRUE(server.requestsTo("/firmwareFile/upload/Heron_V1.05.bin").isEmpty());
@@ -526,61 +537,58 @@ TEST_F(CliTest, DecliningWritesNothing)
     EXPECT_TRUE(history.read().missing);
 }
 
-TEST_F(CliTest, DeviceInBootloaderModeIsUpdatedForTheNamedProduct)
+namespace {
+
+// A product named for a device in bootloader mode: in any case; or one of products that share one
+// chooser item (one type).
+struct ProductCase
 {
+    const char *product;
+    bool sharedItem;
+    uint16_t pid;
+};
+
+[[maybe_unused]] void PrintTo(const ProductCase &c, std::ostream *os)
+{
+    *os << c.product;
+}
+
+class CliProducts : public CliTest, public ::testing::WithParamInterface<ProductCase>
+{
+};
+
+} // namespace
+
+TEST_P(CliProducts, ADeviceInBootloaderModeIsUpdatedForTheProductNamed)
+{
+    std::optional<ScopedCatalogue> catalogue;
+    if (GetParam().sharedItem)
+        catalogue.emplace(SFenwykCatalogue{test::entry(0x3011, 0x2DC8, 12, "Fenwyk Heron", 5),
+                                           test::entry(0x3012, 0x2DC8, 12, "Fenwyk Heron Mini", 5)});
     serveReleases();
     boot.plug();
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--product"),
-                   QStringLiteral("Frobnicator"), QStringLiteral("--yes")}),
-              2);
-    EXPECT_TRUE(err.startsWith(QStringLiteral("No product named \"Frobnicator\""))) << qPrintable(err);
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 2);
-    EXPECT_TRUE(err.startsWith(QStringLiteral("Device 1 is in bootloader mode"))) << qPrintable(err);
-
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("--product"), QStringLiteral("fenwyk heron"),
-                   QStringLiteral("--yes")}),
-              0)
-        << qPrintable(err);
+    ASSERT_EQ(run(strings({"update", "--product", GetParam().product, "--yes"})), 0) << qPrintable(err);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    EXPECT_EQ(h.records.first().pid, 0x3011) << "the catalogue entry's identity";
-    EXPECT_EQ(h.records.first().fromVersion, QString());
+    const UpdateHistoryRecord r = onlyRecord();
+    EXPECT_EQ(r.pid, GetParam().pid) << "the named product's identity, not the chooser item's first";
+    EXPECT_EQ(r.fromVersion, QString());
 }
 
-TEST_F(CliTest, AProductSharingAChooserItemIsFoundByItsOwnName)
-{
-    // The chooser shows one item for products of one type; the command line knows each by name.
-    const ScopedCatalogue catalogue(
-        {test::entry(0x3011, 0x2DC8, 12, "Fenwyk Heron", 5), test::entry(0x3012, 0x2DC8, 12, "Fenwyk Heron Mini", 5)});
-    serveReleases();
-    boot.plug();
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("--product"), QStringLiteral("Heron Mini"),
-                   QStringLiteral("--yes")}),
-              0)
-        << qPrintable(err);
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    EXPECT_EQ(h.records.first().pid, 0x3012) << "the named product, not the chooser item's first";
-}
+INSTANTIATE_TEST_SUITE_P(Names, CliProducts,
+                         ::testing::Values(ProductCase{"fenwyk heron", false, 0x3011},
+                                           ProductCase{"Heron Mini", true, 0x3012}),
+                         [](const auto &row) { return test::testName(row.param.product); });
 
 TEST_F(CliTest, ProductWithAHardwareRevisionIsListedAfterItsBootloaderSpoke)
 {
     // The Pipit (type 3) chosen by hand waits for its bootloader's firmware type; 200 (the second
     // hardware revision) files it under type 17, whose release is the one written.
     const ScopedCatalogue catalogue({test::entry(0x3023, 0x2DC8, 3, "Fenwyk Pipit")});
-    for (const auto &[type, version, name, seed] :
-         {std::tuple{3, 1.40, "Pipit_V1.40.bin", 5}, std::tuple{17, 2.40, "PipitV2_V2.40.bin", 6}}) {
-        QJsonObject json = releaseJson(seed, version, name);
-        json.insert(QStringLiteral("type"), type);
-        server.addRelease(json, classicFile(static_cast<uint16_t>(version * 100), seed));
-    }
+    serve(5, 3, 1.40, "Pipit_V1.40.bin");
+    serve(6, 17, 2.40, "PipitV2_V2.40.bin");
     boot.info.firmwareType = 200;
     boot.plug();
-    ASSERT_EQ(
-        run({QStringLiteral("update"), QStringLiteral("--product"), QStringLiteral("Pipit"), QStringLiteral("--yes")}),
-        0)
-        << qPrintable(err);
+    ASSERT_EQ(run("update --product Pipit --yes"), 0) << qPrintable(err);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(6));
     EXPECT_TRUE(out.startsWith(QStringLiteral("Downloading PipitV2_V2.40.bin"))) << qPrintable(out);
 }
@@ -591,34 +599,25 @@ TEST_F(CliTest, CtrlCWhileWritingAsksOnceMoreThenStops)
     heron.plug();
     int interrupts = 0;
     onOut = [&](const QString &t) {
-        if (!current)
-            return;
-        if (interrupts == 0 && t.startsWith(QStringLiteral("Written: 20"))) {
-            ++interrupts;
-            current->interrupt();
-        } else if (interrupts == 1 && t.startsWith(QStringLiteral("Written: 40"))) {
+        if (current && t.startsWith(QStringLiteral("Written: %1").arg(20 * (interrupts + 1))) && interrupts < 2) {
             ++interrupts;
             current->interrupt();
         }
     };
-    EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
+    EXPECT_EQ(run("update 1 --yes"), 1);
     EXPECT_EQ(interrupts, 2);
     EXPECT_TRUE(err.contains(QStringLiteral("Press Ctrl-C again to stop."))) << qPrintable(err);
     EXPECT_TRUE(err.endsWith(QStringLiteral("Stopped by the user.\n"))) << qPrintable(err);
     EXPECT_TRUE(out.contains(QStringLiteral("Written: 40"))) << "the first Ctrl-C did not stop the writing";
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Interrupted);
+    EXPECT_EQ(onlyRecord().outcome, Outcome::Interrupted);
 }
 
 TEST_F(CliTest, DeviceSwitchedByHandGetsTheGuidesLines)
 {
-    // The Wren (type 2) cannot be switched by a report: the guide, and the user re-plugs it.
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
     wren.versionHundredths = 200;
-    boot.normalIdentity = wren.identity();
     switchWrenByHand(wren);
-    ASSERT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 0) << qPrintable(err);
+    ASSERT_EQ(run("update 1 --yes"), 0) << qPrintable(err);
     EXPECT_TRUE(out.contains(QStringLiteral("Put the device into its update mode by hand:\n"
                                             "  1. Unplug the USB cable and wait 3 seconds.\n"
                                             "  2. Hold SELECT and A, then plug the USB cable back in.\n"
@@ -628,27 +627,12 @@ TEST_F(CliTest, DeviceSwitchedByHandGetsTheGuidesLines)
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(4));
 }
 
-TEST_F(CliTest, FailedDownloadIsRecordedWithItsMessage)
-{
-    serveReleases();
-    server.faults.shortBody = true;
-    heron.plug();
-    EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
-    EXPECT_TRUE(err.startsWith(QStringLiteral("Update failed: "))) << qPrintable(err);
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Failed);
-    EXPECT_FALSE(h.records.first().error.isEmpty());
-    EXPECT_TRUE(err.contains(h.records.first().error));
-}
-
 TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
 {
     VirtualDinputController wren(bus, 0x3020, 0x2DC8, QStringLiteral("Fenwyk Wren"));
-    boot.normalIdentity = wren.identity();
     boot.faults.unplugAfter = 30;
     switchWrenByHand(wren);
-    EXPECT_EQ(run({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")}), 1);
+    EXPECT_EQ(run("update 1 --yes"), 1);
     // The error guide: the same lines, the first one's "3" reading "8".
     EXPECT_TRUE(out.contains(QStringLiteral("The update failed. Put the device into its update mode by hand, then "
                                             "run flashwell-cli update again (with --product NAME):\n"
@@ -656,11 +640,23 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
         << qPrintable(out);
     const QString message = QStringLiteral("The device left while the firmware was being written.");
     EXPECT_EQ(err, QStringLiteral("Update failed: ") + message + QLatin1Char('\n'));
-    const UpdateHistory::Contents h = history.read();
-    ASSERT_EQ(h.records.size(), 1);
-    EXPECT_EQ(h.records.first().outcome, UpdateHistoryRecord::Outcome::Failed);
-    EXPECT_EQ(h.records.first().error, message);
-    EXPECT_EQ(h.records.first().deviceName, QStringLiteral("Fenwyk Wren"));
+    const UpdateHistoryRecord r = onlyRecord();
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_EQ(r.error, message);
+    EXPECT_EQ(r.deviceName, QStringLiteral("Fenwyk Wren"));
+}
+
+TEST_F(CliTest, FailedDownloadIsRecordedWithItsMessage)
+{
+    serveReleases();
+    server.faults.shortBody = true;
+    heron.plug();
+    EXPECT_EQ(run("update 1 --yes"), 1);
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Update failed: "))) << qPrintable(err);
+    const UpdateHistoryRecord r = onlyRecord();
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_TRUE(err.contains(r.error));
 }
 
 TEST_F(CliTest, HistorySkipsCorruptLinesAndSaysSo)
@@ -673,7 +669,7 @@ TEST_F(CliTest, HistorySkipsCorruptLinesAndSaysSo)
     r.fromVersion = QStringLiteral("1.25");
     r.toVersion = QStringLiteral("1.30");
     r.fileName = QStringLiteral("Crane_V1.30.bin");
-    r.outcome = UpdateHistoryRecord::Outcome::Failed;
+    r.outcome = Outcome::Failed;
     r.error = QStringLiteral("erase reply missing");
     ASSERT_TRUE(history.append(r));
     QFile file(history.path());
@@ -681,19 +677,17 @@ TEST_F(CliTest, HistorySkipsCorruptLinesAndSaysSo)
     file.write("not json\n{\"time\":\"2026-12-01T09:31:00Z\",\"device\":\"Fenwyk Cr");
     file.close();
 
-    ASSERT_EQ(run({QStringLiteral("history")}), 0);
+    ASSERT_EQ(run("history"), 0);
     EXPECT_EQ(out.count(QLatin1Char('\n')), 1) << qPrintable(out);
     EXPECT_TRUE(out.contains(QStringLiteral("1.25 -> 1.30  Crane_V1.30.bin  failed: erase reply missing")));
     EXPECT_EQ(err, QStringLiteral("2 line(s) of the update history could not be read and were skipped.\n"));
-    ASSERT_EQ(run({QStringLiteral("history"), QStringLiteral("--json")}), 0);
+    ASSERT_EQ(run("history --json"), 0);
     const QList<QJsonObject> json = jsonLines();
     ASSERT_EQ(json.size(), 2);
     EXPECT_EQ(json[1].value(QStringLiteral("skipped")).toInt(), 2);
-}
 
-TEST_F(CliTest, UnreadableHistoryIsAFailure)
-{
+    ASSERT_TRUE(QFile::remove(history.path()));
     ASSERT_TRUE(QDir().mkpath(history.path())); // a folder where the file should be
-    EXPECT_EQ(run({QStringLiteral("history")}), 1);
+    EXPECT_EQ(run("history"), 1);
     EXPECT_TRUE(err.startsWith(QStringLiteral("Cannot read the update history: "))) << qPrintable(err);
 }

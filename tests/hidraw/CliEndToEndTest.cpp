@@ -1,14 +1,12 @@
-// The real flashwell-cli program, run as a separate process, updating a device that umockdev
-// emulates as a hidraw node. The device model and the firmware server live in this process; the
-// program finds the node through the preloaded testbed it inherits. Run under umockdev-wrapper.
+// Catches: a flashwell-cli program that cannot list, update or record a real hidraw device, or ignores Ctrl-C.
 #include "models/FirmwareFileBuilder.h"
 #include "models/FlashMemory.h"
+#include "server/LabFirmwareServer.h"
 #include "models/VirtualClassicBootloader.h"
 #include "models/VirtualDinputController.h"
 #include "platform/QtScheduler.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
-#include "server/LabFirmwareServer.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -26,7 +24,9 @@
 #include <sys/types.h>
 
 #include "rigs/UMockdevHidraw.h"
+#include "integration/UpdatePathCases.h"
 #include "support/EventLoop.h"
+#include "support/TestSupport.h"
 
 using namespace flashwell;
 using namespace flashwell::lab;
@@ -53,15 +53,7 @@ protected:
         fw.data = patternBytes(4096, 9);
         image = fw.data;
         firmware = fw.build();
-        server.addRelease(QJsonObject{{QStringLiteral("id"), 1},
-                                      {QStringLiteral("type"), 12},
-                                      {QStringLiteral("version"), 1.05},
-                                      {QStringLiteral("beta"), 0},
-                                      {QStringLiteral("date"), QStringLiteral("2026-12-01")},
-                                      {QStringLiteral("fileName"), QStringLiteral("Heron_V1.05.bin")},
-                                      {QStringLiteral("readme"), QStringLiteral("说明")},
-                                      {QStringLiteral("readme_en"), QStringLiteral("Notes")}},
-                          fw.build());
+        server.addRelease(test::releaseJson(1, 12, 1.05, QStringLiteral("Heron_V1.05.bin")), firmware);
 
         // The program's own settings: the lab's server, a scratch download folder, English.
         QSettings settings(home.filePath(QStringLiteral("config/Fenwyk/Flashwell.conf")), QSettings::IniFormat);
@@ -128,20 +120,24 @@ protected:
 
 } // namespace
 
-TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
+// The real program on the real backend lists, updates (recording the update) and keeps its
+// history; the lab replays that recording against the product on its virtual bus, report for report.
+TEST_F(CliEndToEnd, DevicesReleasesARecordedUpdateHistoryAndItsReplay)
 {
     heron.plug();
-
     const Result devices = cli({QStringLiteral("devices")});
     ASSERT_EQ(devices.status, 0) << qPrintable(devices.err);
     EXPECT_TRUE(devices.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.00")))
         << qPrintable(devices.out);
-
     const Result releases = cli({QStringLiteral("releases"), QStringLiteral("2dc8:3011")});
     ASSERT_EQ(releases.status, 0) << qPrintable(releases.err);
-    EXPECT_EQ(releases.out, QStringLiteral("1  2026-12-01  Heron V1.05  NEW\n"));
+    EXPECT_EQ(releases.out, QStringLiteral("1  2026-11-30  Heron V1.05  NEW\n"));
+    // An unknown device is status 3, from the real program as well.
+    EXPECT_EQ(cli({QStringLiteral("releases"), QStringLiteral("7")}).status, 3);
 
-    const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes")});
+    const QString recording = home.filePath(QStringLiteral("update.jsonl"));
+    const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes"),
+                               QStringLiteral("--record"), recording});
     ASSERT_EQ(update.status, 0) << qPrintable(update.out + update.err);
     EXPECT_TRUE(update.out.endsWith(QStringLiteral("Fenwyk Heron updated to 1.05.\n"))) << qPrintable(update.out);
     EXPECT_EQ(boot.flash().read(0x08004000, static_cast<uint32_t>(image.size())), image)
@@ -167,8 +163,39 @@ TEST_F(CliEndToEnd, DevicesReleasesUpdateAndHistory)
     EXPECT_EQ(record.value(QStringLiteral("to")).toString(), QStringLiteral("1.05"));
     EXPECT_EQ(record.value(QStringLiteral("pid")).toString(), QStringLiteral("3011"));
 
-    // An unknown device is status 3, from the real program as well.
-    EXPECT_EQ(cli({QStringLiteral("releases"), QStringLiteral("7")}).status, 3);
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    for (const QByteArray &privateText : {QByteArray("/dev/"), QByteArray("hidraw"), home.path().toUtf8()})
+        EXPECT_FALSE(bytes.contains(privateText)) << privateText.constData();
+    QString error;
+    const std::optional<Recording> r = RecordingReader::parse(bytes, &error);
+    ASSERT_TRUE(r) << qPrintable(error);
+    EXPECT_EQ(r->header.value(QStringLiteral("application")).toString(), QStringLiteral("flashwell-cli"));
+    ASSERT_NE(r->step(QStringLiteral("outcome")), nullptr);
+    EXPECT_EQ(r->step(QStringLiteral("outcome"))->json.value(QStringLiteral("result")).toString(),
+              QStringLiteral("success"));
+    ASSERT_NE(r->step(QStringLiteral("firmware")), nullptr);
+    EXPECT_EQ(r->step(QStringLiteral("firmware"))->json.value(QStringLiteral("size")).toInteger(), firmware.size());
+    QList<uint16_t> arrived;
+    for (const RecordingEvent &e : r->events) {
+        if (e.kind == RecordingEvent::Kind::Arrived) {
+            arrived.append(e.productId);
+            EXPECT_FALSE(e.descriptor.isEmpty());
+        }
+    }
+    EXPECT_EQ(arrived, (QList<uint16_t>{0x3011, 0x5750}));
+
+    QProcess lab;
+    prepare(lab);
+    lab.start(QStringLiteral(FLASHWELL_LAB_PATH),
+              {QStringLiteral("replay"), recording, QStringLiteral("--file"), test::writeTempFile(home, firmware)});
+    ASSERT_TRUE(lab.waitForFinished(60000));
+    const QList<QByteArray> out = lab.readAllStandardOutput().trimmed().split('\n');
+    const QJsonObject result = QJsonDocument::fromJson(out.last()).object();
+    EXPECT_EQ(lab.exitCode(), 0) << out.last().constData();
+    EXPECT_EQ(result.value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+    EXPECT_EQ(result.value(QStringLiteral("reports")).toInt(), r->outputReports);
 }
 
 TEST_F(CliEndToEnd, CtrlCAtThePromptWritesNothing)
@@ -252,52 +279,4 @@ TEST_F(CliEndToEnd, ReportNamesEveryNodeAndWhatKeepsOneFromOpening)
             EXPECT_TRUE(node.value(QStringLiteral("fix")).toString().contains(QStringLiteral("re-plug")));
         }
     }
-}
-
-// The real program on the real backend records the update; the lab replays that recording
-// against the product on its virtual bus, report for report.
-TEST_F(CliEndToEnd, AnUpdateRecordedOnHidrawReplaysInTheLab)
-{
-    heron.plug();
-    const QString recording = home.filePath(QStringLiteral("update.jsonl"));
-    const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes"),
-                               QStringLiteral("--record"), recording});
-    ASSERT_EQ(update.status, 0) << qPrintable(update.out + update.err);
-
-    QFile file(recording);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    for (const QByteArray &privateText : {QByteArray("/dev/"), QByteArray("hidraw"), home.path().toUtf8()})
-        EXPECT_FALSE(bytes.contains(privateText)) << privateText.constData();
-    QString error;
-    const std::optional<Recording> r = RecordingReader::parse(bytes, &error);
-    ASSERT_TRUE(r) << qPrintable(error);
-    EXPECT_EQ(r->header.value(QStringLiteral("application")).toString(), QStringLiteral("flashwell-cli"));
-    ASSERT_NE(r->step(QStringLiteral("outcome")), nullptr);
-    EXPECT_EQ(r->step(QStringLiteral("outcome"))->json.value(QStringLiteral("result")).toString(),
-              QStringLiteral("success"));
-    EXPECT_EQ(r->step(QStringLiteral("firmware"))->json.value(QStringLiteral("size")).toInteger(), firmware.size());
-    QList<uint16_t> arrived;
-    for (const RecordingEvent &e : r->events) {
-        if (e.kind == RecordingEvent::Kind::Arrived) {
-            arrived.append(e.productId);
-            EXPECT_FALSE(e.descriptor.isEmpty());
-        }
-    }
-    EXPECT_EQ(arrived, (QList<uint16_t>{0x3011, 0x5750}));
-
-    const QString firmwarePath = home.filePath(QStringLiteral("fw.bin"));
-    QFile fw(firmwarePath);
-    ASSERT_TRUE(fw.open(QIODevice::WriteOnly) && fw.write(firmware) == firmware.size());
-    fw.close();
-    QProcess lab;
-    prepare(lab);
-    lab.start(QStringLiteral(FLASHWELL_LAB_PATH),
-              {QStringLiteral("replay"), recording, QStringLiteral("--file"), firmwarePath});
-    ASSERT_TRUE(lab.waitForFinished(60000));
-    const QList<QByteArray> out = lab.readAllStandardOutput().trimmed().split('\n');
-    const QJsonObject result = QJsonDocument::fromJson(out.last()).object();
-    EXPECT_EQ(lab.exitCode(), 0) << out.last().constData();
-    EXPECT_EQ(result.value(QStringLiteral("result")).toString(), QStringLiteral("success"));
-    EXPECT_EQ(result.value(QStringLiteral("reports")).toInt(), r->outputReports);
 }

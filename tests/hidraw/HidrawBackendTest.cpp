@@ -1,13 +1,12 @@
-// The product's real hidapi backend against emulated hidraw nodes (umockdev). The device models
-// are the lab's own, reached through a second transport. Run under umockdev-wrapper.
-#include "boot/SHIDBoot.h"
-#include "device/HidTransport.h"
-#include "device/SHIDDinput.h"
-#include "device/SHIDSwitchAndMac.h"
+// Catches: a hidraw backend that shifts or drops report bytes, misses a late node, or drops a device on a failed write.
 #include "models/FirmwareFileBuilder.h"
 #include "models/VirtualClassicBootloader.h"
 #include "models/VirtualDinputController.h"
 #include "models/VirtualVendorModeController.h"
+#include "boot/SHIDBoot.h"
+#include "device/HidTransport.h"
+#include "device/SHIDDinput.h"
+#include "device/SHIDSwitchAndMac.h"
 #include "platform/Bytes.h"
 #include "platform/HidApiBackend.h"
 #include "platform/HidApiDevice.h"
@@ -41,30 +40,11 @@ std::string hexOf(const std::vector<uint8_t> &bytes, std::size_t count)
     return hex(r, std::min(count, bytes.size()));
 }
 
-// Starts the classic exchange when the bootloader arrives, as the update screen does.
-class ClassicStarter final : public QObject, public SHIDBootDelegate
+// How many of the recorded callbacks start with `prefix`.
+long count(const BootRecorder &r, const std::string &prefix)
 {
-public:
-    void SHIDBootRemoveDevice(const SFenwykDevicePtr &, SHIDManager *) override { ++removals; }
-    void SHIDBootGetVersion(const SFenwykDevicePtr &, SHIDManager *) override {}
-    void SHIDBootGetFirmwaerType(uint32_t, SHIDManager *) override {}
-    void SHIDBootStartUpdate(SHIDManager *) override {}
-    void SHIDBootStartUpdateing(int32_t p, SHIDManager *) override { progress = p; }
-    void SHIDBootStartUpdateed(SHIDManager *) override { done = true; }
-    void SHIDBootNotSupportFirmware(SHIDManager *) override { failed = true; }
-    void SHIDBootErrorString(SHIDManager *, const QString &) override { failed = true; }
-    void SHIDBootErrorNOEqualPID(SHIDManager *, uint32_t, uint32_t) override { failed = true; }
-    void SHIDBootAddDevice(const SFenwykDevicePtr &d, SHIDManager *) override
-    {
-        ++arrivals;
-        transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
-    }
-    int arrivals = 0;
-    int removals = 0;
-    int progress = 0;
-    bool done = false;
-    bool failed = false;
-};
+    return std::count_if(r.events.begin(), r.events.end(), [&](const std::string &e) { return e.starts_with(prefix); });
+}
 
 class HidrawTest : public ::testing::Test
 {
@@ -80,6 +60,11 @@ protected:
         switchAndMac.open();
     }
 
+    void SetUp() override
+    {
+        ASSERT_TRUE(UMockdevHidraw::inMockEnvironment()) << "run this binary under umockdev-wrapper";
+    }
+
     test::ScopedCatalogue catalogue;
     // The device side: the lab's models on a virtual bus, mirrored as hidraw nodes.
     QtScheduler deviceClock;
@@ -91,26 +76,50 @@ protected:
     RecordingDelegate delegate;
     SHIDDinput dinput{{&hostClock, &backend}};
     SHIDSwitchAndMac switchAndMac{{&hostClock, &backend}};
+    BootRecorder screen;
+    QTemporaryDir scratch;
+
+    // A classic session on the real backend for this file, and the update screen's part: the
+    // version query that starts the exchange when the bootloader arrives.
+    std::unique_ptr<SHIDBoot> classicSession(const QByteArray &file)
+    {
+        screen.onAdd = [](const SFenwykDevicePtr &d) {
+            transport::sendFramedPacket(d->deviceRef.data(), transport::kGuard, classic::kCommandVersion, {});
+        };
+        auto session = std::make_unique<SHIDBoot>(PlatformServices{&hostClock, &backend});
+        session->addBootDelegate(&screen);
+        session->filePath = test::writeTempFile(scratch, file);
+        session->open();
+        return session;
+    }
+    std::string lastEvent() const { return screen.events.empty() ? "none" : screen.events.back(); }
+};
+
+class HidrawNodes : public HidrawTest, public ::testing::WithParamInterface<int>
+{
 };
 
 } // namespace
 
-TEST_F(HidrawTest, RunsInsideTheMockEnvironment)
+// On the node every write is 65 bytes, 0x00 first; the device gets exactly our 64. udev creates a
+// node, or gives it its permissions, a moment after the device is announced: the first open fails,
+// and the backend looks again until it can open it.
+TEST_P(HidrawNodes, DinputControllerIsFoundQueriedAndAnnounced)
 {
-    ASSERT_TRUE(UMockdevHidraw::inMockEnvironment()) << "run this binary under umockdev-wrapper";
-}
-
-TEST_F(HidrawTest, DinputControllerIsFoundQueriedAndAnnounced)
-{
+    hidraw.setNodeDelay(GetParam());
     VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
     crane.versionHundredths = 125;
     crane.plug();
-    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; })) << "no announcement";
-    const SFenwykDevicePtr d = delegate.events.front().device;
-    EXPECT_FLOAT_EQ(d->version(), 1.25f);
+    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }, 8000)) << "no announcement";
+    if (GetParam() > 0) {
+        EXPECT_EQ(delegate.addCount(), 1) << "announced once it could be opened";
+        EXPECT_EQ(dinput.devices().size(), 1u);
+    }
+    ASSERT_TRUE(delegate.events.back().added);
+    const SFenwykDevicePtr d = delegate.events.back().device;
+    EXPECT_FLOAT_EQ(d->version(), 1.25f) << "identified once it could be opened";
     EXPECT_EQ(d->deviceName, QStringLiteral("Fenwyk Crane")) << "the product string comes from enumeration";
 
-    // On the node every write is 65 bytes, 0x00 first; the device gets exactly our 64.
     const auto writes = hidraw.writes();
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes.front().bytes.size(), 65u);
@@ -121,40 +130,13 @@ TEST_F(HidrawTest, DinputControllerIsFoundQueriedAndAnnounced)
                             [](uint8_t b) { return b == 0; }));
 }
 
-// udev creates a node, or gives it its permissions, a moment after the device is announced: the
-// first open fails, and the backend looks again until it can open it.
-TEST_F(HidrawTest, NodeThatAppearsLateIsOpenedOnceItCanBe)
-{
-    hidraw.setNodeDelay(600);
-    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
-    crane.versionHundredths = 125;
-    crane.plug();
-    ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }, 8000)) << "the late node was never opened";
-    EXPECT_EQ(delegate.addCount(), 1);
-    ASSERT_TRUE(delegate.events.back().added);
-    EXPECT_FLOAT_EQ(delegate.events.back().device->version(), 1.25f) << "identified once it could be opened";
-    EXPECT_EQ(dinput.devices().size(), 1u);
-}
+INSTANTIATE_TEST_SUITE_P(NodeDelays, HidrawNodes, ::testing::Values(0, 600),
+                         [](const auto &row) { return "after" + std::to_string(row.param) + "ms"; });
 
-TEST_F(HidrawTest, ReportWhoseFirstByteIsZeroStillArrivesWhole)
-{
-    VirtualDinputController crane(deviceBus, 0x3100);
-    crane.answersQueries = false;
-    crane.plug();
-    ASSERT_TRUE(waitUntil([&] { return dinput.devices().size() == 1 && !crane.received().empty(); }));
-    HidReport report{};
-    report[0] = 0x00;
-    report[1] = 0x11;
-    report[63] = 0xEE;
-    HidDevice *host = dinput.devices().front()->deviceRef.data();
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(host->setReport(report), kIOReturnSuccess);
-    ASSERT_TRUE(waitUntil([&] { return crane.received().back() == report; }));
-}
-
-// A write the node refuses once (a busy endpoint) is reported as failed to its sender, and the
-// device goes on: the next write reaches it, its replies still arrive, and it is not re-announced.
-TEST_F(HidrawTest, TransientWriteFailureIsReportedAndTheDeviceGoesOn)
+// A report whose first byte is zero arrives whole. A write the node refuses once (a busy endpoint)
+// is reported as failed to its sender, and the device goes on: the next write reaches it, its
+// replies still arrive, and it is not re-announced.
+TEST_F(HidrawTest, WritesArriveWholeAndATransientFailureIsReportedAndOutlived)
 {
     VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
     crane.answersQueries = false;
@@ -162,6 +144,11 @@ TEST_F(HidrawTest, TransientWriteFailureIsReportedAndTheDeviceGoesOn)
     ASSERT_TRUE(waitUntil([&] { return dinput.devices().size() == 1 && !crane.received().empty(); }));
     HidDevice *host = dinput.devices().front()->deviceRef.data();
     ASSERT_NE(host, nullptr);
+    HidReport zeroFirst{};
+    zeroFirst[1] = 0x11;
+    zeroFirst[63] = 0xEE;
+    EXPECT_EQ(host->setReport(zeroFirst), kIOReturnSuccess);
+    ASSERT_TRUE(waitUntil([&] { return crane.received().back() == zeroFirst; }));
     const std::size_t before = crane.received().size();
 
     hidraw.failWrites(1, EAGAIN);
@@ -237,16 +224,10 @@ TEST_F(HidrawTest, NumberedDeviceGetsItsReportIdByteAsSent)
 
 TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
 {
-    ClassicStarter screen;
-    SHIDBoot session({&hostClock, &backend});
-    session.addBootDelegate(&screen);
-    QTemporaryDir dir;
     ClassicFirmware fw;
     fw.version = 300;
     fw.data = patternBytes(256, 9);
-    session.filePath = test::writeTempFile(dir, fw.build());
-    session.open();
-
+    const auto session = classicSession(fw.build());
     VirtualClassicBootloader bootloader(deviceBus);
     VirtualDinputController crane(deviceBus, 0x3100);
     crane.setBootTarget({0x2DC8, 0x5750, QStringLiteral("Fenwyk Bootloader")}, &bootloader);
@@ -255,10 +236,10 @@ TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
     ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }));
     SHIDDinput::boot(dinput.devices().front()->deviceRef.data());
 
-    ASSERT_TRUE(waitUntil([&] { return screen.done || screen.failed; }, 15000)) << "progress " << screen.progress;
-    EXPECT_TRUE(screen.done);
+    ASSERT_TRUE(waitUntil([&] { return screen.ended(); }, 15000)) << "last " << lastEvent();
+    EXPECT_TRUE(screen.has("done")) << lastEvent();
     ASSERT_TRUE(waitUntil([&] { return bootloader.finished(); })) << "the finish command reached the device";
-    EXPECT_EQ(screen.arrivals, 1);
+    EXPECT_EQ(count(screen, "add"), 1);
     EXPECT_TRUE(std::any_of(delegate.events.begin(), delegate.events.end(), [](const auto &e) { return !e.added; }))
         << "the controller's removal was reported";
     EXPECT_EQ(bootloader.flash().read(fw.address, 256), fw.data);
@@ -269,39 +250,32 @@ TEST_F(HidrawTest, BootSwitchThenAWholeClassicUpdateOverHidraw)
     std::vector<HidReport> expected = transport::buildFramedPacket(id, classic::kCommandVersion, {});
     expected.push_back(transport::buildShortFrame(id, classic::kInfoRequestKind, 0));
     const QByteArray file = fw.build();
-    const auto bytes = [&](int at, int n) {
-        return bytesOf(file).subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(n));
-    };
-    for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandHeader, bytes(0, 28)))
-        expected.push_back(r);
-    for (int at = 28; at < file.size(); at += 32)
-        for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandData, bytes(at, 32)))
+    const auto append = [&](uint8_t command, int at, int n) {
+        const auto bytes = bytesOf(file).subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(n));
+        for (const HidReport &r : transport::buildFramedPacket(id, command, bytes))
             expected.push_back(r);
-    for (const HidReport &r : transport::buildFramedPacket(id, classic::kCommandFinish, {}))
-        expected.push_back(r);
+    };
+    append(classic::kCommandHeader, 0, 28);
+    for (int at = 28; at < file.size(); at += 32)
+        append(classic::kCommandData, at, 32);
+    append(classic::kCommandFinish, 0, 0);
     EXPECT_EQ(bootloader.received(), expected);
 }
 
 TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
 {
-    ClassicStarter screen;
-    SHIDBoot session({&hostClock, &backend});
-    session.addBootDelegate(&screen);
-    QTemporaryDir dir;
     ClassicFirmware fw;
     fw.data = patternBytes(2048, 3);
-    session.filePath = test::writeTempFile(dir, fw.build());
-    session.open();
-
+    const auto session = classicSession(fw.build());
     VirtualClassicBootloader bootloader(deviceBus);
     bootloader.faults.unplugAfter = 10; // in the middle of the data
     bootloader.plug();
-    ASSERT_TRUE(waitUntil([&] { return screen.removals == 1; }, 15000)) << "progress " << screen.progress;
-    EXPECT_FALSE(screen.done);
-    const int progress = screen.progress;
+    ASSERT_TRUE(waitUntil([&] { return count(screen, "remove") == 1; }, 15000)) << "last " << lastEvent();
+    EXPECT_FALSE(screen.has("done"));
+    const long progress = count(screen, "progress");
     // Whatever the device sent before it left has been posted by now; none of it may count.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
-    EXPECT_EQ(screen.progress, progress) << "nothing moves after the device left";
+    EXPECT_EQ(count(screen, "progress"), progress) << "nothing moves after the device left";
     EXPECT_TRUE(backend.devices().isEmpty());
 }

@@ -1,4 +1,6 @@
+// Catches: a demo lab whose releases, devices, bootloaders or armed faults differ from what its menus promise.
 #include "demo/DemoLab.h"
+#include "models/FlashMemory.h"
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/SHIDBoot.h"
@@ -6,12 +8,10 @@
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
-#include "models/FlashMemory.h"
 #include "net/SHttp.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QSet>
@@ -183,11 +183,7 @@ TEST_F(DemoLabTest, ArmedFaultsHitTheNextUpdateOnly)
     ASSERT_TRUE(lab.start());
     const DemoRelease *release = lab.release(4, DemoLab::kNewerVersion);
     ASSERT_NE(release, nullptr);
-    const QString path = dir.filePath(QStringLiteral("fw.bin"));
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(release->file);
-    out.close();
+    const QString path = test::writeTempFile(dir, release->file);
 
     struct Row
     {

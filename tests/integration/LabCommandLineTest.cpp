@@ -1,11 +1,11 @@
-// The lab's command line through the real program: the firmware-server client commands against
-// the lab server on loopback, and the result line of `flash` being the last line.
+// Catches: a lab command that takes a bad option, answers on the wrong stream or status, or prints past its result.
 #include "models/FirmwareFileBuilder.h"
 #include "server/LabFirmwareServer.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,12 +16,15 @@
 
 #include <gtest/gtest.h>
 
+#include "UpdatePathCases.h"
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"
 
 #ifdef FLASHWELL_LAB_PATH
 
 using flashwell::lab::LabFirmwareServer;
+using flashwell::test::strings;
+using flashwell::test::testName;
 using flashwell::test::waitUntil;
 
 namespace {
@@ -63,15 +66,9 @@ LabOutput runLab(const QStringList &args, const QString &home)
 
 QJsonObject release(int id, int type, double version, int beta, const char *fileName)
 {
-    return {{QStringLiteral("id"), id},
-            {QStringLiteral("type"), type},
-            {QStringLiteral("version"), version},
-            {QStringLiteral("beta"), beta},
-            {QStringLiteral("date"), QStringLiteral("2026-11-30")},
-            {QStringLiteral("fileName"), QString::fromLatin1(fileName)},
-            {QStringLiteral("md5"), QStringLiteral("9e107d9d372bb6826bd81d3542a419d6")},
-            {QStringLiteral("readme"), QStringLiteral("修复")},
-            {QStringLiteral("readme_en"), QStringLiteral("Fixes")}};
+    QJsonObject json = flashwell::test::releaseJson(id, type, version, QString::fromLatin1(fileName), beta);
+    json.insert(QStringLiteral("md5"), QStringLiteral("9e107d9d372bb6826bd81d3542a419d6"));
+    return json;
 }
 
 class LabClientTest : public ::testing::Test
@@ -109,107 +106,61 @@ TEST_F(LabClientTest, ReleasesPrintsEveryPropertyOfEveryRelease)
     for (const QString &base : {url(), url().chopped(1)}) {
         server.clearRequests();
         const LabOutput o =
-            lab({QStringLiteral("releases"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--server"),
-                 base, QStringLiteral("--beta-builds"), QStringLiteral("--language"), QStringLiteral("zh-Hans")});
+            lab(strings({"releases", "--type", "2", "--beta-builds", "--language", "zh-Hans", "--server"}) << base);
         ASSERT_EQ(o.status, 0) << o.err.constData();
         ASSERT_EQ(o.lines.size(), 2) << o.out.constData();
         const QJsonObject first = o.lines[0];
-        EXPECT_EQ(first.keys(), (flashwell::test::strings({"beta", "date", "fileName", "fileSize", "fileURL", "id",
-                                                           "md5", "readme", "readme_en", "type", "version"})));
+        EXPECT_EQ(first.keys(), (strings({"beta", "date", "fileName", "fileSize", "fileURL", "id", "md5", "readme",
+                                          "readme_en", "type", "version"})));
         EXPECT_EQ(first.value(QStringLiteral("id")).toInt(), 41);
         EXPECT_EQ(first.value(QStringLiteral("version")).toDouble(), 5.02) << "printed as the float reads";
         EXPECT_EQ(first.value(QStringLiteral("fileName")).toString(), QStringLiteral("fw502.bin"));
         EXPECT_EQ(first.value(QStringLiteral("fileSize")).toInt(), 4096);
-        EXPECT_EQ(first.value(QStringLiteral("readme")).toString(), QStringLiteral("修复"));
+        EXPECT_EQ(first.value(QStringLiteral("readme")).toString(), QStringLiteral("说明"));
         EXPECT_EQ(o.lines[1].value(QStringLiteral("beta")).toInt(), 1);
-        const auto select = server.requestsTo("/firmware/select");
-        ASSERT_EQ(select.size(), 1) << qPrintable(base);
-        EXPECT_EQ(select[0].method, "POST");
-        EXPECT_EQ(select[0].header("type"), "2");
+        EXPECT_EQ(server.requestsTo("/firmware/select").size(), 1) << qPrintable(base);
     }
     EXPECT_EQ(filesInHome(), QStringList()) << "the beta switch and the language stay out of the user's settings";
 }
 
-struct ReleasesFailure
+// A server that lists nothing and one that is not there: why, on standard error, with status 1.
+TEST_F(LabClientTest, ReleasesSaysWhyItGotNoListWithStatusOne)
 {
-    const char *what;
-    void (*arrange)(LabFirmwareServer &);
-    bool serverDown;
-    const char *message;
-};
-
-// Test names and failure messages show the case, not its bytes.
-inline void PrintTo(const ReleasesFailure &c, std::ostream *os)
-{
-    *os << c.what;
-}
-
-class LabReleasesFailure : public LabClientTest, public ::testing::WithParamInterface<ReleasesFailure>
-{
-};
-
-TEST_P(LabReleasesFailure, SaysWhyOnStandardErrorWithStatusOne)
-{
-    GetParam().arrange(server);
-    QString base = url();
-    if (GetParam().serverDown) {
-        QTcpServer closed; // a port that was free a moment ago and is closed now
-        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-        base = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
-        closed.close();
+    QTcpServer closed; // a port that was free a moment ago and is closed now
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+    server.faults.nonJson = true;
+    for (const auto &[base, message] : {std::pair{url(), "the server gave no list"}, {down, "Connection refused"}}) {
+        const LabOutput o = lab(strings({"releases", "--type", "2", "--server"}) << base);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.out.isEmpty()) << o.out.constData();
+        EXPECT_TRUE(o.err.contains(message)) << o.err.constData();
     }
-    const LabOutput o = lab(
-        {QStringLiteral("releases"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--server"), base});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(o.out.isEmpty()) << o.out.constData();
-    EXPECT_TRUE(o.err.contains(GetParam().message)) << o.err.constData();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LabReleasesFailure,
-    ::testing::Values(ReleasesFailure{"non-JSON", [](LabFirmwareServer &s) { s.faults.nonJson = true; }, false,
-                                      "the server gave no list"},
-                      ReleasesFailure{"msgState 0", [](LabFirmwareServer &s) { s.faults.msgState0 = true; }, false,
-                                      "the server gave no list"},
-                      ReleasesFailure{"HTTP 500 page", [](LabFirmwareServer &s) { s.faults.http500 = true; }, false,
-                                      "the server gave no list"},
-                      ReleasesFailure{"connection refused", [](LabFirmwareServer &) {}, true, "Connection refused"}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
-
+// One release, or nothing for a type without releases and for a device already up to date (5.10 beta 1).
 TEST_F(LabClientTest, NewestPrintsOneReleaseOrNothing)
 {
-    LabOutput o =
-        lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--version"),
-             QStringLiteral("1.2"), QStringLiteral("--beta"), QStringLiteral("3"), QStringLiteral("--server"), url()});
+    const auto newest = [&](const char *type, const char *version, const char *beta) {
+        return lab(strings({"newest", "--type", type, "--version", version, "--beta", beta, "--server"}) << url());
+    };
+    const LabOutput o = newest("2", "1.2", "3");
     ASSERT_EQ(o.status, 0) << o.err.constData();
     ASSERT_EQ(o.lines.size(), 1) << o.out.constData();
     EXPECT_EQ(o.lines[0].value(QStringLiteral("id")).toInt(), 42);
-    const auto asked = server.requestsTo("/firmware/loadNewVersion");
-    ASSERT_EQ(asked.size(), 1);
-    EXPECT_EQ(asked[0].header("version"), "1.200000");
-    EXPECT_EQ(asked[0].header("beta"), "3");
-    EXPECT_EQ(asked[0].header("isLoadBeta"), "1");
-
-    o = lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("77"), QStringLiteral("--version"),
-             QStringLiteral("1"), QStringLiteral("--beta"), QStringLiteral("0"), QStringLiteral("--server"), url()});
-    EXPECT_EQ(o.status, 0);
-    EXPECT_TRUE(o.out.isEmpty()) << "no release of that type: nothing";
-
-    // A device that already runs the newest release (5.10 beta 1) is offered nothing.
-    o = lab({QStringLiteral("newest"), QStringLiteral("--type"), QStringLiteral("2"), QStringLiteral("--version"),
-             QStringLiteral("5.1"), QStringLiteral("--beta"), QStringLiteral("1"), QStringLiteral("--server"), url()});
-    EXPECT_EQ(o.status, 0);
-    EXPECT_TRUE(o.out.isEmpty()) << "up to date: nothing, not " << o.out.constData();
+    for (const LabOutput &nothing : {newest("77", "1", "0"), newest("2", "5.1", "1")}) {
+        EXPECT_EQ(nothing.status, 0);
+        EXPECT_TRUE(nothing.out.isEmpty()) << nothing.out.constData();
+    }
 }
 
 TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
 {
-    const QStringList common{QStringLiteral("--server"), url(), QStringLiteral("--downloads"), downloads.path()};
-    LabOutput o =
-        lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"),
-                        QStringLiteral("http://files.fenwyk.example/firmware/fw502.bin"), QStringLiteral("--id"),
-                        QStringLiteral("41"), QStringLiteral("--size"), QStringLiteral("4096")}
-            + common);
+    const QStringList download = strings({"download", "--file-url", "http://files.fenwyk.example/firmware/fw502.bin",
+                                          "--id", "41", "--size", "4096", "--server"})
+                                 << url() << QStringLiteral("--downloads") << downloads.path();
+    LabOutput o = lab(download);
     ASSERT_EQ(o.status, 0) << o.err.constData();
     ASSERT_EQ(o.lines.size(), 1);
     const QString path = o.lines[0].value(QStringLiteral("path")).toString();
@@ -222,52 +173,45 @@ TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
     EXPECT_EQ(reports[0].header("id"), "41");
 
     // A digest that the file does not have: the download fails and nothing is left to flash.
-    o = lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"),
-                        QStringLiteral("http://files.fenwyk.example/firmware/fw502.bin"), QStringLiteral("--id"),
-                        QStringLiteral("41"), QStringLiteral("--size"), QStringLiteral("4096"), QStringLiteral("--md5"),
-                        QStringLiteral("0123456789abcdef0123456789abcdef")}
-            + common);
+    o = lab(download + strings({"--md5", "0123456789abcdef0123456789abcdef"}));
     EXPECT_EQ(o.status, 1);
     ASSERT_EQ(o.lines.size(), 1);
     EXPECT_EQ(o.lines[0].value(QStringLiteral("code")).toInt(), 1014);
-    EXPECT_FALSE(QFile::exists(path));
-
-    o = lab(QStringList{QStringLiteral("download"), QStringLiteral("--file-url"), QStringLiteral("http://x/fw510.bin"),
-                        QStringLiteral("--id"), QStringLiteral("42"), QStringLiteral("--size"), QStringLiteral("5001")}
-            + common);
-    EXPECT_EQ(o.status, 1);
-    ASSERT_EQ(o.lines.size(), 1);
-    EXPECT_EQ(o.lines[0].value(QStringLiteral("code")).toInt(), 1010);
     EXPECT_FALSE(o.lines[0].value(QStringLiteral("error")).toString().isEmpty());
-    EXPECT_FALSE(QFile::exists(downloads.filePath(QStringLiteral("Fenwyk Flashwell/fw510.bin"))));
+    EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST_F(LabClientTest, BadUsageGivesStatusTwoAndAUsageLine)
+// flashwell-lab update: the states and events as lines, the result last, the flash dump; a stalled
+// bootloader ends in state 7 through the real watchdog with the guide in its error form.
+TEST_F(LabClientTest, UpdatePrintsStatesEventsAndTheResultLast)
 {
-    for (const QStringList &bad : {
-             flashwell::test::strings({"releases"}),
-             flashwell::test::strings({"releases", "--type", "two"}),
-             flashwell::test::strings({"releases", "--type", "2", "--beta"}),
-             flashwell::test::strings({"releases", "--type", "2", "--server"}),
-             flashwell::test::strings({"releases", "--type", "2", "--server", "not a url"}),
-             flashwell::test::strings({"newest", "--type", "2", "--version", "x", "--beta", "0"}),
-             flashwell::test::strings({"newest", "--type", "2", "--version", "1.0"}),
-             flashwell::test::strings({"download", "--file-url", "http://x/a.bin", "--id", "1"}),
-             flashwell::test::strings({"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "4k"}),
-             flashwell::test::strings(
-                 {"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"}),
-         }) {
-        const LabOutput o = lab(bad);
-        EXPECT_EQ(o.status, 2) << qPrintable(bad.join(u' '));
-        EXPECT_TRUE(o.err.contains(QByteArray(QByteArray("usage: flashwell-lab ") + bad.first().toLatin1())))
-            << o.err.constData();
-        EXPECT_TRUE(o.out.isEmpty());
-    }
-    EXPECT_TRUE(server.requests().isEmpty());
-    const LabOutput help = lab({QStringLiteral("--help")});
-    EXPECT_EQ(help.status, 0);
-    for (const char *command : {"  releases --type N", "  newest --type N", "  download --file-url URL"})
-        EXPECT_TRUE(help.out.contains(command)) << command;
+    const flashwell::test::PathCase c = flashwell::test::classicPath();
+    server.addRelease(flashwell::test::releaseJson(1, c.releaseType, 1.05, QStringLiteral("fw_V1.05.bin")), c.file);
+    const QString dump = home.filePath(QStringLiteral("dump.json"));
+    const QStringList update = strings({"update", "--server"}) << url()
+                                                               << strings({"--pid", "3011", "--version", "1.00",
+                                                                           "--bootloader", "classic", "--downloads"})
+                                                               << downloads.path();
+    LabOutput o = lab(update + (QStringList{QStringLiteral("--dump-flash")} << dump));
+    EXPECT_EQ(o.status, 0) << o.err.constData();
+    ASSERT_GE(o.lines.size(), 4);
+    EXPECT_EQ(o.out.left(o.out.indexOf('\n')), QByteArray(R"({"state":0})"));
+    EXPECT_EQ(o.lines.back().value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+    EXPECT_EQ(o.lines.back().value(QStringLiteral("state")).toInt(), 6);
+    EXPECT_GT(o.lines.back().value(QStringLiteral("virtual_ms")).toInt(), 0);
+    EXPECT_TRUE(o.out.contains(R"({"event":"SHIDBootStartUpdateed"})"));
+    QFile dumpFile(dump);
+    ASSERT_TRUE(dumpFile.open(QIODevice::ReadOnly));
+    const QJsonArray regions =
+        QJsonDocument::fromJson(dumpFile.readAll()).object().value(QStringLiteral("regions")).toArray();
+    ASSERT_EQ(regions.size(), 1);
+    EXPECT_EQ(regions[0].toObject().value(QStringLiteral("data")).toString(), QString::fromLatin1(c.image.toHex()));
+
+    o = lab(update + strings({"--fault", "drop-reply:1"}));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.out.contains(R"({"guide":{"error":true}})"));
+    ASSERT_FALSE(o.lines.isEmpty());
+    EXPECT_EQ(o.lines.back().value(QStringLiteral("state")).toInt(), 7);
 }
 
 struct FlashEnd
@@ -288,7 +232,7 @@ class LabFlashResultLast : public ::testing::TestWithParam<FlashEnd>
 };
 
 // Whatever the run still causes after its outcome (the device leaving, a reset), the result line
-// is the last line on standard output, and the only one.
+// is the last line on standard output, and the only one; a flash that succeeds is dumped.
 TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
 {
     QTemporaryDir dir;
@@ -296,10 +240,14 @@ TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
     fw.version = 502;
     fw.data = flashwell::lab::patternBytes(600, 9);
     const QString file = flashwell::test::writeTempFile(dir, fw.build());
-    const LabOutput o =
-        runLab(QStringList{QStringLiteral("flash"), QStringLiteral("--file"), file} + GetParam().args, dir.path());
+    const QString dump = dir.filePath(QStringLiteral("dump.json"));
+    const LabOutput o = runLab(
+        QStringList{QStringLiteral("flash"), QStringLiteral("--file"), file, QStringLiteral("--dump-flash"), dump}
+            + GetParam().args,
+        dir.path());
     EXPECT_EQ(o.status, GetParam().status) << o.err.constData();
     ASSERT_GE(o.lines.size(), 2) << o.out.constData();
+    EXPECT_EQ(o.lines.front().value(QStringLiteral("event")).toString(), QStringLiteral("SHIDBootAddDevice"));
     for (qsizetype i = 0; i + 1 < o.lines.size(); ++i)
         EXPECT_TRUE(o.lines[i].contains(QStringLiteral("event"))) << o.out.constData();
     const QJsonObject last = o.lines.back();
@@ -308,29 +256,35 @@ TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
     EXPECT_TRUE(last.value(QStringLiteral("message")).toString().contains(QString::fromUtf8(GetParam().message)))
         << o.out.constData();
     EXPECT_TRUE(o.out.contains("SHIDBootRemoveDevice")) << "the device's leaving is still reported, before the result";
+    if (GetParam().status == 0) {
+        EXPECT_EQ(last.value(QStringLiteral("reports_out")).toInt(), 19 + 4) << "600 bytes in 19 pieces";
+        QFile dumpFile(dump);
+        ASSERT_TRUE(dumpFile.open(QIODevice::ReadOnly));
+        const QJsonArray regions =
+            QJsonDocument::fromJson(dumpFile.readAll()).object().value(QStringLiteral("regions")).toArray();
+        ASSERT_EQ(regions.size(), 1);
+        EXPECT_EQ(regions[0].toObject().value(QStringLiteral("data")).toString(), QString::fromLatin1(fw.data.toHex()));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LabFlashResultLast,
     ::testing::Values(
-        FlashEnd{"success", flashwell::test::strings({"--bootloader", "classic"}), 0, "update finished"},
-        FlashEnd{"stalled", flashwell::test::strings({"--bootloader", "classic", "--fault", "drop-reply:3"}), 1,
-                 "stalled"},
-        FlashEnd{"unplugged", flashwell::test::strings({"--bootloader", "classic", "--fault", "unplug-after:5"}), 1,
-                 "stalled"},
-        FlashEnd{"send failed", flashwell::test::strings({"--bootloader", "classic", "--fault", "fail-send:5"}), 1,
-                 "could not be sent"},
-        FlashEnd{"error callback", flashwell::test::strings({"--bootloader", "second-gen"}), 1,
-                 "firmware is for product"}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
+        FlashEnd{"success", strings({"--bootloader", "classic"}), 0, "update finished"},
+        FlashEnd{"stalled", strings({"--bootloader", "classic", "--fault", "drop-reply:3"}), 1,
+                 "stalled: waiting for the header's acknowledgement"},
+        FlashEnd{"unplugged", strings({"--bootloader", "classic", "--fault", "unplug-after:5"}), 1, "stalled"},
+        FlashEnd{"send failed", strings({"--bootloader", "classic", "--fault", "fail-send:5"}), 1, "could not be sent"},
+        FlashEnd{"error callback", strings({"--bootloader", "second-gen"}), 1, "firmware is for product"}),
+    [](const auto &row) { return testName(row.param.what); });
 
 struct LabWords
 {
     const char *what;
-    QStringList args;
+    std::vector<const char *> args;
     int status;
-    const char *out; // standard output starts with this
-    const char *err; // standard error starts with this
+    const char *out; // standard output starts with this (empty: nothing on it)
+    std::string err; // standard error starts with this (empty: nothing on it)
 };
 
 inline void PrintTo(const LabWords &c, std::ostream *os)
@@ -346,77 +300,88 @@ class LabOptions : public ::testing::TestWithParam<LabWords>
 TEST_P(LabOptions, AnsweredBeforeAnythingRuns)
 {
     QTemporaryDir home;
-    const LabOutput o = runLab(GetParam().args, home.path());
-    EXPECT_EQ(o.status, GetParam().status) << o.err.constData();
-    // An empty expectation: nothing on that stream.
-    EXPECT_TRUE(*GetParam().out ? o.out.startsWith(GetParam().out) : o.out.isEmpty()) << o.out.constData();
-    EXPECT_TRUE(*GetParam().err ? o.err.startsWith(GetParam().err) : o.err.isEmpty()) << o.err.constData();
+    const LabWords &c = GetParam();
+    const LabOutput o = runLab(strings(c.args), home.path());
+    EXPECT_EQ(o.status, c.status) << o.err.constData();
+    EXPECT_TRUE(*c.out ? o.out.startsWith(c.out) : o.out.isEmpty()) << o.out.constData();
+    EXPECT_TRUE(c.err.empty() ? o.err.isEmpty() : o.err.startsWith(QByteArray::fromStdString(c.err)))
+        << o.err.constData();
+    if (c.args == std::vector<const char *>{"--help"}) {
+        for (const char *command : {"  releases --type N", "  newest --type N", "  download --file-url URL"})
+            EXPECT_TRUE(o.out.contains(command)) << command;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Program, LabOptions,
-    ::testing::Values(
-        LabWords{"help", flashwell::test::strings({"--help"}), 0, "usage: flashwell-lab <command> [options]\n", ""},
-        LabWords{"short help", flashwell::test::strings({"-h", "flash"}), 0, "usage: flashwell-lab", ""},
-        LabWords{"version", flashwell::test::strings({"--version"}), 0, "flashwell-lab ", ""},
-        LabWords{"no command", {}, 2, "", "usage: flashwell-lab"},
-        LabWords{"unknown command", flashwell::test::strings({"frobnicate"}), 2, "", "usage: flashwell-lab"},
-        LabWords{"unknown option", flashwell::test::strings({"--json", "discover"}), 2, "", "usage: flashwell-lab"},
-        LabWords{"update's own version", flashwell::test::strings({"update", "--version", "1.234"}), 2, "",
-                 "flashwell-lab update: --version needs a version such as 1.02\nusage: flashwell-lab update"}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
+    ::testing::Values(LabWords{"help", {"--help"}, 0, "usage: flashwell-lab <command> [options]\n", ""},
+                      LabWords{"version", {"--version"}, 0, "flashwell-lab ", ""},
+                      LabWords{"no command", {}, 2, "", "usage: flashwell-lab"},
+                      LabWords{"unknown command", {"frobnicate"}, 2, "", "usage: flashwell-lab"},
+                      LabWords{"unknown option", {"--json", "discover"}, 2, "", "usage: flashwell-lab"}),
+    [](const auto &row) { return testName(row.param.what); });
+
+// A table row: a bad command line and the start of what it says.
+LabWords bad(const char *what, std::vector<const char *> args, const char *err)
+{
+    return {what, std::move(args), 2, "", std::string("flashwell-lab ") + err};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, LabOptions,
     ::testing::Values(
-        LabWords{"flash unknown option", flashwell::test::strings({"flash", "--bootloader", "classic", "stray"}), 2, "",
-                 "flashwell-lab flash: unknown option stray\n"},
-        LabWords{"flash missing value", flashwell::test::strings({"flash", "--file", "f", "--bootloader"}), 2, "",
-                 "flashwell-lab flash: --bootloader needs a value\n"},
-        LabWords{"flash bad number", flashwell::test::strings({"flash", "--usb-pid", "zz", "--bogus"}), 2, "",
-                 "flashwell-lab flash: --usb-pid needs a 16-bit hex number\n"},
-        LabWords{"flash hex too large", flashwell::test::strings({"flash", "--info-pid", "0x10000"}), 2, "",
-                 "flashwell-lab flash: --info-pid needs a 16-bit hex number\n"},
-        LabWords{"flash dev id", flashwell::test::strings({"flash", "--dev-id", "385"}), 2, "",
-                 "flashwell-lab flash: --dev-id is 386 or 387\n"},
-        LabWords{"flash fault", flashwell::test::strings({"flash", "--fault", "boom:1"}), 2, "",
-                 "flashwell-lab flash: unknown fault boom (drop-reply, corrupt-write, unplug-after, fail-send)\n"},
-        LabWords{"flash fault count", flashwell::test::strings({"flash", "--fault", "drop-reply:0"}), 2, "",
-                 "flashwell-lab flash: --fault takes KIND:N with N >= 1\n"},
-        LabWords{"flash needs a bootloader", flashwell::test::strings({"flash", "--file", "f"}), 2, "",
-                 "flashwell-lab flash: --bootloader is required (classic, second-gen, hjz)\n"},
-        LabWords{"update empty folder", flashwell::test::strings({"update", "--downloads", ""}), 2, "",
-                 "flashwell-lab update: --downloads needs a folder\n"},
-        LabWords{"update row", flashwell::test::strings({"update", "--row", "100001"}), 2, "",
-                 "flashwell-lab update: --row needs a number\n"},
-        LabWords{"update needs a server", flashwell::test::strings({"update", "--pid", "3011"}), 2, "",
-                 "flashwell-lab update: --server is required\n"},
-        LabWords{"replay two recordings", flashwell::test::strings({"replay", "a.jsonl", "b.jsonl", "--bogus"}), 2, "",
-                 "flashwell-lab replay: one recording at a time (b.jsonl is one too many)\n"},
-        LabWords{"replay speed", flashwell::test::strings({"replay", "a.jsonl", "--speed"}), 2, "",
-                 "flashwell-lab replay: --speed is real or virtual\n"},
-        LabWords{"replay unknown option", flashwell::test::strings({"replay", "--all"}), 2, "",
-                 "flashwell-lab replay: unknown option --all\n"},
-        LabWords{"replay nothing", flashwell::test::strings({"replay"}), 2, "",
-                 "flashwell-lab replay: name the recording to replay\n"},
-        LabWords{"server missing value", flashwell::test::strings({"server", "--dir"}), 2, "",
-                 "flashwell-lab server: --dir needs a value\n"},
-        LabWords{"server bad port", flashwell::test::strings({"server", "--port", "http"}), 2, "",
-                 "flashwell-lab server: bad option --port http\n"},
-        LabWords{"server unknown option", flashwell::test::strings({"server", "--host", "x"}), 2, "",
-                 "flashwell-lab server: bad option --host x\n"},
-        LabWords{"build negative size", flashwell::test::strings({"build-firmware", "--out", "f", "--size", "-1"}), 2,
-                 "", "flashwell-lab build-firmware: bad option --size -1\n"},
-        LabWords{"build unknown option at the end", flashwell::test::strings({"build-firmware", "--bogus"}), 2, "",
-                 "flashwell-lab build-firmware: --bogus needs a value\n"},
-        LabWords{"build needs out", flashwell::test::strings({"build-firmware", "--version", "102"}), 2, "",
-                 "flashwell-lab build-firmware: --out is required\n"},
-        LabWords{"client missing value", flashwell::test::strings({"releases", "--type"}), 2, "",
-                 "flashwell-lab releases: --type needs a value\nusage: flashwell-lab releases --type N"},
-        LabWords{"client not a number", flashwell::test::strings({"newest", "--version", "x"}), 2, "",
-                 "flashwell-lab newest: --version needs a number, not \"x\"\n"},
-        LabWords{"discover seconds", flashwell::test::strings({"discover", "stray", "--hidapi", "--seconds", "0"}), 2,
-                 "", "flashwell-lab discover: --seconds needs a positive number\n"}),
-    [](const auto &row) { return flashwell::test::testName(row.param.what); });
+        bad("flash unknown option", {"flash", "--bootloader", "classic", "stray"}, "flash: unknown option stray\n"),
+        bad("flash missing value", {"flash", "--file", "f", "--bootloader"}, "flash: --bootloader needs a value\n"),
+        bad("flash bad number", {"flash", "--usb-pid", "zz", "--bogus"},
+            "flash: --usb-pid needs a 16-bit hex number\n"),
+        bad("flash hex too large", {"flash", "--info-pid", "0x10000"}, "flash: --info-pid needs a 16-bit hex number\n"),
+        bad("flash dev id", {"flash", "--dev-id", "385"}, "flash: --dev-id is 386 or 387\n"),
+        bad("flash fault", {"flash", "--fault", "boom:1"},
+            "flash: unknown fault boom (drop-reply, corrupt-write, unplug-after, fail-send)\n"),
+        bad("flash fault count", {"flash", "--fault", "drop-reply:0"}, "flash: --fault takes KIND:N with N >= 1\n"),
+        // A count past an int's range is refused, not wrapped to a negative one.
+        bad("flash fault count past an int", {"flash", "--fault", "drop-reply:4294967295"},
+            "flash: --fault takes KIND:N with N >= 1\n"),
+        bad("flash needs a bootloader", {"flash", "--file", "f"},
+            "flash: --bootloader is required (classic, second-gen, hjz)\n"),
+        bad("flash missing file", {"flash", "--bootloader", "classic", "--file", "/nonexistent/fw.bin"},
+            "flash: cannot read /nonexistent/fw.bin: No such file or directory\n"),
+        bad("update own version", {"update", "--version", "1.234"},
+            "update: --version needs a version such as 1.02\nusage: flashwell-lab update"),
+        bad("update empty folder", {"update", "--downloads", ""}, "update: --downloads needs a folder\n"),
+        bad("update row", {"update", "--row", "100001"}, "update: --row needs a number\n"),
+        bad("update needs a server", {"update", "--pid", "3011"}, "update: --server is required\n"),
+        bad("update missing value", {"update", "--pid", "3011", "--bootloader"},
+            "update: --bootloader needs a value\n"),
+        bad("update fault", {"update", "--fault", "melt:1"},
+            "update: unknown fault melt (drop-reply, corrupt-write, unplug-after, fail-send)\n"),
+        bad("replay two recordings", {"replay", "a.jsonl", "b.jsonl", "--bogus"},
+            "replay: one recording at a time (b.jsonl is one too many)\n"),
+        bad("replay speed", {"replay", "a.jsonl", "--speed"}, "replay: --speed is real or virtual\n"),
+        bad("replay nothing", {"replay"}, "replay: name the recording to replay\n"),
+        bad("server missing value", {"server", "--dir"}, "server: --dir needs a value\n"),
+        bad("server bad port", {"server", "--port", "http"}, "server: bad option --port http\n"),
+        bad("server unknown option", {"server", "--host", "x"}, "server: bad option --host x\n"),
+        bad("build negative size", {"build-firmware", "--out", "f", "--size", "-1"},
+            "build-firmware: bad option --size -1\n"),
+        bad("build unknown option at the end", {"build-firmware", "--bogus"},
+            "build-firmware: --bogus needs a value\n"),
+        bad("build needs out", {"build-firmware", "--version", "102"}, "build-firmware: --out is required\n"),
+        bad("releases needs a type", {"releases"},
+            "releases: --type is required\nusage: flashwell-lab releases --type N"),
+        bad("releases not a number", {"releases", "--type", "two"}, "releases: --type needs a number, not \"two\"\n"),
+        bad("releases not a url", {"releases", "--type", "2", "--server", "not a url"},
+            "releases: --server needs an http:// or https:// URL, not \"not a url\"\n"),
+        bad("newest not a number", {"newest", "--version", "x"}, "newest: --version needs a number, not \"x\"\n"),
+        bad("newest needs a beta", {"newest", "--type", "2", "--version", "1.0"},
+            "newest: --beta is required\nusage: flashwell-lab newest --type N"),
+        bad("download needs a size", {"download", "--file-url", "http://x/a.bin", "--id", "1"},
+            "download: --size is required\nusage: flashwell-lab download --file-url URL"),
+        bad("download unknown option",
+            {"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"},
+            "download: unknown option --language\n"),
+        bad("discover seconds", {"discover", "stray", "--hidapi", "--seconds", "0"},
+            "discover: --seconds needs a positive number\n")),
+    [](const auto &row) { return testName(row.param.what); });
 
 #endif

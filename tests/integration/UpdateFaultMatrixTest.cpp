@@ -1,14 +1,11 @@
+// Catches: a report fault at any step of any path that hangs, ends late, flashes wrongly unseen, or ends twice.
 #include "models/FlashMemory.h"
-#include "net/SHttp.h"
-#include "net/ServerConfig.h"
+#include "server/LabFirmwareServer.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
-#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -28,44 +25,15 @@ namespace {
 
 using Cause = AttemptEnd::Cause;
 
-enum class Phase { Identification, FirstData, Middle, Last };
-constexpr Phase kPhases[] = {Phase::Identification, Phase::FirstData, Phase::Middle, Phase::Last};
-constexpr HidFault::Kind kKinds[] = {HidFault::Kind::Drop,    HidFault::Kind::Duplicate, HidFault::Kind::Delay,
-                                     HidFault::Kind::Corrupt, HidFault::Kind::Unplug,    HidFault::Kind::FailSend};
-
-const char *name(Phase p)
-{
-    switch (p) {
-    case Phase::Identification:
-        return "identification";
-    case Phase::FirstData:
-        return "first data";
-    case Phase::Middle:
-        return "middle";
-    case Phase::Last:
-        break;
-    }
-    return "last";
-}
-
-const char *name(HidFault::Kind k)
-{
-    switch (k) {
-    case HidFault::Kind::Drop:
-        return "dropped";
-    case HidFault::Kind::Duplicate:
-        return "duplicated";
-    case HidFault::Kind::Delay:
-        return "5 s delay";
-    case HidFault::Kind::Corrupt:
-        return "corrupted";
-    case HidFault::Kind::Unplug:
-        return "unplug";
-    case HidFault::Kind::FailSend:
-        break;
-    }
-    return "failed send";
-}
+// Where a fault lands among the reports the host sends after update is pressed.
+enum Phase { Identification, FirstData, Middle, Last };
+constexpr const char *kPhases[] = {"identification", "first data", "middle", "last"};
+constexpr std::pair<HidFault::Kind, const char *> kKinds[] = {
+    {HidFault::Kind::Drop, "dropped"},    {HidFault::Kind::Duplicate, "duplicated"},
+    {HidFault::Kind::Delay, "5 s delay"}, {HidFault::Kind::Corrupt, "corrupted"},
+    {HidFault::Kind::Unplug, "unplug"},   {HidFault::Kind::FailSend, "failed send"}};
+enum Outcome { Flashed, WrongFlash, FailedIn7, FailedIn0 };
+constexpr const char *kOutcomes[] = {"6 ok", "6 WRONG", "7", "0+alert"};
 
 // Where the phases fall among the reports the host sends after update is pressed (1-based), read
 // from a clean run: identification is the first report to the bootloader, data reports are those
@@ -74,19 +42,10 @@ struct Landmarks
 {
     int identification = 0;
     std::vector<int> data;
-    int at(Phase p) const
+    int at(int phase) const
     {
-        switch (p) {
-        case Phase::Identification:
-            return identification;
-        case Phase::FirstData:
-            return data.front();
-        case Phase::Middle:
-            return data[data.size() / 2];
-        case Phase::Last:
-            break;
-        }
-        return data.back();
+        const int at[] = {identification, data.front(), data[data.size() / 2], data.back()};
+        return at[phase];
     }
 };
 
@@ -100,23 +59,6 @@ bool carriesFileBytes(const HidReport &r, const QByteArray &file)
     return false;
 }
 
-enum class Outcome { Flashed, WrongFlash, FailedIn7, FailedIn0 };
-
-const char *name(Outcome o)
-{
-    switch (o) {
-    case Outcome::Flashed:
-        return "6 ok";
-    case Outcome::WrongFlash:
-        return "6 WRONG";
-    case Outcome::FailedIn7:
-        return "7";
-    case Outcome::FailedIn0:
-        break;
-    }
-    return "0+alert";
-}
-
 class UpdateFaultMatrix : public LabServerTest, public ::testing::WithParamInterface<PathCase>
 {
 protected:
@@ -128,8 +70,6 @@ protected:
         server.addRelease(releaseJson(1, GetParam().releaseType, 1.05, QStringLiteral("fw_V1.05.bin")),
                           GetParam().file);
     }
-    // Runs the path with `faults` injected when update is pressed; fills `log` with what the
-    // host sent from then on.
     // Runs the path with `fault` (if any). A fault on the host's reports is injected when update is
     // pressed and counted from there; a fault on the device's reports is injected once the host
     // has sent its `fault->index`-th report since the press, and hits the device's next report.
@@ -216,36 +156,36 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
     std::string table = std::string(c.name) + "\n";
     int cells = 0;
     for (const auto direction : {HidFault::Direction::HostToDevice, HidFault::Direction::DeviceToHost})
-        for (const HidFault::Kind kind : kKinds) {
+        for (const auto &[kind, kindName] : kKinds) {
             const bool reply = direction == HidFault::Direction::DeviceToHost;
             // A failed send and an unplug belong to the host's side.
             if (reply && (kind == HidFault::Kind::FailSend || kind == HidFault::Kind::Unplug))
                 continue;
-            const std::string row = std::string(reply ? "reply " : "") + name(kind);
+            const std::string row = std::string(reply ? "reply " : "") + kindName;
             table += "  " + row + ":";
-            for (const Phase phase : kPhases) {
-                const std::string cell = row + "/" + name(phase);
+            for (const int phase : {Identification, FirstData, Middle, Last}) {
+                const std::string cell = row + "/" + kPhases[phase];
                 SCOPED_TRACE(cell);
                 HidFault fault{kind, direction, marks.at(phase)};
                 fault.delayMs = 5000;
-                fault.corruptByte = reply ? 5 : phase == Phase::Identification ? 1 : 20;
+                fault.corruptByte = reply ? 5 : phase == Identification ? 1 : 20;
                 bool flashMatches = false;
                 int64_t sincePress = 0;
                 ++cells;
                 std::vector<std::optional<AttemptEnd>> events;
                 const UpdateRunResult r = runWith(fault, nullptr, flashMatches, sincePress, &events);
-                Outcome outcome = Outcome::FailedIn0;
+                Outcome outcome = FailedIn0;
                 if (r.success)
-                    outcome = flashMatches ? Outcome::Flashed : Outcome::WrongFlash;
+                    outcome = flashMatches ? Flashed : WrongFlash;
                 else if (r.state == State::kStateFailed)
-                    outcome = Outcome::FailedIn7;
+                    outcome = FailedIn7;
                 else
                     EXPECT_EQ(r.state, State::kStateReady) << qPrintable(r.message);
                 EXPECT_FALSE(r.message.contains(QStringLiteral("wall time"))) << "a hang";
                 // Ends within the watchdog: at most 23 s after the last sign of life, itself at most a
                 // clean update plus the 5 s delay later.
                 EXPECT_LT(sincePress, took + 5000 + 23'000);
-                if (outcome == Outcome::WrongFlash)
+                if (outcome == WrongFlash)
                     wrong.insert(cell);
                 // Whoever watches the controller hears each start ended exactly once (a restart after
                 // the error guide, in the settling time, is a new start), and the first end is the
@@ -255,17 +195,17 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
                     ASSERT_EQ(events[i].has_value(), i % 2 == 1) << "event " << i;
                 const AttemptEnd::Cause cause = events[1]->cause;
                 EXPECT_EQ(events[1]->outcome, r.success ? AttemptEnd::Outcome::Success : AttemptEnd::Outcome::Failed);
-                if (outcome == Outcome::FailedIn7) {
+                if (outcome == FailedIn7) {
                     EXPECT_TRUE(cause == Cause::DeviceLeft || cause == Cause::NoSignOfLife
                                 || cause == Cause::ReportNotSent);
                 }
-                if (outcome == Outcome::FailedIn0) {
+                if (outcome == FailedIn0) {
                     EXPECT_TRUE(cause == Cause::Alert || cause == Cause::DownloadFailed);
                 }
-                if (outcome == Outcome::FailedIn7 && kind == HidFault::Kind::Unplug && phase != Phase::Identification) {
+                if (outcome == FailedIn7 && kind == HidFault::Kind::Unplug && phase != Identification) {
                     EXPECT_EQ(cause, Cause::DeviceLeft);
                 }
-                table += std::string(" ") + name(phase) + "=" + name(outcome) + ";";
+                table += std::string(" ") + kPhases[phase] + "=" + kOutcomes[outcome] + ";";
             }
             table += "\n";
         }
@@ -276,4 +216,4 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, UpdateFaultMatrix, ::testing::ValuesIn(allPaths()),
-                         [](const auto &row) { return flashwell::test::testName(row.param.name); });
+                         [](const auto &row) { return testName(row.param.name); });

@@ -1,5 +1,4 @@
-// The generated udev rules against the watchers and sessions as they match: every identity any of
-// them matches is granted, nothing else is, and every line is a well-formed hidraw rule.
+// Catches: udev rules that miss an identity a watcher or session opens, grant one none opens, or hold a malformed line.
 #include "boot/SHIDBoot.h"
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"

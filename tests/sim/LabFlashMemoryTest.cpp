@@ -1,3 +1,4 @@
+// Catches: a lab flash that reads back other bytes than were written, keeps erased ones, or splits its regions wrongly.
 #include "models/FlashMemory.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The pump that turns the event loop and virtual time together, for runs that talk to real
-// servers: how fast virtual time may go, and when it gives up.
+// Catches: a pump that lets virtual time outrun the wall clock while a server is asked, stalls it, or never gives up.
 #include "rigs/MixedTimePump.h"
 #include "platform/VirtualScheduler.h"
 

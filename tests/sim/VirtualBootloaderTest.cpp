@@ -1,20 +1,20 @@
-// The lab's bootloader models share one fault plan and are made from the bootloader options in
-// one place: what each fault does to the answers a host sees, and what the factory builds.
+// Catches: a lab bootloader model whose fault plan leaves the host other answers, or a factory that drops an option.
+#include "runs/BootloaderFactory.h"
+#include "models/FirmwareFileBuilder.h"
+#include "rigs/SessionRig.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
 #include "device/HidTransport.h"
-#include "models/FirmwareFileBuilder.h"
-#include "models/VirtualClassicBootloader.h"
-#include "models/VirtualHjzBootloader.h"
-#include "models/VirtualVela2Bootloader.h"
-#include "rigs/SessionRig.h"
-#include "runs/BootloaderFactory.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
 
 #include <functional>
 #include <memory>
@@ -115,12 +115,8 @@ TEST_P(BootFaults, TheHostSeesTheAnswersThePlanLeaves)
 INSTANTIATE_TEST_SUITE_P(Models, BootFaults,
                          ::testing::Combine(::testing::ValuesIn(kModels), ::testing::ValuesIn(kFaults)),
                          [](const auto &row) {
-                             std::string name =
-                                 std::string(std::get<0>(row.param).name) + "_" + std::get<1>(row.param).name;
-                             for (char &c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
+                             return test::testName(std::string(std::get<0>(row.param).name) + "_"
+                                                   + std::get<1>(row.param).name);
                          });
 
 namespace {
@@ -136,11 +132,7 @@ protected:
         f.deviceId = deviceId;
         f.pageSize = pageSize;
         f.data = patternBytes(static_cast<int>(pageSize) * 16);
-        const QString path = dir.filePath(QStringLiteral("hjz.bin"));
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(f.build());
-        return path;
+        return test::writeTempFile(dir, f.build(), "hjz.bin");
     }
 };
 
