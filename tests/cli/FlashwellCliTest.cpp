@@ -93,6 +93,10 @@ protected:
         heron.versionHundredths = 100;
         boot.normalIdentity = heron.identity();
         heron.setBootTarget(boot.identity(), &boot);
+        // The Heron's (type 12) releases.
+        serve(1, 12, 1.03, "Heron_V1.03.bin");
+        serve(2, 12, 1.05, "Heron_V1.05.bin");
+        serve(3, 12, 1.02, "Heron_V1.02.bin");
     }
     void TearDown() override { ServerConfig::install(std::nullopt); }
 
@@ -101,13 +105,6 @@ protected:
     {
         server.addRelease(test::releaseJson(id, type, version, QString::fromLatin1(fileName)),
                           classicFile(version, id));
-    }
-    // The Heron's (type 12) releases.
-    void serveReleases()
-    {
-        serve(1, 12, 1.03, "Heron_V1.03.bin");
-        serve(2, 12, 1.05, "Heron_V1.05.bin");
-        serve(3, 12, 1.02, "Heron_V1.02.bin");
     }
 
     // The Wren (type 2) and its release 2.10: it cannot be switched by a report, so once the
@@ -272,7 +269,6 @@ TEST_F(CliTest, DiscoveryWaitsForADeviceStillBeingIdentified)
 
 TEST_F(CliTest, ReleasesInTheScreensOrderWithTheNewMark)
 {
-    serveReleases();
     heron.plug();
     ASSERT_EQ(run("releases 2dc8:3011"), 0) << qPrintable(err);
     EXPECT_EQ(out, QStringLiteral("1  2026-11-30  Heron V1.05  NEW\n"
@@ -339,7 +335,6 @@ class CliFailures : public CliTest, public ::testing::WithParamInterface<Failure
 TEST_P(CliFailures, OneClearLineAndItsStatus)
 {
     const FailureCase &c = GetParam();
-    serveReleases();
     server.faults.msgState0 = c.fault == Fault::NoList;
     server.faults.http500 = c.fault == Fault::ServerError;
     if (c.inBootloader)
@@ -442,7 +437,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliTest, UpdateWritesTheTopReleaseAndRecordsIt)
 {
-    serveReleases();
     heron.plug();
     ASSERT_EQ(run("update 1", {QStringLiteral("y")}), 0) << qPrintable(err);
     EXPECT_TRUE(err.startsWith(QStringLiteral("Write firmware 1.05 to Fenwyk Heron (now 1.00)? [y/N] ")))
@@ -474,7 +468,6 @@ TEST_F(CliTest, UpdateWritesTheTopReleaseAndRecordsIt)
 
 TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
 {
-    serveReleases();
     heron.plug();
     ASSERT_EQ(run("update 2dc8:3011 --release 1.03 --yes --json"), 0) << qPrintable(out);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(1));
@@ -496,7 +489,6 @@ TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
 
 TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
 {
-    serveReleases();
     heron.plug();
     lockPath = dir.filePath(QStringLiteral("runtime/io.github.fenwyk.Flashwell.lock"));
     {
@@ -526,7 +518,6 @@ TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
 
 TEST_F(CliTest, DecliningWritesNothing)
 {
-    serveReleases();
     heron.plug();
     for (const QStringList &answer : {QStringList{QStringLiteral("n")}, QStringList{}}) {
         EXPECT_EQ(run("update 1", answer), 1);
@@ -565,7 +556,6 @@ TEST_P(CliProducts, ADeviceInBootloaderModeIsUpdatedForTheProductNamed)
     if (GetParam().sharedItem)
         catalogue.emplace(SFenwykCatalogue{test::entry(0x3011, 0x2DC8, 12, "Fenwyk Heron", 5),
                                            test::entry(0x3012, 0x2DC8, 12, "Fenwyk Heron Mini", 5)});
-    serveReleases();
     boot.plug();
     ASSERT_EQ(run(strings({"update", "--product", GetParam().product, "--yes"})), 0) << qPrintable(err);
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
@@ -595,7 +585,6 @@ TEST_F(CliTest, ProductWithAHardwareRevisionIsListedAfterItsBootloaderSpoke)
 
 TEST_F(CliTest, CtrlCWhileWritingAsksOnceMoreThenStops)
 {
-    serveReleases();
     heron.plug();
     int interrupts = 0;
     onOut = [&](const QString &t) {
@@ -648,7 +637,6 @@ TEST_F(CliTest, DeviceLeavingWhileWritingFailsWithTheErrorGuide)
 
 TEST_F(CliTest, FailedDownloadIsRecordedWithItsMessage)
 {
-    serveReleases();
     server.faults.shortBody = true;
     heron.plug();
     EXPECT_EQ(run("update 1 --yes"), 1);

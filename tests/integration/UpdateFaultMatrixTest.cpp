@@ -70,28 +70,36 @@ protected:
         server.addRelease(releaseJson(1, GetParam().releaseType, 1.05, QStringLiteral("fw_V1.05.bin")),
                           GetParam().file);
     }
+    // What one run of the path came to.
+    struct Run
+    {
+        UpdateRunResult result;
+        bool flashMatches = false;
+        bool errorGuide = false;
+        int64_t sincePress = 0;
+        std::vector<VirtualHidBus::Record> sent;      // by the host, from the press on
+        std::vector<std::optional<AttemptEnd>> heard; // attempts' starts (none) and ends, in order
+    };
+
     // Runs the path with `fault` (if any). A fault on the host's reports is injected when update is
     // pressed and counted from there; a fault on the device's reports is injected once the host
     // has sent its `fault->index`-th report since the press, and hits the device's next report.
-    // Fills `log` with what the host sent from the press on.
-    UpdateRunResult runWith(std::optional<HidFault> fault, std::vector<VirtualHidBus::Record> *log, bool &flashMatches,
-                            int64_t &sincePress, std::vector<std::optional<AttemptEnd>> *events = nullptr)
+    Run runWith(std::optional<HidFault> fault)
     {
+        Run out;
         LabUpdateOptions o = GetParam().options;
         const bool onReplies = fault && fault->direction == HidFault::Direction::DeviceToHost;
         if (fault && !onReplies)
             o.faults = {*fault};
         LabUpdateRun run(o);
-        // Starts (none) and ends (the end), in the order heard.
-        if (events) {
-            QObject::connect(&run.controller(), &UpdateSessionController::attemptStarted,
-                             [events] { events->emplace_back(); });
-            QObject::connect(&run.controller(), &UpdateSessionController::attemptEnded,
-                             [events](const AttemptEnd &end) { events->emplace_back(end); });
+        QObject::connect(&run.controller(), &UpdateSessionController::attemptStarted,
+                         [&out] { out.heard.emplace_back(); });
+        QObject::connect(&run.controller(), &UpdateSessionController::attemptEnded,
+                         [&out](const AttemptEnd &end) { out.heard.emplace_back(end); });
+        if (!run.showScreen()) {
+            out.result = run.result();
+            return out;
         }
-        UpdateRunResult r;
-        if (!run.showScreen())
-            return run.result();
         run.clock().advance(1000); // start-up traffic settles, so report counts are the same every run
         const std::size_t before = run.bus().outputLog().size();
         const int64_t pressed = run.clock().nowMs();
@@ -103,14 +111,14 @@ protected:
             next.index = 1;
             run.bus().injectFault(next);
         }
-        r = run.finish();
-        sincePress = r.virtualMs - pressed;
-        if (log)
-            log->assign(run.bus().outputLog().begin() + static_cast<std::ptrdiff_t>(before),
+        out.result = run.finish();
+        out.sincePress = out.result.virtualMs - pressed;
+        out.sent.assign(run.bus().outputLog().begin() + static_cast<std::ptrdiff_t>(before),
                         run.bus().outputLog().end());
         const PathCase &c = GetParam();
-        flashMatches = run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())) == c.image;
-        return r;
+        out.flashMatches = run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())) == c.image;
+        out.errorGuide = run.controller().model().guideError;
+        return out;
     }
 };
 
@@ -131,11 +139,9 @@ const std::map<std::string, std::set<std::string>> kUnverifiedCells = {
 TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
 {
     const PathCase &c = GetParam();
-    std::vector<VirtualHidBus::Record> clean;
-    bool matches = false;
-    int64_t took = 0;
-    const UpdateRunResult reference = runWith(std::nullopt, &clean, matches, took);
-    ASSERT_TRUE(reference.success && matches) << qPrintable(reference.message);
+    const Run reference = runWith(std::nullopt);
+    ASSERT_TRUE(reference.result.success && reference.flashMatches) << qPrintable(reference.result.message);
+    const std::vector<VirtualHidBus::Record> &clean = reference.sent;
 
     const uint16_t bootPid = c.options.boot.bootloader == LabBootloader::Classic     ? c.options.boot.pid
                              : c.options.boot.bootloader == LabBootloader::SecondGen ? c.options.boot.usbPid
@@ -169,14 +175,12 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
                 HidFault fault{kind, direction, marks.at(phase)};
                 fault.delayMs = 5000;
                 fault.corruptByte = reply ? 5 : phase == Identification ? 1 : 20;
-                bool flashMatches = false;
-                int64_t sincePress = 0;
                 ++cells;
-                std::vector<std::optional<AttemptEnd>> events;
-                const UpdateRunResult r = runWith(fault, nullptr, flashMatches, sincePress, &events);
+                const Run run = runWith(fault);
+                const UpdateRunResult &r = run.result;
                 Outcome outcome = FailedIn0;
                 if (r.success)
-                    outcome = flashMatches ? Flashed : WrongFlash;
+                    outcome = run.flashMatches ? Flashed : WrongFlash;
                 else if (r.state == State::kStateFailed)
                     outcome = FailedIn7;
                 else
@@ -184,20 +188,27 @@ TEST_P(UpdateFaultMatrix, EveryCellEndsFlashedOrWithAVisibleError)
                 EXPECT_FALSE(r.message.contains(QStringLiteral("wall time"))) << "a hang";
                 // Ends within the watchdog: at most 23 s after the last sign of life, itself at most a
                 // clean update plus the 5 s delay later.
-                EXPECT_LT(sincePress, took + 5000 + 23'000);
+                EXPECT_LT(run.sincePress, reference.sincePress + 5000 + 23'000);
                 if (outcome == WrongFlash)
                     wrong.insert(cell);
                 // Whoever watches the controller hears each start ended exactly once (a restart after
                 // the error guide, in the settling time, is a new start), and the first end is the
                 // run's outcome.
-                ASSERT_GE(events.size(), 2u);
-                for (std::size_t i = 0; i < events.size(); ++i)
-                    ASSERT_EQ(events[i].has_value(), i % 2 == 1) << "event " << i;
-                const AttemptEnd::Cause cause = events[1]->cause;
-                EXPECT_EQ(events[1]->outcome, r.success ? AttemptEnd::Outcome::Success : AttemptEnd::Outcome::Failed);
+                const auto &heard = run.heard;
+                ASSERT_GE(heard.size(), 2u);
+                for (std::size_t i = 0; i < heard.size(); ++i)
+                    ASSERT_EQ(heard[i].has_value(), i % 2 == 1) << "event " << i;
+                const AttemptEnd::Cause cause = heard[1]->cause;
+                EXPECT_EQ(heard[1]->outcome, r.success ? AttemptEnd::Outcome::Success : AttemptEnd::Outcome::Failed);
                 if (outcome == FailedIn7) {
                     EXPECT_TRUE(cause == Cause::DeviceLeft || cause == Cause::NoSignOfLife
                                 || cause == Cause::ReportNotSent);
+                    EXPECT_TRUE(run.errorGuide) << "state 7 shows the guide in its error form";
+                }
+                // The watchdog gives a silent device 20 s from its last sign of life, itself no earlier
+                // than the press.
+                if (outcome == FailedIn7 && cause == Cause::NoSignOfLife) {
+                    EXPECT_GE(run.sincePress, 20'000);
                 }
                 if (outcome == FailedIn0) {
                     EXPECT_TRUE(cause == Cause::Alert || cause == Cause::DownloadFailed);

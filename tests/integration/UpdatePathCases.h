@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-// The protocol paths of a whole update, shared by the workflow tests and the fault matrix.
+// The protocol paths of a whole update and the release JSON that lists one, shared by the tests and benches.
 namespace flashwell::test {
 
 using namespace flashwell::lab;
