@@ -8,6 +8,7 @@
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,7 +74,13 @@ protected:
 
     void prepare(QProcess &process)
     {
+        // A runtime folder of its own (private, as the session's is): the device lock lives there, and
+        // another run of this test, or a window on this machine, must not hold it.
+        const QString runtime = home.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
         env.insert(QStringLiteral("HOME"), home.path());
