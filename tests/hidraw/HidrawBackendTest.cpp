@@ -1,12 +1,12 @@
 // Catches: a hidraw backend that shifts or drops report bytes, misses a late node, or drops a device on a failed write.
-#include "models/FirmwareFileBuilder.h"
-#include "models/VirtualClassicBootloader.h"
-#include "models/VirtualDinputController.h"
-#include "models/VirtualVendorModeController.h"
 #include "boot/SHIDBoot.h"
 #include "device/HidTransport.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualDinputController.h"
+#include "models/VirtualVendorModeController.h"
 #include "platform/Bytes.h"
 #include "platform/HidApiBackend.h"
 #include "platform/HidApiDevice.h"
@@ -111,12 +111,13 @@ TEST_P(HidrawNodes, DinputControllerIsFoundQueriedAndAnnounced)
     crane.versionHundredths = 125;
     crane.plug();
     ASSERT_TRUE(waitUntil([&] { return delegate.addCount() >= 1; }, 8000)) << "no announcement";
-    if (GetParam() > 0) {
-        EXPECT_EQ(delegate.addCount(), 1) << "announced once it could be opened";
-        EXPECT_EQ(dinput.devices().size(), 1u);
-    }
     ASSERT_TRUE(delegate.events.back().added);
     const SFenwykDevicePtr d = delegate.events.back().device;
+    // Every version reply refreshes the announcement, so how many come depends on the timing; they
+    // all name the one record, not one per attempt to open the node.
+    for (const auto &e : delegate.events)
+        EXPECT_TRUE(!e.added || e.device == d);
+    EXPECT_EQ(dinput.devices().size(), 1u);
     EXPECT_FLOAT_EQ(d->version(), 1.25f) << "identified once it could be opened";
     EXPECT_EQ(d->deviceName, QStringLiteral("Fenwyk Crane")) << "the product string comes from enumeration";
 
