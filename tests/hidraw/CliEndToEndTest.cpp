@@ -1,12 +1,12 @@
 // Catches: a flashwell-cli program that cannot list, update or record a real hidraw device, or ignores Ctrl-C.
 #include "models/FirmwareFileBuilder.h"
 #include "models/FlashMemory.h"
-#include "server/LabFirmwareServer.h"
 #include "models/VirtualClassicBootloader.h"
 #include "models/VirtualDinputController.h"
 #include "platform/QtScheduler.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualHidBus.h"
+#include "server/LabFirmwareServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,8 +24,8 @@
 #include <csignal>
 #include <sys/types.h>
 
-#include "rigs/UMockdevHidraw.h"
 #include "integration/UpdatePathCases.h"
+#include "rigs/UMockdevHidraw.h"
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,5 @@
 // Catches: a demo lab whose releases, devices, bootloaders or armed faults differ from what its menus promise.
 #include "demo/DemoLab.h"
-#include "models/FlashMemory.h"
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/SHIDBoot.h"
@@ -8,6 +7,7 @@
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "device/SHIDDinput.h"
 #include "device/SHIDSwitchAndMac.h"
+#include "models/FlashMemory.h"
 #include "net/SHttp.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"

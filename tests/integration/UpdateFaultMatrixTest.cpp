@@ -1,8 +1,8 @@
 // Catches: a report fault at any step of any path that hangs, ends late, flashes wrongly unseen, or ends twice.
 #include "models/FlashMemory.h"
-#include "server/LabFirmwareServer.h"
 #include "platform/Bytes.h"
 #include "platform/VirtualScheduler.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QNetworkAccessManager>

@@ -1,12 +1,12 @@
 // Catches: an update that ends off state 6 or without its image, a failure without its alert, a replay that differs.
 #include "models/FirmwareFileBuilder.h"
 #include "models/FlashMemory.h"
-#include "server/LabFirmwareServer.h"
-#include "runs/LabReplayRun.h"
-#include "runs/LabUpdateRun.h"
 #include "models/VirtualBootloader.h"
 #include "platform/RecordingReader.h"
 #include "platform/VirtualScheduler.h"
+#include "runs/LabReplayRun.h"
+#include "runs/LabUpdateRun.h"
+#include "server/LabFirmwareServer.h"
 #include "update/UpdateSessionController.h"
 
 #include <QFile>

@@ -1,14 +1,14 @@
 // Catches: a lab bootloader model whose fault plan leaves the host other answers, or a factory that drops an option.
-#include "runs/BootloaderFactory.h"
-#include "models/FirmwareFileBuilder.h"
-#include "rigs/SessionRig.h"
-#include "models/VirtualClassicBootloader.h"
-#include "models/VirtualHjzBootloader.h"
-#include "models/VirtualVela2Bootloader.h"
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
 #include "device/HidTransport.h"
+#include "models/FirmwareFileBuilder.h"
+#include "models/VirtualClassicBootloader.h"
+#include "models/VirtualHjzBootloader.h"
+#include "models/VirtualVela2Bootloader.h"
+#include "rigs/SessionRig.h"
+#include "runs/BootloaderFactory.h"
 
 #include <QTemporaryDir>
 
