@@ -19,15 +19,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <limits>
-#include <map>
-#include <string>
-
 #include "UMockdevHidraw.h"
 #include "support/BootRecorder.h"
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"
+
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <string>
 
 using namespace flashwell;
 using namespace flashwell::lab;
