@@ -24,6 +24,8 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace flashwell::cli {
 
 namespace {
@@ -259,8 +261,8 @@ int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &b
 {
     discover();
     const QList<Found> found = m_session->devices.found();
-    std::optional<Found> chosen;
     if (!o.positional.isEmpty()) {
+        std::optional<Found> chosen;
         const QString wanted = o.positional.first();
         static const QRegularExpression ids(QStringLiteral("^([0-9A-Fa-f]{1,4}):([0-9A-Fa-f]{1,4})$"));
         const auto match = ids.match(wanted);
@@ -283,27 +285,23 @@ int FlashwellCli::pickDevice(const Options &o, SFenwykDevicePtr &device, bool &b
         }
         if (!chosen)
             return fail(o, NoSuchDevice, text("cliNoSuchDevice").arg(wanted));
+        if (chosen->device) {
+            if (!o.product.isEmpty())
+                return fail(o, BadUsage, text("cliProductForBootloaderOnly"));
+            bootloader = false;
+            device = chosen->device;
+            return Success;
+        }
     } else {
         // --product alone: the one bootloader attached.
-        QList<Found> boots;
-        for (const Found &f : found) {
-            if (!f.device)
-                boots.append(f);
-        }
-        if (boots.isEmpty())
+        const auto boots = std::count_if(found.begin(), found.end(), [](const Found &f) { return !f.device; });
+        if (boots == 0)
             return fail(o, NoSuchDevice, text("cliNoBootloader"));
-        if (boots.size() > 1)
+        if (boots > 1)
             return fail(o, BadUsage, text("cliSeveralBootloaders"));
-        chosen = boots.first();
     }
 
-    bootloader = !chosen->device;
-    if (!bootloader) {
-        if (!o.product.isEmpty())
-            return fail(o, BadUsage, text("cliProductForBootloaderOnly"));
-        device = chosen->device;
-        return Success;
-    }
+    bootloader = true;
     if (o.product.isEmpty())
         return fail(o, BadUsage, text("cliBootloaderNeedsProduct").arg(o.positional.value(0)));
     // The chooser's choice: a record whose only field is the catalogue entry.

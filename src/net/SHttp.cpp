@@ -481,8 +481,12 @@ void SHttp::sendRecordActivity_IP(int type, const QString &ip)
 
 QString SHttp::getID()
 {
+    return idFor(QSysInfo::machineUniqueId().trimmed());
+}
+
+QString SHttp::idFor(const QByteArray &machine)
+{
     // The machine ID must not leave the machine: send a keyed hash of it, shaped as a UUID.
-    const QByteArray machine = QSysInfo::machineUniqueId().trimmed();
     if (machine.isEmpty())
         return {};
     QByteArray id =

@@ -58,6 +58,8 @@ public:
     static void sendRecordActivity(int type);
     static void sendRecordActivity_IP(int type, const QString &ip);
     static QString getID();
+    // What getID sends for a machine ID: a keyed hash shaped as a UUID, empty for an empty ID.
+    static QString idFor(const QByteArray &machineId);
     static QString getComputerName();
     static QString utf8ToUnicode(const QString &text);
     static void HttpGetPageHtml(std::function<void(const QString &ip)> block, const QUrl &url,

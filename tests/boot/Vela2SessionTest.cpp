@@ -279,6 +279,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Selection{"boot_type_21_skips_the_first_record", boot(0x3103, 0x3103),
                                 records({rec(0x3103, 0x08000000, 40), rec(0x3103, 0x08020000, 10'000)}), 1, 21, 0x3103,
                                 erased({{0x08020000, 32'768}})},
+                      Selection{"boot_type_5_rounds_its_erase", boot(0x3105, 0x3105),
+                                records({rec(0x3105, 0x08020000, 100)}), 0, 5, 0x3105, erased({{0x08020000, 32'768}})},
+                      // 46 + 1: the last chunk holds one byte.
+                      Selection{"last_chunk_of_one_byte", boot(0x2002, 0x2002), records({rec(0x2002, 0x08020000, 47)}),
+                                0, 6, 0x2002, erased({{0x08020000, 47}})},
                       Selection{"checksummed", boot(0x9020), records({rec(0x9020, 0x01018000, 120)}), 0, 17, 0,
                                 erased({{0x01018000, 120}, {0x01017040, 32}})}),
     [](const auto &row) { return std::string(row.param.what); });
@@ -319,6 +324,7 @@ TEST_P(Vela2Refusals, EndWithoutErasing)
     EXPECT_TRUE(recorder.lastError.contains(QLatin1String(c.says))) << qPrintable(recorder.lastError);
     EXPECT_TRUE(sent(vela2::kErase).empty());
     EXPECT_TRUE(sent(vela2::kWriteChunk).empty());
+    EXPECT_FALSE(heldOpen(session.filePath)) << "the refused update let go of its file";
 }
 
 const QByteArray kWithBrokenRadioRecord = buildVela2File({rec(0x9029, 0x08010000, 100), rec(0, 0x00020000, 50, 5000)});
@@ -343,6 +349,22 @@ INSTANTIATE_TEST_SUITE_P(
                 "Firmware Error: \n pid : 3012 m_firmwareHeader.pid: 13012 "},
         Refusal{"jl_zone_past_the_image", boot(0x3012), buildVela2File({rec(0x3012, 0, 1000)}), "error", "", 0x4000}),
     [](const auto &row) { return std::string(row.param.what); });
+
+// JL: the image in front of the application zone is not written, and the header held for the
+// update states the length that is.
+TEST_F(Vela2SessionTest, JlWritesFromTheApplicationZoneOn)
+{
+    VirtualVela2Bootloader &device = make(boot(0x3012));
+    device.appZone = 0x400;
+    device.eraseUnit = 0x1000;
+    device.seedFlash(0);
+    const Vela2Record image = rec(0x3012, 0, 8000);
+    run(device, buildVela2File({image}));
+    ASSERT_TRUE(recorder.has("done")) << lastEvent();
+    EXPECT_EQ(session.mainLength(), 8000u - 0x400);
+    EXPECT_EQ(session.mainHeader().length(), session.mainLength());
+    EXPECT_EQ(device.flash().read(0, 8000 - 0x400), image.payload.mid(0x400));
+}
 
 TEST_F(Vela2SessionTest, BootSerialAddressZeroAsksForTheInfoRecordOnceMore)
 {

@@ -241,6 +241,7 @@ TEST_F(CliTest, DevicesListsNothingOrIdentifiedDevicesAndBootloaders)
     EXPECT_EQ(json[0].value(QStringLiteral("pid")).toString(), QStringLiteral("3011"));
     EXPECT_EQ(json[0].value(QStringLiteral("version")).toString(), QStringLiteral("1.07"));
     EXPECT_EQ(json[0].value(QStringLiteral("beta")).toInt(), 2);
+    EXPECT_EQ(json[0].value(QStringLiteral("bootVersion")).toString(), QStringLiteral("0x0000"));
     EXPECT_FALSE(json[0].value(QStringLiteral("bootloader")).toBool());
     EXPECT_TRUE(json[1].value(QStringLiteral("bootloader")).toBool());
 }

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{21, 0x3103, 0.0f, true, true}, VersionCase{21, 0x3103, 0.5f, false, true},
                       VersionCase{26, 0x6000, 1.0f, false, true}, VersionCase{12, 0x3011, 0.1f, false, true},
                       VersionCase{2, 0x3020, 3.0f, false, false}, VersionCase{2, 0x3020, 3.0f, true, true},
-                      VersionCase{19, 0x3030, 3.0f, false, false}),
+                      VersionCase{19, 0x3030, 3.0f, false, false}, VersionCase{14, 0x3015, 1.0f, false, true}),
     [](const auto &row) {
         const VersionCase &c = row.param;
         return flashwell::test::testName("type" + std::to_string(c.type) + "_v" + std::to_string(c.version)

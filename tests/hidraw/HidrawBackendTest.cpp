@@ -23,6 +23,11 @@
 #include "support/EventLoop.h"
 #include "support/TestSupport.h"
 
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <string>
+
 using namespace flashwell;
 using namespace flashwell::lab;
 using flashwell::lab::UMockdevHidraw;
@@ -279,4 +284,56 @@ TEST_F(HidrawTest, UnplugInTheMiddleOfAnUpdateEndsInTheRemovalPathWithoutAHang)
     QCoreApplication::processEvents();
     EXPECT_EQ(count(screen, "progress"), progress) << "nothing moves after the device left";
     EXPECT_TRUE(backend.devices().isEmpty());
+}
+
+namespace {
+
+// This process's open file descriptors and what each one is.
+std::map<std::string, std::string> openDescriptors()
+{
+    std::map<std::string, std::string> out;
+    std::error_code error;
+    for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd", error))
+        out[fd.path().filename().string()] = std::filesystem::read_symlink(fd.path(), error).string();
+    return out;
+}
+
+} // namespace
+
+// Where udev runs, its monitor announces a plug by itself (this backend never polls), and the
+// monitor's socket goes with the backend.
+TEST_F(HidrawTest, UdevMonitorAnnouncesAPlugAndGoesWithTheBackend)
+{
+    constexpr int kNeverPolls = std::numeric_limits<int>::max();
+    const auto before = openDescriptors();
+    {
+        const HidApiBackend udev(kNeverPolls, nullptr, HidApiBackend::Hotplug::Udev);
+        EXPECT_NE(openDescriptors(), before) << "the monitor holds a socket";
+    }
+    EXPECT_EQ(openDescriptors(), before);
+
+    HidApiBackend udev(kNeverPolls, nullptr, HidApiBackend::Hotplug::Udev);
+    int arrivals = 0;
+    QObject::connect(&udev, &HidBackend::deviceArrived, [&] { ++arrivals; });
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.plug();
+    EXPECT_TRUE(waitUntil([&] { return arrivals == 1; })) << "the plug was not announced";
+}
+
+// A node that cannot be opened (no permission) is announced again a few times, then given up: a
+// look at the nodes after that announces nothing more.
+TEST_F(HidrawTest, NodeThatNeverOpensIsGivenUpAfterItsRetries)
+{
+    hidraw.setNodeDelay(600'000);
+    int failures = 0;
+    int arrivals = 0;
+    QObject::connect(&backend, &HidBackend::deviceOpenFailed, [&] { ++failures; });
+    QObject::connect(&backend, &HidBackend::deviceArrived, [&] { ++arrivals; });
+    VirtualDinputController crane(deviceBus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.plug();
+    ASSERT_TRUE(waitUntil([&] { return failures == HidApiBackend::kOpenRetries; }, 8000));
+    const int announced = arrivals;
+    backend.rescan();
+    EXPECT_EQ(arrivals, announced) << "announced again after its retries";
+    EXPECT_EQ(delegate.addCount(), 0);
 }

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSysInfo>
 
@@ -167,6 +169,42 @@ TEST(MachineId, KeyedHashShapedAsAUuidNeverTheMachineIdItself)
     plain.remove(QLatin1Char('-'));
     EXPECT_FALSE(QString::fromLatin1(machine).contains(plain, Qt::CaseInsensitive));
     EXPECT_FALSE(plain.contains(QString::fromLatin1(machine.left(16)), Qt::CaseInsensitive));
+}
+
+// The IP page has a time-out of its own, 5000 s (a slow echo service does not fail the report on
+// its own), and its reply is let go once its block has run.
+TEST_F(ActivityTest, IpPageHasItsOwnTimeOutAndLetsGoOfItsReply)
+{
+    const QUrl url = ServerConfig::current().ipEchoPage1;
+    std::optional<QString> address;
+    SHttp::HttpGetPageHtml([&](const QString &ip) { address = ip; }, url, QStringConverter::Utf8);
+    QPointer<QNetworkReply> reply;
+    for (QNetworkReply *r : SHttp::network().findChildren<QNetworkReply *>())
+        if (r->url() == url && !r->isFinished())
+            reply = r;
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->request().transferTimeout(), 5000 * 1000);
+    ASSERT_TRUE(waitUntil([&] { return address.has_value(); }));
+    EXPECT_EQ(*address, QStringLiteral("203.0.113.7"));
+    EXPECT_TRUE(waitUntil([&] { return reply.isNull(); })) << "the reply is still held";
+}
+
+// The same machine gives the same ID in every version of the program: the hash, its key and the
+// UUID version and variant bits are fixed.
+TEST(MachineId, IsTheKeyedHashWithVersionAndVariantBits)
+{
+    const struct
+    {
+        QByteArray machine;
+        QString id;
+    } cases[] = {
+        {"0123456789abcdef0123456789abcdef", QStringLiteral("2D204913-E18E-8FAF-8239-AA03B0285757")},
+        {"machine-a", QStringLiteral("06C607F5-AF7D-82BB-BAED-7351F88002B2")},
+        {"\xff", QStringLiteral("F0CF0241-2775-8920-9DC1-C0F119900B1F")},
+        {"", QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SHttp::idFor(c.machine), c.id) << c.machine.toHex().toStdString();
 }
 
 TEST(IpPage, AddressAndRegionParsing)

@@ -283,6 +283,7 @@ TEST(RecordingReader, AWholeRecordingIsReadBack)
     EXPECT_EQ(a.vendorId, 0x2DC8);
     EXPECT_EQ(a.productId, 0x5750);
     EXPECT_EQ(a.usagePage, 0xFF00);
+    EXPECT_EQ(a.product, QStringLiteral("B"));
     EXPECT_EQ(a.descriptor, QByteArray::fromHex("0601ff"));
     EXPECT_EQ(r->events[1].bytes, QByteArray::fromHex("0a0b"));
     EXPECT_EQ(r->events[2].after, 1);

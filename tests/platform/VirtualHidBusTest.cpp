@@ -6,6 +6,7 @@
 
 #include "support/TestSupport.h"
 
+#include <memory>
 #include <vector>
 
 using namespace flashwell;
@@ -170,4 +171,49 @@ TEST_F(VirtualHidBusTest, EmptyInputReportReachesTheCallbackAsEmpty)
     ASSERT_EQ(inputs.size(), 1u);
     EXPECT_TRUE(inputs[0].empty());
     EXPECT_EQ(buffer, HidReport{}) << "the rest of the buffer is cleared";
+}
+
+// Unregistering lets go of the callback and what it holds (its owner may be on its way out), and
+// the device delivers to nobody from then on.
+TEST_F(VirtualHidBusTest, UnregisteredCallbackIsReleasedAndHearsNothing)
+{
+    QObject owner;
+    auto held = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = held;
+    device->registerInputReportCallback(
+        buffer.data(), buffer.size(), [held](HidDevice *, std::span<const uint8_t>) { ++*held; }, &owner);
+    held.reset();
+    device->unregisterInputReportCallback(&owner);
+    EXPECT_TRUE(watch.expired()) << "the callback is still held";
+    bus.sendInput(device, report({0x01}));
+    clock.advance(5);
+    EXPECT_TRUE(inputs.empty());
+}
+
+// A registration without a buffer, of no length or without a callback delivers nothing and leaves
+// the buffer alone.
+TEST_F(VirtualHidBusTest, IncompleteRegistrationDeliversNothing)
+{
+    int calls = 0;
+    const HidDevice::InputReportCallback count = [&](HidDevice *, std::span<const uint8_t>) { ++calls; };
+    const struct
+    {
+        const char *what;
+        uint8_t *buffer;
+        std::size_t length;
+        bool callback;
+    } cases[] = {
+        {"no buffer", nullptr, 64, true},
+        {"no length", buffer.data(), 0, true},
+        {"no callback", buffer.data(), buffer.size(), false},
+    };
+    for (const auto &c : cases) {
+        buffer.fill(0xEE);
+        device->registerInputReportCallback(c.buffer, c.length, c.callback ? count : nullptr);
+        bus.sendInput(device, report({0x01}));
+        clock.advance(5);
+        EXPECT_EQ(calls, 0) << c.what;
+        EXPECT_EQ(buffer[0], 0xEE) << c.what << ": the buffer was written";
+    }
+    EXPECT_TRUE(inputs.empty());
 }

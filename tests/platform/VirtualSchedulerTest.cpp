@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -120,4 +121,19 @@ TEST(VirtualScheduler, ManyTimersRunInDueAndSchedulingOrder)
     }
     for (const Ran &r : ran)
         EXPECT_NE(r.order % 7 == 0 && r.order < 200, true) << "cancelled timer " << r.order << " ran";
+}
+
+// A repeating timer re-armed among later one-shots still runs in due order.
+TEST(VirtualScheduler, RepeatingTimerKeepsItsPlaceAmongOneShots)
+{
+    VirtualScheduler s;
+    std::vector<int64_t> ran;
+    const auto record = [&] { ran.push_back(s.nowMs()); };
+    const auto every = s.every(1, record);
+    for (const int64_t at : {5, 6, 7, 8, 9})
+        s.after(at, record);
+    s.advance(9);
+    s.cancel(every);
+    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end())) << ::testing::PrintToString(ran);
+    EXPECT_EQ(ran.size(), 14u) << "nine ticks and five one-shots";
 }

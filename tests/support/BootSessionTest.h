@@ -2,6 +2,7 @@
 
 #include "rigs/SessionRig.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "support/BootRecorder.h"
 #include "support/TestSupport.h"
 
+#include <filesystem>
 #include <string>
 
 namespace flashwell::test {
@@ -27,6 +29,21 @@ protected:
     }
 
     QString writeFile(const QByteArray &bytes, const char *name = "fw.bin") { return writeTempFile(dir, bytes, name); }
+
+    // Whether this process holds the file at `path` open: a session that has ended keeps no handle
+    // on its firmware.
+    static bool heldOpen(const QString &path)
+    {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (canonical.isEmpty())
+            return false; // no such file
+        const std::filesystem::path target = canonical.toStdString();
+        std::error_code error;
+        for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd", error))
+            if (std::filesystem::read_symlink(fd.path(), error) == target)
+                return true;
+        return false;
+    }
 
     // The last event the session told, for failure messages.
     std::string lastEvent() const
