@@ -1,8 +1,6 @@
 #include "app/SMainMenu.h"
-#include "ui/SLoadXIB.h"
 
 #include <QAction>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -53,24 +51,6 @@ TEST(SMainMenuTest, FirstItemWithTheTagInTheFirstMenuEveryCallAfresh)
     EXPECT_EQ(SMainMenu::getMoreMenuItem()->text(), QStringLiteral("renamed"));
     delete firstMore;
     EXPECT_EQ(SMainMenu::getMoreMenuItem()->text(), QStringLiteral("more 2"));
-    SMainMenu::setMainMenu(nullptr);
-}
-
-TEST(SMainMenuTest, TheMainWindowFileCarriesTheThreeTaggedItemsAndQuit)
-{
-    std::unique_ptr<QMainWindow> window(qobject_cast<QMainWindow *>(
-        SLoadXIB::loadXibName(QStringLiteral("MainWindow"), QStringLiteral("QMainWindow"), nullptr)));
-    ASSERT_NE(window, nullptr);
-    SMainMenu::setMainMenu(window->menuBar());
-    ASSERT_NE(SMainMenu::getCheckUpdateMenuItem(), nullptr);
-    ASSERT_NE(SMainMenu::getMoreMenuItem(), nullptr);
-    ASSERT_NE(SMainMenu::getBetaMenuItem(), nullptr);
-    EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->objectName(), QStringLiteral("actionCheckUpdate"));
-    EXPECT_EQ(SMainMenu::getMoreMenuItem()->objectName(), QStringLiteral("actionUpdateManually"));
-    EXPECT_EQ(SMainMenu::getBetaMenuItem()->objectName(), QStringLiteral("actionBeta"));
-    auto *quit = window->findChild<QAction *>(QStringLiteral("actionQuit"));
-    ASSERT_NE(quit, nullptr);
-    EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     SMainMenu::setMainMenu(nullptr);
 }
 

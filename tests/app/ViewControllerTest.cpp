@@ -123,6 +123,13 @@ TEST_F(ViewControllerTest, StartsWithTheHomeScreenAloneAndArmedMenuItems)
     EXPECT_TRUE(moreEnabled());
     EXPECT_EQ(SMainMenu::getBetaMenuItem()->text(),
               localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("off"));
+    // The menu comes from the main window's interface file: the three tagged items, and Quit.
+    EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->objectName(), QStringLiteral("actionCheckUpdate"));
+    EXPECT_EQ(SMainMenu::getMoreMenuItem()->objectName(), QStringLiteral("actionUpdateManually"));
+    EXPECT_EQ(SMainMenu::getBetaMenuItem()->objectName(), QStringLiteral("actionBeta"));
+    auto *quit = window->findChild<QAction *>(QStringLiteral("actionQuit"));
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     // The home screen was loaded from its interface file, with its controls.
     EXPECT_NE(vc->homeView()->firmwaerUpdaterButton, nullptr);
 }
@@ -394,15 +401,25 @@ TEST_F(ViewControllerTest, BackAndQuitWaitForASessionThatIsIdentifyingTheBootloa
     EXPECT_FALSE(vc->updateScreen().attemptRunning());
 }
 
-TEST_F(ViewControllerTest, OnlyTheTopScreenIsReachable)
+TEST_F(ViewControllerTest, AWatchedDevicesOfferOpensItsUpdateScreenAndOnlyThatIsReachable)
 {
     lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 150;
     crane.plug();
-    clock.advance(1000);
+    clock.advance(2000);
     ASSERT_EQ(vc->homeView()->devices().size(), 1);
-    const SFenwykDevicePtr shown = vc->homeView()->devices().first();
-    vc->firmwaerUpdateClick(shown, 0);
+    const SFenwykDevicePtr shown = vc->homeView()->moreDevice();
+    EXPECT_FLOAT_EQ(shown->version(), 1.5f);
+    EXPECT_FALSE(vc->homeView()->firmwaerUpdaterButton->isHidden());
+    // The watcher's repeated reports asked for the newest release; its answer opens the offer.
+    ASSERT_TRUE(offer);
+    Firmware newer;
+    newer.type = 17;
+    newer.version = 1.6f;
+    offer(newer);
     ASSERT_EQ(top(), vc->updateView());
+    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
+    EXPECT_EQ(vc->updateScreen().device(), shown);
     EXPECT_FALSE(vc->homeView()->isVisible());
 
     // Tab goes round the update screen and never lands on the covered home screen.
@@ -421,25 +438,6 @@ TEST_F(ViewControllerTest, OnlyTheTopScreenIsReachable)
 
     vc->back();
     EXPECT_TRUE(vc->homeView()->isVisible());
-}
-
-TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
-{
-    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
-    crane.versionHundredths = 150;
-    crane.plug();
-    clock.advance(2000);
-    ASSERT_EQ(vc->homeView()->devices().size(), 1);
-    EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.5f);
-    EXPECT_FALSE(vc->homeView()->firmwaerUpdaterButton->isHidden());
-    // The watcher's repeated reports asked for the newest release; its answer opens the offer.
-    ASSERT_TRUE(offer);
-    Firmware newer;
-    newer.type = 17;
-    newer.version = 1.6f;
-    offer(newer);
-    EXPECT_EQ(top(), vc->updateView());
-    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
     crane.unplug();
     clock.advance(10);
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());

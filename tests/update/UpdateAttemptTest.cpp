@@ -13,9 +13,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -45,13 +47,7 @@ protected:
 enum class Bootloader { Classic, SecondGeneration, Hjz };
 enum class Moment { AfterSuccess, AfterAlert, OnAnOffer };
 
-struct ArrivalCase
-{
-    const char *name;
-    Bootloader bootloader;
-    Moment moment;
-    uint64_t state;
-};
+using ArrivalCase = std::tuple<Bootloader, Moment>;
 
 class BootloaderOutsideAnAttempt : public AttemptTest, public ::testing::WithParamInterface<ArrivalCase>
 {
@@ -61,13 +57,15 @@ class BootloaderOutsideAnAttempt : public AttemptTest, public ::testing::WithPar
 // attempt runs is announced and asked its version, and nothing reaches its flash.
 TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
 {
-    const ArrivalCase &c = GetParam();
+    const auto [bootloader, moment] = GetParam();
+    const uint64_t state =
+        std::array{State::kStateFinished, State::kStateReady, State::kStateOffer}.at(static_cast<std::size_t>(moment));
     QByteArray file;
-    if (c.bootloader == Bootloader::Classic) {
+    if (bootloader == Bootloader::Classic) {
         lab::ClassicFirmware fw;
         fw.data = lab::patternBytes(2048, 3);
         file = fw.build();
-    } else if (c.bootloader == Bootloader::SecondGeneration) {
+    } else if (bootloader == Bootloader::SecondGeneration) {
         file = lab::buildVela2File({{105, 0, 0x01018000, 0x9025, lab::patternBytes(3000, 4)}});
     } else {
         lab::HjzFirmware fw;
@@ -78,27 +76,27 @@ TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
     controller.SButtonClick(State::Button::Update);
     ASSERT_TRUE(controller.attemptRunning());
-    if (c.moment == Moment::AfterAlert) {
+    if (moment == Moment::AfterAlert) {
         controller.SHIDBootErrorString(nullptr, QStringLiteral("erase reply missing"));
     } else {
         controller.SHIDBootStartUpdate(nullptr);
         controller.SHIDBootStartUpdateed(nullptr);
     }
-    if (c.moment == Moment::OnAnOffer) {
+    if (moment == Moment::OnAnOffer) {
         controller.removeFromSuperview();
         controller.setState(State::kStateOffer);
         controller.setNewFirmwaer(release(1.10f));
     }
-    ASSERT_EQ(controller.state(), c.state);
+    ASSERT_EQ(controller.state(), state);
     EXPECT_FALSE(controller.attemptRunning());
 
     std::unique_ptr<lab::VirtualDeviceModel> boot;
     std::function<bool()> flashEmpty;
-    if (c.bootloader == Bootloader::Classic) {
+    if (bootloader == Bootloader::Classic) {
         auto *classic = new lab::VirtualClassicBootloader(bus);
         flashEmpty = [classic] { return classic->flash().empty() && !classic->header(); };
         boot.reset(classic);
-    } else if (c.bootloader == Bootloader::SecondGeneration) {
+    } else if (bootloader == Bootloader::SecondGeneration) {
         auto *second = new lab::VirtualVela2Bootloader(bus, 0x9025);
         second->useLabLayout();
         flashEmpty = [second] { return second->flash().empty(); };
@@ -112,22 +110,22 @@ TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
     clock.advance(10000);
     EXPECT_EQ(controller.bootState(), 1u) << "announced";
     EXPECT_TRUE(flashEmpty());
-    EXPECT_EQ(controller.state(), c.state);
+    EXPECT_EQ(controller.state(), state);
+}
+
+std::string arrivalName(const ::testing::TestParamInfo<ArrivalCase> &info)
+{
+    static const char *const bootloaders[] = {"classic", "secondGen", "hjz"};
+    static const char *const moments[] = {"AfterSuccess", "AfterAlert", "OnAnOffer"};
+    return std::string(bootloaders[static_cast<int>(std::get<0>(info.param))])
+           + moments[static_cast<int>(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryBootloader, BootloaderOutsideAnAttempt,
-    ::testing::Values(
-        ArrivalCase{"classicAfterSuccess", Bootloader::Classic, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"classicAfterAlert", Bootloader::Classic, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"classicOnAnOffer", Bootloader::Classic, Moment::OnAnOffer, State::kStateOffer},
-        ArrivalCase{"secondGenAfterSuccess", Bootloader::SecondGeneration, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"secondGenAfterAlert", Bootloader::SecondGeneration, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"secondGenOnAnOffer", Bootloader::SecondGeneration, Moment::OnAnOffer, State::kStateOffer},
-        ArrivalCase{"hjzAfterSuccess", Bootloader::Hjz, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"hjzAfterAlert", Bootloader::Hjz, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"hjzOnAnOffer", Bootloader::Hjz, Moment::OnAnOffer, State::kStateOffer}),
-    [](const auto &row) { return std::string(row.param.name); });
+    ::testing::Combine(::testing::Values(Bootloader::Classic, Bootloader::SecondGeneration, Bootloader::Hjz),
+                       ::testing::Values(Moment::AfterSuccess, Moment::AfterAlert, Moment::OnAnOffer)),
+    arrivalName);
 
 // Every way an attempt ends stops its watchdog, forgets its files and is announced once, with its
 // outcome and cause; one that ends in an alert leaves the screen ready, and no update error
