@@ -1,6 +1,8 @@
 #include "app/SMainMenu.h"
+#include "ui/SLoadXIB.h"
 
 #include <QAction>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -52,6 +54,16 @@ TEST(SMainMenuTest, FirstItemWithTheTagInTheFirstMenuEveryCallAfresh)
     delete firstMore;
     EXPECT_EQ(SMainMenu::getMoreMenuItem()->text(), QStringLiteral("more 2"));
     SMainMenu::setMainMenu(nullptr);
+}
+
+TEST(SMainMenuTest, TheMainWindowFileQuitsOnCtrlQ)
+{
+    std::unique_ptr<QMainWindow> window(qobject_cast<QMainWindow *>(
+        SLoadXIB::loadXibName(QStringLiteral("MainWindow"), QStringLiteral("QMainWindow"), nullptr)));
+    ASSERT_NE(window, nullptr);
+    auto *quit = window->findChild<QAction *>(QStringLiteral("actionQuit"));
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
 } // namespace

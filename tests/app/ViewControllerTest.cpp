@@ -123,13 +123,10 @@ TEST_F(ViewControllerTest, StartsWithTheHomeScreenAloneAndArmedMenuItems)
     EXPECT_TRUE(moreEnabled());
     EXPECT_EQ(SMainMenu::getBetaMenuItem()->text(),
               localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("off"));
-    // The menu comes from the main window's interface file: the three tagged items, and Quit.
+    // The menu comes from the main window's interface file: the three tagged items.
     EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->objectName(), QStringLiteral("actionCheckUpdate"));
     EXPECT_EQ(SMainMenu::getMoreMenuItem()->objectName(), QStringLiteral("actionUpdateManually"));
     EXPECT_EQ(SMainMenu::getBetaMenuItem()->objectName(), QStringLiteral("actionBeta"));
-    auto *quit = window->findChild<QAction *>(QStringLiteral("actionQuit"));
-    ASSERT_NE(quit, nullptr);
-    EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     // The home screen was loaded from its interface file, with its controls.
     EXPECT_NE(vc->homeView()->firmwaerUpdaterButton, nullptr);
 }
@@ -287,8 +284,6 @@ TEST_F(ViewControllerTest, AnOfferOpensTheUpdateScreenOnlyFromHome)
             EXPECT_EQ(top(), vc->updateView());
             EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
             EXPECT_EQ(vc->updateScreen().state(), State::kStateReady);
-            ASSERT_TRUE(vc->updateScreen().updateFirmwaers().has_value());
-            EXPECT_EQ(vc->updateScreen().updateFirmwaers()->size(), 1);
             EXPECT_EQ(vc->updateScreen().device(), device);
             EXPECT_EQ(server.lists.size(), listsBefore); // the offer is the list: nothing is fetched
         } else {
