@@ -1,3 +1,4 @@
+// Catches: sleep not blocked while writing or left blocked after, and a second start that does not raise the first.
 #include "app/SingleInstance.h"
 #include "app/SleepInhibitor.h"
 #include "platform/InstanceLock.h"

@@ -1,3 +1,4 @@
+// Catches: menu items found by the wrong tag or menu, a stale lookup, and a Quit without its Ctrl+Q.
 #include "app/SMainMenu.h"
 #include "ui/SLoadXIB.h"
 

@@ -1,5 +1,4 @@
-// What `flashwell` is started with: the options read in process, and --help and --version from the
-// real program with no display at all.
+// Catches: start options misread among Qt's own, and --help or --version wrong, untranslated or failing.
 #include "app/StartOptions.h"
 
 #include <QProcess>

@@ -1,3 +1,4 @@
+// Catches: screens, back button and menu out of step, a covered screen reachable, quitting or leaving mid-write.
 #include "app/ViewController.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualDinputController.h"

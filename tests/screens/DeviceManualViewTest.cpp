@@ -1,8 +1,4 @@
-// Catches: a guide that shows another row's picture or lines, a receiver's guide that is not the
-// next key's, the "F" picture chosen by the maker's word, type 1's pictures misplaced, lines that
-// do not share one left edge below the picture, an error form that misses a "3", its red or its
-// words on screen, a product without a row not given the recovery guide (or the guide before it
-// left behind), and a product shown the guide of another kind of device.
+// Catches: a guide with the wrong row, picture, lines or layout, a wrong error form, or another kind of device.
 #include "screens/DeviceManualView.h"
 #include "device/SFenwykDevice.h"
 #include "device/SFenwykDeviceDetailsTools.h"

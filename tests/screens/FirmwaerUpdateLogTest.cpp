@@ -1,6 +1,4 @@
-// Catches: a release-notes window without its OK button, colours or frame, one that OK, Space,
-// Return or Escape does not hide, loses its texts, is not released once hidden or leaks, and two
-// windows that are not each centred over the main window.
+// Catches: a release-notes window misdrawn, not hidden by OK, Space, Return or Escape, leaked, or off centre.
 #include "screens/FirmwaerUpdateLog.h"
 #include "ui/AppKitFrame.h"
 #include "ui/SButton.h"

@@ -1,7 +1,4 @@
-// Catches: a home screen that shows the wrong controls for its state, a wrong or misplaced device
-// line, a release query sent too early, for version 0 or for the wrong device, an offer for a
-// device that left, a press that opens the wrong device, a broken arrow animation or help alert,
-// and a USB hint that does not fit.
+// Catches: wrong home controls or device lines, a release query or offer for the wrong device, broken arrows.
 #include "screens/HomeView.h"
 #include "platform/Bundle.h"
 #include "platform/VirtualScheduler.h"

@@ -1,6 +1,4 @@
-// Catches: a chooser whose heading, rule, grid or document is misplaced, a grid not rebuilt (or not
-// scrolled to the top) on a new layout, names that keep the maker's word, a press that hands over
-// the wrong entry or more than the entry, and a shipped product that cannot be reached.
+// Catches: a chooser grid misplaced or not rebuilt, names with the maker's word, a press giving the wrong entry.
 #include "screens/MoreView.h"
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"

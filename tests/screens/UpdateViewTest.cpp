@@ -1,8 +1,4 @@
-// Catches: an update screen that shows the wrong controls, colours, titles or frames for its
-// controller's state, texts that do not fit in Chinese, presses that do not reach the controller,
-// list rows misplaced or not redrawn, an alert that is not window-modal, a guide that does not
-// come and go with the controller, release notes opened off centre, and a second view of the same
-// controller that falls behind.
+// Catches: an update screen not showing its controller's state, rows misplaced, presses lost, windows off centre.
 #include "screens/UpdateView.h"
 #include "VirtualDeviceModel.h"
 #include "platform/Bundle.h"

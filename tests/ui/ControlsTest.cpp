@@ -1,5 +1,4 @@
-// Catches: a label or back button drawn, named or sized wrongly, a screen not painted its grey, and
-// a control the keyboard cannot reach (or a label or selected picture it can).
+// Catches: a label or back button drawn or named wrongly, the grey not painted, a control the keyboard misses.
 #include "ui/SBackButton.h"
 #include "ui/SButton.h"
 #include "ui/SLabel.h"

@@ -1,5 +1,4 @@
-// Catches: a missing picture that is not empty or not reported once, and a picture scaled up, out
-// of proportion or off centre.
+// Catches: a missing picture not empty or not reported once, a picture scaled up, out of proportion or off centre.
 #include "ui/Picture.h"
 #include "ui/ImageView.h"
 

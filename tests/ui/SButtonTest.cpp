@@ -1,5 +1,4 @@
-// Catches: a button whose fill covers the wrong share or height, a title off centre, colours that
-// do not follow the pointer, a lost or misnamed press, and a call into a delegate that is gone.
+// Catches: a fill of the wrong share or height, a title off centre, colours that miss the pointer, a lost press.
 #include "ui/SButton.h"
 #include "platform/Bundle.h"
 

@@ -1,6 +1,4 @@
-// Catches: an interface file read into the wrong object, our own classes not built from it, a bad
-// file that gives a widget or no warning, and class names matched with or without their namespace
-// wrongly.
+// Catches: an interface file read into the wrong object, our classes not built, a bad file not refused with a warning.
 #include "ui/SLoadXIB.h"
 #include "ui/SButton.h"
 #include "ui/SLabel.h"

@@ -1,5 +1,4 @@
-// Catches: a picture that reacts while selected or not clickable, takes the focus when it should
-// not, or shows the wrong outline (or keeps one) as the pointer and the selection change.
+// Catches: a picture that reacts or takes focus when selected or not clickable, or shows the wrong outline.
 #include "ui/SMiniImageView.h"
 
 #include <QTest>

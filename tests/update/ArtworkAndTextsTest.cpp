@@ -1,6 +1,4 @@
-// Catches: a picture that the catalogue, a screen or the guide names but that is missing, empty or
-// of the wrong size, a text left untranslated, too wide for its line or naming one idea two ways,
-// and a product name that says it is something it is not.
+// Catches: a named picture missing or misdrawn, a text untranslated, too wide or naming one idea two ways.
 #include "device/SFenwykDeviceDetailsTools.h"
 #include "screens/DeviceManualView.h"
 #include "ui/Picture.h"

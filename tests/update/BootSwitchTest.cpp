@@ -1,4 +1,4 @@
-// Catches: a device switched by the wrong way or report, a switch report whose command or value does not
+// Catches: a device switched into update mode the wrong way, or with the wrong report, command or value.
 #include "update/BootSwitch.h"
 #include "device/SFenwykDevice.h"
 

@@ -1,3 +1,4 @@
+// Catches: releases misordered, offered below a device's minimum, or named, marked or noted wrongly.
 #include "update/FirmwareListRules.h"
 #include "device/SFenwykDevice.h"
 

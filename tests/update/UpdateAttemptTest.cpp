@@ -1,6 +1,4 @@
-// Guards the rules that keep an update attempt safe: nothing is written without a press, the
-// release written is the one pressed for, one attempt at a time, a restart runs under the watchdog,
-// and a bootloader that left is no way into a later update.
+// Catches: a write without a press, the wrong release written, two attempts at once, an ending unannounced.
 #include "FirmwareFileBuilder.h"
 #include "VirtualClassicBootloader.h"
 #include "VirtualHjzBootloader.h"

@@ -1,8 +1,4 @@
-// Catches: an update screen whose controls, titles or colours do not follow its state, a button
-// that does something its state forbids, release rows out of order or with two ticks, a list
-// failure without its reload, a wrong hint line, a watchdog that ends an update too early, too
-// late or not at all, a bootloader queried or restarted at the wrong moment, a switch report with
-// the wrong bytes, a product sent to the wrong session, and answers for a screen that was left.
+// Catches: controls out of step with the state, bad rows or hints, a wrong watchdog, switch report or session.
 #include "update/UpdateSessionController.h"
 #include "FirmwareFileBuilder.h"
 #include "VirtualClassicBootloader.h"
