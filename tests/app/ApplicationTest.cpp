@@ -1,3 +1,4 @@
+// Catches: a window that does not list, offer, write and bring home a demo device, or keeps no history of it.
 #include "app/Application.h"
 #include "app/AppDelegate.h"
 #include "app/SMainMenu.h"

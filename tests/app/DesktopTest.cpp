@@ -1,11 +1,7 @@
+// Catches: sleep not blocked while writing or left blocked after, and a second start that does not raise the first.
 #include "app/SingleInstance.h"
 #include "app/SleepInhibitor.h"
-#include "boot/SHIDBootHJZ.h"
-#include "boot/SHIDBootVela2.h"
-#include "device/SHIDHJZ.h"
 #include "platform/InstanceLock.h"
-#include "platform/VirtualHidBus.h"
-#include "platform/VirtualScheduler.h"
 #include "update/UpdateSessionController.h"
 
 #include <QDBusArgument>
@@ -21,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "support/EventLoop.h"
-#include "support/FakeCatalogue.h"
+#include "support/UpdateRig.h"
 
 #include <memory>
 
@@ -133,24 +129,10 @@ private:
     QtMessageHandler m_previous = nullptr;
 };
 
-class SleepInhibitorTest : public ::testing::Test
+class SleepInhibitorTest : public ::testing::Test, protected test::UpdateRig
 {
 protected:
-    SleepInhibitorTest()
-        : bus(clock)
-        , vela2({&clock, &bus})
-        , hjz({&clock, &bus})
-        , hjzWatcher({&clock, &bus})
-        , controller(UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server})
-    {}
-
-    VirtualScheduler clock;
-    VirtualHidBus bus;
-    SHIDBootVela2 vela2;
-    SHIDBootHJZ hjz;
-    SHIDHJZ hjzWatcher;
-    test::FakeCatalogue server;
-    UpdateSessionController controller;
+    UpdateSessionController controller{services()};
 };
 
 TEST_F(SleepInhibitorTest, LogindLockIsHeldFromWritingToSuccessOrFailure)
@@ -186,18 +168,12 @@ TEST_F(SleepInhibitorTest, LogindLockIsHeldFromWritingToSuccessOrFailure)
         // logind drops the lock once our descriptor is closed.
         EXPECT_TRUE(test::waitUntil([&] { return system.inhibitors().empty(); }));
     }
-}
 
-TEST_F(SleepInhibitorTest, ReleasedBeforeLogindAnswersNoLockIsLeftBehind)
-{
-    PrivateBus system;
-    ASSERT_TRUE(system.connection && system.connection->isConnected());
-    ASSERT_TRUE(system.startMockLogind());
-    SleepInhibitor inhibitor(*system.connection, QStringLiteral("Fenwyk Flashwell"));
-    SleepInhibitor::followWriting(controller, inhibitor);
+    // Released before logind answers: the late lock, listed once logind has answered (one
+    // connection delivers in order), goes as soon as the answer is dropped.
     Q_EMIT controller.progress(0);
-    Q_EMIT controller.attemptEnded(AttemptEnd{}); // before the answer arrives
-    // logind lists the lock until the late answer's descriptor is closed.
+    Q_EMIT controller.attemptEnded(AttemptEnd{});
+    EXPECT_EQ(system.inhibitors().size(), 1u);
     EXPECT_TRUE(test::waitUntil([&] { return system.inhibitors().empty(); }));
     EXPECT_FALSE(inhibitor.isHeld());
 }
@@ -246,36 +222,23 @@ TEST(SingleInstance, ASecondClaimRaisesTheFirstWindowAndTheLockOutlivesNoInstanc
         SingleInstance demo(QStringLiteral("flashwell-test-demo"), runtime.path());
         EXPECT_TRUE(demo.claim());
 
+        // The second start's activation token goes with its request, and the first hands it to
+        // the platform (Qt's Wayland plugin reads XDG_ACTIVATION_TOKEN when the window asks to
+        // be activated): only the raise may put it back.
+        qunsetenv("DESKTOP_STARTUP_ID");
+        qputenv("XDG_ACTIVATION_TOKEN", "token-from-the-launcher");
         SingleInstance second(QStringLiteral("flashwell-test"), runtime.path());
         EXPECT_FALSE(second.claim());
+        qunsetenv("XDG_ACTIVATION_TOKEN");
         EXPECT_TRUE(second.holderAnswered());
         ASSERT_TRUE(test::waitUntil([&] { return window.isVisible(); }));
         EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+        EXPECT_EQ(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArrayLiteral("token-from-the-launcher"));
+        qunsetenv("XDG_ACTIVATION_TOKEN");
     }
     // The first instance has ended: the next start runs.
     SingleInstance next(QStringLiteral("flashwell-test"), runtime.path());
     EXPECT_TRUE(next.claim());
-}
-
-// The second start's activation token reaches the first, which hands it to the platform (Qt's
-// Wayland plugin reads XDG_ACTIVATION_TOKEN when the window asks to be activated).
-TEST(SingleInstance, TheSecondStartsActivationTokenGoesWithTheRaise)
-{
-    QTemporaryDir runtime;
-    ASSERT_TRUE(runtime.isValid());
-    QWidget window;
-    SingleInstance first(QStringLiteral("flashwell-token-test"), runtime.path());
-    ASSERT_TRUE(first.claim());
-    first.raiseOnRequest(&window);
-    qunsetenv("DESKTOP_STARTUP_ID");
-    qputenv("XDG_ACTIVATION_TOKEN", "token-from-the-launcher");
-    SingleInstance second(QStringLiteral("flashwell-token-test"), runtime.path());
-    EXPECT_FALSE(second.claim());
-    // Only the raise may put it back.
-    qunsetenv("XDG_ACTIVATION_TOKEN");
-    ASSERT_TRUE(test::waitUntil([&] { return window.isVisible(); }));
-    EXPECT_EQ(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArrayLiteral("token-from-the-launcher"));
-    qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 // flashwell-cli holds the same lock while it updates, with nobody listening: the window does not

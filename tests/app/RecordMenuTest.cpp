@@ -1,5 +1,4 @@
-// "Record the next update…": where it sits, that it asks where to save, and what happens when
-// the recording cannot begin.
+// Catches: a record item out of place, a recording begun before a file is chosen, a failure to begin not shown.
 #include "app/Application.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// Catches: menu items found by the wrong tag or menu, a stale lookup, and a Quit without its Ctrl+Q.
 #include "app/SMainMenu.h"
 #include "ui/SLoadXIB.h"
 
@@ -56,22 +57,14 @@ TEST(SMainMenuTest, FirstItemWithTheTagInTheFirstMenuEveryCallAfresh)
     SMainMenu::setMainMenu(nullptr);
 }
 
-TEST(SMainMenuTest, TheMainWindowFileCarriesTheThreeTaggedItemsAndQuit)
+TEST(SMainMenuTest, TheMainWindowFileQuitsOnCtrlQ)
 {
     std::unique_ptr<QMainWindow> window(qobject_cast<QMainWindow *>(
         SLoadXIB::loadXibName(QStringLiteral("MainWindow"), QStringLiteral("QMainWindow"), nullptr)));
     ASSERT_NE(window, nullptr);
-    SMainMenu::setMainMenu(window->menuBar());
-    ASSERT_NE(SMainMenu::getCheckUpdateMenuItem(), nullptr);
-    ASSERT_NE(SMainMenu::getMoreMenuItem(), nullptr);
-    ASSERT_NE(SMainMenu::getBetaMenuItem(), nullptr);
-    EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->objectName(), QStringLiteral("actionCheckUpdate"));
-    EXPECT_EQ(SMainMenu::getMoreMenuItem()->objectName(), QStringLiteral("actionUpdateManually"));
-    EXPECT_EQ(SMainMenu::getBetaMenuItem()->objectName(), QStringLiteral("actionBeta"));
     auto *quit = window->findChild<QAction *>(QStringLiteral("actionQuit"));
     ASSERT_NE(quit, nullptr);
     EXPECT_EQ(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-    SMainMenu::setMainMenu(nullptr);
 }
 
 } // namespace

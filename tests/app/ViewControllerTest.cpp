@@ -1,3 +1,4 @@
+// Catches: screens, back button and menu out of step, a covered screen reachable, quitting or leaving mid-write.
 #include "app/ViewController.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
@@ -33,7 +34,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ShippedDevices.h"
 #include "support/TestSupport.h"
+#include "support/UpdateRig.h"
 #include "support/WidgetTestSupport.h"
 
 #include <memory>
@@ -48,37 +51,9 @@ QString localized(const char *key)
     return Bundle::localizedString(key);
 }
 
-// A server that records what it is asked and never answers.
-class SilentCatalogue final : public FirmwareCatalogueClient
+SFenwykDevicePtr attached(uint16_t pid)
 {
-public:
-    int lists = 0;
-    void getUpdateFirmwaerWithType(int, QObject *, ListSuccess, Failure, Ended) override { ++lists; }
-    void dowmFirmwaerFile(const Firmware &, QObject *, PathSuccess, Failure, Ended) override {}
-};
-
-SFenwykDataDetailsPtr entryForPid(uint16_t pid)
-{
-    for (const auto &e : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs())
-        if (e->pid == pid)
-            return e;
-    return nullptr;
-}
-
-SFenwykDevicePtr picked(uint16_t pid)
-{
-    auto d = std::make_shared<SFenwykDevice>();
-    d->setDetails(entryForPid(pid));
-    return d;
-}
-
-SFenwykDevicePtr attached(uint16_t pid, float version = 1.0f)
-{
-    auto d = picked(pid);
-    d->pid = pid;
-    d->vid = 0x2DC8;
-    d->setVersion(version);
-    return d;
+    return test::shippedDevice(pid);
 }
 
 QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
@@ -89,43 +64,44 @@ QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
     return nullptr;
 }
 
-class ViewControllerTest : public ::testing::Test
+class ViewControllerTest : public ::testing::Test, protected test::UpdateRig
 {
 protected:
     ViewControllerTest()
-        : bus(clock)
-        , vela2({&clock, &bus})
-        , hjz({&clock, &bus})
-        , hjzWatcher({&clock, &bus})
     {
         UserDefaults::standard().removeObjectForKey(QStringLiteral("UserDefaults_isBeta"));
+        server.downloadMode = test::FakeCatalogue::Download::Wait;
+        open();
+    }
+    ~ViewControllerTest() override
+    {
+        close();
+        UserDefaults::standard().removeObjectForKey(QStringLiteral("UserDefaults_isBeta"));
+    }
+    // The main window as the application builds it, on the rig; `historyPath` as the program's.
+    void open(const QString &historyPath = {})
+    {
         ViewController::Services services;
-        services.platform = {&clock, &bus};
-        services.update = [this] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
+        services.platform = VirtualRig::services();
+        services.update = [this] { return UpdateRig::services(); };
         services.home.recordActivity = [](int) {};
         services.home.getNewVersion = [this](int, float, int, const QObject *, SHttp::FirmwareSuccess ok,
                                              SHttp::Failure) { offer = std::move(ok); };
         services.terminate = [this](int status) { terminated.push_back(status); };
+        services.historyPath = historyPath;
         window = Application::createMainWindow(std::move(services), appDelegate);
         vc = Application::controllerOf(*window);
         window->show();
     }
-    ~ViewControllerTest() override
+    void close()
     {
         window.reset();
         SMainMenu::setMainMenu(nullptr);
-        UserDefaults::standard().removeObjectForKey(QStringLiteral("UserDefaults_isBeta"));
     }
 
     QWidget *top() const { return vc->views().isEmpty() ? nullptr : vc->views().last(); }
     bool moreEnabled() const { return SMainMenu::getMoreMenuItem()->isEnabled(); }
 
-    VirtualScheduler clock;
-    VirtualHidBus bus;
-    SHIDBootVela2 vela2;
-    SHIDBootHJZ hjz;
-    SHIDHJZ hjzWatcher;
-    SilentCatalogue server;
     AppDelegate appDelegate;
     SHttp::FirmwareSuccess offer;
     std::vector<int> terminated;
@@ -148,6 +124,10 @@ TEST_F(ViewControllerTest, StartsWithTheHomeScreenAloneAndArmedMenuItems)
     EXPECT_TRUE(moreEnabled());
     EXPECT_EQ(SMainMenu::getBetaMenuItem()->text(),
               localized("Includebetabuilds") + QStringLiteral("  :    ") + localized("off"));
+    // The menu comes from the main window's interface file: the three tagged items.
+    EXPECT_EQ(SMainMenu::getCheckUpdateMenuItem()->objectName(), QStringLiteral("actionCheckUpdate"));
+    EXPECT_EQ(SMainMenu::getMoreMenuItem()->objectName(), QStringLiteral("actionUpdateManually"));
+    EXPECT_EQ(SMainMenu::getBetaMenuItem()->objectName(), QStringLiteral("actionBeta"));
     // The home screen was loaded from its interface file, with its controls.
     EXPECT_NE(vc->homeView()->firmwaerUpdaterButton, nullptr);
 }
@@ -212,7 +192,7 @@ TEST_F(ViewControllerTest, ChooserPicksFollowTheAttachedDeviceAndOpenTheGuideFor
             vc->addSFenwykDevice(device);
         vc->moreClick();
         ASSERT_EQ(top(), vc->moreView());
-        const SFenwykDevicePtr choice = picked(row.pickedPid);
+        const SFenwykDevicePtr choice = test::chosenProduct(row.pickedPid);
         vc->MoreViewClick(choice, vc->moreView());
         ASSERT_EQ(top(), vc->updateView());
         EXPECT_EQ(vc->updateScreen().device(), row.expectAttached ? device : choice);
@@ -224,7 +204,7 @@ TEST_F(ViewControllerTest, ChooserPicksFollowTheAttachedDeviceAndOpenTheGuideFor
     }
 }
 
-TEST_F(ViewControllerTest, ABootloaderDeviceOnTheBusPushesTheChooserFromTheStart)
+TEST_F(ViewControllerTest, ABootloaderDevicePushesTheChooserOnlyFromHome)
 {
     // Nothing but the home screen was ever shown: the update screen's sessions listen already.
     lab::VirtualClassicBootloader bootloader(bus);
@@ -232,12 +212,6 @@ TEST_F(ViewControllerTest, ABootloaderDeviceOnTheBusPushesTheChooserFromTheStart
     clock.advance(1000);
     EXPECT_EQ(top(), vc->moreView());
     EXPECT_FALSE(moreEnabled());
-}
-
-TEST_F(ViewControllerTest, ABootloaderDevicePushesTheChooserOnlyFromHome)
-{
-    vc->addBootDevice(&vc->updateScreen());
-    EXPECT_EQ(top(), vc->moreView());
     vc->back();
     vc->firmwaerUpdateClick(attached(0x3100), 0);
     vc->addBootDevice(&vc->updateScreen());
@@ -265,7 +239,7 @@ TEST_F(ViewControllerTest, BackRespectsWritingAndLeavesAFinishedUpdateStraightHo
         SCOPED_TRACE(row.what);
         if (row.viaChooser) {
             vc->moreClick();
-            vc->MoreViewClick(picked(0x3100), vc->moreView());
+            vc->MoreViewClick(test::chosenProduct(0x3100), vc->moreView());
         } else {
             vc->firmwaerUpdateClick(attached(0x3100), 0);
         }
@@ -304,17 +278,15 @@ TEST_F(ViewControllerTest, AnOfferOpensTheUpdateScreenOnlyFromHome)
         SCOPED_TRACE(row.what);
         row.before();
         const qsizetype depth = vc->views().size();
-        const int listsBefore = server.lists;
+        const std::size_t listsBefore = server.lists.size();
         vc->hasNewFirmwaerVersion(device, newer);
         if (row.opens) {
             // Offered, and its first layout pass has run: state 0 with the offer as the whole list.
             EXPECT_EQ(top(), vc->updateView());
             EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
             EXPECT_EQ(vc->updateScreen().state(), State::kStateReady);
-            ASSERT_TRUE(vc->updateScreen().updateFirmwaers().has_value());
-            EXPECT_EQ(vc->updateScreen().updateFirmwaers()->size(), 1);
             EXPECT_EQ(vc->updateScreen().device(), device);
-            EXPECT_EQ(server.lists, listsBefore); // the offer is the list: nothing is fetched
+            EXPECT_EQ(server.lists.size(), listsBefore); // the offer is the list: nothing is fetched
         } else {
             EXPECT_EQ(vc->views().size(), depth);
             EXPECT_FALSE(vc->updateScreen().isSetNewFirmware());
@@ -425,15 +397,25 @@ TEST_F(ViewControllerTest, BackAndQuitWaitForASessionThatIsIdentifyingTheBootloa
     EXPECT_FALSE(vc->updateScreen().attemptRunning());
 }
 
-TEST_F(ViewControllerTest, OnlyTheTopScreenIsReachable)
+TEST_F(ViewControllerTest, AWatchedDevicesOfferOpensItsUpdateScreenAndOnlyThatIsReachable)
 {
     lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
+    crane.versionHundredths = 150;
     crane.plug();
-    clock.advance(1000);
+    clock.advance(2000);
     ASSERT_EQ(vc->homeView()->devices().size(), 1);
-    const SFenwykDevicePtr shown = vc->homeView()->devices().first();
-    vc->firmwaerUpdateClick(shown, 0);
+    const SFenwykDevicePtr shown = vc->homeView()->moreDevice();
+    EXPECT_FLOAT_EQ(shown->version(), 1.5f);
+    EXPECT_FALSE(vc->homeView()->firmwaerUpdaterButton->isHidden());
+    // The watcher's repeated reports asked for the newest release; its answer opens the offer.
+    ASSERT_TRUE(offer);
+    Firmware newer;
+    newer.type = 17;
+    newer.version = 1.6f;
+    offer(newer);
     ASSERT_EQ(top(), vc->updateView());
+    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
+    EXPECT_EQ(vc->updateScreen().device(), shown);
     EXPECT_FALSE(vc->homeView()->isVisible());
 
     // Tab goes round the update screen and never lands on the covered home screen.
@@ -452,25 +434,6 @@ TEST_F(ViewControllerTest, OnlyTheTopScreenIsReachable)
 
     vc->back();
     EXPECT_TRUE(vc->homeView()->isVisible());
-}
-
-TEST_F(ViewControllerTest, WatcherReportsReachTheHomeScreen)
-{
-    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
-    crane.versionHundredths = 150;
-    crane.plug();
-    clock.advance(2000);
-    ASSERT_EQ(vc->homeView()->devices().size(), 1);
-    EXPECT_FLOAT_EQ(vc->homeView()->moreDevice()->version(), 1.5f);
-    EXPECT_FALSE(vc->homeView()->firmwaerUpdaterButton->isHidden());
-    // The watcher's repeated reports asked for the newest release; its answer opens the offer.
-    ASSERT_TRUE(offer);
-    Firmware newer;
-    newer.type = 17;
-    newer.version = 1.6f;
-    offer(newer);
-    EXPECT_EQ(top(), vc->updateView());
-    EXPECT_TRUE(vc->updateScreen().isSetNewFirmware());
     crane.unplug();
     clock.advance(10);
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());
@@ -495,26 +458,13 @@ TEST_F(ViewControllerTest, ADeviceTheCatalogueDoesNotKnowIsListedAndCanBeOpened)
     EXPECT_TRUE(vc->homeView()->devices().isEmpty());
 }
 
-TEST(ViewControllerMenu, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
+TEST_F(ViewControllerTest, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
 {
-    VirtualScheduler clock;
-    VirtualHidBus bus(clock);
-    SHIDBootVela2 vela2({&clock, &bus});
-    SHIDBootHJZ hjz({&clock, &bus});
-    SHIDHJZ hjzWatcher({&clock, &bus});
-    SilentCatalogue server;
     QTemporaryDir dir;
     for (const bool withHistory : {false, true}) {
         SCOPED_TRACE(withHistory);
-        ViewController::Services services;
-        services.platform = {&clock, &bus};
-        services.update = [&] { return UpdateServices{{&clock, &bus}, &vela2, &hjz, &hjzWatcher, &server}; };
-        services.home.recordActivity = [](int) {};
-        services.home.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
-        if (withHistory)
-            services.historyPath = dir.filePath(QStringLiteral("history.jsonl"));
-        AppDelegate appDelegate;
-        std::unique_ptr<QMainWindow> window = Application::createMainWindow(std::move(services), appDelegate);
+        close();
+        open(withHistory ? dir.filePath(QStringLiteral("history.jsonl")) : QString());
         auto *item = window->findChild<QAction *>(QStringLiteral("actionHistory"));
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->isVisible(), withHistory);
@@ -524,9 +474,8 @@ TEST(ViewControllerMenu, UpdateHistoryOpensFromTheMenuOnlyWhenThereIsAHistory)
             auto *dialog = window->findChild<QDialog *>(QStringLiteral("historyDialog"));
             ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+            EXPECT_TRUE(dialog->isVisible());
         }
-        window.reset();
-        SMainMenu::setMainMenu(nullptr);
     }
 }
 
@@ -548,9 +497,18 @@ TEST_F(ViewControllerTest, ADeviceThatCannotBeOpenedIsNamedUnderTheListUntilItOp
     ASSERT_FALSE(home->openFailureLine->isHidden());
     const QString text = home->openFailureLine->text();
     EXPECT_EQ(text, HomeView::openFailureText(*device));
-    EXPECT_TRUE(text.contains(entryForPid(0x3100)->name())) << text.toStdString();
+    EXPECT_TRUE(text.contains(test::shippedEntry(0x3100)->name())) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("3100"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("70-flashwell.rules"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1Char('%'))) << text.toStdString();
+    {
+        test::ScopedTranslations chinese(QStringLiteral("zh_CN"));
+        const QString zh = HomeView::openFailureText(*device);
+        EXPECT_TRUE(zh.contains(QRegularExpression(QStringLiteral("\\p{Han}")))) << zh.toStdString();
+        EXPECT_FALSE(zh.contains(QLatin1Char('%'))) << zh.toStdString();
+        EXPECT_TRUE(zh.contains(QStringLiteral("70-flashwell.rules"))) << zh.toStdString();
+        EXPECT_NE(zh, text);
+    }
     // Under the device list, inside the screen.
     const QRect line = home->openFailureLine->geometry();
     EXPECT_GE(line.top(), home->FindsView->geometry().bottom());
@@ -568,21 +526,4 @@ TEST_F(ViewControllerTest, ADeviceThatCannotBeOpenedIsNamedUnderTheListUntilItOp
     crane.unplug();
     clock.advance(10);
     EXPECT_TRUE(home->openFailureLine->isHidden());
-}
-
-TEST_F(ViewControllerTest, TheCannotBeOpenedLineIsWrittenInBothLanguages)
-{
-    lab::VirtualDinputController crane(bus, 0x3100, 0x2DC8, QStringLiteral("Fenwyk Crane"));
-    HidDevice *device = crane.plug();
-    std::map<QString, QString> texts;
-    for (const char *language : {"en", "zh_CN"}) {
-        test::ScopedTranslations translations(QString::fromLatin1(language));
-        const QString text = HomeView::openFailureText(*device);
-        EXPECT_FALSE(text.contains(QStringLiteral("cannotOpenDevice"))) << language;
-        EXPECT_FALSE(text.contains(QStringLiteral("%1"))) << language;
-        EXPECT_TRUE(text.contains(QStringLiteral("70-flashwell.rules"))) << language;
-        texts[QString::fromLatin1(language)] = text;
-    }
-    EXPECT_TRUE(texts[QStringLiteral("zh_CN")].contains(QRegularExpression(QStringLiteral("\\p{Han}"))));
-    EXPECT_NE(texts[QStringLiteral("en")], texts[QStringLiteral("zh_CN")]);
 }

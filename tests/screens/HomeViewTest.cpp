@@ -1,5 +1,5 @@
+// Catches: wrong home controls or device lines, a release query or offer for the wrong device, broken arrows.
 #include "screens/HomeView.h"
-#include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "platform/VirtualScheduler.h"
 #include "ui/AppKitFrame.h"
@@ -12,34 +12,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ShippedDevices.h"
 #include "support/TestSupport.h"
 #include "support/WidgetTestSupport.h"
 
 #include <memory>
 
 using namespace flashwell;
+using flashwell::test::shippedDevice;
 
 namespace {
-
-SFenwykDataDetailsPtr entryForPid(uint16_t pid)
-{
-    for (const auto &e : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs())
-        if (e->pid == pid)
-            return e;
-    return nullptr;
-}
-
-SFenwykDevicePtr device(uint16_t pid, float version, uint16_t beta = 0)
-{
-    auto d = std::make_shared<SFenwykDevice>();
-    d->pid = pid;
-    d->vid = 0x2DC8;
-    d->deviceName = QStringLiteral("USB Gamepad");
-    d->setDetails(entryForPid(pid));
-    d->setVersion(version);
-    d->beta = beta;
-    return d;
-}
 
 class RecordingHomeDelegate final : public QObject, public HomeViewDelegate
 {
@@ -62,9 +44,7 @@ class HomeViewTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        host.resize(800, 560);
-        HomeView::registerClass();
-        home = qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), &host));
+        home = load(host);
         ASSERT_NE(home, nullptr);
         HomeView::Server server;
         server.recordActivity = [this](int type) { activity.push_back(type); };
@@ -77,8 +57,18 @@ protected:
         home->awakeFromNib(clock, server);
         home->setDelegate(&delegate);
     }
+    static HomeView *load(QWidget &into)
+    {
+        into.resize(800, 560);
+        HomeView::registerClass();
+        return qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), &into));
+    }
+    QList<QAbstractButton *> lines() const
+    {
+        return home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
-    VirtualScheduler clock;
+    VirtualScheduler clock; // outlives the screens, which stop their animation on the way out
     QWidget host;
     HomeView *home = nullptr;
     RecordingHomeDelegate delegate;
@@ -91,24 +81,19 @@ protected:
 TEST_F(HomeViewTest, WaitingAndFoundStatesShowTheirControls)
 {
     ASSERT_TRUE(home->firmwaerUpdaterButton && home->usb && home->FindsView && home->usbView && home->helpButton);
-    struct Row
-    {
-        int devices;
-        bool found;
-    };
-    auto d = device(0x3100, 1.5f);
-    for (const Row row : {Row{0, false}, Row{1, true}, Row{0, false}}) {
-        SCOPED_TRACE(row.devices);
-        if (row.devices == 1)
+    auto d = shippedDevice(0x3100, 1.5f);
+    for (const bool found : {false, true, false}) {
+        SCOPED_TRACE(found);
+        if (found)
             home->addSFenwykDevice(d);
         else
             home->removeSFenwykDevice(d);
         home->refresh();
-        EXPECT_EQ(home->usb->isHidden(), row.found);
-        EXPECT_EQ(home->usbView->isHidden(), row.found);
-        EXPECT_EQ(home->helpButton->isHidden(), row.found);
-        EXPECT_EQ(home->FindsView->isHidden(), !row.found);
-        EXPECT_EQ(home->firmwaerUpdaterButton->isHidden(), !row.found);
+        EXPECT_EQ(home->usb->isHidden(), found);
+        EXPECT_EQ(home->usbView->isHidden(), found);
+        EXPECT_EQ(home->helpButton->isHidden(), found);
+        EXPECT_EQ(home->FindsView->isHidden(), !found);
+        EXPECT_EQ(home->firmwaerUpdaterButton->isHidden(), !found);
     }
     // Other state values change nothing.
     home->setState(7);
@@ -116,66 +101,62 @@ TEST_F(HomeViewTest, WaitingAndFoundStatesShowTheirControls)
     EXPECT_EQ(test::pointSizedFonts(*home), QStringList());
 }
 
-TEST_F(HomeViewTest, DeviceLines)
+TEST_F(HomeViewTest, DeviceLinesAre25PointsApartAndSayNameVersionAndBeta)
 {
     const QString connect = Bundle::localizedString("Connect");
-    auto unknown = std::make_shared<SFenwykDevice>();
-    unknown->pid = 0x7777;
-    unknown->deviceName = QStringLiteral("Mystery Pad");
-    unknown->setVersion(2.0f);
-    struct Row
+    const struct
     {
         SFenwykDevicePtr device;
         QString expected;
+    } rows[] = {
+        {shippedDevice(0x3100, 1.5f), QStringLiteral("Fenwyk Crane V1.50  ") + connect},
+        {shippedDevice(0x3100, 1.2f, 3), QStringLiteral("Fenwyk Crane V1.20 beta 3 ") + connect},
+        {shippedDevice(0x3103, 0.0f), QStringLiteral("Fenwyk Swift Receiver ") + connect},
+        {shippedDevice(0x3103, 1.0f), QStringLiteral("Fenwyk Swift Receiver V1.00  ") + connect},
+        {shippedDevice(0x3100, 0.0f), QStringLiteral("Fenwyk Crane V0.00  ") + connect},
+        {shippedDevice(0x7777, 2.0f), QStringLiteral("USB Gamepad V2.00  ") + connect}, // not in the catalogue
     };
-    const Row rows[] = {
-        {device(0x3100, 1.5f), QStringLiteral("Fenwyk Crane V1.50  ") + connect},
-        {device(0x3100, 1.2f, 3), QStringLiteral("Fenwyk Crane V1.20 beta 3 ") + connect},
-        {device(0x3103, 0.0f), QStringLiteral("Fenwyk Swift Receiver ") + connect},
-        {device(0x3103, 1.0f), QStringLiteral("Fenwyk Swift Receiver V1.00  ") + connect},
-        {device(0x3100, 0.0f), QStringLiteral("Fenwyk Crane V0.00  ") + connect},
-        {unknown, QStringLiteral("Mystery Pad V2.00  ") + connect},
-    };
-    for (const Row &row : rows)
+    for (const auto &row : rows)
         EXPECT_EQ(HomeView::deviceLine(*row.device), row.expected);
-}
 
-TEST_F(HomeViewTest, OneLinePerDevice25PointsApart)
-{
-    home->addSFenwykDevice(device(0x3100, 1.5f));
-    home->addSFenwykDevice(device(0x9025, 2.0f));
-    const auto labels = home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
-    ASSERT_EQ(labels.size(), 2);
+    auto crane = shippedDevice(0x3100, 1.5f);
+    home->addSFenwykDevice(crane);
+    home->addSFenwykDevice(shippedDevice(0x9025, 2.0f));
+    ASSERT_EQ(lines().size(), 2);
     const qreal originY = AppKitFrame::frame(home->FindsView).y();
     for (int i = 0; i < 2; ++i) {
-        const QRectF frame = AppKitFrame::frame(labels[i]);
+        const QRectF frame = AppKitFrame::frame(lines()[i]);
         EXPECT_EQ(frame.x(), 0);
         EXPECT_EQ(frame.width(), home->FindsView->width());
         EXPECT_EQ(frame.y(), originY - 25 * (i + 1)) << i;
         EXPECT_TRUE(
-            labels[i]->text().startsWith(i == 0 ? QStringLiteral("Fenwyk Crane") : QStringLiteral("Fenwyk Tern")));
+            lines()[i]->text().startsWith(i == 0 ? QStringLiteral("Fenwyk Crane") : QStringLiteral("Fenwyk Tern")));
     }
-    // A refresh rebuilds the lines rather than adding more.
+    // A refresh rebuilds the lines rather than adding more; removing a device the screen does not
+    // hold (another record of the same product, or none) changes nothing.
     home->refresh();
-    EXPECT_EQ(home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly).size(), 2);
+    home->removeSFenwykDevice(shippedDevice(0x3100, 1.5f));
+    home->removeSFenwykDevice(nullptr);
+    EXPECT_EQ(lines().size(), 2);
+    EXPECT_EQ(home->moreDevice(), crane);
 }
 
 TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZero)
 {
-    struct Row
+    const struct
     {
         const char *what;
         SFenwykDevicePtr device;
         int reports;
         std::vector<float> queried;
+    } rows[] = {
+        {"first report only", shippedDevice(0x3100, 1.5f), 1, {}},
+        {"second report asks, rounded", shippedDevice(0x3100, 1.2345f), 2, {1.23f}},
+        {"each repeat asks again", shippedDevice(0x3100, 1.10f), 3, {1.10f, 1.10f}},
+        {"version 0 never asks", shippedDevice(0x3100, 0.0f), 3, {}},
+        {"a product the catalogue does not know never asks", shippedDevice(0x7777, 1.0f), 3, {}},
     };
-    const Row rows[] = {
-        {"first report only", device(0x3100, 1.5f), 1, {}},
-        {"second report asks, rounded", device(0x3100, 1.2345f), 2, {1.23f}},
-        {"each repeat asks again", device(0x3100, 1.10f), 3, {1.10f, 1.10f}},
-        {"version 0 never asks", device(0x3100, 0.0f), 3, {}},
-    };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         queries.clear();
         activity.clear();
@@ -187,8 +168,9 @@ TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZe
             EXPECT_FLOAT_EQ(queries[i].version, row.queried[i]);
             EXPECT_EQ(queries[i].beta, 0);
         }
-        // The activity report goes out on every report, before anything else.
-        EXPECT_EQ(activity, std::vector<int>(static_cast<std::size_t>(row.reports), 17));
+        // The activity report goes out on every report of a known product, before anything else.
+        const int known = row.device->details() ? row.reports : 0;
+        EXPECT_EQ(activity, std::vector<int>(static_cast<std::size_t>(known), 17));
         home->removeSFenwykDevice(row.device);
     }
     EXPECT_TRUE(home->devices().isEmpty());
@@ -196,14 +178,17 @@ TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZe
 
 TEST_F(HomeViewTest, EachDeviceGetsItsOwnOfferAndCanBeChosen)
 {
-    auto first = device(0x3100, 1.0f);
-    auto second = device(0x9025, 1.0f, 2);
+    auto first = shippedDevice(0x3100, 1.0f);
+    auto second = shippedDevice(0x9025, 1.0f, 2);
     home->addSFenwykDevice(first);
     home->addSFenwykDevice(second);
     home->addSFenwykDevice(second); // the second device's repeat asks for its own type
     ASSERT_EQ(queries.size(), 1u);
     EXPECT_EQ(queries[0].type, 37);
     EXPECT_EQ(queries[0].beta, 2);
+    // A failed reply offers nothing.
+    pendingFail(HttpError{});
+    EXPECT_TRUE(delegate.offers.empty());
     Firmware offer;
     offer.version = 1.1f;
     pendingOk(offer);
@@ -220,59 +205,40 @@ TEST_F(HomeViewTest, EachDeviceGetsItsOwnOfferAndCanBeChosen)
 
     // The big button opens the first device; each line opens its own, by pointer or keyboard.
     QTest::mouseClick(home->firmwaerUpdaterButton, Qt::LeftButton);
-    const auto lines = home->FindsView->findChildren<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[1]->accessibleName(), HomeView::deviceLine(*second));
-    EXPECT_NE(lines[1]->focusPolicy() & Qt::TabFocus, 0);
-    QTest::mouseClick(lines[1], Qt::LeftButton);
-    lines[0]->setFocus();
-    QTest::keyClick(lines[0], Qt::Key_Return);
+    ASSERT_EQ(lines().size(), 2);
+    EXPECT_EQ(lines()[1]->accessibleName(), HomeView::deviceLine(*second));
+    EXPECT_NE(lines()[1]->focusPolicy() & Qt::TabFocus, 0);
+    QTest::mouseClick(lines()[1], Qt::LeftButton);
+    lines()[0]->setFocus();
+    QTest::keyClick(lines()[0], Qt::Key_Return);
     ASSERT_EQ(delegate.clicks.size(), 3u);
     EXPECT_EQ(delegate.clicks[0].first, first);
     EXPECT_EQ(delegate.clicks[1].first, second);
     EXPECT_EQ(delegate.clicks[2].first, first);
     for (const auto &click : delegate.clicks)
         EXPECT_EQ(click.second, 0);
-}
 
-TEST_F(HomeViewTest, FailedServerReplyOrAnEmptyListMakesNoOffer)
-{
-    auto d = device(0x3100, 1.0f);
-    home->addSFenwykDevice(d);
-    home->addSFenwykDevice(d);
-    ASSERT_TRUE(pendingFail);
-    pendingFail(HttpError{});
-    EXPECT_TRUE(delegate.offers.empty());
     // An answer arriving after the last device left offers nothing either.
-    home->removeSFenwykDevice(d);
+    home->addSFenwykDevice(first);
+    home->removeSFenwykDevice(first);
+    home->removeSFenwykDevice(second);
     pendingOk(Firmware{});
-    EXPECT_TRUE(delegate.offers.empty());
-}
-
-TEST_F(HomeViewTest, RemovalOfAnUnknownDeviceIsIgnored)
-{
-    auto d = device(0x3100, 1.0f);
-    home->addSFenwykDevice(d);
-    home->removeSFenwykDevice(device(0x3100, 1.0f)); // same product, another record
-    home->removeSFenwykDevice(nullptr);
-    EXPECT_EQ(home->devices().size(), 1);
-    EXPECT_EQ(home->moreDevice(), d);
+    EXPECT_EQ(delegate.offers.size(), 1u);
 }
 
 TEST_F(HomeViewTest, ArrowsAnimateEvery1800MsIn500MsSteps)
 {
-    struct Row
+    const struct
     {
         int64_t atMs;
         bool a1, a2, a3;
-    };
-    // The animation ran once when the screen woke up, at time 0.
-    const Row rows[] = {
+    } rows[] = {
+        // The animation ran once when the screen woke up, at time 0.
         {0, false, false, true},     {499, false, false, true},   {500, false, true, true},   {1000, true, true, true},
         {1500, false, false, false}, {1799, false, false, false}, {1800, false, false, true}, {2300, false, true, true},
         {2800, true, true, true},    {3300, false, false, false},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         clock.advance(row.atMs - clock.nowMs());
         SCOPED_TRACE(row.atMs);
         EXPECT_EQ(!home->arrow01->isHidden(), row.a1);
@@ -293,38 +259,15 @@ TEST_F(HomeViewTest, HelpButtonOpensAWindowModalAlert)
     alert->close();
 }
 
-TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
-{
-    VirtualScheduler clock;
-    HomeView bare;
-    test::WarningCounter warnings;
-    HomeView::Server quiet;
-    quiet.recordActivity = [](int) {};
-    quiet.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
-    bare.awakeFromNib(clock, quiet);
-    EXPECT_EQ(warnings.count(), 8);
-    auto d = device(0x3100, 1.0f);
-    bare.addSFenwykDevice(d);
-    bare.addSFenwykDevice(d);
-    clock.advance(4000);
-    bare.firmwaerUpdateClick();
-    EXPECT_EQ(bare.moreDevice(), d);
-}
-
-} // namespace
-
-TEST(HomeViewHint, TheUsbHintFitsItsLabelInBothLanguages)
+TEST_F(HomeViewTest, TheUsbHintFitsItsLabelInBothLanguages)
 {
     for (const char *language : {"en", "zh_CN"}) {
-        flashwell::test::ScopedTranslations translations{QString::fromLatin1(language)};
-        VirtualScheduler clock; // outlives the screen, which stops its animation on the way out
-        QWidget host;
-        host.resize(800, 560);
-        HomeView::registerClass();
-        auto *home = qobject_cast<HomeView *>(SLoadXIB::loadXibName(QStringLiteral("HomeView"), &host));
-        ASSERT_NE(home, nullptr);
-        home->awakeFromNib(clock, HomeView::Server{});
-        const QLabel *usb = home->usb;
+        test::ScopedTranslations translations{QString::fromLatin1(language)};
+        QWidget other;
+        HomeView *translated = load(other);
+        ASSERT_NE(translated, nullptr);
+        translated->awakeFromNib(clock, HomeView::Server{});
+        const QLabel *usb = translated->usb;
         ASSERT_NE(usb, nullptr);
         // At a desktop's 96 dots per inch (the offscreen platform has fewer), a line longer than
         // the label must wrap, and the wrapped lines must fit its height.
@@ -339,3 +282,23 @@ TEST(HomeViewHint, TheUsbHintFitsItsLabelInBothLanguages)
         EXPECT_LE(needed.width(), area.width()) << language;
     }
 }
+
+TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
+{
+    VirtualScheduler clock;
+    HomeView bare;
+    test::WarningCounter warnings;
+    HomeView::Server quiet;
+    quiet.recordActivity = [](int) {};
+    quiet.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
+    bare.awakeFromNib(clock, quiet);
+    EXPECT_EQ(warnings.count(), 8);
+    auto d = shippedDevice(0x3100, 1.0f);
+    bare.addSFenwykDevice(d);
+    bare.addSFenwykDevice(d);
+    clock.advance(4000);
+    bare.firmwaerUpdateClick();
+    EXPECT_EQ(bare.moreDevice(), d);
+}
+
+} // namespace

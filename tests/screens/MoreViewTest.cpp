@@ -1,5 +1,5 @@
+// Catches: a chooser grid misplaced or not rebuilt, names with the maker's word, a press giving the wrong entry.
 #include "screens/MoreView.h"
-#include "device/SFenwykDeviceDetailsTools.h"
 #include "platform/Bundle.h"
 #include "ui/AppKitFrame.h"
 #include "ui/SLabel.h"
@@ -43,12 +43,25 @@ public:
     MoreView *view = nullptr;
 };
 
+// The chooser shown over a catalogue of `n` test products (or the shipped one when n < 0).
+struct Chooser
+{
+    explicit Chooser(int n, QSize size = {800, 560})
+        : catalogue(n < 0 ? SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs() : products(n))
+    {
+        more.setDelegate(&delegate);
+        more.resize(size);
+        more.show();
+    }
+    ScopedCatalogue catalogue;
+    MoreView more;
+    RecordingMoreDelegate delegate;
+};
+
 TEST(MoreViewTest, HeadingRuleAndScrollAreaFrames)
 {
-    ScopedCatalogue catalogue(products(3));
-    MoreView more;
-    more.resize(800, 560);
-    more.show();
+    Chooser chooser(3);
+    const MoreView &more = chooser.more;
     const QRectF title = AppKitFrame::frame(more.title);
     EXPECT_EQ(title.x(), 18);
     EXPECT_EQ(title.width(), 800 - 36);
@@ -57,26 +70,29 @@ TEST(MoreViewTest, HeadingRuleAndScrollAreaFrames)
     const QRectF line = AppKitFrame::frame(more.line);
     EXPECT_EQ(line.y(), title.y() - 4);
     EXPECT_EQ(line.height(), 1);
-    const QRectF scroll = AppKitFrame::frame(more.moreScrollView);
-    EXPECT_EQ(scroll, QRectF(18, 18, 800 - 36, line.y() - 36));
+    EXPECT_EQ(AppKitFrame::frame(more.moreScrollView), QRectF(18, 18, 800 - 36, line.y() - 36));
     EXPECT_EQ(more.m_widht, 800);
     EXPECT_EQ(more.m_height, 560);
 }
 
-TEST(MoreViewTest, GridRowsAndDocumentHeight)
+TEST(MoreViewTest, GridOfThreeAcrossRebuiltAtTheTopOnEveryLayout)
 {
-    struct Row
+    const struct
     {
         int products;
         int rows;
-    };
-    for (const Row row : {Row{7, 3}, Row{6, 2}, Row{1, 1}, Row{0, 0}}) {
+    } rows[] = {{7, 3}, {6, 2}, {1, 1}, {0, 0}, {12, 4}};
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.products);
-        ScopedCatalogue catalogue(products(row.products));
-        MoreView more;
-        more.resize(800, 560);
-        more.show();
+        Chooser chooser(row.products);
+        MoreView &more = chooser.more;
         ASSERT_EQ(more.moreSFenwykDatails.size(), row.products);
+        // Every layout pass builds the grid afresh, scrolled to the top.
+        more.moreScrollView->verticalScrollBar()->setValue(100);
+        QPointer<QWidget> before = more.moreScrollView->widget();
+        more.resize(800, 500);
+        EXPECT_TRUE(before.isNull());
+        more.resize(800, 560);
         QWidget *document = more.moreScrollView->widget();
         ASSERT_NE(document, nullptr);
         EXPECT_EQ(document->height(), row.rows * 175);
@@ -97,77 +113,54 @@ TEST(MoreViewTest, GridRowsAndDocumentHeight)
 
 TEST(MoreViewTest, NamesDropTheMakerWord)
 {
-    struct Row
+    const struct
     {
         const char *name;
         const char *shown;
-    };
-    for (const Row row :
-         {Row{"Fenwyk Crane", "Crane"}, Row{"Fenwyk Kestrel Pro Arcade Stick", "Kestrel Pro Arcade Stick"},
-          Row{"Harbour Pad", "Harbour Pad"}}) {
-        auto e = test::entry(0x3000, 0x2DC8, 1, row.name);
-        EXPECT_EQ(MoreView::displayName(*e), QString::fromUtf8(row.shown));
-    }
-    ScopedCatalogue catalogue(products(2));
-    MoreView more;
-    more.resize(800, 560);
-    more.show();
-    const auto label = more.productButtons().at(1)->findChild<SLabel *>();
+    } rows[] = {{"Fenwyk Crane", "Crane"},
+                {"Fenwyk Kestrel Pro Arcade Stick", "Kestrel Pro Arcade Stick"},
+                {"Harbour Pad", "Harbour Pad"}};
+    for (const auto &row : rows)
+        EXPECT_EQ(MoreView::displayName(*test::entry(0x3000, 0x2DC8, 1, row.name)), QString::fromUtf8(row.shown));
+    Chooser chooser(2);
+    const QAbstractButton *second = chooser.more.productButtons().at(1);
+    const auto label = second->findChild<SLabel *>();
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), QStringLiteral("Model 1"));
-    EXPECT_EQ(label->geometry(), QRect(0, 175 - 40 + 10, more.productButtons().at(1)->width(), 40));
+    EXPECT_EQ(label->geometry(), QRect(0, 175 - 40 + 10, second->width(), 40));
 }
 
-TEST(MoreViewTest, ClickHandsARecordWithOnlyTheChosenEntry)
+TEST(MoreViewTest, PressHandsARecordWithOnlyTheChosenEntry)
 {
-    ScopedCatalogue catalogue(products(7));
-    MoreView more;
-    RecordingMoreDelegate delegate;
-    more.setDelegate(&delegate);
-    more.resize(800, 560);
-    more.show();
+    Chooser chooser(7);
+    MoreView &more = chooser.more;
+    const auto &picked = chooser.delegate.picked;
     QTest::mouseClick(more.productButtons().at(2), Qt::LeftButton);
-    // Keyboard: Space and Enter on a focused product.
+    // Keyboard: Return and Space on a focused product.
     more.productButtons().at(4)->setFocus();
     QTest::keyClick(more.productButtons().at(4), Qt::Key_Return);
-    ASSERT_EQ(delegate.picked.size(), 2u);
-    const SFenwykDevicePtr picked = delegate.picked[0];
-    EXPECT_EQ(picked->details(), more.moreSFenwykDatails[2]);
-    EXPECT_EQ(picked->pid, 0);
-    EXPECT_EQ(picked->version(), 0.0f);
-    EXPECT_TRUE(picked->deviceRef.isNull());
-    EXPECT_EQ(delegate.view, &more);
-    EXPECT_EQ(delegate.picked[1]->details(), more.moreSFenwykDatails[4]);
+    more.productButtons().at(5)->setFocus();
+    QTest::keyClick(more.productButtons().at(5), Qt::Key_Space);
+    ASSERT_EQ(picked.size(), 3u);
+    EXPECT_EQ(picked[0]->details(), more.moreSFenwykDatails[2]);
+    EXPECT_EQ(picked[0]->pid, 0);
+    EXPECT_EQ(picked[0]->version(), 0.0f);
+    EXPECT_TRUE(picked[0]->deviceRef.isNull());
+    EXPECT_EQ(chooser.delegate.view, &more);
+    EXPECT_EQ(picked[1]->details(), more.moreSFenwykDatails[4]);
+    EXPECT_EQ(picked[2]->details(), more.moreSFenwykDatails[5]);
     // A tag past the list does nothing.
     more.moreClick(7);
     more.moreClick(-1);
-    EXPECT_EQ(delegate.picked.size(), 2u);
-}
-
-TEST(MoreViewTest, EveryLayoutPassRebuildsTheGridScrolledToTheTop)
-{
-    ScopedCatalogue catalogue(products(12));
-    MoreView more;
-    more.resize(800, 560);
-    more.show();
-    QPointer<QWidget> before = more.moreScrollView->widget();
-    more.moreScrollView->verticalScrollBar()->setValue(100);
-    more.resize(800, 500);
-    EXPECT_TRUE(before.isNull());
-    EXPECT_EQ(more.productButtons().size(), 12);
-    EXPECT_EQ(more.moreScrollView->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(picked.size(), 3u);
 }
 
 TEST(MoreViewTest, ShippedCatalogueReachesEveryProductInAGridThatScrollsToItsEnd)
 {
-    const auto &catalogue = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
     for (const QSize size : {QSize(830, 600), QSize(800, 560), QSize(1000, 760)}) {
         SCOPED_TRACE(size.width());
-        MoreView more;
-        RecordingMoreDelegate delegate;
-        more.setDelegate(&delegate);
-        more.resize(size);
-        more.show();
+        Chooser chooser(-1, size);
+        MoreView &more = chooser.more;
         const auto buttons = more.productButtons();
         ASSERT_EQ(buttons.size(), more.moreSFenwykDatails.size());
         const int rows = static_cast<int>((buttons.size() + 2) / 3);
@@ -184,9 +177,10 @@ TEST(MoreViewTest, ShippedCatalogueReachesEveryProductInAGridThatScrollsToItsEnd
         // Every product's firmware type is one click away.
         for (QAbstractButton *button : buttons)
             QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_EQ(delegate.picked.size(), static_cast<std::size_t>(buttons.size()));
-        for (const auto &entry : catalogue) {
-            const bool reached = std::any_of(delegate.picked.begin(), delegate.picked.end(),
+        const auto &picked = chooser.delegate.picked;
+        ASSERT_EQ(picked.size(), static_cast<std::size_t>(buttons.size()));
+        for (const auto &entry : SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs()) {
+            const bool reached = std::any_of(picked.begin(), picked.end(),
                                              [&](const auto &d) { return d->details()->type == entry->type; });
             EXPECT_TRUE(reached) << qPrintable(entry->storedName());
         }

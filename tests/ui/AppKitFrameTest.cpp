@@ -1,3 +1,4 @@
+// Catches: a bottom-up frame flipped wrongly inside its parent, or a window moved when only its size may change.
 #include "ui/AppKitFrame.h"
 
 #include <QWidget>

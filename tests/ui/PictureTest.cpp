@@ -1,3 +1,4 @@
+// Catches: a missing picture not empty or not reported once, a picture scaled up, out of proportion or off centre.
 #include "ui/Picture.h"
 #include "ui/ImageView.h"
 
@@ -5,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/WidgetProbe.h"
 #include "support/WidgetTestSupport.h"
 
 using flashwell::Picture;
@@ -66,12 +68,8 @@ TEST(Picture, ImageViewDrawsItsPictureCentredAndProportionallyDown)
         flashwell::ImageView view;
         view.setImageNamed(QStringLiteral("test_frame"));
         view.resize(row.view);
-        const QImage image = flashwell::test::render(view);
-        QRect ink;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (QColor::fromRgba(image.pixel(x, y)) == QColor(0x10, 0x20, 0x30))
-                    ink |= QRect(x, y, 1, 1);
+        const QRect ink = flashwell::test::inkRect(flashwell::test::render(view),
+                                                   [](const QColor &c) { return c == QColor(0x10, 0x20, 0x30); });
         EXPECT_EQ(ink, row.drawn) << row.view.width() << "x" << row.view.height();
     }
     EXPECT_EQ(flashwell::ImageView().sizeHint(), QSize(0, 0));

@@ -1,39 +1,27 @@
+// Catches: a fill of the wrong share or height, a title off centre, colours that miss the pointer, a lost press.
 #include "ui/SButton.h"
 #include "platform/Bundle.h"
 
 #include <QApplication>
-#include <QEnterEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "support/WidgetProbe.h"
 #include "support/WidgetTestSupport.h"
 
 #include <functional>
+#include <map>
 
 using flashwell::SButton;
+using flashwell::test::enter;
+using flashwell::test::leave;
+using flashwell::test::pixel;
 
 namespace {
 
 const QColor kRestBlue(0, 160, 233);
 const QColor kHoverRed(255, 52, 90);
-
-void enter(SButton &button)
-{
-    QEnterEvent event(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
-    QApplication::sendEvent(&button, &event);
-}
-
-void leave(SButton &button)
-{
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(&button, &event);
-}
-
-QColor pixel(const QImage &image, int x, int y)
-{
-    return QColor::fromRgb(image.pixel(x, y));
-}
 
 class Recorder final : public QObject, public flashwell::SButtonDelegate
 {
@@ -44,7 +32,8 @@ public:
 
 } // namespace
 
-TEST(SButton, ProgressFillsItsShareOfTheWidthAtHeightForty)
+// The fill is the progress's share of the width, 40 points high from the bottom edge.
+TEST(SButton, FillCoversTheProgressShareOfAFortyPointBandAtTheBottom)
 {
     const struct
     {
@@ -53,37 +42,31 @@ TEST(SButton, ProgressFillsItsShareOfTheWidthAtHeightForty)
         float progress;
         int filledWidth;
     } rows[] = {
-        {200, 40, 40, 80}, {200, 40, 0, 0}, {200, 40, 100, 200}, {120, 38, 50, 60}, {200, 40, 250, 200}, // clamped
-        {200, 40, -5, 0},
+        {200, 40, 40, 80},   {200, 40, 0, 0},  {200, 40, 100, 200}, {120, 38, 50, 60},
+        {200, 40, 250, 200}, {200, 40, -5, 0}, {200, 60, 100, 200}, // clamped, clamped, taller than the band
     };
     for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.width << "x" << row.height << " at " << row.progress);
         SButton button;
         button.resize(row.width, row.height);
         button.setM_title(QString());
         button.setM_progress(row.progress);
         const QImage image = flashwell::test::render(button);
-        const int y = row.height / 2;
+        // Across the middle of the band, then down through the middle of the fill.
         for (int x = 2; x < row.width - 2; ++x) {
             if (x < row.filledWidth - 1) {
-                EXPECT_EQ(pixel(image, x, y), kRestBlue) << "progress " << row.progress << " x " << x;
+                EXPECT_EQ(pixel(image, x, row.height - 20), kRestBlue) << "x " << x;
             } else if (x > row.filledWidth) {
-                EXPECT_NE(pixel(image, x, y), kRestBlue) << "progress " << row.progress << " x " << x;
+                EXPECT_NE(pixel(image, x, row.height - 20), kRestBlue) << "x " << x;
             }
         }
-    }
-}
-
-TEST(SButton, FillIsFortyPointsHighFromTheBottom)
-{
-    SButton button;
-    button.resize(200, 60);
-    button.setM_title(QString());
-    const QImage image = flashwell::test::render(button);
-    for (int y = 2; y < 58; ++y) {
-        if (y > 20) {
-            EXPECT_EQ(pixel(image, 100, y), kRestBlue) << y;
-        } else if (y < 19) {
-            EXPECT_NE(pixel(image, 100, y), kRestBlue) << y;
+        const int top = row.height - 40;
+        for (int y = 2; row.filledWidth >= 4 && y < row.height - 2; ++y) {
+            if (y > top) {
+                EXPECT_EQ(pixel(image, row.filledWidth / 2, y), kRestBlue) << "y " << y;
+            } else if (y < top - 1) {
+                EXPECT_NE(pixel(image, row.filledWidth / 2, y), kRestBlue) << "y " << y;
+            }
         }
     }
 }
@@ -103,19 +86,37 @@ TEST(SButton, TitleIsDrawnCentredInTheTitleColour)
         button.setM_titleColor(QColor(0, 255, 0)); // stored, but the current title colour stays white
         button.setM_progress(100);
         const QImage image = flashwell::test::render(button);
-        QRect ink;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = pixel(image, x, y);
-                if (c.red() > 128 && c.green() > 200) // white title over the blue fill
-                    ink |= QRect(x, y, 1, 1);
-            }
+        // The white title over the blue fill.
+        const QRect ink =
+            flashwell::test::inkRect(image, [](const QColor &c) { return c.red() > 128 && c.green() > 200; });
         ASSERT_FALSE(ink.isEmpty()) << row.title;
         EXPECT_NEAR(ink.center().x() + 0.5, row.width / 2.0, 1.5) << row.title;
         EXPECT_NEAR(ink.center().y() + 0.5, row.height / 2.0, 4.0) << row.title;
         EXPECT_GT(ink.height(), 8) << row.title;
     }
 }
+
+namespace {
+
+// Steps, one letter each: e pointer enters, l leaves, h green highlight set, b green background set,
+// s title "success", d disabled, i the window inactive.
+void act(SButton &button, const char *steps)
+{
+    const QColor green(90, 178, 31);
+    const std::map<char, std::function<void()>> step = {
+        {'e', [&] { enter(button); }},
+        {'l', [&] { leave(button); }},
+        {'h', [&] { button.setM_highlightColor(green); }},
+        {'b', [&] { button.setM_backgroundColor(green); }},
+        {'s', [&] { button.setM_title(flashwell::Bundle::localizedString("success")); }},
+        {'d', [&] { button.setEnabled(false); }},
+        {'i', [] { QApplication::setActiveWindow(nullptr); }},
+    };
+    for (const char *c = steps; *c; ++c)
+        step.at (*c)();
+}
+
+} // namespace
 
 TEST(SButton, ColourRulesFollowThePointer)
 {
@@ -125,59 +126,21 @@ TEST(SButton, ColourRulesFollowThePointer)
     const struct
     {
         const char *what;
-        std::function<void(SButton &)> steps;
+        const char *steps;
         QColor fill;
         QColor title;
     } rows[] = {
-        {"at rest", [](SButton &) {}, kRestBlue, white},
-        {"pointer over", [](SButton &b) { enter(b); }, kHoverRed, black},
-        {"pointer gone", [](SButton &b) { enter(b), leave(b); }, kRestBlue, white},
-        {"highlight set while idle shows at once", [&](SButton &b) { b.setM_highlightColor(green); }, green, white},
-        {"... until the pointer leaves",
-         [&](SButton &b) {
-             b.setM_highlightColor(green);
-             enter(b);
-             leave(b);
-         },
-         kRestBlue, white},
-        {"background set while hovered shows at once",
-         [&](SButton &b) {
-             enter(b);
-             b.setM_backgroundColor(green);
-         },
-         green, black},
-        {"success keeps its colours on enter",
-         [](SButton &b) {
-             b.setM_title(flashwell::Bundle::localizedString("success"));
-             enter(b);
-         },
-         kRestBlue, white},
-        {"success keeps its colours on leave",
-         [&](SButton &b) {
-             b.setM_title(flashwell::Bundle::localizedString("success"));
-             b.setM_highlightColor(green);
-             leave(b);
-         },
-         green, white},
-        {"disabled keeps its colours",
-         [](SButton &b) {
-             b.setEnabled(false);
-             enter(b);
-         },
-         kRestBlue, white},
-        {"disabled while hovered keeps them on leave",
-         [](SButton &b) {
-             enter(b);
-             b.setEnabled(false);
-             leave(b);
-         },
-         kHoverRed, black},
-        {"inactive window ignores the pointer",
-         [](SButton &b) {
-             QApplication::setActiveWindow(nullptr);
-             enter(b);
-         },
-         kRestBlue, white},
+        {"at rest", "", kRestBlue, white},
+        {"pointer over", "e", kHoverRed, black},
+        {"pointer gone", "el", kRestBlue, white},
+        {"highlight set while idle shows at once", "h", green, white},
+        {"... until the pointer leaves", "hel", kRestBlue, white},
+        {"background set while hovered shows at once", "eb", green, black},
+        {"success keeps its colours on enter", "se", kRestBlue, white},
+        {"success keeps its colours on leave", "shl", green, white},
+        {"disabled keeps its colours", "de", kRestBlue, white},
+        {"disabled while hovered keeps them on leave", "edl", kHoverRed, black},
+        {"inactive window ignores the pointer", "ie", kRestBlue, white},
     };
     for (const auto &row : rows) {
         SButton button;
@@ -186,7 +149,7 @@ TEST(SButton, ColourRulesFollowThePointer)
         button.show();
         QApplication::setActiveWindow(&button);
         ASSERT_TRUE(button.isActiveWindow());
-        row.steps(button);
+        act(button, row.steps);
         EXPECT_EQ(button.m_tmpbg(), row.fill) << row.what;
         EXPECT_EQ(button.m_tmpTitleColor(), row.title) << row.what;
         const QImage image = flashwell::test::render(button);
@@ -245,9 +208,7 @@ TEST(SButton, ClicksReachTheDelegateFromPointerAndKeyboard)
         button.resize(120, 38);
         button.setDelegate(&recorder);
         button.setEnabled(row.enabled);
-        button.show();
-        QApplication::setActiveWindow(&button);
-        button.setFocus(Qt::TabFocusReason);
+        flashwell::test::showFocused(button);
         row.press(button);
         ASSERT_EQ(static_cast<int>(recorder.clicks.size()), row.clicks) << row.what;
         if (row.clicks) {

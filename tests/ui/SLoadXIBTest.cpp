@@ -1,3 +1,4 @@
+// Catches: an interface file read into the wrong object, our classes not built, a bad file not refused with a warning.
 #include "ui/SLoadXIB.h"
 #include "ui/SButton.h"
 #include "ui/SLabel.h"
@@ -102,18 +103,10 @@ TEST(SLoadXIB, GivesNullAndOneWarningWhenNothingFits)
 TEST(SLoadXIB, ClassNamesMatchWithoutTheirNamespace)
 {
     flashwell::SButton button;
-    const struct
-    {
-        const char *name;
-        bool kind;
-    } rows[] = {
-        {"SButton", true},         {"flashwell::SButton", true},
-        {"QAbstractButton", true}, {"QObject", true},
-        {"SView", false},          {"Button", false},
-        {"QLabel", false},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(SLoadXIB::isKindOfClass(&button, QString::fromLatin1(row.name)), row.kind) << row.name;
+    for (const char *name : {"SButton", "flashwell::SButton", "QAbstractButton", "QObject"})
+        EXPECT_TRUE(SLoadXIB::isKindOfClass(&button, QString::fromLatin1(name))) << name;
+    for (const char *name : {"SView", "Button", "QLabel"})
+        EXPECT_FALSE(SLoadXIB::isKindOfClass(&button, QString::fromLatin1(name))) << name;
 }
 
 #include "SLoadXIBTest.moc"

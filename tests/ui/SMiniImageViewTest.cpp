@@ -1,12 +1,14 @@
+// Catches: a picture that reacts or takes focus when selected or not clickable, or shows the wrong outline.
 #include "ui/SMiniImageView.h"
 
-#include <QApplication>
-#include <QEnterEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "support/WidgetProbe.h"
+
 #include <functional>
+#include <map>
 
 using flashwell::SMiniImageView;
 
@@ -22,60 +24,38 @@ public:
     std::vector<SMiniImageView *> clicks;
 };
 
-void enter(QWidget &w)
-{
-    QEnterEvent event(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(&w, &event);
-}
-
-void leave(QWidget &w)
-{
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(&w, &event);
-}
-
 } // namespace
 
 TEST(SMiniImageView, OnlyAClickableUnselectedPictureReacts)
 {
-    enum Press { Mouse, Space, RightMouse, Return };
+    using Press = std::function<void(QWidget *)>;
+    const Press mouse = [](QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); };
+    const Press rightMouse = [](QWidget *w) { QTest::mouseClick(w, Qt::RightButton); };
+    const Press space = [](QWidget *w) { QTest::keyClick(w, Qt::Key_Space); };
+    const Press enterKey = [](QWidget *w) { QTest::keyClick(w, Qt::Key_Return); };
     const struct
     {
         bool isClick;
         bool isSelect;
-        Press press;
+        const Press &press;
         int clicks;
     } rows[] = {
-        {true, false, Mouse, 1},  {true, false, Space, 1},  {true, false, RightMouse, 0},
-        {true, false, Return, 0}, {true, true, Mouse, 0},   {true, true, Space, 0},
-        {false, false, Mouse, 0}, {false, false, Space, 0}, {false, true, Mouse, 0},
+        {true, false, mouse, 1},    {true, false, space, 1},  {true, false, rightMouse, 0},
+        {true, false, enterKey, 0}, {true, true, mouse, 0},   {true, true, space, 0},
+        {false, false, mouse, 0},   {false, false, space, 0}, {false, true, mouse, 0},
     };
     for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << "click " << row.isClick << " select " << row.isSelect << " row " << (&row - rows));
         Recorder recorder;
         SMiniImageView view;
         view.resize(110, 90);
         view.setDelegate(&recorder);
         view.setIsClick(row.isClick);
         view.setIsSelect(row.isSelect);
-        view.show();
-        QApplication::setActiveWindow(&view);
-        view.setFocus(Qt::TabFocusReason);
-        switch (row.press) {
-        case Mouse:
-            QTest::mouseClick(&view, Qt::LeftButton);
-            break;
-        case RightMouse:
-            QTest::mouseClick(&view, Qt::RightButton);
-            break;
-        case Space:
-            QTest::keyClick(&view, Qt::Key_Space);
-            break;
-        case Return:
-            QTest::keyClick(&view, Qt::Key_Return);
-            break;
-        }
-        ASSERT_EQ(static_cast<int>(recorder.clicks.size()), row.clicks)
-            << "click " << row.isClick << " select " << row.isSelect << " press " << row.press;
+        flashwell::test::showFocused(view);
+        row.press(&view);
+        ASSERT_EQ(static_cast<int>(recorder.clicks.size()), row.clicks);
         if (row.clicks) {
             EXPECT_EQ(recorder.clicks.front(), &view);
         }
@@ -86,47 +66,37 @@ TEST(SMiniImageView, OnlyAClickableUnselectedPictureReacts)
 
 TEST(SMiniImageView, OutlineFollowsSelectionAndPointer)
 {
+    // Steps, one letter each: e pointer enters, l leaves, s selected, u deselected.
     const struct
     {
         const char *what;
         bool isClick;
-        std::function<void(SMiniImageView &)> steps;
+        const char *steps;
         int width;
         QColor color; // checked when width > 0
     } rows[] = {
-        {"at rest", true, [](SMiniImageView &) {}, 0, {}},
-        {"hovered", true, [](SMiniImageView &v) { enter(v); }, 1, kHoverBlue},
-        {"hover ends", true, [](SMiniImageView &v) { enter(v), leave(v); }, 0, {}},
-        {"selected", true, [](SMiniImageView &v) { v.setIsSelect(true); }, 1, kSelectedOrange},
-        {"selected ignores enter", true,
-         [](SMiniImageView &v) {
-             v.setIsSelect(true);
-             enter(v);
-         },
-         1, kSelectedOrange},
-        {"selected ignores leave", true,
-         [](SMiniImageView &v) {
-             v.setIsSelect(true);
-             leave(v);
-         },
-         1, kSelectedOrange},
-        {"deselected",
-         true,
-         [](SMiniImageView &v) {
-             v.setIsSelect(true);
-             v.setIsSelect(false);
-         },
-         0,
-         {}},
-        {"not clickable ignores hover", false, [](SMiniImageView &v) { enter(v); }, 0, {}},
-        {"not clickable may still be selected", false, [](SMiniImageView &v) { v.setIsSelect(true); }, 1,
-         kSelectedOrange},
+        {"at rest", true, "", 0, {}},
+        {"hovered", true, "e", 1, kHoverBlue},
+        {"hover ends", true, "el", 0, {}},
+        {"selected", true, "s", 1, kSelectedOrange},
+        {"selected ignores enter", true, "se", 1, kSelectedOrange},
+        {"selected ignores leave", true, "sl", 1, kSelectedOrange},
+        {"deselected", true, "su", 0, {}},
+        {"not clickable ignores hover", false, "e", 0, {}},
+        {"not clickable may still be selected", false, "s", 1, kSelectedOrange},
     };
     for (const auto &row : rows) {
         SMiniImageView view;
         view.resize(110, 90);
         view.setIsClick(row.isClick);
-        row.steps(view);
+        const std::map<char, std::function<void()>> step = {
+            {'e', [&] { flashwell::test::enter(view); }},
+            {'l', [&] { flashwell::test::leave(view); }},
+            {'s', [&] { view.setIsSelect(true); }},
+            {'u', [&] { view.setIsSelect(false); }},
+        };
+        for (const char *c = row.steps; *c; ++c)
+            step.at (*c)();
         EXPECT_EQ(view.borderWidth(), row.width) << row.what;
         const QImage image = view.grab().toImage();
         // The outline is the one-point frame of the view (no picture is set here).

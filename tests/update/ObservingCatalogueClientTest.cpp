@@ -1,3 +1,4 @@
+// Catches: a request's ending miscounted, kept or passed on wrongly, a download watched after its caller.
 #include "update/ObservingCatalogueClient.h"
 
 #include <QObject>

@@ -1,75 +1,51 @@
-// Guards the rules that keep an update attempt safe: nothing is written without a press, the
-// release written is the one pressed for, one attempt at a time, a restart runs under the watchdog,
-// and a bootloader that left is no way into a later update.
+// Catches: a write without a press, the wrong release written, two attempts at once, an ending unannounced.
 #include "boot/SHIDBootHJZ.h"
 #include "boot/SHIDBootVela2.h"
 #include "models/FirmwareFileBuilder.h"
 #include "models/VirtualClassicBootloader.h"
 #include "models/VirtualHjzBootloader.h"
 #include "models/VirtualVela2Bootloader.h"
+#include "platform/Bundle.h"
 #include "update/UpdateSessionController.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
-#include "support/FakeCatalogue.h"
-#include "support/TestSupport.h"
-#include "support/UpdateRig.h"
+#include "support/UpdateScreenRig.h"
 
 using namespace flashwell;
-using flashwell::test::entry;
 using flashwell::test::FakeCatalogue;
 using flashwell::test::release;
 using State = UpdateSessionController;
 
 namespace {
 
-class AttemptTest : public ::testing::Test, protected test::UpdateRig
+class AttemptTest : public ::testing::Test, protected test::UpdateScreenRig
 {
 protected:
-    AttemptTest()
-        : catalogue({entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x3100, 0x2DC8, 17, "Fenwyk Crane"),
-                     entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"), entry(0x05C4, 0x054C, 8, "Fenwyk Swift")})
-        , controller(services())
-    {
-        // The watchdog reads a last sign of life of 0 as idle: start the clock past it.
-        clock.advance(1000);
-    }
+    // The watchdog reads a last sign of life of 0 as idle: start the clock past it.
+    AttemptTest() { clock.advance(1000); }
 
-    void show(const SFenwykDevicePtr &device, const QList<Firmware> &list, int32_t from = 0)
-    {
-        controller.setDevice(device);
-        controller.setminiImageposition(from);
-        controller.setState(State::kStateReady);
-        controller.loadViews();
-        server.answer(list);
-    }
     bool filesForgotten()
     {
         return controller.shidBoot().filePath.isEmpty() && vela2.filePath.isEmpty() && hjz.filePath.isEmpty();
     }
 
-    test::ScopedCatalogue catalogue;
     QTemporaryDir dir;
-    UpdateSessionController controller;
 };
 
 enum class Bootloader { Classic, SecondGeneration, Hjz };
 enum class Moment { AfterSuccess, AfterAlert, OnAnOffer };
 
-struct ArrivalCase
-{
-    const char *name;
-    Bootloader bootloader;
-    Moment moment;
-    uint64_t state;
-};
+using ArrivalCase = std::tuple<Bootloader, Moment>;
 
 class BootloaderOutsideAnAttempt : public AttemptTest, public ::testing::WithParamInterface<ArrivalCase>
 {
@@ -79,13 +55,15 @@ class BootloaderOutsideAnAttempt : public AttemptTest, public ::testing::WithPar
 // attempt runs is announced and asked its version, and nothing reaches its flash.
 TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
 {
-    const ArrivalCase &c = GetParam();
+    const auto [bootloader, moment] = GetParam();
+    const uint64_t state =
+        std::array{State::kStateFinished, State::kStateReady, State::kStateOffer}.at(static_cast<std::size_t>(moment));
     QByteArray file;
-    if (c.bootloader == Bootloader::Classic) {
+    if (bootloader == Bootloader::Classic) {
         lab::ClassicFirmware fw;
         fw.data = lab::patternBytes(2048, 3);
         file = fw.build();
-    } else if (c.bootloader == Bootloader::SecondGeneration) {
+    } else if (bootloader == Bootloader::SecondGeneration) {
         file = lab::buildVela2File({{105, 0, 0x01018000, 0x9025, lab::patternBytes(3000, 4)}});
     } else {
         lab::HjzFirmware fw;
@@ -96,27 +74,27 @@ TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
     controller.SButtonClick(State::Button::Update);
     ASSERT_TRUE(controller.attemptRunning());
-    if (c.moment == Moment::AfterAlert) {
+    if (moment == Moment::AfterAlert) {
         controller.SHIDBootErrorString(nullptr, QStringLiteral("erase reply missing"));
     } else {
         controller.SHIDBootStartUpdate(nullptr);
         controller.SHIDBootStartUpdateed(nullptr);
     }
-    if (c.moment == Moment::OnAnOffer) {
+    if (moment == Moment::OnAnOffer) {
         controller.removeFromSuperview();
         controller.setState(State::kStateOffer);
         controller.setNewFirmwaer(release(1.10f));
     }
-    ASSERT_EQ(controller.state(), c.state);
+    ASSERT_EQ(controller.state(), state);
     EXPECT_FALSE(controller.attemptRunning());
 
     std::unique_ptr<lab::VirtualDeviceModel> boot;
     std::function<bool()> flashEmpty;
-    if (c.bootloader == Bootloader::Classic) {
+    if (bootloader == Bootloader::Classic) {
         auto *classic = new lab::VirtualClassicBootloader(bus);
         flashEmpty = [classic] { return classic->flash().empty() && !classic->header(); };
         boot.reset(classic);
-    } else if (c.bootloader == Bootloader::SecondGeneration) {
+    } else if (bootloader == Bootloader::SecondGeneration) {
         auto *second = new lab::VirtualVela2Bootloader(bus, 0x9025);
         second->useLabLayout();
         flashEmpty = [second] { return second->flash().empty(); };
@@ -130,27 +108,31 @@ TEST_P(BootloaderOutsideAnAttempt, IsWrittenNothing)
     clock.advance(10000);
     EXPECT_EQ(controller.bootState(), 1u) << "announced";
     EXPECT_TRUE(flashEmpty());
-    EXPECT_EQ(controller.state(), c.state);
+    EXPECT_EQ(controller.state(), state);
+}
+
+std::string arrivalName(const ::testing::TestParamInfo<ArrivalCase> &info)
+{
+    static const char *const bootloaders[] = {"classic", "secondGen", "hjz"};
+    static const char *const moments[] = {"AfterSuccess", "AfterAlert", "OnAnOffer"};
+    return std::string(bootloaders[static_cast<int>(std::get<0>(info.param))])
+           + moments[static_cast<int>(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryBootloader, BootloaderOutsideAnAttempt,
-    ::testing::Values(
-        ArrivalCase{"classicAfterSuccess", Bootloader::Classic, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"classicAfterAlert", Bootloader::Classic, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"classicOnAnOffer", Bootloader::Classic, Moment::OnAnOffer, State::kStateOffer},
-        ArrivalCase{"secondGenAfterSuccess", Bootloader::SecondGeneration, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"secondGenAfterAlert", Bootloader::SecondGeneration, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"secondGenOnAnOffer", Bootloader::SecondGeneration, Moment::OnAnOffer, State::kStateOffer},
-        ArrivalCase{"hjzAfterSuccess", Bootloader::Hjz, Moment::AfterSuccess, State::kStateFinished},
-        ArrivalCase{"hjzAfterAlert", Bootloader::Hjz, Moment::AfterAlert, State::kStateReady},
-        ArrivalCase{"hjzOnAnOffer", Bootloader::Hjz, Moment::OnAnOffer, State::kStateOffer}),
-    [](const auto &row) { return std::string(row.param.name); });
+    ::testing::Combine(::testing::Values(Bootloader::Classic, Bootloader::SecondGeneration, Bootloader::Hjz),
+                       ::testing::Values(Moment::AfterSuccess, Moment::AfterAlert, Moment::OnAnOffer)),
+    arrivalName);
 
-TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndIsAnnouncedOnce)
+// Every way an attempt ends stops its watchdog, forgets its files and is announced once, with its
+// outcome and cause; one that ends in an alert leaves the screen ready, and no update error
+// follows later.
+TEST_F(AttemptTest, EveryEndingStopsTheWatchdogForgetsTheFilesAndIsAnnouncedOnce)
 {
     using Outcome = AttemptEnd::Outcome;
     using Cause = AttemptEnd::Cause;
+    const QString sure = Bundle::localizedString("sure");
     struct Ending
     {
         const char *name;
@@ -158,17 +140,23 @@ TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndIsAnnouncedOnce)
         Outcome outcome;
         Cause cause;
         bool writing = false; // the session reported writing before the end
+        QString alert = {};   // the alert's button, if one is shown
+        QString message = {};
+        bool listShown = true; // after the alert
     };
     const std::vector<Ending> endings{
         {"success", [&] { controller.SHIDBootStartUpdateed(nullptr); }, Outcome::Success, Cause::Finished, true},
         {"hjz success", [&] { controller.SHIDBootHJZUpdateSuccess(&hjz); }, Outcome::Success, Cause::Finished, true},
-        {"not supported", [&] { controller.SHIDBootNotSupportFirmware(nullptr); }, Outcome::Failed, Cause::Alert},
+        {"download failed", nullptr, Outcome::Failed, Cause::DownloadFailed, false, QStringLiteral("Error"),
+         QStringLiteral("the file is 12 bytes long"), false},
+        {"not supported", [&] { controller.SHIDBootNotSupportFirmware(nullptr); }, Outcome::Failed, Cause::Alert, false,
+         sure, Bundle::localizedString("NotSupport")},
         {"session error", [&] { controller.SHIDBootErrorString(nullptr, QStringLiteral("no reply")); }, Outcome::Failed,
-         Cause::Alert},
+         Cause::Alert, false, sure, QStringLiteral("no reply")},
         {"hjz failure", [&] { controller.SHIDBootHJZUpdateFail(&hjz, QStringLiteral("page 2 checksum")); },
          Outcome::Failed, Cause::Alert, true},
         {"product mismatch", [&] { controller.SHIDBootErrorNOEqualPID(nullptr, 0x3011, 0x9020); }, Outcome::Failed,
-         Cause::Alert},
+         Cause::Alert, false, QStringLiteral("Error"), QString()},
         {"leaving", [&] { controller.removeFromSuperview(); }, Outcome::Cancelled, Cause::Left},
         {"stopped before writing", [&] { controller.stopAttempt(Cause::Stopped, QStringLiteral("stop")); },
          Outcome::Cancelled, Cause::Stopped},
@@ -183,39 +171,42 @@ TEST_F(AttemptTest, EveryEndingForgetsTheFilesAndIsAnnouncedOnce)
     for (const Ending &e : endings) {
         SCOPED_TRACE(e.name);
         controller.removeFromSuperview();
+        server.downloadMode = e.end ? FakeCatalogue::Download::Succeed : FakeCatalogue::Download::Fail;
         show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
         starts = 0;
         ends.clear();
+        QSignalSpy alerts(&controller, &UpdateSessionController::alertRequested);
         controller.SButtonClick(State::Button::Update);
-        ASSERT_FALSE(controller.shidBoot().filePath.isEmpty());
-        ASSERT_FALSE(vela2.filePath.isEmpty());
-        ASSERT_FALSE(hjz.filePath.isEmpty());
-        if (e.writing)
-            controller.SHIDBootStartUpdate(nullptr);
-        e.end();
+        if (e.end) {
+            ASSERT_TRUE(controller.updateTimerRunning());
+            ASSERT_FALSE(controller.shidBoot().filePath.isEmpty());
+            ASSERT_FALSE(vela2.filePath.isEmpty());
+            ASSERT_FALSE(hjz.filePath.isEmpty());
+            if (e.writing)
+                controller.SHIDBootStartUpdate(nullptr);
+            e.end();
+        }
         EXPECT_FALSE(controller.attemptRunning());
+        EXPECT_FALSE(controller.updateTimerRunning());
         EXPECT_TRUE(filesForgotten());
         EXPECT_FALSE(controller.model().releaseFixed);
         EXPECT_EQ(starts, 1);
         ASSERT_EQ(ends.size(), 1u);
         EXPECT_EQ(ends[0].outcome, e.outcome);
         EXPECT_EQ(ends[0].cause, e.cause);
+        if (!e.alert.isEmpty()) {
+            ASSERT_EQ(alerts.count(), 1);
+            EXPECT_EQ(alerts.at(0).at(0).toString(), e.alert);
+            EXPECT_EQ(alerts.at(0).at(1).toString(), e.message);
+            EXPECT_EQ(controller.state(), State::kStateReady);
+            EXPECT_EQ(controller.model().listHidden, !e.listShown);
+            clock.advance(60000);
+            EXPECT_EQ(controller.state(), State::kStateReady) << "no update error without an update";
+        }
         // Nothing more is said about an attempt that ended.
         controller.removeFromSuperview();
         EXPECT_EQ(ends.size(), 1u);
     }
-
-    // A failed download ends the attempt it began, with nothing handed to the sessions.
-    controller.removeFromSuperview();
-    ends.clear();
-    server.downloadMode = FakeCatalogue::Download::Fail;
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    controller.SButtonClick(State::Button::Update);
-    EXPECT_FALSE(controller.attemptRunning());
-    EXPECT_TRUE(filesForgotten());
-    ASSERT_EQ(ends.size(), 1u);
-    EXPECT_EQ(ends[0].outcome, Outcome::Failed);
-    EXPECT_EQ(ends[0].cause, Cause::DownloadFailed);
 }
 
 TEST_F(AttemptTest, TheReleasePressedForIsTheOneWrittenAndNamed)
@@ -342,20 +333,6 @@ TEST_F(AttemptTest, NoUpdateErrorWithoutAnAttempt)
     controller.updateingError();
     EXPECT_EQ(controller.state(), State::kStateReady);
     EXPECT_FALSE(controller.model().guideShown);
-}
-
-TEST_F(AttemptTest, ReloadFetchesTheListOfThePictureShown)
-{
-    show(plugDevice(0x2000, 0x2DC8, 1.0f), {release(1.0f, 0, 48)}, 1);
-    controller.SMiniImageViewClick(State::Picture::Receiver);
-    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
-    ASSERT_FALSE(controller.model().reloadHidden);
-    controller.reloadClic();
-    EXPECT_EQ(server.lists.back().type, 49);
-    controller.SMiniImageViewClick(State::Picture::Device);
-    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
-    controller.reloadClic();
-    EXPECT_EQ(server.lists.back().type, 48);
 }
 
 TEST_F(AttemptTest, TheNextShowingNamesNoEarlierTarget)

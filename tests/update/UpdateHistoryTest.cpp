@@ -1,3 +1,4 @@
+// Catches: a record not read back as written, a torn or bad line that loses others, a dialog out of order.
 #include "update/UpdateHistory.h"
 #include "screens/UpdateHistoryDialog.h"
 
