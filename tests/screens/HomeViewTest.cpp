@@ -174,6 +174,9 @@ TEST_F(HomeViewTest, NewestReleaseQueryOnlyOnRepeatedReportsAndNeverForVersionZe
         home->removeSFenwykDevice(row.device);
     }
     EXPECT_TRUE(home->devices().isEmpty());
+    // No device, no question.
+    home->loadNewGameVersion(17, 1.5f, 0, nullptr);
+    EXPECT_TRUE(queries.empty());
 }
 
 TEST_F(HomeViewTest, EachDeviceGetsItsOwnOfferAndCanBeChosen)
@@ -290,7 +293,7 @@ TEST(HomeViewWithoutOutlets, MissingControlsAreLeftOutWithOneWarningEach)
     test::WarningCounter warnings;
     HomeView::Server quiet;
     quiet.recordActivity = [](int) {};
-    quiet.getNewVersion = [](int, float, int, const QObject *, SHttp::FirmwareSuccess, SHttp::Failure) {};
+    quiet.getNewVersion = nullptr; // no server to ask: repeated reports ask nothing
     bare.awakeFromNib(clock, quiet);
     EXPECT_EQ(warnings.count(), 8);
     auto d = shippedDevice(0x3100, 1.0f);

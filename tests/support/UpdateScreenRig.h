@@ -16,7 +16,7 @@ inline SFenwykCatalogue updateScreenProducts()
     return {entry(0x3011, 0x2DC8, 12, "Fenwyk Heron"), entry(0x3100, 0x2DC8, 17, "Fenwyk Crane"),
             entry(0x3020, 0x2DC8, 2, "Fenwyk Wren"),   entry(0x2000, 0x2DC8, 48, "Fenwyk Summit Pad"),
             entry(0x23FB, 0x2DC8, 47, "Fenwyk Grebe"), entry(0x9020, 0x2DC8, 36, "Fenwyk Tern"),
-            entry(0x05C4, 0x054C, 8, "Fenwyk Swift")};
+            entry(0x05C4, 0x054C, 8, "Fenwyk Swift"),  entry(0x3117, 0x2DC8, 57, "Fenwyk Vireo Duo")};
 }
 
 // The update screen's controller on the rig, over those products.

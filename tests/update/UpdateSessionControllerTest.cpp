@@ -597,6 +597,13 @@ TEST_F(UpdateControllerTest, ReceiverPictureSwitchesTheList)
     controller.setminiImageposition(0);
     EXPECT_FALSE(controller.isShowMiniRRImage());
     EXPECT_FALSE(controller.model().devicePictureClickable);
+
+    // The other product whose receiver has a picture of its own.
+    controller.removeFromSuperview();
+    controller.setDevice(plugDevice(0x3117, 0x2DC8, 1.0f));
+    controller.setminiImageposition(1);
+    controller.loadViews();
+    EXPECT_EQ(controller.model().receiverPicture, QStringLiteral("receiver_57"));
 }
 
 TEST_F(UpdateControllerTest, V2RuleRefilesTheProductAndFetchesItsList)
