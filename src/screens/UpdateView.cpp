@@ -458,11 +458,13 @@ void UpdateView::rebuildRows()
         AppKitFrame::setFrame(row.separator, {35, 0, kListWidth - 60, 1});
         m_rows.prepend(row);
     }
-    // Keyboard order follows the rows from the top.
-    for (int i = 0; i + 1 < m_rows.size(); ++i)
-        QWidget::setTabOrder(m_rows[i].notes, m_rows[i + 1].checkbox);
-    for (const Row &row : m_rows)
-        QWidget::setTabOrder(row.checkbox, row.notes);
+    // Keyboard order follows the rows from the top, in one pass along the chain: each pair set
+    // after the next would pull that widget out of the order already made.
+    for (int i = 0; i < m_rows.size(); ++i) {
+        QWidget::setTabOrder(m_rows[i].checkbox, m_rows[i].notes);
+        if (i + 1 < m_rows.size())
+            QWidget::setTabOrder(m_rows[i].notes, m_rows[i + 1].checkbox);
+    }
     delete m_scrollView->takeWidget();
     m_scrollView->setWidget(document);
     m_scrollView->verticalScrollBar()->setValue(0);

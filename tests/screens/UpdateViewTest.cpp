@@ -207,6 +207,15 @@ TEST_F(UpdateViewTest, RowsFollowTheListTable)
     EXPECT_EQ(rows[1].newMark, nullptr);
     EXPECT_TRUE(rows[0].checkbox->isChecked());
     EXPECT_EQ(view.scrollView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // Tab walks every row from the top: box, notes, next box.
+    QList<QWidget *> expected;
+    for (const auto &row : rows)
+        expected << row.checkbox << row.notes;
+    QList<QWidget *> walked;
+    for (QWidget *w = rows[0].checkbox; w && walked.size() < expected.size(); w = w->nextInFocusChain())
+        if (expected.contains(w) && !walked.contains(w))
+            walked << w;
+    EXPECT_EQ(walked, expected);
 
     // Geometry: rows of 738 x 40 hanging from the top, elements where the table puts them.
     QWidget *document = view.scrollView()->widget();
