@@ -6,6 +6,10 @@
 
 namespace flashwell {
 
+namespace {
+constexpr auto kWholeReport = static_cast<uint8_t>(kHidReportSize);
+} // namespace
+
 class VirtualHidDevice final : public HidDevice
 {
 public:
@@ -193,21 +197,14 @@ IOReturn VirtualHidBus::hostSend(VirtualHidDevice *device, std::span<const uint8
             this);
         return kIOReturnSuccess;
     }
-    const auto deliver = [this, &ref](int64_t delayMs, const HidReport &bytes) {
-        m_scheduler.after(delayMs, [ref, bytes] {
-            auto *target = static_cast<VirtualHidDevice *>(ref.data());
-            if (target && target->endpoint())
-                target->endpoint()->onOutputReport(target, bytes);
-        });
-    };
     if (faultless) {
         HidReport bytes{};
         std::copy_n(report.begin(), std::min(report.size(), bytes.size()), bytes.begin());
-        deliver(m_latencyMs, bytes);
+        travel(m_latencyMs, device, bytes, kWholeReport, true);
         return kIOReturnSuccess;
     }
     for (const auto &d : deliveries)
-        deliver(d.delayMs, d.bytes);
+        travel(d.delayMs, device, d.bytes, kWholeReport, true);
     return kIOReturnSuccess;
 }
 
@@ -234,20 +231,51 @@ void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report
     // The report's own length travels with it (a short report stays short); its bytes are held in
     // place, not in a buffer of their own.
     const auto length = static_cast<uint8_t>(std::min(report.size(), kHidReportSize));
-    const auto deliver = [&ref, length, this](int64_t delayMs, const HidReport &bytes) {
-        m_scheduler.after(delayMs, [ref, bytes, length] {
-            if (ref)
-                static_cast<VirtualHidDevice *>(ref.data())->receive(std::span<const uint8_t>(bytes.data(), length));
-        });
-    };
     if (faultless) {
         HidReport bytes{};
         std::copy_n(report.begin(), length, bytes.begin());
-        deliver(m_latencyMs, bytes);
+        travel(m_latencyMs, device, bytes, length, false);
         return;
     }
     for (const auto &d : deliveries)
-        deliver(d.delayMs, d.bytes);
+        travel(d.delayMs, device, d.bytes, length, false);
+}
+
+void VirtualHidBus::travel(int64_t delayMs, HidDevice *device, const HidReport &bytes, uint8_t length, bool toDevice)
+{
+    uint32_t index = 0;
+    if (m_freeInFlight.empty()) {
+        index = static_cast<uint32_t>(m_inFlight.size());
+        m_inFlight.emplace_back();
+    } else {
+        index = m_freeInFlight.back();
+        m_freeInFlight.pop_back();
+    }
+    InFlight &slot = m_inFlight[index];
+    slot.device = device;
+    slot.bytes = bytes;
+    slot.length = length;
+    slot.toDevice = toDevice;
+    m_scheduler.after(
+        delayMs, [this, index] { arrive(index); }, this);
+}
+
+void VirtualHidBus::arrive(uint32_t index)
+{
+    // Out of the pool before it is handed on: the receiver may send (and so reuse the slot).
+    InFlight &slot = m_inFlight[index];
+    auto *target = static_cast<VirtualHidDevice *>(slot.device.data());
+    const HidReport bytes = slot.bytes;
+    const uint8_t length = slot.length;
+    const bool toDevice = slot.toDevice;
+    slot.device = nullptr;
+    m_freeInFlight.push_back(index);
+    if (!target)
+        return;
+    if (!toDevice)
+        target->receive(std::span<const uint8_t>(bytes.data(), length));
+    else if (target->endpoint())
+        target->endpoint()->onOutputReport(target, bytes);
 }
 
 } // namespace flashwell

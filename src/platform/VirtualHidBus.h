@@ -4,6 +4,7 @@
 #include "platform/HidReport.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -111,12 +112,26 @@ private:
         int remaining;
     };
 
+    // A report on its way, held by the bus so that its task carries only an index (small enough
+    // for std::function to keep without an allocation of its own).
+    struct InFlight
+    {
+        QPointer<HidDevice> device;
+        HidReport bytes{};
+        uint8_t length = 0;
+        bool toDevice = false;
+    };
+    void travel(int64_t delayMs, HidDevice *device, const HidReport &bytes, uint8_t length, bool toDevice);
+    void arrive(uint32_t index);
+
     Scheduler &m_scheduler;
     QList<VirtualHidDevice *> m_devices;
     bool opensFail(const HidDevice *device) const;
     QList<std::pair<uint16_t, uint16_t>> m_unopenable; // vendor, product
     std::vector<Record> m_log;
     std::vector<PendingFault> m_faults;
+    std::vector<InFlight> m_inFlight;
+    std::vector<uint32_t> m_freeInFlight;
     int64_t m_latencyMs = 1;
 };
 

@@ -12,18 +12,39 @@ const char *VirtualScheduler::sourceOf(const QObject *context)
 Scheduler::TimerId VirtualScheduler::schedule(int64_t delay, int64_t interval, Task task, QObject *context)
 {
     const TimerId id = m_nextId++;
-    Entry &entry = m_queue.emplace_back();
-    entry.due = m_now + delay;
-    entry.sequence = m_sequence++;
-    entry.id = id;
-    entry.interval = interval;
-    entry.task = std::move(task);
-    entry.context = context;
-    entry.hasContext = context != nullptr;
-    entry.source = sourceOf(context);
-    entry.delayMs = delay;
-    std::push_heap(m_queue.begin(), m_queue.end(), runsAfter);
+    uint32_t index = 0;
+    if (m_freeSlots.empty()) {
+        index = static_cast<uint32_t>(m_slots.size());
+        m_slots.emplace_back();
+    } else {
+        index = m_freeSlots.back();
+        m_freeSlots.pop_back();
+    }
+    Slot &slot = m_slots[index];
+    slot.id = id;
+    slot.interval = interval;
+    slot.task = std::move(task);
+    slot.context = context;
+    slot.hasContext = context != nullptr;
+    slot.source = sourceOf(context);
+    slot.delayMs = delay;
+    push(m_now + delay, index);
     return id;
+}
+
+void VirtualScheduler::push(int64_t due, uint32_t slot)
+{
+    m_queue.push_back(Key{due, m_sequence++, slot});
+    std::push_heap(m_queue.begin(), m_queue.end(), runsAfter);
+}
+
+void VirtualScheduler::release(uint32_t index)
+{
+    Slot &slot = m_slots[index];
+    slot.id = 0;
+    slot.task = nullptr;
+    slot.context = nullptr;
+    m_freeSlots.push_back(index);
 }
 
 Scheduler::TimerId VirtualScheduler::after(int64_t ms, Task task, QObject *context)
@@ -39,11 +60,12 @@ Scheduler::TimerId VirtualScheduler::every(int64_t ms, Task task, QObject *conte
 
 void VirtualScheduler::cancel(TimerId id)
 {
-    auto it = std::find_if(m_queue.begin(), m_queue.end(), [id](const Entry &e) { return e.id == id; });
+    auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const Key &k) { return m_slots[k.slot].id == id; });
     if (it == m_queue.end())
         return;
     // Rare (a watchdog, an animation): the heap is simply rebuilt.
-    *it = std::move(m_queue.back());
+    release(it->slot);
+    *it = m_queue.back();
     m_queue.pop_back();
     std::make_heap(m_queue.begin(), m_queue.end(), runsAfter);
 }
@@ -53,22 +75,30 @@ bool VirtualScheduler::runNext(int64_t deadline)
     if (m_queue.empty() || m_queue.front().due > deadline)
         return false;
     std::pop_heap(m_queue.begin(), m_queue.end(), runsAfter);
-    Entry entry = std::move(m_queue.back());
+    const Key key = m_queue.back();
     m_queue.pop_back();
-    const int64_t waited = entry.due - m_now;
-    m_now = std::max(m_now, entry.due);
+    Slot &slot = m_slots[key.slot];
+    const TimerId id = slot.id;
+    const int64_t waited = key.due - m_now;
+    m_now = std::max(m_now, key.due);
     if (m_waitObserver && waited > 0)
-        m_waitObserver(Wait{entry.source, entry.delayMs, waited});
-    if (entry.interval > 0) {
+        m_waitObserver(Wait{slot.source, slot.delayMs, waited});
+    const bool live = !slot.hasContext || slot.context;
+    // The task runs from a local: it may schedule (growing m_slots) or cancel itself.
+    Task task = std::move(slot.task);
+    if (slot.interval > 0) {
         // Re-arm before running so the task may cancel itself.
-        Entry again = entry;
-        again.due = m_now + entry.interval;
-        again.sequence = m_sequence++;
-        m_queue.push_back(std::move(again));
-        std::push_heap(m_queue.begin(), m_queue.end(), runsAfter);
+        push(m_now + slot.interval, key.slot);
+        if (live)
+            task();
+        Slot &again = m_slots[key.slot];
+        if (again.id == id)
+            again.task = std::move(task);
+    } else {
+        release(key.slot);
+        if (live)
+            task();
     }
-    if (!entry.hasContext || entry.context)
-        entry.task();
     return true;
 }
 

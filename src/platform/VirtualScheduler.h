@@ -42,12 +42,12 @@ public:
     void setWaitObserver(std::function<void(const Wait &)> observer) { m_waitObserver = std::move(observer); }
 
 private:
-    struct Entry
+    // What a task needs besides its place in time; kept in a slot that does not move while the
+    // heap is sifted, and reused once its task has run.
+    struct Slot
     {
-        int64_t due;
-        uint64_t sequence;
-        TimerId id;
-        int64_t interval; // 0 for one-shot
+        TimerId id = 0;       // 0 while free
+        int64_t interval = 0; // 0 for one-shot
         Task task;
         // The task is skipped once its context is gone (held here rather than in a wrapping task:
         // one allocation less for every task scheduled).
@@ -56,19 +56,31 @@ private:
         const char *source = nullptr;
         int64_t delayMs = 0;
     };
+    // The heap holds only these small keys, so sifting moves 24 bytes instead of a task.
+    struct Key
+    {
+        int64_t due;
+        uint64_t sequence;
+        uint32_t slot;
+    };
     // Heap order: the top is the earliest due, and among equal times the first scheduled.
-    static bool runsAfter(const Entry &a, const Entry &b)
+    static bool runsAfter(const Key &a, const Key &b)
     {
         return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
     }
     static const char *sourceOf(const QObject *context);
     TimerId schedule(int64_t delay, int64_t interval, Task task, QObject *context);
+    void push(int64_t due, uint32_t slot);
+    void release(uint32_t slot);
     bool runNext(int64_t deadline);
 
     int64_t m_now = 0;
     TimerId m_nextId = 1;
-    // A binary heap under runsAfter: scheduling and running cost no allocation of their own.
-    std::vector<Entry> m_queue;
+    // A binary heap under runsAfter over stable slots: scheduling and running allocate nothing of
+    // their own once the vectors have grown.
+    std::vector<Key> m_queue;
+    std::vector<Slot> m_slots;
+    std::vector<uint32_t> m_freeSlots;
     uint64_t m_sequence = 0;
     std::function<void(const Wait &)> m_waitObserver;
 };

@@ -68,6 +68,25 @@ TEST(VirtualScheduler, RepeatingTimerCanCancelItselfFromItsTask)
     EXPECT_EQ(ticks, 3);
 }
 
+// A timer that stops itself and schedules its successor in the same turn: the successor takes the
+// freed place and must be the one that runs, once.
+TEST(VirtualScheduler, TaskScheduledByACancelledRepeatingTimerRunsInsteadOfIt)
+{
+    VirtualScheduler s;
+    int ticks = 0;
+    int successor = 0;
+    VirtualScheduler::TimerId id = 0;
+    id = s.every(10, [&] {
+        ++ticks;
+        s.cancel(id);
+        s.after(5, [&] { ++successor; });
+    });
+    s.advance(100);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(successor, 1);
+    EXPECT_EQ(s.pendingCount(), 0U);
+}
+
 TEST(VirtualScheduler, SkipsTaskWhoseContextIsGone)
 {
     VirtualScheduler s;
