@@ -1,4 +1,5 @@
-// Catches: controls out of step with the state, presses doing the wrong thing, a wrong list, hint, watchdog, switch report or session.
+// Catches: controls out of step with the state, presses doing the wrong thing, a wrong list, hint, watchdog, switch
+// report or session.
 #include "update/UpdateSessionController.h"
 #include "models/FirmwareFileBuilder.h"
 #include "models/VirtualClassicBootloader.h"
