@@ -269,33 +269,6 @@ TEST_F(AttemptTest, OneAttemptAtATime)
     EXPECT_FALSE(controller.sessionRunning());
 }
 
-TEST_F(AttemptTest, ARestartAfterAFailureRunsUnderTheWatchdog)
-{
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    server.downloadMode = FakeCatalogue::Download::Wait;
-    controller.SButtonClick(State::Button::Update);
-    HidDevice *boot = plugSilent(0x3208);
-    controller.SHIDBootStartUpdate(nullptr);
-    for (int i = 0; i < 230; ++i)
-        clock.advance(100);
-    ASSERT_EQ(controller.state(), State::kStateFailed);
-    ASSERT_FALSE(controller.updateTimerRunning());
-    EXPECT_FALSE(controller.sessionRunning()) << "a stalled session stops talking, so the screen can be left";
-
-    // The user re-plugs the device in its bootloader: the same attempt restarts, watched.
-    bus.unplug(boot);
-    clock.runPending();
-    plugSilent(0x3208);
-    EXPECT_TRUE(controller.updateTimerRunning());
-    EXPECT_FALSE(controller.model().guideShown);
-    const int64_t restarted = clock.nowMs();
-    while (!controller.model().guideShown && clock.nowMs() < restarted + 60000)
-        clock.advance(100);
-    EXPECT_TRUE(controller.model().guideError);
-    EXPECT_LE(clock.nowMs() - restarted, State::kNoSignOfLifeMs + State::kWatchdogPeriodMs)
-        << "the restart that stalls ends in the error guide again";
-}
-
 TEST_F(AttemptTest, AnHjzDeviceThatLeftDoesNotStandInForLaterSwitches)
 {
     HidDevice *hjzDevice = plugSilent(0x3209);
@@ -311,43 +284,6 @@ TEST_F(AttemptTest, AnHjzDeviceThatLeftDoesNotStandInForLaterSwitches)
     ASSERT_FALSE(bus.outputLog().empty());
     EXPECT_EQ(test::hex(bus.outputLog()[0].bytes, 4), "06 00 50 01") << "the D-input switch report";
     EXPECT_EQ(controller.state(), State::kStatePreparing);
-}
-
-TEST_F(AttemptTest, AnHjzDeviceLeavingWhileWritingEndsInTheErrorGuide)
-{
-    server.downloadMode = FakeCatalogue::Download::Wait;
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    controller.SButtonClick(State::Button::Update);
-    HidDevice *hjzDevice = plugSilent(0x3209);
-    controller.SHIDBootHJZUpdateing(&hjz, 0);
-    ASSERT_EQ(controller.state(), State::kStateWriting);
-    bus.unplug(hjzDevice);
-    clock.runPending();
-    EXPECT_EQ(controller.state(), State::kStateFailed);
-    EXPECT_TRUE(controller.model().guideError);
-}
-
-TEST_F(AttemptTest, NoUpdateErrorWithoutAnAttempt)
-{
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    controller.updateingError();
-    EXPECT_EQ(controller.state(), State::kStateReady);
-    EXPECT_FALSE(controller.model().guideShown);
-}
-
-TEST_F(AttemptTest, TheNextShowingNamesNoEarlierTarget)
-{
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f, 2)});
-    ASSERT_TRUE(controller.model().hint.contains(QStringLiteral("v1.05")));
-    controller.removeFromSuperview();
-    controller.setDevice(plugDevice(0x3100, 0x2DC8, 2.0f));
-    controller.setminiImageposition(0);
-    controller.setState(State::kStateReady);
-    controller.loadViews();
-    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
-    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("1.05")));
-    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("beta 2")));
-    EXPECT_EQ(controller.targetBeta(), 0);
 }
 
 } // namespace

@@ -2,13 +2,11 @@
 #include "update/UpdateHistory.h"
 #include "screens/UpdateHistoryDialog.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -138,17 +136,4 @@ TEST_F(HistoryFile, DialogShowsNewestFirstAndNamesSkippedLines)
     EXPECT_EQ(t->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(dialog.notice()->isHidden());
     EXPECT_TRUE(dialog.notice()->text().contains(QStringLiteral("1 line(s)"))) << qPrintable(dialog.notice()->text());
-    if (!qEnvironmentVariableIsEmpty("FLASHWELL_SHOTS")) {
-        dialog.resize(900, 300);
-        dialog.show();
-        dialog.grab().save(qEnvironmentVariable("FLASHWELL_SHOTS") + QStringLiteral("/history.png"));
-        QTranslator chinese;
-        ASSERT_TRUE(chinese.load(QStringLiteral(":/i18n/cli_zh_CN.qm")));
-        QCoreApplication::installTranslator(&chinese);
-        UpdateHistoryDialog zh(history);
-        zh.resize(900, 300);
-        zh.show();
-        zh.grab().save(qEnvironmentVariable("FLASHWELL_SHOTS") + QStringLiteral("/history_zh.png"));
-        QCoreApplication::removeTranslator(&chinese);
-    }
 }

@@ -1,8 +1,8 @@
-// Catches: controls out of step with the state, bad rows or hints, a wrong watchdog, switch report or session.
+// Catches: controls out of step with the state, presses doing the wrong thing, a wrong list, hint, watchdog, switch
+// report or session.
 #include "update/UpdateSessionController.h"
 #include "models/FirmwareFileBuilder.h"
 #include "models/VirtualClassicBootloader.h"
-#include "models/VirtualHjzBootloader.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 
@@ -21,7 +21,6 @@ using namespace flashwell;
 using flashwell::test::entry;
 using flashwell::test::FakeCatalogue;
 using flashwell::test::release;
-using flashwell::test::ScopedLanguages;
 using State = UpdateSessionController;
 
 namespace {
@@ -43,7 +42,18 @@ public:
 class UpdateControllerTest : public ::testing::Test, protected test::UpdateScreenRig
 {
 protected:
-    UpdateControllerTest() { controller.setDelegate(&root); }
+    // The watchdog reads a last sign of life at 0 as idle: start the clock past it.
+    UpdateControllerTest()
+    {
+        controller.setDelegate(&root);
+        clock.advance(1000);
+    }
+    // A ready screen for the Heron at 1.00 offered 1.05; the download waits for the test.
+    void showHeron(bool switchable = true)
+    {
+        server.downloadMode = FakeCatalogue::Download::Wait;
+        show(plugDevice(0x3011, 0x2DC8, 1.0f, switchable), {release(1.05f)});
+    }
 
     RootSpy root;
 };
@@ -54,52 +64,53 @@ const std::string kVersionQuery = "05 00 16 01 00 04";
 
 TEST_F(UpdateControllerTest, EachStateShowsItsControls)
 {
+    using P = UpdateScreenModel::Placement;
+    using C = ScreenColour;
+    struct Step
+    {
+        uint64_t state;
+        bool listHidden, panelHidden, updateHidden, leftHidden, rightHidden;
+        int progress;
+        C background, highlight;
+        const char *left, *right; // titles, null: not checked
+        P placement;
+    };
+    const Step steps[] = {
+        {State::kStateReady, false, true, false, true, true, 100, C::Blue, C::Red, nullptr, nullptr, P::Choice},
+        {State::kStateOffer, true, false, true, false, false, 100, C::Blue, C::Red, "other", "update", P::Choice},
+        // Preparing, the guide and the hardware revision leave the controls as they were.
+        {State::kStatePreparing, true, false, true, false, false, 100, C::Blue, C::Red, "other", "update", P::Choice},
+        {State::kStateManual, true, false, true, false, false, 100, C::Blue, C::Red, "other", "update", P::Choice},
+        {State::kStateHardwareRevision, true, false, true, false, false, 100, C::Blue, C::Red, "other", "update",
+         P::Choice},
+        {State::kStateWriting, true, false, true, false, false, 100, C::Red, C::Red, "other", "update", P::Choice},
+        {State::kStateFinished, true, false, true, true, true, 100, C::Red, C::Red, "close", "updateNext", P::Finished},
+        {State::kStateFailed, true, false, true, true, true, 0, C::Red, C::Red, "close", "updateNext", P::Finished},
+    };
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
     const UpdateScreenModel &m = controller.model();
     EXPECT_FALSE(m.devicePictureHidden);
-    EXPECT_FALSE(m.listHidden) << "the list arrived";
     EXPECT_FALSE(m.hintHidden);
     EXPECT_TRUE(m.hintLabelHidden);
-    EXPECT_FALSE(m.updateButton.hidden);
-    EXPECT_TRUE(m.leftButton.hidden);
-    EXPECT_TRUE(m.rightButton.hidden);
-    EXPECT_TRUE(m.panelHidden);
     EXPECT_EQ(m.updateButton.title, tr("update"));
-    EXPECT_EQ(m.updateButton.progress, 100);
-    EXPECT_EQ(m.updateButton.background, ScreenColour::Blue);
-    EXPECT_EQ(m.updateButton.highlight, ScreenColour::Red);
-
-    controller.setState(State::kStateOffer);
-    EXPECT_TRUE(m.updateButton.hidden);
-    EXPECT_TRUE(m.listHidden);
-    EXPECT_FALSE(m.panelHidden);
-    EXPECT_FALSE(m.leftButton.hidden);
-    EXPECT_FALSE(m.rightButton.hidden);
-    EXPECT_EQ(m.leftButton.title, tr("other"));
-    EXPECT_EQ(m.rightButton.title, tr("update"));
-    EXPECT_EQ(m.sideButtons, UpdateScreenModel::Placement::Choice);
-
-    for (uint64_t quiet : {2, 3, 4}) {
-        const UpdateScreenModel before = m;
-        controller.setState(quiet);
-        EXPECT_EQ(m.panelHidden, before.panelHidden);
-        EXPECT_EQ(m.updateButton.hidden, before.updateButton.hidden);
-        EXPECT_EQ(m.updateButton.progress, before.updateButton.progress);
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.state);
+        if (s.state != State::kStateReady)
+            controller.setState(s.state);
+        EXPECT_EQ(m.listHidden, s.listHidden);
+        EXPECT_EQ(m.panelHidden, s.panelHidden);
+        EXPECT_EQ(m.updateButton.hidden, s.updateHidden);
+        EXPECT_EQ(m.leftButton.hidden, s.leftHidden);
+        EXPECT_EQ(m.rightButton.hidden, s.rightHidden);
+        EXPECT_EQ(m.updateButton.progress, s.progress);
+        EXPECT_EQ(m.updateButton.background, s.background);
+        EXPECT_EQ(m.updateButton.highlight, s.highlight);
+        if (s.left) {
+            EXPECT_EQ(m.leftButton.title, tr(s.left));
+            EXPECT_EQ(m.rightButton.title, tr(s.right));
+        }
+        EXPECT_EQ(m.sideButtons, s.placement);
     }
-
-    controller.setState(State::kStateWriting);
-    EXPECT_EQ(m.updateButton.background, ScreenColour::Red);
-    EXPECT_EQ(m.updateButton.highlight, ScreenColour::Red);
-
-    controller.setState(State::kStateFinished);
-    EXPECT_TRUE(m.leftButton.hidden);
-    EXPECT_TRUE(m.rightButton.hidden);
-    EXPECT_EQ(m.leftButton.title, tr("close"));
-    EXPECT_EQ(m.rightButton.title, tr("updateNext"));
-    EXPECT_EQ(m.sideButtons, UpdateScreenModel::Placement::Finished);
-
-    controller.setState(State::kStateFailed);
-    EXPECT_EQ(m.updateButton.progress, 0);
 }
 
 struct ButtonCase
@@ -111,10 +122,9 @@ struct ButtonCase
     int goHomes;
     bool terminates;
     bool postsBack;
-    int64_t stateAfter; // -1: whatever the press led to is checked by the counts
+    uint64_t stateAfter;
 };
 
-// Test names and failure messages show the case, not its bytes.
 inline void PrintTo(const ButtonCase &c, std::ostream *os)
 {
     *os << "state " << c.state << ", button " << static_cast<int>(c.button);
@@ -147,14 +157,12 @@ TEST_P(UpdateButtons, DoWhatTheirStateSays)
     EXPECT_EQ(static_cast<int>(server.downloads.size()), c.downloads);
     EXPECT_EQ(static_cast<int>(server.lists.size() - listsBefore), c.listFetches);
     EXPECT_EQ(root.goHomes, c.goHomes);
-    EXPECT_EQ(terminate.count(), c.terminates ? 1 : 0);
+    ASSERT_EQ(terminate.count(), c.terminates ? 1 : 0);
     if (c.terminates) {
         EXPECT_EQ(terminate.at(0).at(0).toInt(), 0);
     }
     EXPECT_EQ(backs, c.postsBack ? 1 : 0);
-    if (c.stateAfter >= 0) {
-        EXPECT_EQ(controller.state(), static_cast<uint64_t>(c.stateAfter));
-    }
+    EXPECT_EQ(controller.state(), c.stateAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(ByState, UpdateButtons,
@@ -178,7 +186,6 @@ TEST_F(UpdateControllerTest, AnOfferIsTheWholeListAndItsRightButtonDownloadsIt)
 {
     server.downloadMode = FakeCatalogue::Download::Wait;
     controller.setDevice(plugDevice(0x3011, 0x2DC8, 1.0f));
-    controller.setminiImageposition(0);
     controller.setState(State::kStateOffer);
     controller.setNewFirmwaer(release(1.07f, 2));
     EXPECT_EQ(controller.model().panelLine, tr("newversion") + QStringLiteral(" v1.07 beta 2"));
@@ -186,8 +193,6 @@ TEST_F(UpdateControllerTest, AnOfferIsTheWholeListAndItsRightButtonDownloadsIt)
     controller.SButtonClick(State::Button::Right);
     ASSERT_EQ(server.downloads.size(), 1u);
     EXPECT_EQ(server.downloads[0].version, 1.07f);
-    EXPECT_TRUE(controller.model().leftButton.hidden);
-    EXPECT_FALSE(controller.model().updateButton.hidden);
     EXPECT_EQ(controller.model().updateButton.title, tr("prepareUpdate"));
 
     // Shown again with the offer: once the layout ran, the offer is the list, in state 0.
@@ -198,75 +203,27 @@ TEST_F(UpdateControllerTest, AnOfferIsTheWholeListAndItsRightButtonDownloadsIt)
     EXPECT_EQ(controller.state(), State::kStateReady);
     EXPECT_TRUE(server.lists.empty()) << "an existing list is not fetched again";
     EXPECT_FALSE(controller.model().panelHidden);
-    EXPECT_FALSE(controller.model().updateButton.hidden);
-    EXPECT_TRUE(controller.model().leftButton.hidden);
     ASSERT_TRUE(controller.updateFirmwaers());
     EXPECT_EQ(controller.updateFirmwaers()->size(), 1);
     EXPECT_FALSE(controller.loadViews()) << "once per showing";
 }
 
-TEST_F(UpdateControllerTest, RowsAreOrderedFilteredAndTheFirstIsChecked)
-{
-    show(plugDevice(0x3011, 0x2DC8, 1.02f),
-         {release(1.00f), release(1.02f, 1), release(1.02f), release(1.01f, 0, 12, "Heron")});
-    const auto &rows = controller.model().rows;
-    ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows[0].name, QStringLiteral("2026-11-30  Heron V1.02 beta 1"));
-    EXPECT_EQ(rows[1].name, QStringLiteral("2026-11-30  Heron V1.02"));
-    EXPECT_EQ(rows[3].name, QStringLiteral("2026-11-30  Heron V1.00"));
-    EXPECT_EQ(rows[0].newMark, QString()) << "the device runs exactly 1.02";
-    EXPECT_TRUE(rows[0].checked);
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const ReleaseRow &r) { return r.checked; }), 1);
-    EXPECT_FALSE(controller.model().scroller);
-    EXPECT_TRUE(controller.model().notFirmwareHidden);
-
-    controller.chengeboxClick(2);
-    controller.chengeboxClick(2);
-    EXPECT_TRUE(rows[2].checked);
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const ReleaseRow &r) { return r.checked; }), 1);
-    EXPECT_EQ(controller.targerVersion(), 1.01f);
-    EXPECT_EQ(controller.targetBeta(), 0);
-}
-
-TEST_F(UpdateControllerTest, EmptyListShowsNotFirmwareAndUpdateDoesNothing)
+TEST_F(UpdateControllerTest, UpdateWithoutARowDoesNothing)
 {
     show(plugDevice(0x3011, 0x2DC8, 1.0f), {});
     EXPECT_FALSE(controller.model().notFirmwareHidden);
-    EXPECT_TRUE(controller.model().rows.isEmpty());
     controller.SButtonClick(State::Button::Update);
-    EXPECT_TRUE(server.downloads.empty());
     EXPECT_EQ(controller.state(), State::kStateReady);
-}
-
-TEST_F(UpdateControllerTest, ACheckedRowPastANewShorterListDoesNothing)
-{
-    auto device = plugDevice(0x2000, 0x2DC8, 1.0f);
-    show(device, {release(1.3f), release(1.2f), release(1.1f)});
+    // A checked row past a new, shorter list (the view keeps its tag).
+    controller.removeFromSuperview();
+    show(plugDevice(0x2000, 0x2DC8, 1.0f), {release(1.3f), release(1.2f), release(1.1f)});
     controller.chengeboxClick(2);
     controller.SMiniImageViewClick(State::Picture::Receiver);
     server.answer({release(2.0f)});
-    controller.chengeboxClick(2); // the stale checked row (the view keeps its tag)
+    controller.chengeboxClick(2);
     controller.SButtonClick(State::Button::Update);
     EXPECT_TRUE(server.downloads.empty());
     EXPECT_EQ(controller.state(), State::kStateReady);
-}
-
-TEST_F(UpdateControllerTest, HugeAndSloppyListsRender)
-{
-    QList<Firmware> list;
-    for (int i = 0; i < 1000; ++i) {
-        Firmware f;
-        f.version = static_cast<float>(i % 17) * 0.01f;
-        f.beta = i % 3 - 1;
-        f.fileSize = -i;
-        if (i % 2)
-            f.setFileName(QStringLiteral("plain name"));
-        list.append(f);
-    }
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), list);
-    EXPECT_EQ(controller.model().rows.size(), 1000);
-    EXPECT_TRUE(controller.model().scroller);
-    EXPECT_TRUE(controller.model().rows[0].checked);
 }
 
 TEST_F(UpdateControllerTest, ListFailureShowsReloadWhichAsksAgainForThePictureShown)
@@ -275,31 +232,26 @@ TEST_F(UpdateControllerTest, ListFailureShowsReloadWhichAsksAgainForThePictureSh
     controller.setminiImageposition(1);
     controller.loadViews();
     EXPECT_FALSE(controller.model().spinnerHidden);
-    ASSERT_EQ(server.lists.size(), 1u);
-    EXPECT_EQ(server.lists[0].type, 48);
-    server.lists[0].failure({QStringLiteral("Network"), 1, QStringLiteral("refused")});
-    EXPECT_TRUE(controller.model().spinnerHidden);
-    EXPECT_FALSE(controller.model().reloadHidden);
-    controller.reloadClic();
-    EXPECT_TRUE(controller.model().reloadHidden);
-    EXPECT_FALSE(controller.model().spinnerHidden);
-    EXPECT_EQ(server.lists.size(), 2u);
-    EXPECT_EQ(server.lists.back().type, 48);
-    // With the receiver's picture chosen, reload asks for the receiver's list.
-    controller.SMiniImageViewClick(State::Picture::Receiver);
-    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
-    controller.reloadClic();
-    EXPECT_EQ(server.lists.back().type, 49);
-    controller.SMiniImageViewClick(State::Picture::Device);
-    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
-    controller.reloadClic();
-    EXPECT_EQ(server.lists.back().type, 48);
+    const struct
+    {
+        State::Picture picture;
+        int type;
+    } rows[] = {{State::Picture::Device, 48}, {State::Picture::Receiver, 49}, {State::Picture::Device, 48}};
+    for (const auto &row : rows) {
+        controller.SMiniImageViewClick(row.picture);
+        server.lists.back().failure({QStringLiteral("Network"), 1, QStringLiteral("refused")});
+        EXPECT_TRUE(controller.model().spinnerHidden);
+        EXPECT_FALSE(controller.model().reloadHidden);
+        controller.reloadClic();
+        EXPECT_TRUE(controller.model().reloadHidden);
+        EXPECT_FALSE(controller.model().spinnerHidden);
+        EXPECT_EQ(server.lists.back().type, row.type);
+    }
 }
 
 TEST_F(UpdateControllerTest, HintLines)
 {
-    auto device = plugDevice(0x3011, 0x2DC8, 0.0f);
-    controller.setDevice(device);
+    controller.setDevice(plugDevice(0x3011, 0x2DC8, 0.0f));
     EXPECT_EQ(controller.getFirmwaerHintVersion(0.0f, 0, 1.02f), QString()) << "version 0 in state 0";
     controller.setNewFirmwaer(release(1.02f, 1));
     EXPECT_EQ(controller.getFirmwaerHintVersion(1.01f, 2, 1.02f), tr("willUpdateFirmwaer") + QStringLiteral("1.01")
@@ -311,6 +263,18 @@ TEST_F(UpdateControllerTest, HintLines)
               tr("willUpdateFirmwaering") + QStringLiteral("0.00") + tr("to") + QStringLiteral(" v1.50"));
     controller.setState(State::kStateFinished);
     EXPECT_TRUE(controller.getFirmwaerHintVersion(1.0f, 0, 1.5f).startsWith(tr("willUpdateFirmwaered")));
+
+    // The next showing names no earlier target.
+    controller.removeFromSuperview();
+    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f, 2)});
+    ASSERT_TRUE(controller.model().hint.contains(QStringLiteral("v1.05")));
+    controller.removeFromSuperview();
+    controller.setDevice(plugDevice(0x3100, 0x2DC8, 2.0f));
+    controller.loadViews();
+    server.lists.back().failure({QStringLiteral("Error"), 1, QStringLiteral("offline")});
+    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("1.05")));
+    EXPECT_FALSE(controller.model().hint.contains(QStringLiteral("beta 2")));
+    EXPECT_EQ(controller.targetBeta(), 0);
 }
 
 TEST_F(UpdateControllerTest, VersionReportWithoutReleaseKeepsTheTarget)
@@ -326,40 +290,50 @@ TEST_F(UpdateControllerTest, VersionReportWithoutReleaseKeepsTheTarget)
     EXPECT_EQ(controller.beta(), 4.0f);
     EXPECT_EQ(controller.targerVersion(), 1.5f);
     EXPECT_EQ(controller.targetBeta(), 3);
-
-    auto zero = std::make_shared<SFenwykDevice>();
-    controller.SHIDBootGetVersion(zero, nullptr);
+    controller.SHIDBootGetVersion(std::make_shared<SFenwykDevice>(), nullptr);
     EXPECT_EQ(controller.version(), 1.2f) << "a version of 0 changes nothing";
 }
 
-TEST_F(UpdateControllerTest, WatchdogEndsAStalledUpdateBetween20And23Seconds)
+// Signs of life keep an update going; without them it ends in the error guide 20 to 23 s after the
+// last, and so does a restart after it, when the bootloader is plugged in again.
+TEST_F(UpdateControllerTest, WatchdogEndsAStalledUpdateAndARestartIsWatchedToo)
 {
-    server.downloadMode = FakeCatalogue::Download::Wait;
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
+    showHeron();
+    controller.updateingError();
+    EXPECT_EQ(controller.state(), State::kStateReady) << "no update error without an attempt";
     controller.SButtonClick(State::Button::Update);
     ASSERT_TRUE(controller.updateTimerRunning());
-    // Signs of life every 5 s keep it going.
     for (int i = 0; i < 8; ++i) {
         clock.advance(5000);
         controller.SHIDBootStartUpdateing(i * 10, nullptr);
     }
-    EXPECT_EQ(controller.state(), State::kStatePreparing);
-    const int64_t lastLife = clock.nowMs();
+    HidDevice *boot = plugSilent(0x3208);
+    controller.SHIDBootStartUpdate(nullptr);
     QSignalSpy guide(&controller, &UpdateSessionController::guideShown);
-    while (controller.state() != State::kStateFailed && clock.nowMs() < lastLife + 60000)
-        clock.advance(100);
-    const int64_t after = clock.nowMs() - lastLife;
-    EXPECT_GE(after, 20000);
-    EXPECT_LE(after, 23000);
-    EXPECT_FALSE(controller.updateTimerRunning());
-    ASSERT_EQ(guide.count(), 1);
-    EXPECT_TRUE(guide.at(0).at(0).toBool()) << "the guide in its error form";
-    EXPECT_TRUE(controller.model().guideError);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const int64_t lastLife = clock.nowMs();
+        while (!controller.model().guideShown && clock.nowMs() < lastLife + 60000)
+            clock.advance(100);
+        EXPECT_GE(clock.nowMs() - lastLife, State::kNoSignOfLifeMs);
+        EXPECT_LE(clock.nowMs() - lastLife, State::kNoSignOfLifeMs + State::kWatchdogPeriodMs);
+        EXPECT_FALSE(controller.updateTimerRunning());
+        EXPECT_FALSE(controller.sessionRunning()) << "a stalled session stops talking, so the screen can be left";
+        ASSERT_EQ(guide.count(), round + 1);
+        EXPECT_TRUE(guide.at(round).at(0).toBool()) << "the guide in its error form";
+        EXPECT_TRUE(controller.model().guideError);
+        // The user re-plugs the device in its bootloader: the same attempt restarts, watched.
+        bus.unplug(boot);
+        clock.runPending();
+        boot = plugSilent(0x3208);
+        EXPECT_TRUE(controller.updateTimerRunning());
+        EXPECT_FALSE(controller.model().guideShown);
+    }
 }
 
 TEST_F(UpdateControllerTest, ProductMismatchNamesBothProductsInChinese)
 {
-    ScopedLanguages chinese({QStringLiteral("zh-Hans-CN")});
+    test::ScopedLanguages chinese({QStringLiteral("zh-Hans-CN")});
     QSignalSpy alerts(&controller, &UpdateSessionController::alertRequested);
     controller.SHIDBootErrorNOEqualPID(nullptr, 0x3011, 0x9020);
     ASSERT_EQ(alerts.count(), 1);
@@ -368,61 +342,63 @@ TEST_F(UpdateControllerTest, ProductMismatchNamesBothProductsInChinese)
                                                  + SFenwykDevice::getNameWithPid(0x9020) + QStringLiteral("\" 不匹配"));
 }
 
-TEST_F(UpdateControllerTest, BootloaderArrivingInState7IsQueriedAndRestarted)
+TEST_F(UpdateControllerTest, ABootloaderArrivingIsAnnouncedAndQueriedAndInState7Restarted)
 {
+    showHeron();
+    bus.clearLog();
+    HidDevice *first = plugSilent(0x3208);
+    clock.advance(1000);
+    EXPECT_EQ(root.bootDevices, 1);
+    EXPECT_EQ(sent(), std::vector<std::string>{kVersionQuery}) << "while ready: no readPID, no repeat";
+    bus.unplug(first);
+    clock.runPending();
+
+    controller.removeFromSuperview();
     show(plugDevice(0x3011, 0x2DC8, 0.0f), {release(1.05f)});
-    server.downloadMode = FakeCatalogue::Download::Wait;
     controller.SButtonClick(State::Button::Update);
     controller.updateingError();
     ASSERT_EQ(controller.state(), State::kStateFailed);
     bus.clearLog();
     plugSilent(0x3208);
-    EXPECT_EQ(root.bootDevices, 1);
-    EXPECT_EQ(controller.bootState(), 1u);
+    EXPECT_EQ(root.bootDevices, 2);
     EXPECT_FALSE(controller.model().guideShown);
-    // At once: the version query, then the second-generation session's product ID read.
-    ASSERT_EQ(bus.outputLog().size(), 2u);
+    // At once: the version query, then the second-generation session's product ID read; 0.5 s
+    // later the repeated version query (no version yet) and the short frame 0x1A.
+    EXPECT_EQ(sent(2), (std::vector<std::string>{"05 00", "05 08"}));
     EXPECT_EQ(sent()[0], kVersionQuery);
-    EXPECT_EQ(bus.outputLog()[1].bytes[0], 0x05);
-    EXPECT_EQ(bus.outputLog()[1].bytes[1], 0x08) << "readPID";
     clock.advance(499);
     EXPECT_EQ(bus.outputLog().size(), 2u);
     clock.advance(1);
-    // 0.5 s later: the repeated version query (no version yet) and the short frame 0x1A.
     ASSERT_EQ(bus.outputLog().size(), 4u);
     EXPECT_EQ(sent()[2], kVersionQuery);
     EXPECT_EQ(sent()[3], "06 00 1a 01 00 00");
 }
 
-TEST_F(UpdateControllerTest, BootloaderArrivingWhileReadyIsOnlyAnnounced)
+TEST_F(UpdateControllerTest, ABootloaderLeavingEndsTheUpdateOnlyWhileWriting)
 {
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    bus.clearLog();
-    plugSilent(0x3208);
-    clock.advance(1000);
-    EXPECT_EQ(root.bootDevices, 1);
-    EXPECT_EQ(sent(), std::vector<std::string>{kVersionQuery}) << "no readPID, no repeat (version known)";
-}
+    for (const uint16_t pid : {0x3208, 0x3209}) {
+        SCOPED_TRACE(pid);
+        controller.removeFromSuperview();
+        showHeron();
+        controller.SButtonClick(State::Button::Update);
+        HidDevice *boot = plugSilent(pid);
+        ASSERT_EQ(controller.state(), State::kStatePreparing);
+        bus.unplug(boot);
+        clock.runPending();
+        EXPECT_EQ(controller.bootState(), 0u);
+        EXPECT_EQ(controller.state(), State::kStatePreparing);
 
-TEST_F(UpdateControllerTest, RemovalEndsTheUpdateOnlyWhileWriting)
-{
-    show(plugDevice(0x3011, 0x2DC8, 1.0f), {release(1.05f)});
-    server.downloadMode = FakeCatalogue::Download::Wait;
-    controller.SButtonClick(State::Button::Update);
-    HidDevice *boot = plugSilent(0x3208);
-    ASSERT_EQ(controller.state(), State::kStatePreparing);
-    bus.unplug(boot);
-    clock.runPending();
-    EXPECT_EQ(controller.bootState(), 0u);
-    EXPECT_EQ(controller.state(), State::kStatePreparing);
-
-    boot = plugSilent(0x3208);
-    controller.SHIDBootStartUpdate(nullptr);
-    EXPECT_EQ(controller.state(), State::kStateWriting);
-    bus.unplug(boot);
-    clock.runPending();
-    EXPECT_EQ(controller.state(), State::kStateFailed);
-    EXPECT_TRUE(controller.model().guideShown);
+        boot = plugSilent(pid);
+        if (pid == 0x3209)
+            controller.SHIDBootHJZUpdateing(&hjz, 0);
+        else
+            controller.SHIDBootStartUpdate(nullptr);
+        EXPECT_EQ(controller.state(), State::kStateWriting);
+        bus.unplug(boot);
+        clock.runPending();
+        EXPECT_EQ(controller.state(), State::kStateFailed);
+        EXPECT_TRUE(controller.model().guideError);
+    }
 }
 
 struct SwitchCase
@@ -433,7 +409,6 @@ struct SwitchCase
     uint16_t cataloguePid;
     float deviceVersion;
     int releaseType;
-    float releaseVersion;
     std::vector<std::string> reports; // first 6 bytes of each report sent by the switch
 };
 
@@ -446,13 +421,13 @@ class BootSwitching : public UpdateControllerTest, public ::testing::WithParamIn
 {
 };
 
-TEST_P(BootSwitching, SendsTheReportOfTheDecisionTable)
+// Which way is taken is BootSwitch's; here, that the decision goes out as its reports.
+TEST_P(BootSwitching, SendsTheReportsOfTheDecision)
 {
     const SwitchCase &c = GetParam();
     auto device = plugDevice(c.pid, c.vid, c.deviceVersion);
     device->setDetails(entry(c.cataloguePid, 0x2DC8, 17, "Fenwyk Test"));
-    device->isChangeBoot = true;
-    show(device, {release(c.releaseVersion, 0, c.releaseType)});
+    show(device, {release(2.0f, 0, c.releaseType)});
     bus.clearLog();
     controller.SButtonClick(State::Button::Update);
     EXPECT_EQ(sent(), c.reports);
@@ -462,61 +437,52 @@ TEST_P(BootSwitching, SendsTheReportOfTheDecisionTable)
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, BootSwitching,
-    ::testing::Values(
-        // 1.30 is stored slightly below 1.3 as a float: the older command.
-        SwitchCase{"switch3100At130", 0x2009, 0x057E, 0x3100, 1.30f, 17, 2.0f, {"01 66 aa 00 50 01"}},
-        SwitchCase{"switch3100At131", 0x2009, 0x057E, 0x3100, 1.31f, 17, 2.0f, {"01 66 aa 00 51 00"}},
-        SwitchCase{"switchOtherProduct", 0x2009, 0x057E, 0x9020, 2.0f, 36, 2.0f, {"01 66 aa 00 50 01"}},
-        SwitchCase{"sonyType8Newer", 0x05C4, 0x054C, 0x3110, 1.0f, 8, 1.31f, {"05 66 aa 00 50 00"}},
-        SwitchCase{"sonyType8At130", 0x05C4, 0x054C, 0x3110, 9.0f, 8, 1.30f, {"05 66 aa 00 50 01"}},
-        // Switch identity with another vendor ID falls through to the D-input switch.
-        SwitchCase{"switchPidWrongVid", 0x2009, 0x1234, 0x3100, 2.0f, 17, 2.0f, {"06 00 50 01 00 00"}},
-        SwitchCase{"dinputExtended",
-                   0x3100,
-                   0x2DC8,
-                   0x3100,
-                   2.0f,
-                   17,
-                   2.0f,
-                   {"06 00 50 01 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00"}},
-        SwitchCase{"dinputPlain", 0x3116, 0x2DC8, 0x3116, 2.0f, 18, 2.0f, {"06 00 50 01 00 00"}}),
+    ::testing::Values(SwitchCase{"switchOldCommand", 0x2009, 0x057E, 0x9020, 2.0f, 36, {"01 66 aa 00 50 01"}},
+                      SwitchCase{"switchNewCommand", 0x2009, 0x057E, 0x3100, 1.31f, 17, {"01 66 aa 00 51 00"}},
+                      SwitchCase{"sonyType8", 0x05C4, 0x054C, 0x3110, 1.0f, 8, {"05 66 aa 00 50 00"}},
+                      SwitchCase{"dinputPlain", 0x3116, 0x2DC8, 0x3116, 2.0f, 18, {"06 00 50 01 00 00"}},
+                      SwitchCase{"dinputExtended",
+                                 0x3100,
+                                 0x2DC8,
+                                 0x3100,
+                                 2.0f,
+                                 17,
+                                 {"06 00 50 01 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00", "81 05 00 51 00 00"}}),
     [](const auto &row) { return std::string(row.param.name); });
 
-TEST_F(UpdateControllerTest, AKnownBootloaderIsUsedWithoutTheGuide)
+TEST_F(UpdateControllerTest, AKnownBootloaderIsUsedWithoutTheGuideElseTheGuideWaitsForIt)
 {
-    auto device = plugDevice(0x3020, 0x2DC8, 1.0f, false);
-    show(device, {release(1.05f, 0, 2)});
-    plugSilent(0x5750);
-    bus.clearLog();
-    controller.SButtonClick(State::Button::Update);
-    EXPECT_FALSE(controller.model().guideShown);
-    EXPECT_EQ(controller.state(), State::kStatePreparing);
-    EXPECT_EQ(sent(), std::vector<std::string>{kVersionQuery});
-}
-
-TEST_F(UpdateControllerTest, ADeviceThatCannotBeSwitchedGetsTheGuide)
-{
-    auto device = plugDevice(0x3020, 0x2DC8, 1.0f, false);
-    show(device, {release(1.05f, 0, 2)});
-    bus.clearLog();
-    QSignalSpy guide(&controller, &UpdateSessionController::guideShown);
-    controller.SButtonClick(State::Button::Update);
-    EXPECT_EQ(controller.state(), State::kStateManual);
-    ASSERT_EQ(guide.count(), 1);
-    EXPECT_FALSE(guide.at(0).at(0).toBool());
-    EXPECT_TRUE(bus.outputLog().empty());
-    // The bootloader's arrival removes the guide and starts the session.
-    plugSilent(0x3208);
-    EXPECT_FALSE(controller.model().guideShown);
-    ASSERT_EQ(bus.outputLog().size(), 2u);
-    EXPECT_EQ(bus.outputLog()[1].bytes[1], 0x08);
+    for (const bool bootloaderFirst : {true, false}) {
+        SCOPED_TRACE(bootloaderFirst);
+        controller.removeFromSuperview();
+        show(plugDevice(0x3020, 0x2DC8, 1.0f, false), {release(1.05f, 0, 2)});
+        HidDevice *boot = bootloaderFirst ? plugSilent(0x5750) : nullptr;
+        bus.clearLog();
+        QSignalSpy guide(&controller, &UpdateSessionController::guideShown);
+        controller.SButtonClick(State::Button::Update);
+        if (bootloaderFirst) {
+            EXPECT_FALSE(controller.model().guideShown);
+            EXPECT_EQ(controller.state(), State::kStatePreparing);
+            EXPECT_EQ(sent(), std::vector<std::string>{kVersionQuery});
+            bus.unplug(boot);
+            clock.runPending();
+            continue;
+        }
+        EXPECT_EQ(controller.state(), State::kStateManual);
+        ASSERT_EQ(guide.count(), 1);
+        EXPECT_FALSE(guide.at(0).at(0).toBool());
+        EXPECT_TRUE(bus.outputLog().empty());
+        // The bootloader's arrival removes the guide and starts the session.
+        plugSilent(0x3208);
+        EXPECT_FALSE(controller.model().guideShown);
+        EXPECT_EQ(sent(2), (std::vector<std::string>{"05 00", "05 08"}));
+    }
 }
 
 TEST_F(UpdateControllerTest, PadAndHjzProductsGoToTheirSessions)
 {
     // 0x2000: the second-generation session reads the product ID of the attached bootloader.
-    auto pad = plugDevice(0x2000, 0x2DC8, 1.0f);
-    show(pad, {release(1.05f, 0, 48)});
+    show(plugDevice(0x2000, 0x2DC8, 1.0f), {release(1.05f, 0, 48)});
     plugSilent(0x3208);
     bus.clearLog();
     controller.SButtonClick(State::Button::Update);
@@ -524,17 +490,16 @@ TEST_F(UpdateControllerTest, PadAndHjzProductsGoToTheirSessions)
     EXPECT_EQ(bus.outputLog()[0].productId, 0x3208);
     EXPECT_EQ(bus.outputLog()[0].bytes[1], 0x08);
 
-    // 0x23FB with its HJZ bootloader known: the HJZ session starts on the downloaded file.
+    // 0x23FB with its HJZ bootloader known: the HJZ session starts on the downloaded file, and
+    // refuses an empty one before anything is erased, saying so.
     QTemporaryDir dir;
     server.path = test::writeTempFile(dir, QByteArray(64, '\0'), "hjz.bin");
     controller.removeFromSuperview();
-    auto grebe = plugDevice(0x23FB, 0x2DC8, 1.0f);
-    show(grebe, {release(1.05f, 0, 47)});
+    show(plugDevice(0x23FB, 0x2DC8, 1.0f), {release(1.05f, 0, 47)});
     plugSilent(0x3209);
     EXPECT_EQ(controller.bootState(), 1u);
     QSignalSpy alerts(&controller, &UpdateSessionController::alertRequested);
     controller.SButtonClick(State::Button::Update);
-    // The empty file is refused before anything is erased, and says so.
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_TRUE(alerts.at(0).at(1).toString().contains(QStringLiteral("page")))
         << qPrintable(alerts.at(0).at(1).toString());
@@ -542,12 +507,10 @@ TEST_F(UpdateControllerTest, PadAndHjzProductsGoToTheirSessions)
 
 TEST_F(UpdateControllerTest, LeavingClearsTheShowingAndLateAnswersAreDropped)
 {
-    auto device = plugDevice(0x3011, 0x2DC8, 1.0f);
-    controller.setDevice(device);
+    controller.setDevice(plugDevice(0x3011, 0x2DC8, 1.0f));
     controller.loadViews();
     controller.removeFromSuperview();
     EXPECT_FALSE(controller.isloadData());
-    EXPECT_FALSE(controller.updateFirmwaers());
     EXPECT_FALSE(controller.selectButton());
     EXPECT_TRUE(controller.shidBoot().filePath.isNull());
     server.answer({release(9.0f)}, 0);
@@ -557,7 +520,6 @@ TEST_F(UpdateControllerTest, LeavingClearsTheShowingAndLateAnswersAreDropped)
     ASSERT_EQ(server.lists.size(), 2u) << "re-entering fetches the list again";
     server.answer({release(1.05f)});
     ASSERT_TRUE(controller.updateFirmwaers());
-    EXPECT_EQ(controller.updateFirmwaers()->first().version, 1.05f);
 
     server.downloadMode = FakeCatalogue::Download::Wait;
     controller.SButtonClick(State::Button::Update);
@@ -593,7 +555,7 @@ TEST_F(UpdateControllerTest, ReceiverPictureSwitchesTheList)
     EXPECT_EQ(pad->isManuanlViewRR, 0);
     EXPECT_EQ(server.lists.back().type, 48);
 
-    // A device without a receiver, or not chosen by hand, shows one picture, not clickable.
+    // Not chosen by hand: one picture, not clickable.
     controller.setminiImageposition(0);
     EXPECT_FALSE(controller.isShowMiniRRImage());
     EXPECT_FALSE(controller.model().devicePictureClickable);
@@ -623,29 +585,4 @@ TEST_F(UpdateControllerTest, V2RuleRefilesTheProductAndFetchesItsList)
     EXPECT_EQ(wren->details()->type, 18);
     EXPECT_FALSE(controller.model().guideShown);
     EXPECT_EQ(server.lists.back().type, 18);
-}
-
-TEST_F(UpdateControllerTest, AnHjzModeDeviceIsUpdatedThroughItsSession)
-{
-    // The device the root hands over is already the HJZ bootloader (0x3209).
-    lab::HjzFirmware fw;
-    fw.deviceId = 387;
-    fw.pageSize = 1024;
-    fw.data = lab::patternBytes(8 * 1024, 9);
-    QTemporaryDir dir;
-    server.path = test::writeTempFile(dir, fw.build(), "hjz.bin");
-    lab::VirtualHjzBootloader boot(bus, 0x08003400, 1024, 16);
-    auto record = std::make_shared<SFenwykDevice>();
-    record->pid = 0x3209;
-    record->vid = 0x2DC8;
-    record->deviceRef = boot.plug();
-    record->isChangeBoot = true;
-    clock.runPending();
-    EXPECT_EQ(controller.bootState(), 1u);
-    show(record, {release(2.0f, 0, 0)});
-    controller.SButtonClick(State::Button::Update);
-    clock.advance(5000);
-    EXPECT_EQ(controller.state(), State::kStateFinished);
-    EXPECT_EQ(boot.flash().read(0x08003400, 8 * 1024), fw.data);
-    EXPECT_FALSE(controller.updateTimerRunning());
 }
