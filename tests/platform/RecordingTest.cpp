@@ -259,26 +259,16 @@ class RecordingRefusals : public ::testing::TestWithParam<Refusal>
 
 } // namespace
 
-TEST(RecordingReader, AWholeRecordingIsReadBack)
+// The stored recordings pin reading a whole one; a cable pulled mid-update leaves a recording that
+// ends without an outcome, and that is still readable.
+TEST(RecordingReader, ARecordingWithoutAnOutcomeIsRead)
 {
     QString error;
-    const auto r = RecordingReader::parse(
-        lines({kHeader, kArrived, kOutput, kInput, R"({"event":"left","t":9,"handle":"d1"})"}), &error);
+    const auto r = RecordingReader::parse(lines({kHeader, kArrived, kOutput, kInput}), &error);
     ASSERT_TRUE(r) << qPrintable(error);
-    EXPECT_EQ(r->kind(), QStringLiteral("flash"));
-    ASSERT_EQ(r->events.size(), 4U);
-    const RecordingEvent &a = r->events[0];
-    EXPECT_EQ(a.vendorId, 0x2DC8);
-    EXPECT_EQ(a.productId, 0x5750);
-    EXPECT_EQ(a.usagePage, 0xFF00);
-    EXPECT_EQ(a.product, QStringLiteral("B"));
-    EXPECT_EQ(a.descriptor, QByteArray::fromHex("0601ff"));
-    EXPECT_EQ(r->events[1].bytes, QByteArray::fromHex("0a0b"));
-    EXPECT_EQ(r->events[2].after, 1);
+    ASSERT_EQ(r->events.size(), 3U);
+    EXPECT_EQ(r->events[0].descriptor, QByteArray::fromHex("0601ff"));
     EXPECT_EQ(r->events[2].line, 4);
-    EXPECT_EQ(r->events[3].kind, RecordingEvent::Kind::Left);
-    // A cable pulled mid-update leaves a recording that ends without an outcome: still readable.
-    EXPECT_TRUE(RecordingReader::parse(lines({kHeader, kArrived, kOutput}), &error));
 }
 
 TEST_P(RecordingRefusals, AreRefusedWithTheLineThatIsWrong)
