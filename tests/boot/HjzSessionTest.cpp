@@ -122,19 +122,14 @@ INSTANTIATE_TEST_SUITE_P(Files, HjzBadFiles,
                          ::testing::Values(bad(0, std::nullopt).build(), bad(std::nullopt, 2000).build(),
                                            bad(std::nullopt, 4096).build(), QByteArray(10, 'x')));
 
-TEST(HjzLab, UpdateEndsThroughTheCompletionMethods)
+// A stalled update is named by the page it waits on (a whole one is the hjz-386 recording).
+TEST(HjzLab, StallNamesThePageItWaitsOn)
 {
     QTemporaryDir dir;
     LabFlashOptions o;
     o.bootloader = LabBootloader::Hjz;
     o.file = test::writeTempFile(dir, hjzFile(387, 1024, 16));
-    LabFlashRun ok(o);
-    EXPECT_TRUE(ok.run().success);
-    EXPECT_EQ(ok.flash().read(0x08003400, 16 * 1024), patternBytes(16 * 1024, 11));
-
     o.dropReply = 10;
     LabFlashRun stalled(o);
-    const FlashRunResult r = stalled.run();
-    EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.message, QStringLiteral("stalled: page 3: waiting for the checksum reply"));
+    EXPECT_EQ(stalled.run().message, QStringLiteral("stalled: page 3: waiting for the checksum reply"));
 }

@@ -33,7 +33,8 @@ TEST_P(SessionRecordings, ReplayReportForReportAndEndAsRecorded)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, SessionRecordings,
-                         ::testing::Values("classic-framed", "second-gen-fixed", "second-gen-radio",
+                         ::testing::Values("classic-framed", "classic-empty", "second-gen-fixed", "second-gen-radio",
+                                           "second-gen-radio-3", "second-gen-radio-6", "second-gen-erase-rounded",
                                            "second-gen-verified", "second-gen-verified-539", "second-gen-verified-540",
                                            "second-gen-corrupted", "jl-erase-unit-0", "jl-corrupted-head", "hjz-386"),
                          [](const auto &row) { return flashwell::test::testName(row.param); });

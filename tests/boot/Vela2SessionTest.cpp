@@ -21,7 +21,6 @@ struct Sent
     uint16_t length;
     uint32_t total;
     uint32_t address;
-    HidReport bytes;
 };
 
 VirtualVela2Bootloader &infoAddressed(VirtualVela2Bootloader &d, uint16_t productId, uint8_t subType)
@@ -84,18 +83,10 @@ protected:
         std::vector<Sent> out;
         for (const auto &r : bus.outputLog()) {
             const Sent s{wire::le16(r.bytes, 1), wire::le16(r.bytes, 5), wire::le32(r.bytes, 9),
-                         wire::le32(r.bytes, 13), r.bytes};
+                         wire::le32(r.bytes, 13)};
             if (command < 0 || s.command == command)
                 out.push_back(s);
         }
-        return out;
-    }
-    std::vector<Sent> radioChunks() const
-    {
-        std::vector<Sent> out;
-        for (const Sent &s : sent(vela2::kWriteChunk))
-            if (s.address & 0x80000000)
-                out.push_back(s);
         return out;
     }
     std::vector<int> progress() const
@@ -167,21 +158,6 @@ TEST_F(Vela2SessionTest, WithoutAFileIdentificationEndsQuietly)
     EXPECT_TRUE(recorder.has("version 1.50 beta 0"));
     EXPECT_FALSE(recorder.has("error"));
     EXPECT_TRUE(sent(vela2::kErase).empty());
-}
-
-TEST_F(Vela2SessionTest, ReplyDispatchMatchesTheEchoAndRunsAStillRegisteredHandlerAgain)
-{
-    VirtualVela2Bootloader device(bus, 0x3014); // unlisted: identification goes on
-    HidDevice *hid = device.plug();
-    clock.runPending();
-    int runs = 0;
-    session.BootReadFlash({}, 0, 0, 44, vela2::kGamepadInfo, [&](std::span<const uint8_t>) { ++runs; });
-    clock.advance(10);
-    EXPECT_EQ(runs, 1);
-    bus.sendInput(hid, vela2::buildReply(vela2::kGamepadInfo, {}));
-    bus.sendInput(hid, vela2::buildReply(vela2::kRead, {}));
-    clock.advance(10);
-    EXPECT_EQ(runs, 2) << "the 0x05 echo does not answer 0xC0";
 }
 
 // The version read and the boot serial read share command 0x05 and there is one pending handler:
@@ -269,18 +245,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 erased({{0x08030000, 50}})},
                       Selection{"summit_2003", boot(0x2003, 0x2003), records({rec(0x2002, 0x08020000, 64)}), 0, 6,
                                 0x2002, erased({{0x08020000, 64}})},
-                      Selection{"summit_2006", boot(0x2006, 0x2006), records({rec(0x2002, 0x08020000, 64)}), 0, 6,
-                                0x2002, erased({{0x08020000, 64}})},
-                      Selection{"summit_2002", boot(0x2002, 0x2002), records({rec(0x2002, 0x08020000, 64)}), 0, 6,
-                                0x2002, erased({{0x08020000, 64}})},
                       Selection{"sub_type_in_the_high_half", boot(0x2000, 0x2000, 2),
                                 records({rec(0x2000, 0x08010000, 30), rec(0x22000, 0x08020000, 30)}), 1, 3, 0x2000,
                                 erased({{0x08020000, 30}})},
                       Selection{"boot_type_21_skips_the_first_record", boot(0x3103, 0x3103),
                                 records({rec(0x3103, 0x08000000, 40), rec(0x3103, 0x08020000, 10'000)}), 1, 21, 0x3103,
                                 erased({{0x08020000, 32'768}})},
-                      Selection{"boot_type_5_rounds_its_erase", boot(0x3105, 0x3105),
-                                records({rec(0x3105, 0x08020000, 100)}), 0, 5, 0x3105, erased({{0x08020000, 32'768}})},
                       // 46 + 1: the last chunk holds one byte.
                       Selection{"last_chunk_of_one_byte", boot(0x2002, 0x2002), records({rec(0x2002, 0x08020000, 47)}),
                                 0, 6, 0x2002, erased({{0x08020000, 47}})},
@@ -350,22 +320,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"jl_zone_past_the_image", boot(0x3012), buildVela2File({rec(0x3012, 0, 1000)}), "error", "", 0x4000}),
     [](const auto &row) { return std::string(row.param.what); });
 
-// JL: the image in front of the application zone is not written, and the header held for the
-// update states the length that is.
-TEST_F(Vela2SessionTest, JlWritesFromTheApplicationZoneOn)
-{
-    VirtualVela2Bootloader &device = make(boot(0x3012));
-    device.appZone = 0x400;
-    device.eraseUnit = 0x1000;
-    device.seedFlash(0);
-    const Vela2Record image = rec(0x3012, 0, 8000);
-    run(device, buildVela2File({image}));
-    ASSERT_TRUE(recorder.has("done")) << lastEvent();
-    EXPECT_EQ(session.mainLength(), 8000u - 0x400);
-    EXPECT_EQ(session.mainHeader().length(), session.mainLength());
-    EXPECT_EQ(device.flash().read(0, 8000 - 0x400), image.payload.mid(0x400));
-}
-
 TEST_F(Vela2SessionTest, BootSerialAddressZeroAsksForTheInfoRecordOnceMore)
 {
     VirtualVela2Bootloader device(bus, 0x3103); // info record without addresses
@@ -383,50 +337,15 @@ TEST_F(Vela2SessionTest, ProgressComesBeforeEachChunk)
     EXPECT_EQ(lastEvent(), "remove record") << "the device went back to normal mode";
 }
 
-class Vela2Radio : public Vela2SessionTest, public ::testing::WithParamInterface<uint16_t>
-{
-};
-
-// Boot type 19's radio stage is pinned by the second-gen-radio recording.
-TEST_P(Vela2Radio, RadioStageWritesAtBit31AddressesThenMarkerAndVersion)
-{
-    const uint16_t pid = GetParam();
-    const uint16_t infoPid = pid == 0x3103 ? 0x9029 : pid;
-    const bool type21 = pid == 0x3103;
-    const uint32_t mainPid = type21 ? pid : infoPid;
-    std::vector<Vela2Record> records{{500, 0, 0x08010000, mainPid, patternBytes(1000, 3)},
-                                     {700, 2, 0x00020000, type21 ? 1u : 0u, patternBytes(500, 4)}};
-    if (type21) // boot type 21 skips a first record; its radio image is found by pid field 1
-        records.insert(records.begin(), Vela2Record{1, 0, 0x08000000, 9, patternBytes(40)});
-    VirtualVela2Bootloader &device = flash(boot(pid, infoPid), buildVela2File(records));
-    ASSERT_TRUE(recorder.has("done")) << lastEvent();
-    const auto radio = radioChunks();
-    ASSERT_EQ(radio.size(), 11u); // ten of 46, then a whole 46 past the 500 bytes
-    EXPECT_EQ(radio[0].address, 0x80020000u);
-    EXPECT_EQ(radio[0].total, 500u);
-    EXPECT_EQ(device.flash().read(0x80020000, 500), records.back().payload);
-    const auto writes = sent(vela2::kWrite);
-    ASSERT_EQ(writes.size(), 3u);
-    EXPECT_EQ(writes[0].address, 0x80010006u);
-    EXPECT_EQ(wire::le16(writes[0].bytes, 17), 0x1234);
-    EXPECT_EQ(writes[1].address, 0x80010004u);
-    EXPECT_EQ(wire::le32(writes[1].bytes, 17), 700u | (2u << 16));
-    EXPECT_EQ(writes[2].address, 0x08003040u) << "then the main version word";
-    const auto p = progress();
-    EXPECT_NE(std::find(p.begin(), p.end(), 66), p.end()) << "main image complete: 1000 of 1500";
-    EXPECT_EQ(p.back(), 100);
-}
-
-INSTANTIATE_TEST_SUITE_P(BootTypes, Vela2Radio, ::testing::Values(0x2000, 0x2002, 0x3103),
-                         [](const auto &row) { return flashwell::test::pidName(row.param); });
-
-// A radio-stage update and then one without a radio image, on the same session: the second one's
-// progress is its own and reaches 100.
+// A radio-stage update (its bytes pinned by the second-gen-radio recordings) and then one without a
+// radio image, on the same session: the second one's progress is its own and reaches 100.
 TEST_F(Vela2SessionTest, EachUpdateCountsProgressFromItsOwnImages)
 {
     flash(boot(0x9029, 0x9029), buildVela2File({rec(0x9029, 0x08010000, 1000), rec(0, 0x00020000, 500)})).unplug();
     ASSERT_TRUE(recorder.has("done"));
-    ASSERT_EQ(progress().back(), 100);
+    const std::vector<int> p = progress();
+    EXPECT_NE(std::find(p.begin(), p.end(), 66), p.end()) << "main image complete: 1000 of 1500";
+    ASSERT_EQ(p.back(), 100);
     clock.runUntilIdle();
     recorder.events.clear();
     flash(boot(0x9020), oneRecord(0x9020, 600));
@@ -451,17 +370,4 @@ TEST_F(Vela2SessionTest, FileCutShortDuringWritingEndsWithAnErrorInsteadOfEmptyC
     EXPECT_TRUE(recorder.lastError.contains(QStringLiteral("ends inside the main image")));
     for (const Sent &s : sent(vela2::kWriteChunk))
         EXPECT_GT(s.length, 0);
-}
-
-TEST_F(Vela2SessionTest, WrongChecksumGetsNoReply)
-{
-    VirtualVela2Bootloader device(bus, 0x9020);
-    HidDevice *hid = device.plug();
-    clock.runPending();
-    HidReport bad = vela2::buildRequest(vela2::kErase, 0, {}, 0, 2, 0, true);
-    bad[7] ^= 0xFF;
-    hid->setReport(bad);
-    clock.advance(10);
-    EXPECT_EQ(device.rejectedChecksums(), 1);
-    EXPECT_EQ(device.requests(), 0);
 }

@@ -55,41 +55,6 @@ TEST(Catalogue, MalformedInputGivesAnEmptyCatalogue)
     }
 }
 
-TEST(Catalogue, BundledCatalogueCoversEveryRuleItMustServe)
-{
-    const auto &all = SFenwykDeviceDetailsTools::getFenwykDevicePIDVIDAndNAMEs();
-    ASSERT_FALSE(all.isEmpty());
-    QSet<int32_t> types;
-    QSet<uint16_t> pids;
-    for (const auto &e : all) {
-        types.insert(e->type);
-        if (e->vid == 0x2DC8)
-            pids.insert(e->pid);
-        EXPECT_TRUE(e->storedName().startsWith(QStringLiteral("Fenwyk "))) << qPrintable(e->storedName());
-    }
-    for (int t :
-         {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-          30, 31, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 50, 51, 53, 54, 55, 57, 59, 60})
-        EXPECT_TRUE(types.contains(t)) << "type " << t;
-    for (uint16_t pid : {0x2100, 0x2101, 0x3010, 0x3011, 0x3012, 0x3013, 0x3015, 0x3016, 0x3017, 0x3100,
-                         0x3101, 0x3102, 0x3103, 0x3104, 0x3105, 0x3107, 0x3109, 0x5006, 0x5111, 0x5112,
-                         0x6000, 0x6001, 0x6002, 0x6003, 0x6006, 0x6007, 0x6008, 0x9018, 0x9020, 0x9025,
-                         0x9026, 0x9029, 0x23FB, 0x2000, 0x5001, 0x5002, 0x5003, 0x5004, 0xA5A5, 0x2DC8})
-        EXPECT_TRUE(pids.contains(pid)) << std::hex << "pid 0x" << pid;
-    const bool bridge =
-        std::any_of(all.begin(), all.end(), [](const auto &e) { return e->pid == 0x0CDA && e->vid == 0x054C; });
-    EXPECT_TRUE(bridge);
-    // The receiver re-filing keeps the catalogue consistent.
-    for (const auto &e : all) {
-        if (e->pid == 0x3109) {
-            EXPECT_EQ(e->type, 42);
-        }
-        if (e->pid == 0x3013) {
-            EXPECT_EQ(e->type, 44);
-        }
-    }
-}
-
 // The chooser shows the first entry of each order, in catalogue order, and never merges products
 // of different firmware types.
 TEST(Catalogue, ChooserTakesTheFirstEntryOfEachOrderAndTypeInCatalogueOrder)

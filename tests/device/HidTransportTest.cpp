@@ -70,15 +70,6 @@ TEST_F(TransportTest, ShortFrames)
     EXPECT_TRUE(restIsZero(7));
 }
 
-TEST_F(TransportTest, VendorCommandReports)
-{
-    HidDevice *d = plug(0x05C4, 0x054C);
-    transport::Updatep(d, transport::kGuard, 0x21, 0x05);
-    transport::UpdatepWithValue(d, transport::kGuard, 0x51, 0x01, 0x00);
-    EXPECT_EQ(sent(8), (std::vector<std::string>{"05 66 aa 00 21 01 00 00", "01 66 aa 00 51 00 00 00"}));
-    EXPECT_TRUE(restIsZero(8));
-}
-
 TEST_F(TransportTest, WrongGuardSendsNothing)
 {
     HidDevice *d = plug(0x3100);
@@ -153,12 +144,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DataCommandChunking,
                              return flashwell::test::pidName(row.param.pid) + "_bytes"
                                     + std::to_string(row.param.dataBytes);
                          });
-
-TEST_F(TransportTest, DataCommandWithoutDataIsOneFiveBytePacket)
-{
-    transport::sendFramedPacket(plug(0x5750), transport::kGuard, 0x00, {});
-    EXPECT_EQ(sent(7), (std::vector<std::string>{"05 00 16 01 00 00 00"}));
-}
 
 TEST_F(TransportTest, NonDataCommandThatDoesNotFitIsRefused)
 {

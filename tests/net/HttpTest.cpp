@@ -186,37 +186,26 @@ TEST_F(HttpTest, ReleaseListMapsEveryFieldInServerOrder)
     EXPECT_EQ((*list)[1].beta, 1);
 }
 
-TEST_F(HttpTest, EmptyListSucceedsEmptyAndNewestOfNothingSaysNothing)
-{
-    std::optional<QList<Firmware>> list;
-    bool listed = false;
-    bool newest = false;
-    SHttp::getUpdateFirmwaerWithType(
-        33, &screen,
-        [&](const auto &l) {
-            list = l;
-            listed = true;
-        },
-        nullptr);
-    SHttp::getNewVersion(
-        33, 1.0f, 0, &screen, [&](const Firmware &) { newest = true; }, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return listed && primary.requests().size() == 2; }));
-    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(list->isEmpty());
-    EXPECT_FALSE(newest);
-}
-
-TEST_F(HttpTest, NewestReleaseIsTheHighestVersionAndBeta)
+// The newest release is the highest version, then beta; an empty list succeeds empty and has no newest.
+TEST_F(HttpTest, NewestReleaseIsTheHighestVersionAndBetaAndOfNothingSaysNothing)
 {
     primary.addRelease(release(1, 21, 1.25, 0, "a.bin"), lab::patternBytes(2100));
     primary.addRelease(release(2, 21, 1.25, 2, "b.bin"), lab::patternBytes(2100));
     primary.addRelease(release(3, 21, 1.20, 0, "c.bin"), lab::patternBytes(2100));
     int id = 0;
+    std::optional<QList<Firmware>> empty;
+    bool newestOfNothing = false;
     SHttp::getNewVersion(
         21, 1.0f, 0, &screen, [&](const Firmware &f) { id = f.id; }, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return id != 0; }));
+    SHttp::getUpdateFirmwaerWithType(
+        33, &screen, [&](const auto &l) { empty = l.value_or(QList<Firmware>{Firmware{}}); }, nullptr);
+    SHttp::getNewVersion(
+        33, 1.0f, 0, &screen, [&](const Firmware &) { newestOfNothing = true; }, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return id != 0 && empty && primary.requests().size() == 3; }));
+    ASSERT_TRUE(waitUntil(networkIdle)) << "every request ended";
     EXPECT_EQ(id, 2);
+    EXPECT_TRUE(empty->isEmpty());
+    EXPECT_FALSE(newestOfNothing);
 }
 
 namespace {

@@ -184,16 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
              problem(Kind::UnknownOption, "--bogus")}),
     [](const auto &row) { return flashwell::test::testName(row.param.what); });
 
-TEST(CommandLine, IntoKeepsEveryValue)
-{
-    QString field = QStringLiteral("before");
-    const auto take = CommandLine::into(field);
-    for (const char *value : {"", "x", "--y"}) {
-        EXPECT_TRUE(take(QString::fromUtf8(value)).isEmpty()) << value;
-        EXPECT_EQ(field, QString::fromUtf8(value));
-    }
-}
-
 TEST(CommandLine, VersionLineIsTheProgramAndItsVersion)
 {
     for (const char *program : {"flashwell", "flashwell-cli", "flashwell-lab"}) {

@@ -172,39 +172,27 @@ TEST_F(RecordingTest, TheRecorderWritesEveryExchangeAndChangesNothing)
     EXPECT_TRUE(ref.isNull());
     EXPECT_TRUE(recorder.devices().isEmpty());
 
-    const QList<QJsonObject> lines = linesOf(path());
-    ASSERT_EQ(lines.size(), 6);
-    struct Expected
-    {
-        const char *event;
-        int t;
-    };
-    const Expected expected[] = {{"arrived", 0}, {"output", 10}, {"output", 10}, {"input", 14}, {"left", 110}};
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(text(lines[i + 1], "event"), QLatin1String(expected[i].event));
-        EXPECT_EQ(lines[i + 1].value(QStringLiteral("t")).toInt(), expected[i].t);
-        EXPECT_EQ(text(lines[i + 1], "handle"), QStringLiteral("d1"));
-    }
-    EXPECT_EQ(lines[1].value(QStringLiteral("vid")).toInt(), 0x2DC8);
-    EXPECT_EQ(lines[1].value(QStringLiteral("pid")).toInt(), 0x3011);
-    EXPECT_EQ(text(lines[1], "product"), QStringLiteral("Pad"));
-    EXPECT_EQ(lines[2].value(QStringLiteral("report")).toInt(), 1);
-    EXPECT_EQ(lines[2].value(QStringLiteral("result")).toInt(), 0);
-    EXPECT_TRUE(text(lines[2], "bytes").startsWith(QStringLiteral("1055")));
-    EXPECT_EQ(text(lines[2], "bytes").size(), 128);
-    EXPECT_EQ(lines[3].value(QStringLiteral("report")).toInt(), 2);
-    EXPECT_EQ(lines[3].value(QStringLiteral("result")).toInteger(), static_cast<qint64>(kIOReturnError));
-    EXPECT_EQ(lines[4].value(QStringLiteral("after")).toInt(), 2);
-    EXPECT_TRUE(text(lines[4], "bytes").startsWith(QStringLiteral("1155")));
-
+    // Read back by the reader that the stored recordings pin.
     QString error;
     const auto parsed = RecordingReader::read(path(), &error);
     ASSERT_TRUE(parsed) << qPrintable(error);
     EXPECT_EQ(parsed->outputReports, 2);
-    ASSERT_EQ(parsed->events.size(), 5U);
+    using K = RecordingEvent::Kind;
+    const std::vector<std::pair<K, int64_t>> expected = {
+        {K::Arrived, 0}, {K::Output, 10}, {K::Output, 10}, {K::Input, 14}, {K::Left, 110}};
+    std::vector<std::pair<K, int64_t>> events;
+    for (const RecordingEvent &e : parsed->events)
+        events.emplace_back(e.kind, e.t);
+    EXPECT_EQ(events, expected);
+    ASSERT_EQ(events.size(), 5U);
+    EXPECT_EQ(parsed->events[0].vendorId, 0x2DC8);
+    EXPECT_EQ(parsed->events[0].productId, 0x3011);
+    EXPECT_EQ(parsed->events[0].product, QStringLiteral("Pad"));
+    EXPECT_EQ(parsed->events[1].bytes.size(), 64);
+    EXPECT_EQ(parsed->events[1].bytes.left(2), QByteArray::fromHex("1055"));
     EXPECT_EQ(parsed->events[2].result, kIOReturnError);
-    EXPECT_EQ(static_cast<uint8_t>(parsed->events[3].bytes[0]), 0x11);
+    EXPECT_EQ(parsed->events[3].after, 2);
+    EXPECT_EQ(parsed->events[3].bytes.left(2), QByteArray::fromHex("1155"));
 }
 
 TEST_F(RecordingTest, AFailedOpenIsRecordedWithItsErrorAndOtherVendorsAreNotRecorded)
@@ -271,26 +259,16 @@ class RecordingRefusals : public ::testing::TestWithParam<Refusal>
 
 } // namespace
 
-TEST(RecordingReader, AWholeRecordingIsReadBack)
+// The stored recordings pin reading a whole one; a cable pulled mid-update leaves a recording that
+// ends without an outcome, and that is still readable.
+TEST(RecordingReader, ARecordingWithoutAnOutcomeIsRead)
 {
     QString error;
-    const auto r = RecordingReader::parse(
-        lines({kHeader, kArrived, kOutput, kInput, R"({"event":"left","t":9,"handle":"d1"})"}), &error);
+    const auto r = RecordingReader::parse(lines({kHeader, kArrived, kOutput, kInput}), &error);
     ASSERT_TRUE(r) << qPrintable(error);
-    EXPECT_EQ(r->kind(), QStringLiteral("flash"));
-    ASSERT_EQ(r->events.size(), 4U);
-    const RecordingEvent &a = r->events[0];
-    EXPECT_EQ(a.vendorId, 0x2DC8);
-    EXPECT_EQ(a.productId, 0x5750);
-    EXPECT_EQ(a.usagePage, 0xFF00);
-    EXPECT_EQ(a.product, QStringLiteral("B"));
-    EXPECT_EQ(a.descriptor, QByteArray::fromHex("0601ff"));
-    EXPECT_EQ(r->events[1].bytes, QByteArray::fromHex("0a0b"));
-    EXPECT_EQ(r->events[2].after, 1);
+    ASSERT_EQ(r->events.size(), 3U);
+    EXPECT_EQ(r->events[0].descriptor, QByteArray::fromHex("0601ff"));
     EXPECT_EQ(r->events[2].line, 4);
-    EXPECT_EQ(r->events[3].kind, RecordingEvent::Kind::Left);
-    // A cable pulled mid-update leaves a recording that ends without an outcome: still readable.
-    EXPECT_TRUE(RecordingReader::parse(lines({kHeader, kArrived, kOutput}), &error));
 }
 
 TEST_P(RecordingRefusals, AreRefusedWithTheLineThatIsWrong)

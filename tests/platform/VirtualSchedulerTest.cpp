@@ -12,20 +12,6 @@
 
 using flashwell::VirtualScheduler;
 
-TEST(VirtualScheduler, RunsTasksInDueOrderAndSchedulingOrderForTies)
-{
-    VirtualScheduler s;
-    std::vector<int> order;
-    s.after(20, [&] { order.push_back(3); });
-    s.after(10, [&] { order.push_back(1); });
-    s.after(10, [&] { order.push_back(2); });
-    s.advance(15);
-    EXPECT_EQ(order, (std::vector<int>{1, 2}));
-    EXPECT_EQ(s.nowMs(), 15);
-    s.advance(5);
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-}
-
 TEST(VirtualScheduler, TaskSeesItsOwnDueTimeAndMayScheduleMore)
 {
     VirtualScheduler s;

@@ -27,32 +27,6 @@ TEST(Picture, MissingNameGivesAnEmptyPictureAndOneWarning)
     }
 }
 
-TEST(Picture, ScalesProportionallyDownAndNeverUp)
-{
-    // A 40 x 20 test drawing compiled into this test program only.
-    const Picture back = Picture::imageNamed(QStringLiteral("test_frame"));
-    ASSERT_FALSE(back.isNull());
-    EXPECT_EQ(back.size(), QSizeF(40, 20));
-    const QSizeF own = back.size();
-    const struct
-    {
-        QRectF target;
-        QSizeF drawn;
-    } rows[] = {
-        {{0, 0, own.width() * 3, own.height() * 3}, own},   // larger: own size, centred
-        {{0, 0, own.width() / 2, own.height()}, own / 2},   // narrower: halves
-        {{10, 20, own.width(), own.height() / 4}, own / 4}, // lower: quarters
-        {{0, 0, own.width(), own.height()}, own},
-    };
-    for (const auto &row : rows) {
-        const QRectF area = back.proportionallyDownRect(row.target);
-        EXPECT_NEAR(area.width(), row.drawn.width(), 1e-6);
-        EXPECT_NEAR(area.height(), row.drawn.height(), 1e-6);
-        EXPECT_NEAR(area.center().x(), row.target.center().x(), 1e-6);
-        EXPECT_NEAR(area.center().y(), row.target.center().y(), 1e-6);
-    }
-}
-
 TEST(Picture, ImageViewDrawsItsPictureCentredAndProportionallyDown)
 {
     const struct
