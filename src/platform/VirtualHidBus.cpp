@@ -243,14 +243,7 @@ void VirtualHidBus::sendInput(HidDevice *device, std::span<const uint8_t> report
 
 void VirtualHidBus::travel(int64_t delayMs, HidDevice *device, const HidReport &bytes, uint8_t length, bool toDevice)
 {
-    uint32_t index = 0;
-    if (m_freeInFlight.empty()) {
-        index = static_cast<uint32_t>(m_inFlight.size());
-        m_inFlight.emplace_back();
-    } else {
-        index = m_freeInFlight.back();
-        m_freeInFlight.pop_back();
-    }
+    const uint32_t index = m_inFlight.acquire();
     InFlight &slot = m_inFlight[index];
     slot.device = device;
     slot.bytes = bytes;
@@ -269,7 +262,7 @@ void VirtualHidBus::arrive(uint32_t index)
     const uint8_t length = slot.length;
     const bool toDevice = slot.toDevice;
     slot.device = nullptr;
-    m_freeInFlight.push_back(index);
+    m_inFlight.release(index);
     if (!target)
         return;
     if (!toDevice)

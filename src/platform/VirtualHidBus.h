@@ -2,6 +2,7 @@
 
 #include "platform/HidBackend.h"
 #include "platform/HidReport.h"
+#include "platform/SlotPool.h"
 
 #include <QList>
 #include <QPointer>
@@ -130,8 +131,7 @@ private:
     QList<std::pair<uint16_t, uint16_t>> m_unopenable; // vendor, product
     std::vector<Record> m_log;
     std::vector<PendingFault> m_faults;
-    std::vector<InFlight> m_inFlight;
-    std::vector<uint32_t> m_freeInFlight;
+    SlotPool<InFlight> m_inFlight;
     int64_t m_latencyMs = 1;
 };
 

@@ -12,14 +12,7 @@ const char *VirtualScheduler::sourceOf(const QObject *context)
 Scheduler::TimerId VirtualScheduler::schedule(int64_t delay, int64_t interval, Task task, QObject *context)
 {
     const TimerId id = m_nextId++;
-    uint32_t index = 0;
-    if (m_freeSlots.empty()) {
-        index = static_cast<uint32_t>(m_slots.size());
-        m_slots.emplace_back();
-    } else {
-        index = m_freeSlots.back();
-        m_freeSlots.pop_back();
-    }
+    const uint32_t index = m_slots.acquire();
     Slot &slot = m_slots[index];
     slot.id = id;
     slot.interval = interval;
@@ -44,7 +37,7 @@ void VirtualScheduler::release(uint32_t index)
     slot.id = 0;
     slot.task = nullptr;
     slot.context = nullptr;
-    m_freeSlots.push_back(index);
+    m_slots.release(index);
 }
 
 Scheduler::TimerId VirtualScheduler::after(int64_t ms, Task task, QObject *context)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Scheduler.h"
+#include "platform/SlotPool.h"
 
 #include <cstdint>
 #include <functional>
@@ -79,8 +80,7 @@ private:
     // A binary heap under runsAfter over stable slots: scheduling and running allocate nothing of
     // their own once the vectors have grown.
     std::vector<Key> m_queue;
-    std::vector<Slot> m_slots;
-    std::vector<uint32_t> m_freeSlots;
+    SlotPool<Slot> m_slots;
     uint64_t m_sequence = 0;
     std::function<void(const Wait &)> m_waitObserver;
 };
