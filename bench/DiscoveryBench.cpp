@@ -1,3 +1,4 @@
+#include "BenchMain.h"
 #include "device/SHIDDinput.h"
 #include "models/VirtualDinputController.h"
 #include "platform/ApplicationContext.h"
@@ -55,11 +56,5 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     ApplicationContext context;
-    QTemporaryDir dir;
-    UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::useFileForStandard({});
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

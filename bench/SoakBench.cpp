@@ -2,6 +2,7 @@
 // round-robin over every protocol path with a bus fault in every tenth, watching what a slow leak
 // would show: resident memory, open file descriptors, live QObjects and the tasks left on the
 // update's clock once it has settled.
+#include "BenchMain.h"
 #include "models/FirmwareFileBuilder.h"
 #include "net/SHttp.h"
 #include "net/ServerConfig.h"
@@ -80,13 +81,5 @@ int main(int argc, char **argv)
     installObjectCounter();
     QCoreApplication app(argc, argv);
     ApplicationContext context;
-    QTemporaryDir dir;
-    UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::useFileForStandard({});
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // every protocol path with a bus fault in every tenth, as a user would: the device line on the home
 // screen, a release row, the update button, the alert's button, back home. Watched as in the
 // workflow soak: resident memory, descriptors, live QObjects and the tasks left on the clock.
+#include "BenchMain.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SMainMenu.h"
@@ -245,13 +246,5 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     Bundle::installTranslations(app);
     ApplicationContext context;
-    QTemporaryDir dir;
-    UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::useFileForStandard({});
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

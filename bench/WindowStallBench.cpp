@@ -3,6 +3,7 @@
 // a 1 ms probe timer on the GUI thread: the gaps between its ticks while the window runs a 256 KiB
 // second-generation update, and while it downloads a 64 MiB release. A gap longer than a frame
 // (16 ms) is a stall a user sees.
+#include "BenchMain.h"
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/SMainMenu.h"
@@ -312,14 +313,5 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("flashwell.*=false"));
-    QTemporaryDir dir;
-    UserDefaults::useFileForStandard(dir.filePath(QStringLiteral("defaults.ini")));
-    Application::prepare(app);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::useFileForStandard({});
-    return 0;
+    return bench::runBenchmarks(argc, argv, [&app] { Application::prepare(app); });
 }
