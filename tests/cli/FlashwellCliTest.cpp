@@ -293,8 +293,9 @@ TEST_F(CliTest, BetaBuildsComeFromTheBetaServerForThisRunOnly)
 namespace {
 
 // What the command line meets: the Heron in its normal mode or its bootloader, or a server that
-// sends no list, fails, or is not there, or a folder where the history file should be.
-enum class Setup { Heron, Bootloader, NoList, ServerError, NoServer, HistoryIsAFolder };
+// sends no list, fails, or is not there, a folder where the history file should be, or the device
+// lock held by another Flashwell (the window, or another update from a terminal).
+enum class Setup { Heron, Bootloader, NoList, ServerError, NoServer, HistoryIsAFolder, Locked };
 
 // A command line that ends before anything is written, its status, and the start of its one line:
 // on standard output with status 0 (help and version), on standard error otherwise.
@@ -331,6 +332,12 @@ TEST_P(CliLines, OneClearLineAndItsStatusAndNothingWritten)
         config.primary = config.china = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
         closed.close();
         ServerConfig::install(config);
+    }
+    lockPath = dir.filePath(QStringLiteral("runtime/io.github.fenwyk.Flashwell.lock"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
+    QLockFile window(lockPath);
+    if (c.setup == Setup::Locked) {
+        ASSERT_TRUE(window.tryLock(0));
     }
     if (c.setup == Setup::HistoryIsAFolder) {
         ASSERT_TRUE(QDir().mkpath(history.path()));
@@ -390,6 +397,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ServerWithoutList", {"releases", "1"}, 1, "The server sent no release list.", Setup::NoList},
         LineCase{"ServerError", {"update", "1", "--yes"}, 1, "The server sent no release list.", Setup::ServerError},
         LineCase{"NoNetwork", {"releases", "1"}, 1, "Could not fetch the release list: ", Setup::NoServer},
+        LineCase{"DevicesInUse",
+                 {"update", "1", "--yes"},
+                 1,
+                 "Another Fenwyk Flashwell is using the devices",
+                 Setup::Locked},
         LineCase{"UnreadableHistory", {"history"}, 1, "Cannot read the update history: ", Setup::HistoryIsAFolder},
         LineCase{"BootloaderWithoutProduct", {"update", "--product", "Heron"}, 3, "No device in bootloader mode"},
         LineCase{"ProductForANamedDevice",
@@ -430,10 +442,21 @@ TEST_F(CliTest, UpdateWritesTheTopReleaseAndRecordsIt)
     EXPECT_EQ(json[0].value(QStringLiteral("outcome")).toString(), QStringLiteral("success"));
 }
 
+// The device lock is held while the update writes and let go when it ends.
 TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
 {
     heron.plug();
+    lockPath = dir.filePath(QStringLiteral("io.github.fenwyk.Flashwell.lock"));
+    std::optional<bool> heldWhileWriting;
+    onOut = [&](const QString &t) {
+        if (!heldWhileWriting && t.contains(QStringLiteral("\"progress\""))) {
+            QLockFile other(lockPath);
+            heldWhileWriting = !other.tryLock(0);
+        }
+    };
     ASSERT_EQ(run("update 2dc8:3011 --release 1.03 --yes --json"), 0) << qPrintable(out);
+    EXPECT_EQ(heldWhileWriting, std::optional<bool>(true));
+    EXPECT_TRUE(QLockFile(lockPath).tryLock(0)) << "released when the update ended";
     EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(1));
     const QList<QJsonObject> json = jsonLines();
     ASSERT_GE(json.size(), 4);
@@ -449,35 +472,6 @@ TEST_F(CliTest, UpdateOfAChosenReleaseAsJson)
     }
     EXPECT_EQ(last, 100);
     EXPECT_EQ(json.last().value(QStringLiteral("result")).toString(), QStringLiteral("success"));
-}
-
-TEST_F(CliTest, UpdateStaysAwayFromDevicesAnotherFlashwellUses)
-{
-    heron.plug();
-    lockPath = dir.filePath(QStringLiteral("runtime/io.github.fenwyk.Flashwell.lock"));
-    {
-        // The window, or another update from a terminal, holds the lock.
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
-        QLockFile window(lockPath);
-        ASSERT_TRUE(window.tryLock(0));
-        EXPECT_EQ(run("update 1 --yes"), 1);
-        EXPECT_TRUE(err.startsWith(QStringLiteral("Another Fenwyk Flashwell is using the devices"))) << qPrintable(err);
-        EXPECT_TRUE(server.requestsTo("/firmwareFile/upload/Heron_V1.05.bin").isEmpty());
-        EXPECT_TRUE(boot.flash().regions().empty());
-    }
-    // Free again: the update holds the lock while it writes and lets it go when it ends.
-    std::optional<bool> heldWhileWriting;
-    onOut = [&](const QString &t) {
-        if (!heldWhileWriting && t.contains(QStringLiteral("Writing firmware"))) {
-            QLockFile other(lockPath);
-            heldWhileWriting = !other.tryLock(0);
-        }
-    };
-    ASSERT_EQ(run("update 1 --yes"), 0) << qPrintable(err);
-    EXPECT_EQ(heldWhileWriting, std::optional<bool>(true));
-    EXPECT_EQ(boot.flash().read(0x08004000, 3000), imageOf(2));
-    QLockFile after(lockPath);
-    EXPECT_TRUE(after.tryLock(0)) << "released when the update ended";
 }
 
 TEST_F(CliTest, DecliningWritesNothing)
