@@ -127,21 +127,15 @@ protected:
 
 } // namespace
 
-// The real program on the real backend lists, updates (recording the update) and keeps its
-// history; the lab replays that recording against the product on its virtual bus, report for report.
-TEST_F(CliEndToEnd, DevicesReleasesARecordedUpdateHistoryAndItsReplay)
+// The real program on the real backend lists, updates (recording the update, with no node path in
+// it) and keeps its history; the lab replays that recording on its virtual bus, report for report.
+TEST_F(CliEndToEnd, DevicesARecordedUpdateHistoryAndItsReplay)
 {
     heron.plug();
     const Result devices = cli({QStringLiteral("devices")});
     ASSERT_EQ(devices.status, 0) << qPrintable(devices.err);
     EXPECT_TRUE(devices.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.00")))
         << qPrintable(devices.out);
-    const Result releases = cli({QStringLiteral("releases"), QStringLiteral("2dc8:3011")});
-    ASSERT_EQ(releases.status, 0) << qPrintable(releases.err);
-    EXPECT_EQ(releases.out, QStringLiteral("1  2026-11-30  Heron V1.05  NEW\n"));
-    // An unknown device is status 3, from the real program as well.
-    EXPECT_EQ(cli({QStringLiteral("releases"), QStringLiteral("7")}).status, 3);
-
     const QString recording = home.filePath(QStringLiteral("update.jsonl"));
     const Result update = cli({QStringLiteral("update"), QStringLiteral("1"), QStringLiteral("--yes"),
                                QStringLiteral("--record"), recording});
@@ -158,10 +152,6 @@ TEST_F(CliEndToEnd, DevicesReleasesARecordedUpdateHistoryAndItsReplay)
     EXPECT_TRUE(after.out.startsWith(QStringLiteral("1  Fenwyk Heron  2dc8:3011  version 1.05")))
         << qPrintable(after.out);
 
-    const Result text = cli({QStringLiteral("history")});
-    ASSERT_EQ(text.status, 0) << qPrintable(text.err);
-    EXPECT_TRUE(text.out.contains(QStringLiteral("Fenwyk Heron (2dc8:3011)  1.00 -> 1.05  Heron_V1.05.bin  succeeded")))
-        << qPrintable(text.out);
     const Result history = cli({QStringLiteral("history"), QStringLiteral("--json")});
     ASSERT_EQ(history.status, 0) << qPrintable(history.err);
     const QJsonObject record = QJsonDocument::fromJson(history.out.trimmed().toUtf8()).object();
@@ -179,11 +169,6 @@ TEST_F(CliEndToEnd, DevicesReleasesARecordedUpdateHistoryAndItsReplay)
     const std::optional<Recording> r = RecordingReader::parse(bytes, &error);
     ASSERT_TRUE(r) << qPrintable(error);
     EXPECT_EQ(r->header.value(QStringLiteral("application")).toString(), QStringLiteral("flashwell-cli"));
-    ASSERT_NE(r->step(QStringLiteral("outcome")), nullptr);
-    EXPECT_EQ(r->step(QStringLiteral("outcome"))->json.value(QStringLiteral("result")).toString(),
-              QStringLiteral("success"));
-    ASSERT_NE(r->step(QStringLiteral("firmware")), nullptr);
-    EXPECT_EQ(r->step(QStringLiteral("firmware"))->json.value(QStringLiteral("size")).toInteger(), firmware.size());
     QList<uint16_t> arrived;
     for (const RecordingEvent &e : r->events) {
         if (e.kind == RecordingEvent::Kind::Arrived) {

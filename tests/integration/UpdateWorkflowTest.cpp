@@ -255,36 +255,12 @@ INSTANTIATE_TEST_SUITE_P(
                 State::kStateReady, "the server gave no release list", false, true}),
     [](const auto &row) { return testName(row.param.name); });
 
-namespace {
-
-// A bootloader that leaves while writing; for the classic one a large image, so that the short
-// frame sent 0.5 s after its return lands mid-image.
-std::vector<PathCase> leavingPaths()
+// A bootloader that leaves while writing: state 7 and the guide; when it comes back, the update
+// restarts by itself and flashes the whole image.
+TEST_F(UpdateWorkflowTest, LeavingWhileWritingEndsInState7AndTheReturningBootloaderIsFlashedFromTheStart)
 {
-    PathCase second = switchPath();
-    second.options.boot.unplugAfter = 40; // well inside the image
-    ClassicFirmware big;
-    big.version = 105;
-    big.address = 0x08004000;
-    big.data = patternBytes(400'000, 8);
-    PathCase classic = classicPath();
-    classic.file = big.build();
-    classic.image = big.data;
-    classic.options.boot.unplugAfter = 6; // inside the data
-    return {second, classic};
-}
-
-class LeavingWhileWriting : public UpdateWorkflowTest, public ::testing::WithParamInterface<PathCase>
-{
-};
-
-} // namespace
-
-// State 7 and the guide; when the bootloader comes back, the update restarts by itself and flashes
-// the whole image.
-TEST_P(LeavingWhileWriting, EndsInState7AndTheReturningBootloaderIsFlashedFromTheStart)
-{
-    const PathCase &c = GetParam();
+    PathCase c = switchPath();
+    c.options.boot.unplugAfter = 40; // well inside the image
     serve(c);
     LabUpdateRun run(c.options);
     ASSERT_TRUE(run.showScreen());
@@ -302,9 +278,6 @@ TEST_P(LeavingWhileWriting, EndsInState7AndTheReturningBootloaderIsFlashedFromTh
     run.clock().advance(2000);
     EXPECT_EQ(run.flash().read(c.flashAddress, static_cast<uint32_t>(c.image.size())), c.image);
 }
-
-INSTANTIATE_TEST_SUITE_P(Protocols, LeavingWhileWriting, ::testing::ValuesIn(leavingPaths()),
-                         [](const auto &row) { return testName(row.param.name); });
 
 TEST_F(UpdateWorkflowTest, AChangedFirmwareDivergesAtTheFirstReportItChanges)
 {
@@ -371,47 +344,4 @@ TEST_F(UpdateWorkflowTest, ADeviceThatAnsweredDifferentlyEndsTheReplayAsTheLiveR
     EXPECT_EQ(r.outcome, ReplayResult::Outcome::Failed) << qPrintable(r.message);
     EXPECT_EQ(r.message, live.message);
     EXPECT_EQ(r.reports, recorded.outputReports);
-}
-
-TEST_F(UpdateWorkflowTest, ABootloaderSessionRecordingReplaysThroughThatSessionAlone)
-{
-    ClassicFirmware fw;
-    fw.address = 0x08004000;
-    fw.data = patternBytes(2500, 9);
-    LabFlashOptions o;
-    o.file = scratchFile(fw.build());
-    o.recordPath = scratch.filePath(QStringLiteral("flash.jsonl"));
-    {
-        LabFlashRun run(o);
-        const FlashRunResult live = run.run();
-        ASSERT_TRUE(live.success) << qPrintable(live.message);
-    }
-    const Recording recorded = readRecording(o.recordPath);
-    EXPECT_EQ(recorded.kind(), QStringLiteral("flash"));
-    const QString again = scratch.filePath(QStringLiteral("again.jsonl"));
-    const ReplayResult r = replay(o.recordPath, o.file, again);
-    EXPECT_EQ(r.outcome, ReplayResult::Outcome::Success) << qPrintable(r.message);
-    EXPECT_EQ(r.reports, recorded.outputReports);
-    EXPECT_EQ(exchange(readRecording(again)), exchange(recorded));
-}
-
-// The reader's reason for a broken recording (its table of reasons is the reader's own test) comes
-// out of the replay's loading, before anything runs; so does a missing firmware file.
-TEST_F(UpdateWorkflowTest, BrokenRecordingsAreRefusedBeforeAnythingRuns)
-{
-    const PathCase c = hjzPath();
-    const QString recording = scratch.filePath(QStringLiteral("live.jsonl"));
-    ASSERT_TRUE(record(c, recording).success);
-    QFile f(recording);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray whole = f.readAll();
-    const qsizetype middle = whole.indexOf("\"event\":\"output\"");
-    ASSERT_GT(middle, 0);
-    QString error;
-    LabReplayRun truncated({scratchFile(whole.left(middle + 20), "broken.jsonl"), scratchFile(c.file), false, {}});
-    EXPECT_FALSE(truncated.load(&error));
-    EXPECT_TRUE(error.contains(QStringLiteral("truncated"))) << qPrintable(error);
-    LabReplayRun withoutFile({recording, {}, false, {}});
-    EXPECT_FALSE(withoutFile.load(&error));
-    EXPECT_TRUE(error.contains(QStringLiteral("--file"))) << qPrintable(error);
 }

@@ -9,60 +9,44 @@
 using namespace flashwell;
 using flashwell::lab::MixedTimePump;
 
-// Nothing waits on a server: virtual time runs straight to the next task, however far ahead.
-TEST(MixedTimePump, UnpacedVirtualTimeRunsAsFastAsItsTasks)
+// A task ten minutes of virtual time away: unpaced, virtual time runs straight to it; paced (a
+// request waits) or bounded, virtual time keeps to the wall clock and the wall time-out ends the run.
+TEST(MixedTimePump, VirtualTimeRunsFreeOnlyWhileNothingPacesIt)
 {
-    VirtualScheduler clock;
-    bool fired = false;
-    clock.after(600'000, [&] { fired = true; });
-    MixedTimePump pump(clock);
-    ASSERT_TRUE(pump.runUntil([&] { return fired; }, 5000));
-    EXPECT_EQ(clock.nowMs(), 600'000);
+    struct Row
+    {
+        const char *what;
+        bool paced;
+        int maxSpeedup;
+        bool reached;
+        int64_t atMostMs;
+    };
+    for (const Row row : {Row{"unpaced", false, 0, true, 600'000}, Row{"paced", true, 0, false, 30},
+                          Row{"twice the wall clock", false, 2, false, 2 * 30 + 20}}) {
+        SCOPED_TRACE(row.what);
+        VirtualScheduler clock;
+        bool fired = false;
+        clock.after(600'000, [&] { fired = true; });
+        MixedTimePump pump(clock);
+        if (row.paced)
+            pump.paced = [] { return true; };
+        pump.maxSpeedup = row.maxSpeedup;
+        EXPECT_EQ(pump.runUntil([&] { return fired; }, row.reached ? 5000 : 30), row.reached);
+        EXPECT_EQ(fired, row.reached);
+        EXPECT_LE(clock.nowMs(), row.atMostMs);
+    }
 }
 
-// While a request waits, virtual time keeps the wall clock's pace: the ten-minute task does not
-// run before the wall time-out, and the run says it did not get there.
-TEST(MixedTimePump, PacedVirtualTimeFollowsTheWallClockAndTheTimeOutEndsTheRun)
-{
-    VirtualScheduler clock;
-    bool fired = false;
-    clock.after(600'000, [&] { fired = true; });
-    MixedTimePump pump(clock);
-    pump.paced = [] { return true; };
-    EXPECT_FALSE(pump.runUntil([&] { return fired; }, 30));
-    EXPECT_FALSE(fired);
-    EXPECT_LE(clock.nowMs(), 30) << "no more virtual time than wall time";
-}
-
-// A caller waiting for a moment of virtual time, with no task to get there, gets there in steps.
-TEST(MixedTimePump, IdleVirtualTimeMovesInItsStepsWhenAsked)
+// Idle virtual time moves in its steps for a caller waiting for a moment of it, and the event
+// loop turns between steps (a server's answer, here a zero-time Qt timer).
+TEST(MixedTimePump, IdleTimeMovesInStepsAndEventsAreDelivered)
 {
     VirtualScheduler clock;
     MixedTimePump pump(clock);
     pump.idleStepMs = 10;
     ASSERT_TRUE(pump.runUntil([&] { return clock.nowMs() >= 1000; }, 5000));
     EXPECT_EQ(clock.nowMs(), 1000);
-}
-
-// The event loop turns too: what a server's answer would do (here a zero-time Qt timer) ends the run.
-TEST(MixedTimePump, EventsAreDeliveredBetweenTurns)
-{
-    VirtualScheduler clock;
     bool answered = false;
     QTimer::singleShot(0, [&] { answered = true; });
-    MixedTimePump pump(clock);
     EXPECT_TRUE(pump.runUntil([&] { return answered; }, 5000));
-}
-
-// With a bound and no pacing signal, virtual time stays within the bound of the wall clock.
-TEST(MixedTimePump, BoundedVirtualTimeStaysWithinItsSpeedup)
-{
-    VirtualScheduler clock;
-    bool fired = false;
-    clock.after(600'000, [&] { fired = true; });
-    MixedTimePump pump(clock);
-    pump.maxSpeedup = 2;
-    EXPECT_FALSE(pump.runUntil([&] { return fired; }, 30));
-    EXPECT_FALSE(fired);
-    EXPECT_LE(clock.nowMs(), 2 * 30 + 20) << "twice the wall time at most, plus one step";
 }

@@ -1,16 +1,12 @@
-// Catches: a lab bootloader model whose fault plan leaves the host other answers, or a factory that drops an option.
+// Catches: a lab bootloader model whose fault plan leaves the host other answers than it says.
 #include "boot/ClassicFrames.h"
 #include "boot/HjzProtocol.h"
 #include "boot/Vela2Protocol.h"
 #include "device/HidTransport.h"
-#include "models/FirmwareFileBuilder.h"
 #include "models/VirtualClassicBootloader.h"
 #include "models/VirtualHjzBootloader.h"
 #include "models/VirtualVela2Bootloader.h"
 #include "rigs/SessionRig.h"
-#include "runs/BootloaderFactory.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -118,110 +114,3 @@ INSTANTIATE_TEST_SUITE_P(Models, BootFaults,
                              return test::testName(std::string(std::get<0>(row.param).name) + "_"
                                                    + std::get<1>(row.param).name);
                          });
-
-namespace {
-
-class BootloaderFactoryTest : public ::testing::Test, protected VirtualRig
-{
-protected:
-    QTemporaryDir dir;
-
-    QString hjzFile(uint32_t deviceId, uint32_t pageSize)
-    {
-        HjzFirmware f;
-        f.deviceId = deviceId;
-        f.pageSize = pageSize;
-        f.data = patternBytes(static_cast<int>(pageSize) * 16);
-        return test::writeTempFile(dir, f.build(), "hjz.bin");
-    }
-};
-
-} // namespace
-
-TEST_F(BootloaderFactoryTest, ClassicTakesItsIdentityInfoFaultsAndFactorySettings)
-{
-    LabFlashOptions o;
-    o.pid = 0x3206;
-    o.bootVersion = 0x0105;
-    o.hwCode = 3;
-    o.fwType = 2;
-    o.dropReply = 4;
-    o.corruptWrite = 5;
-    o.unplugAfter = 6;
-    const HidIdentity normal{usb::kVendorId, 0x3011, QStringLiteral("Heron")};
-    auto model = makeBootloader(bus, o, {normal, 100});
-    auto *classicModel = dynamic_cast<VirtualClassicBootloader *>(model.get());
-    ASSERT_NE(classicModel, nullptr);
-    EXPECT_EQ(model->identity().productId, 0x3206);
-    EXPECT_EQ(model->identity().vendorId, usb::kVendorId);
-    EXPECT_EQ(classicModel->info.bootloaderVersion, 0x0105);
-    EXPECT_EQ(classicModel->info.hardwareCode, 3);
-    EXPECT_EQ(classicModel->info.firmwareType, 2);
-    EXPECT_EQ(classicModel->normalIdentity.productId, 0x3011);
-    EXPECT_EQ(classicModel->settings[0], 0xA0);
-    EXPECT_EQ(classicModel->settings[39], 0xA0 + 39);
-    EXPECT_EQ(model->faults.dropReplyAt, 4);
-    EXPECT_EQ(model->faults.corruptWriteAt, 5);
-    EXPECT_EQ(model->faults.unplugAfter, 6);
-    EXPECT_EQ(model->device(), nullptr) << "made unplugged";
-}
-
-TEST_F(BootloaderFactoryTest, SecondGenerationHoldsTheRunningVersionUnlessItIsJL)
-{
-    struct Row
-    {
-        uint16_t reportedPid;
-        bool versionWord;
-    };
-    for (const Row row : {Row{0x9025, true}, Row{0x3012, false}}) {
-        SCOPED_TRACE(row.reportedPid);
-        LabFlashOptions o;
-        o.bootloader = LabBootloader::SecondGen;
-        o.usbPid = 0x3002;
-        o.reportedPid = row.reportedPid;
-        o.subType = 7;
-        auto model = makeBootloader(bus, o, {std::nullopt, 0x0203});
-        auto *vela2Model = dynamic_cast<VirtualVela2Bootloader *>(model.get());
-        ASSERT_NE(vela2Model, nullptr);
-        EXPECT_EQ(model->identity().productId, 0x3002);
-        EXPECT_EQ(vela2Model->reportedPid, row.reportedPid);
-        EXPECT_EQ(vela2Model->info.raw[vela2::GamepadInfo::kSubType], 7);
-        EXPECT_FALSE(vela2Model->normalIdentity.has_value());
-        const QByteArray word = model->flash().read(vela2Model->plan().versionWord, 2);
-        EXPECT_EQ(word == QByteArray::fromHex("0302"), row.versionWord);
-    }
-}
-
-TEST_F(BootloaderFactoryTest, HjzTakesItsPageLayoutFromTheFileOrTheGivenDeviceId)
-{
-    struct Row
-    {
-        const char *what;
-        uint32_t fileDeviceId;
-        std::optional<uint32_t> devId;
-        bool withFile;
-        uint32_t layoutOf;
-        uint32_t pageSize;
-    };
-    const Row rows[] = {
-        {"no file: device 387's layout", 386, std::nullopt, false, 387, 1024},
-        {"the file's device id and page size", 386, std::nullopt, true, 386, 512},
-        {"the given device id over the file's", 386, 387, true, 387, 512},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        LabFlashOptions o;
-        o.bootloader = LabBootloader::Hjz;
-        o.devId = row.devId;
-        if (row.withFile)
-            o.file = hjzFile(row.fileDeviceId, 512);
-        auto model = makeBootloader(bus, o);
-        auto *hjzModel = dynamic_cast<VirtualHjzBootloader *>(model.get());
-        ASSERT_NE(hjzModel, nullptr);
-        const hjz::PageSettings layout = *hjz::settingsForDevice(row.layoutOf);
-        EXPECT_EQ(hjzModel->flashBase, layout.flashBase);
-        EXPECT_EQ(hjzModel->packetsPerPage, layout.packetsPerPage);
-        EXPECT_EQ(hjzModel->pageSize, row.pageSize);
-        EXPECT_EQ(model->identity().productId, usb::kHjzBootloader.productId);
-    }
-}
