@@ -320,6 +320,22 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"jl_zone_past_the_image", boot(0x3012), buildVela2File({rec(0x3012, 0, 1000)}), "error", "", 0x4000}),
     [](const auto &row) { return std::string(row.param.what); });
 
+// JL: the image in front of the application zone is not written, and the header held for the
+// update states the length that is (the jl-erase-unit-0 recording pins the wire, not this).
+TEST_F(Vela2SessionTest, JlWritesFromTheApplicationZoneOn)
+{
+    VirtualVela2Bootloader &device = make(boot(0x3012));
+    device.appZone = 0x400;
+    device.eraseUnit = 0x1000;
+    device.seedFlash(0);
+    const Vela2Record image = rec(0x3012, 0, 8000);
+    run(device, buildVela2File({image}));
+    ASSERT_TRUE(recorder.has("done")) << lastEvent();
+    EXPECT_EQ(session.mainLength(), 8000u - 0x400);
+    EXPECT_EQ(session.mainHeader().length(), session.mainLength());
+    EXPECT_EQ(device.flash().read(0, 8000 - 0x400), image.payload.mid(0x400));
+}
+
 TEST_F(Vela2SessionTest, BootSerialAddressZeroAsksForTheInfoRecordOnceMore)
 {
     VirtualVela2Bootloader device(bus, 0x3103); // info record without addresses
