@@ -285,6 +285,12 @@ TEST_F(UpdateWorkflowTest, AChangedFirmwareDivergesAtTheFirstReportItChanges)
     const QString recording = scratch.filePath(QStringLiteral("live.jsonl"));
     ASSERT_TRUE(record(c, recording).success);
 
+    // A replay needs the firmware its recording was made with: without one, nothing runs.
+    QString missing;
+    LabReplayRun withoutFile({recording, {}, false, {}});
+    EXPECT_FALSE(withoutFile.load(&missing));
+    EXPECT_TRUE(missing.contains(QStringLiteral("--file"))) << qPrintable(missing);
+
     // The same release with one byte of its image changed, run live: where its reports part.
     PathCase other = c;
     ClassicFirmware changed;
