@@ -82,7 +82,9 @@ bool VirtualScheduler::runNext(int64_t deadline)
     if (slot.interval > 0) {
         // Re-arm before running so the task may cancel itself.
         push(m_now + slot.interval, key.slot);
-        if (live)
+        // Empty only when a tick falls due inside this task's own run (it advanced the clock):
+        // that tick is skipped rather than run re-entrantly.
+        if (live && task)
             task();
         Slot &again = m_slots[key.slot];
         if (again.id == id)

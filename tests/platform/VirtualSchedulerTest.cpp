@@ -54,6 +54,20 @@ TEST(VirtualScheduler, RepeatingTimerCanCancelItselfFromItsTask)
     EXPECT_EQ(ticks, 3);
 }
 
+// A repeating task that moves the clock past its own next tick: that tick is not run inside the
+// running one, and the timer goes on ticking afterwards.
+TEST(VirtualScheduler, RepeatingTaskThatAdvancesTheClockItselfKeepsTicking)
+{
+    VirtualScheduler s;
+    int ticks = 0;
+    s.every(10, [&] {
+        if (++ticks == 1)
+            s.advance(15);
+    });
+    s.advance(40);
+    EXPECT_EQ(ticks, 3) << "ticks at 10, (20 skipped inside the first), 30 and 40";
+}
+
 // A timer that stops itself and schedules its successor in the same turn: the successor takes the
 // freed place and must be the one that runs, once.
 TEST(VirtualScheduler, TaskScheduledByACancelledRepeatingTimerRunsInsteadOfIt)
